@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Zarn needs.
+# Non-interactive and idempotent: apt is only touched when something is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config git
+  # tests, benchmarks, fuzzing (clang with its libFuzzer runtime)
+  googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # platform: window, pointer, keyboard, sound; text; snapshots; pictures
+  libsdl2-dev libfreetype-dev xfonts-base libjpeg62-turbo-dev libpng-dev
+  # a display for the window tests
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
