@@ -1,0 +1,56 @@
+#include "recording/log_recorder.h"
+
+namespace zarn {
+
+void LogRecorder::setPendingRecord(uint8_t type, const uint8_t* bytes, int length) {
+    std::lock_guard lock(mutex_);
+    if (log_) log_->setPendingRecord(type, bytes, length);
+}
+
+std::unique_ptr<CLogFile> LogRecorder::swap(std::unique_ptr<CLogFile> next) {
+    std::lock_guard lock(mutex_);
+    log_.swap(next);
+    return next;
+}
+
+int LogRecorder::startLog(BoardState& board, const std::string& hostPath, const std::string& shownPath,
+                          std::string& errorText, LocalTimeSource clock) {
+    auto log = std::make_unique<CLogFile>(hostPath, std::move(clock));
+    if (log->openLog(board.pcsPlan.pcsRaster()) != 0) {
+        errorText = log->errorText();
+        stopLog(board);
+        return -1;
+    }
+    board.logging = 0;
+    swap(std::move(log));  // the replaced log is closed as it goes
+    board.logFileName = shownPath;
+    board.logging = 1;
+    return 0;
+}
+
+void LogRecorder::stopLog(BoardState& board) {
+    board.logging = 0;
+    swap(nullptr);
+}
+
+int LogRecorder::writePendingRecord(std::string& errorText) {
+    CLogFile* log = log_.get();  // only this thread replaces it
+    if (!log) return 0;
+    if (log->writePendingRecord() == 0) return 0;
+    errorText = log->errorText();
+    return -1;
+}
+
+void LogRecorder::setNote(const std::string& text) {
+    if (log_) log_->setNote(text);
+}
+
+uint64_t LogRecorder::fileLength() const { return log_ ? log_->fileLength() : 0; }
+bool LogRecorder::hasLog() const { return log_ != nullptr; }
+
+LogRecorder& logRecorder() {
+    static LogRecorder recorder;
+    return recorder;
+}
+
+}  // namespace zarn

@@ -1,0 +1,45 @@
+#pragma once
+// LogRecorder: the application's one log-file object, as the decoder on the
+// link thread and the main frame on the user-interface thread share it.
+//
+// The decoder stages records through it at any moment; the user-interface
+// thread replaces and removes the object. The guard makes sure the link
+// thread never stages into an object that is being destroyed.
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "board/board_state.h"
+#include "recording/log_file.h"
+
+namespace zarn {
+
+class LogRecorder : public RecordSink {
+public:
+    void setPendingRecord(uint8_t type, const uint8_t* bytes, int length) override;
+
+    // Opens a new log at hostPath and makes it the log object, then sets
+    // logging. On failure logging is 0, no log object remains and errorText
+    // holds the system's reason. 0 or -1.
+    int startLog(BoardState& board, const std::string& hostPath, const std::string& shownPath,
+                 std::string& errorText, LocalTimeSource clock = currentLocalTime);
+    // Clears logging, then closes and destroys the log object, if any.
+    void stopLog(BoardState& board);
+    // Writes the oldest staged record. -1 with errorText when the write failed.
+    int writePendingRecord(std::string& errorText);
+    void setNote(const std::string& text);
+    uint64_t fileLength() const;
+    bool hasLog() const;
+
+private:
+    std::unique_ptr<CLogFile> swap(std::unique_ptr<CLogFile> next);
+
+    mutable std::mutex mutex_;
+    std::unique_ptr<CLogFile> log_;  // replaced only on the user-interface thread
+};
+
+// The process-wide recorder; the decoder's record sink.
+LogRecorder& logRecorder();
+
+}  // namespace zarn
