@@ -1,0 +1,68 @@
+#include "board/sweep_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zarn {
+
+namespace {
+uint8_t sampleCounter = 0;
+constexpr int kRankedServers = 10;
+constexpr int16_t kRankFloor = -130;  // whole dBm
+}  // namespace
+
+void resetSweepDecoder() { sampleCounter = 0; }
+
+void rankBestServers(BoardState& board) {
+    for (ServerEntry& e : board.bestServers) e = {0, kRankFloor};
+    // Samples from 6000 on carry no band offset: they would rank as 0 dBm.
+    const uint32_t end = std::min<uint32_t>(uint32_t{board.sweepStep} * board.sweepCount, kTraceOffsets);
+    ServerEntry* ranks = board.bestServers;
+    const SpectrumTrace& trace = board.traces[1];
+    for (uint32_t i = 1; i < end; ++i) {
+        const int16_t level = static_cast<int16_t>(trace.samples[i] / 16);
+        if (level <= ranks[kRankedServers - 1].level) continue;  // the ranks stay sorted
+        int at = 0;
+        while (ranks[at].level >= level) ++at;
+        std::memmove(&ranks[at + 1], &ranks[at], sizeof(ServerEntry) * (kRankedServers - 1 - at));
+        ranks[at] = {static_cast<uint16_t>(i), level};
+    }
+}
+
+namespace {
+
+// Packed fields are read and written by value: a reference to one may be misaligned.
+void storeSample(SpectrumTrace& trace, uint16_t offset, int16_t level) {
+    const int16_t previous = trace.samples[offset];
+    int16_t stored = trace.hold && previous > level ? previous : level;
+    if (stored >= 16) stored = kEmptyLevel;  // +1 dBm or more is no reading
+    trace.samples[offset] = stored;
+}
+
+void resetTrace(SpectrumTrace& trace) {
+    for (int i = 0; i < kTraceOffsets; ++i) trace.samples[i] = kEmptyLevel;
+}
+
+}  // namespace
+
+int applySweepSample(BoardState& board, uint16_t offset, int16_t level) {
+    const uint16_t o = std::min<uint16_t>(offset, kTraceOffsets);
+    SpectrumTrace& trace = board.traces[board.activeTraceIndex()];
+    trace.pointCount = board.sweepCount;
+    if (board.screenMode == kModeSpectrum && board.logging) {
+        const uint32_t k = std::min<uint32_t>(static_cast<uint32_t>(o) - board.sweepStart, kTraceOffsets);
+        board.sweepCapture[k] = {o, level};
+    }
+    storeSample(trace, o, level);
+    if (board.sweepPosition > o) {
+        board.logRecordPending = 1;
+        rankBestServers(board);
+        if (board.screenMode != kModeSpectrum) resetTrace(board.traces[1]);
+    }
+    board.sweepPosition = o;
+    if (++sampleCounter < 5) return 0;
+    sampleCounter = 0;
+    return 1;
+}
+
+}  // namespace zarn
