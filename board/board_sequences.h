@@ -1,0 +1,20 @@
+#pragma once
+// The request sequences that start and stop the board's measurements. Each request waits
+// for its answer (at most 1000 ms) before the next one goes out. Screens send
+// returnToIdle() before they open their options, then the start sequence.
+
+#include "board/board_state.h"
+
+namespace zarn {
+
+void startBoard(BoardState& board);          // 1 (the decoder adds 2 when 1 is answered)
+void returnToIdle(BoardState& board);        // 8 with 0
+void startSingleChannel(BoardState& board);  // from singleChannelMode 1 or 2
+void uploadChannelTable(BoardState& board);  // 32, 17 per slot, 5 with 32, 8 with 2
+void startSweep(BoardState& board);          // 9, 5 with 1, 10, 21, 8 with 5
+void restartSweep(BoardState& board);        // 8 with 0, 21, 8 with 5
+
+// The band offset of a channel-table slot's channel; 0 for a band without a plan.
+uint16_t tableEntryOffset(BoardState& board, uint8_t band, uint16_t channel);
+
+}  // namespace zarn

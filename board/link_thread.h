@@ -1,0 +1,73 @@
+#pragma once
+// LinkThread: the one thread that owns the board's serial traffic. It feeds every byte
+// read to the frame parser, writes waiting requests, and queues the two-byte keep-alive
+// after more than 10 s without traffic (at start at once). It sleeps up to 10 ms only
+// when a read brought nothing, so a stream of frames is decoded at line rate.
+//
+// The clock and the port are given to it, so tests drive single passes without a port
+// and without waiting for seconds to pass. start() creates the thread suspended and
+// resumes it; stop() (also the destructor, and process exit) ends it and waits, so the
+// board state is never touched after the thread is gone.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "board/board_state.h"
+#include "board/send_slot.h"
+#include "board/serial_link.h"
+#include "platform/worker_thread.h"
+
+namespace zarn {
+
+struct SecondsClock {
+    virtual ~SecondsClock() = default;
+    virtual uint32_t seconds() = 0;
+};
+
+struct SystemSecondsClock : SecondsClock {
+    uint32_t seconds() override;
+};
+
+class LinkThread {
+public:
+    static constexpr uint32_t kReadChunk = 256;
+    static constexpr uint32_t kIdleWaitMs = 10;
+    static constexpr uint32_t kKeepAliveAfter = 10;
+
+    LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock);
+    virtual ~LinkThread();
+    LinkThread(const LinkThread&) = delete;
+    LinkThread& operator=(const LinkThread&) = delete;
+
+    void start();
+    void stop();
+
+    // The procedure's steps, for tests that run the loop themselves.
+    void begin();
+    void pass();
+
+    uint64_t framesDecoded() const { return framesDecoded_.load(); }
+    double cpuSeconds() const;
+
+protected:
+    // Waits up to waitMs for a request to write; tests watch the waits here.
+    virtual bool waitForRequest(uint32_t waitMs);
+
+private:
+    void idlePass(uint32_t waitMs);
+
+    BoardState& board_;
+    SendSlot& slot_;
+    PortIo& port_;
+    SecondsClock& clock_;
+    uint8_t readBuffer_[kReadChunk] = {};
+    uint32_t readCount_ = 0;
+    uint32_t readPos_ = 0;
+    uint32_t now_ = 0;
+    uint32_t lastActivity_ = 0;
+    std::atomic<uint64_t> framesDecoded_{0};
+    std::unique_ptr<WorkerThread> thread_;
+};
+
+}  // namespace zarn

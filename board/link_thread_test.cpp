@@ -1,0 +1,222 @@
+#include "board/link_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "board/request_frame.h"
+#include "board/test_support.h"
+
+using namespace zarn;
+using namespace zarn::testing;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct FakePort : PortIo {
+    bool valid() const override { return isValid; }
+    uint32_t readBytes(uint8_t* buffer, uint32_t capacity) override {
+        std::lock_guard lock(mutex);
+        ++reads;
+        if (onRead) onRead();
+        if (input.empty()) return 0;
+        Bytes& chunk = input.front();
+        const uint32_t n = std::min<uint32_t>(capacity, static_cast<uint32_t>(chunk.size()));
+        std::copy(chunk.begin(), chunk.begin() + n, buffer);
+        chunk.erase(chunk.begin(), chunk.begin() + n);
+        if (chunk.empty()) input.pop_front();
+        return n;
+    }
+    void writeBytes(const uint8_t* bytes, uint32_t length) override {
+        std::lock_guard lock(mutex);
+        writes.emplace_back(bytes, bytes + length);
+        if (onWrite) onWrite();
+    }
+    std::vector<Bytes> writtenCopy() {
+        std::lock_guard lock(mutex);
+        return writes;
+    }
+    bool isValid = true;
+    std::mutex mutex;
+    std::deque<Bytes> input;
+    std::vector<Bytes> writes;
+    int reads = 0;
+    std::function<void()> onRead, onWrite;
+};
+
+struct FakeClock : SecondsClock {
+    uint32_t seconds() override { return now; }
+    std::atomic<uint32_t> now{5000};
+};
+
+// Records the length of every wait for a request instead of hiding it in the thread.
+struct WatchedLinkThread : LinkThread {
+    using LinkThread::LinkThread;
+    bool waitForRequest(uint32_t waitMs) override {
+        waits.push_back(waitMs);
+        return LinkThread::waitForRequest(waitMs);
+    }
+    std::vector<uint32_t> waits;
+};
+
+Bytes frame(uint8_t type, const Bytes& payload) {
+    Bytes out;
+    appendFrame(out, type, payload.data(), payload.size());
+    return out;
+}
+
+Bytes sampleFrame(uint16_t offset) {
+    return frame(33, {static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8), 0x60, 0xF9, 0});
+}
+
+const Bytes kKeepAlive = {0, 0};
+
+struct LinkThreadTest : ::testing::Test {
+    LinkThreadTest() { board.board.notifyWindow = &board.window; }
+    WiredBoard board;
+    SendSlot slot;
+    FakePort port;
+    FakeClock clock;
+    WatchedLinkThread link{board.board, slot, port, clock};
+
+    void passes(int n) {
+        for (int i = 0; i < n; ++i) link.pass();
+    }
+};
+
+}  // namespace
+
+TEST_F(LinkThreadTest, KeepAliveAtStartThenEveryElevenSeconds) {
+    link.begin();
+    passes(2);
+    EXPECT_EQ(port.writtenCopy(), std::vector<Bytes>{kKeepAlive});
+    clock.now = 5010;
+    passes(3);
+    EXPECT_EQ(port.writtenCopy().size(), 1u) << "10 s is not more than 10 s";
+    clock.now = 5011;
+    passes(2);
+    EXPECT_EQ(port.writtenCopy().size(), 2u);
+    clock.now = 5021;
+    passes(2);
+    EXPECT_EQ(port.writtenCopy().size(), 2u);
+    clock.now = 5022;
+    passes(2);
+    EXPECT_EQ(port.writtenCopy(), (std::vector<Bytes>{kKeepAlive, kKeepAlive, kKeepAlive}));
+}
+
+TEST_F(LinkThreadTest, TrafficPostponesTheKeepAlive) {
+    link.begin();
+    passes(2);  // start-up keep-alive
+    clock.now = 5008;
+    passes(1);
+    port.input.push_back(frame(9, {1}));
+    passes(10);
+    clock.now = 5015;
+    passes(3);
+    EXPECT_EQ(port.writtenCopy().size(), 1u) << "a byte at 5008 counts as traffic";
+    clock.now = 5019;
+    passes(2);
+    EXPECT_EQ(port.writtenCopy().size(), 2u);
+}
+
+TEST_F(LinkThreadTest, WithoutPortEveryPassWaitsAndRequestsAreTaken) {
+    port.isValid = false;
+    link.begin();
+    const uint8_t request[] = {0x11, 0x12, 0x08, 0x00, 0x11, 0x13};
+    slot.store(request, sizeof request);
+    passes(3);
+    EXPECT_EQ(port.reads, 0);
+    EXPECT_TRUE(port.writtenCopy().empty());
+    EXPECT_FALSE(slot.pending());
+    for (uint32_t w : link.waits) EXPECT_EQ(w, LinkThread::kIdleWaitMs);
+}
+
+TEST_F(LinkThreadTest, StreamedFramesAreDecodedWithoutIdleWaits) {
+    clock.now = 0;  // no keep-alive write in the way
+    Bytes stream;
+    for (uint16_t i = 0; i < 400; ++i) {
+        const Bytes f = sampleFrame(static_cast<uint16_t>(1 + i % 833));
+        stream.insert(stream.end(), f.begin(), f.end());
+    }
+    port.input.push_back(stream);
+    link.begin();
+    while (!port.input.empty()) link.pass();
+    const int readsAtEnd = port.reads;
+    while (port.reads == readsAtEnd) link.pass();  // the bytes of the last read
+    EXPECT_EQ(link.framesDecoded(), 400u);
+    int longWaits = 0;
+    for (uint32_t w : link.waits) longWaits += w > 0;
+    EXPECT_LE(longWaits, 2) << "the line would be read at one frame per 10 ms";
+    EXPECT_EQ(board.board.traces[1].samples[1], -1696);
+}
+
+TEST_F(LinkThreadTest, FrameEndFollowedAtOnceByNextFrameDecodesBoth) {
+    clock.now = 0;
+    Bytes two = frame(2, {'A', 'B', 'C', 0});
+    const Bytes second = frame(8, {0});
+    two.insert(two.end(), second.begin(), second.end());
+    port.input.push_back(two);
+    link.begin();
+    passes(static_cast<int>(two.size()) + 2);
+    EXPECT_EQ(link.framesDecoded(), 2u);
+    EXPECT_STREQ(board.board.serialNumber, "ABC");
+    EXPECT_STREQ(board.board.modeName.load(), "Idle Mode");
+}
+
+TEST_F(LinkThreadTest, RequestStoredDuringAStreamIsWrittenAfterTheNextFrame) {
+    clock.now = 0;
+    Bytes stream;
+    for (uint16_t i = 0; i < 3; ++i) {
+        const Bytes f = sampleFrame(i);
+        stream.insert(stream.end(), f.begin(), f.end());
+    }
+    port.input.push_back(stream);
+    const uint8_t request[] = {0x11, 0x12, 0x08, 0x05, 0x11, 0x13};
+    bool stored = false;
+    port.onRead = [&] {
+        if (!stored) slot.store(request, sizeof request), stored = true;
+    };
+    uint64_t framesAtWrite = 99;
+    port.onWrite = [&] { framesAtWrite = link.framesDecoded(); };
+    link.begin();
+    passes(static_cast<int>(stream.size()) + 2);
+    ASSERT_EQ(port.writes.size(), 1u);
+    EXPECT_EQ(port.writes[0], Bytes(request, request + sizeof request));
+    EXPECT_EQ(framesAtWrite, 1u);
+    EXPECT_EQ(link.framesDecoded(), 3u);
+}
+
+TEST_F(LinkThreadTest, RunningThreadWritesAStoredRequestPromptly) {
+    clock.now = 0;
+    link.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const uint8_t request[] = {0x11, 0x12, 0x01, 0x11, 0x13};
+    const auto storedAt = std::chrono::steady_clock::now();
+    slot.store(request, sizeof request);
+    bool written = false;
+    while (!written && std::chrono::steady_clock::now() - storedAt < std::chrono::seconds(5)) {
+        written = !port.writtenCopy().empty();
+        if (!written) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const auto latency = std::chrono::steady_clock::now() - storedAt;
+    link.stop();
+    ASSERT_TRUE(written);
+    EXPECT_EQ(port.writtenCopy()[0], Bytes(request, request + sizeof request));
+    EXPECT_LT(latency, std::chrono::milliseconds(1000)) << "written within a pass or so, not left waiting";
+}
+
+TEST_F(LinkThreadTest, StopEndsTheThreadAndIsSafeTwice) {
+    link.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    link.stop();
+    const int readsAfterStop = port.reads;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(port.reads, readsAfterStop);
+    link.stop();
+}

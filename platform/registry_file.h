@@ -1,0 +1,35 @@
+#pragma once
+// Registry file: the device registry kept as ROOT/registry.reg in the registry editor's
+// export format.
+//
+//  - parseRegistryText(bytes): fills the registry tree from the text of such a file:
+//    UTF-8 (with or without BOM) or UTF-16 with a byte-order mark; LF or CR LF line ends;
+//    `[full key path]` lines and `"name"="value"` string values with `\\` and `\"` escapes.
+//    Lines that do not parse (and values of other types) are skipped; values under a
+//    malformed key line are skipped too. Returns the number of values taken.
+//  - loadRegistry(file, serialById): clears the tree, reads the file (a missing file
+//    gives an empty registry) and then lists each entry of the `serialById` folder (the
+//    host's /dev/serial/by-id) under HKEY_LOCAL_MACHINE\Drivers\Active, after the file's
+//    subkeys: PnpId = the entry's name without `usb-`, Name = its device path.
+//  - setRegistryKey(file, keyPath, values) / removeRegistryKey(file, keyPath): change one
+//    key of the file for another process: the key's block is replaced or dropped, every
+//    other line is kept as it was, and the new file replaces the old one atomically under
+//    an advisory lock (FILE.lock), so concurrent writers do not lose each other's keys.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zarn {
+
+constexpr const char* kActiveDriversKey = "HKEY_LOCAL_MACHINE\\Drivers\\Active";
+
+int parseRegistryText(const std::string& bytes);
+int loadRegistry(const std::string& file, const std::string& serialById = "/dev/serial/by-id");
+std::string registryFilePath();  // ROOT/registry.reg
+
+bool setRegistryKey(const std::string& file, const std::string& keyPath,
+                    const std::vector<std::pair<std::string, std::string>>& values);
+bool removeRegistryKey(const std::string& file, const std::string& keyPath);
+
+}  // namespace zarn

@@ -1,0 +1,170 @@
+// zarn-line-check: the link thread against zarn-board-sim streaming full cellular sweeps.
+// Compares the frames the simulator sent with the frames the program decoded, paced at
+// 38400 bit/s and then unpaced, and gives the link thread's processor use.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "board/board_sequences.h"
+#include "board/link_thread.h"
+#include "board/serial_link.h"
+#include "platform/registry.h"
+#include "platform/registry_file.h"
+#include "tools/line_check/sim_process.h"
+
+using namespace zarn;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const char* const kHelp = R"(Usage: zarn-line-check [options]
+
+Starts zarn-board-sim in a scratch device root, connects the link thread to it and
+streams full cellular sweeps (start 1, count 833, step 1).
+
+  --seconds N     paced streaming time (default 20)
+  --unpaced N     unpaced streaming time (default 10; 0 skips it)
+  --idle N        idle time for the processor measurement (default 5)
+  --sim PATH      the simulator (default: the one built with this program)
+  --help          this text
+
+Exit status 0 when no frame was lost.
+)";
+
+struct Options {
+    double seconds = 20, unpaced = 10, idle = 5;
+    std::string sim = ZARN_BOARD_SIM_PATH;
+};
+
+double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+void sleepFor(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+struct Run {
+    long simFrames = 0, simSamples = 0;
+    uint64_t decoded = 0;
+    double streamSeconds = 0, streamCpu = 0, idleCpu = 0, idleSeconds = 0;
+};
+
+// Waits until the decoded count has not moved for a while: the line is drained.
+void drain(const LinkThread& thread) {
+    uint64_t last = thread.framesDecoded();
+    for (int quiet = 0; quiet < 5;) {
+        sleepFor(0.1);
+        const uint64_t now = thread.framesDecoded();
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+}
+
+bool runOnce(const Options& o, bool paced, double streamSeconds, double idleSeconds, Run& r) {
+    SimProcess sim;
+    std::string error;
+    std::vector<std::string> args;
+    if (!paced) args.push_back("--unpaced");
+    if (!sim.start(o.sim, args, error)) {
+        std::fprintf(stderr, "zarn-line-check: %s\n", error.c_str());
+        return false;
+    }
+    loadRegistry(registryFilePath(), "/nonexistent");
+    BoardState board;
+    {
+        SerialLink link(38400);
+        if (!link.valid() || sim.ptyPath() != link.portName()) {
+            std::fprintf(stderr, "zarn-line-check: the link did not open the simulator's port\n");
+            return false;
+        }
+        SystemSecondsClock clock;
+        LinkThread thread(board, link.sendSlot(), link, clock);
+        setRequestSender(&link);
+        thread.start();
+        returnToIdle(board);
+        if (idleSeconds > 0) {
+            const double cpu0 = thread.cpuSeconds();
+            const auto t0 = Clock::now();
+            sleepFor(idleSeconds);
+            r.idleSeconds = secondsSince(t0);
+            r.idleCpu = thread.cpuSeconds() - cpu0;
+        }
+        board.bandIndex = 0;
+        board.sweepStart = 1;
+        board.sweepCount = 833;
+        board.sweepStep = 1;
+        const double cpu0 = thread.cpuSeconds();
+        const auto t0 = Clock::now();
+        startSweep(board);
+        sleepFor(streamSeconds);
+        returnToIdle(board);
+        drain(thread);
+        r.streamSeconds = secondsSince(t0);
+        r.streamCpu = thread.cpuSeconds() - cpu0;
+        r.decoded = thread.framesDecoded();
+        thread.stop();
+        setRequestSender(nullptr);
+    }
+    sim.stop();
+    r.simFrames = sim.framesSent();
+    r.simSamples = sim.framesSent(33);
+    return r.simFrames >= 0;
+}
+
+void print(const char* title, const Run& r) {
+    std::printf("%s\n", title);
+    std::printf("  simulator sent   %ld frames (%ld sweep samples)\n", r.simFrames, r.simSamples);
+    std::printf("  program decoded  %llu frames, lost %lld\n", static_cast<unsigned long long>(r.decoded),
+                static_cast<long long>(r.simFrames) - static_cast<long long>(r.decoded));
+    std::printf("  sweep samples    %.0f per second over %.1f s\n", r.simSamples / r.streamSeconds, r.streamSeconds);
+    std::printf("  link thread CPU  %.2f%% of a core while streaming\n", 100.0 * r.streamCpu / r.streamSeconds);
+    if (r.idleSeconds > 0)
+        std::printf("  link thread CPU  %.2f%% of a core while idle (%.1f s)\n", 100.0 * r.idleCpu / r.idleSeconds,
+                    r.idleSeconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (a == "--seconds" && hasValue) {
+            o.seconds = std::atof(argv[++i]);
+        } else if (a == "--unpaced" && hasValue) {
+            o.unpaced = std::atof(argv[++i]);
+        } else if (a == "--idle" && hasValue) {
+            o.idle = std::atof(argv[++i]);
+        } else if (a == "--sim" && hasValue) {
+            o.sim = argv[++i];
+        } else {
+            std::fprintf(stderr, "zarn-line-check: bad option %s (see --help)\n", a.c_str());
+            return 2;
+        }
+    }
+    char tmpl[] = "/tmp/zarn-line-check-XXXXXX";
+    const std::string root = mkdtemp(tmpl);
+    setenv("ZARN_ROOT", root.c_str(), 1);
+
+    bool ok = true;
+    Run paced;
+    if (!runOnce(o, true, o.seconds, o.idle, paced)) return 1;
+    print("paced at 38400 bit/s", paced);
+    ok = paced.decoded == static_cast<uint64_t>(paced.simFrames);
+    if (o.unpaced > 0) {
+        Run unpaced;
+        if (!runOnce(o, false, o.unpaced, 0, unpaced)) return 1;
+        print("unpaced", unpaced);
+        ok = ok && unpaced.decoded == static_cast<uint64_t>(unpaced.simFrames);
+    }
+    std::string cleanup = "rm -rf '" + root + "'";
+    if (system(cleanup.c_str()) != 0) std::fprintf(stderr, "zarn-line-check: could not remove %s\n", root.c_str());
+    std::printf("%s\n", ok ? "no frame lost" : "FRAMES LOST");
+    return ok ? 0 : 1;
+}
