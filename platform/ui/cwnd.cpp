@@ -139,7 +139,9 @@ void CWnd::UpdateWindow() {
 }
 
 void CWnd::SetWindowText(const std::string& text) {
+    if (text_ == text) return;
     text_ = text;
+    if (created_) Invalidate(FALSE);
     if (created_ && WindowSystem::get().mainWindow() == this) WindowSystem::get().mainTitleChanged();
 }
 

@@ -99,6 +99,9 @@ public:
     CDC* GetDC();
     int ReleaseDC(CDC* dc);
 
+    // A message box with an OK button; the caption shows in the title bar.
+    int MessageBox(const std::string& text, const std::string& caption = "", UINT type = MB_OK);
+
     // Handlers.
     virtual int OnCreate(LPCREATESTRUCT cs);
     virtual void OnDestroy() {}

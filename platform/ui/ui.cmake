@@ -9,9 +9,17 @@ add_library(zarn_ui STATIC
   ${ZARN_UI_DIR}/app.cpp
   ${ZARN_UI_DIR}/command_bar.cpp
   ${ZARN_UI_DIR}/cwnd.cpp
+  ${ZARN_UI_DIR}/ddx.cpp
+  ${ZARN_UI_DIR}/device_files.cpp
+  ${ZARN_UI_DIR}/dialog.cpp
+  ${ZARN_UI_DIR}/dialog_item.cpp
   ${ZARN_UI_DIR}/doc_view.cpp
+  ${ZARN_UI_DIR}/file_dialog.cpp
   ${ZARN_UI_DIR}/frame.cpp
+  ${ZARN_UI_DIR}/message_box.cpp
   ${ZARN_UI_DIR}/message_queue.cpp
+  ${ZARN_UI_DIR}/numeric_panel.cpp
+  ${ZARN_UI_DIR}/sound.cpp
   ${ZARN_UI_DIR}/timer_table.cpp
   ${ZARN_UI_DIR}/title_bar.cpp
   ${ZARN_UI_DIR}/tooltip.cpp
