@@ -20,3 +20,12 @@ zarn_add_test(gdi_test
   ${ZARN_GDI_DIR}/dc_blit_test.cpp
   ${ZARN_GDI_DIR}/resource_test.cpp
   LIBS zarn_gdi)
+
+# Golden-image checks for tests of both drawing and windows.
+find_package(PNG REQUIRED)
+add_library(zarn_golden STATIC ${ZARN_GDI_DIR}/golden.cpp)
+target_include_directories(zarn_golden PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(zarn_golden PRIVATE ZARN_DEFAULT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+target_link_libraries(zarn_golden PUBLIC PNG::PNG)
+zarn_add_test(golden_test ${ZARN_GDI_DIR}/golden_test.cpp LIBS zarn_golden)
+zarn_add_test(gdi_golden_test ${ZARN_GDI_DIR}/text_golden_test.cpp LIBS zarn_gdi zarn_golden)

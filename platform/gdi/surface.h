@@ -6,6 +6,7 @@
 // COLORREF values (the device's colour type) are 0x00BBGGRR; rgbToPixel and
 // pixelToRgb convert between the two.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -1,0 +1,38 @@
+#pragma once
+// The pictures and sounds the generator bakes into every program. Adding a
+// bitmap is one drawing function (against a CDC over a bitmap of the given
+// size, black at the start) and one row in the table of artwork.cpp.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/gdi/dc.h"
+
+namespace zarn::art {
+
+struct Artwork {
+    int id;
+    int width;
+    int height;
+    int bitsPerPixel;          // the depth the picture is meant to have (4, 8 or 24)
+    void (*draw)(CDC& dc);
+};
+
+// Icons are drawn on kTransparent; pixels left in that colour are see-through.
+constexpr COLORREF kTransparent = RGB(255, 0, 255);
+
+struct Sound {
+    const char* name;
+    int sampleRate;
+    std::vector<uint8_t> (*make)();
+};
+
+const std::vector<Artwork>& bitmaps();
+const std::vector<Artwork>& icons();
+const std::vector<Sound>& sounds();
+
+// The drawing functions, one file each.
+void drawToolbar(CDC& dc);
+void drawAppIcon(CDC& dc);
+
+}  // namespace zarn::art
