@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <strings.h>
 
 namespace zarn {
 
@@ -16,6 +17,17 @@ std::string defaultRoot() {
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/zarn";
     const char* home = std::getenv("HOME");
     return std::string(home ? home : ".") + "/.local/share/zarn";
+}
+
+// The entry of folder named part, exactly or else case-insensitively, as on the device.
+std::string matchingName(const std::string& folder, const std::string& part) {
+    std::error_code ec;
+    if (fs::exists(folder + "/" + part, ec)) return part;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() == part.size() && strncasecmp(name.c_str(), part.c_str(), name.size()) == 0) return name;
+    }
+    return part;
 }
 
 }  // namespace
@@ -54,7 +66,7 @@ bool HostFolderFiles::hostPath(const std::string& devicePath, std::string& out) 
         size_t end = p.find('\\', start);
         std::string part = p.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part == "..") return false;
-        if (part != ".") host += "/" + part;
+        if (part != ".") host += "/" + matchingName(host, part);
         if (end == std::string::npos) break;
         start = end + 1;
     }

@@ -178,7 +178,9 @@ void CDialog::act(DialogItem* target) {
 void CDialog::itemPen(DialogItem* target, bool down, CPoint point) {
     if (down) {
         if (!target->takesFocus()) return;
-        setFocus(target, false);
+        // A tap that brings the focus to an edit box selects its text, so the
+        // panel's keys replace it; a tap on the focused box keeps the caret.
+        setFocus(target, target->kind() == ControlKind::Edit && !target->focused());
         if (target->kind() == ControlKind::Edit && panel_) {
             WindowSystem::get().raise(this);
             panel_->ShowWindow(SW_SHOW);

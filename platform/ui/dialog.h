@@ -18,7 +18,8 @@
 //    box, chooses a radio button or presses a push button; the arrow keys
 //    move the choice within a radio group; typed text goes to the focused
 //    edit box, which selects its text when Tab brings the focus to it.
-//  - A tap on an edit box focuses it and opens the numeric panel; the panel
+//  - A tap on an edit box focuses it (selecting its text when the focus was
+//    elsewhere) and opens the numeric panel; the panel
 //    closes when the focus moves to another kind of control or on its Hide key.
 //  - A push button's id reaches OnCommand when it is pressed; IDOK and
 //    IDCANCEL map to OnOK and OnCancel.

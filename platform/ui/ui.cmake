@@ -38,4 +38,5 @@ zarn_add_test(ui_test
   ${ZARN_UI_DIR}/timer_table_test.cpp
   ${ZARN_UI_DIR}/window_system_test.cpp
   ${ZARN_UI_DIR}/frame_test.cpp
-  LIBS zarn_ui_headless)
+  ${ZARN_UI_DIR}/dialog_test.cpp
+  LIBS zarn_ui_headless zarn_golden)
