@@ -40,3 +40,12 @@ zarn_add_test(ui_test
   ${ZARN_UI_DIR}/frame_test.cpp
   ${ZARN_UI_DIR}/dialog_test.cpp
   LIBS zarn_ui_headless zarn_golden)
+
+find_package(SDL2 REQUIRED)
+add_library(zarn_ui_sdl STATIC ${ZARN_PLATFORM_DIR}/sdl/sdl_backend.cpp)
+target_link_libraries(zarn_ui_sdl PUBLIC zarn_ui PRIVATE SDL2::SDL2)
+
+add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
+target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
+
+zarn_add_test(ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
