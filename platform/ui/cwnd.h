@@ -139,6 +139,8 @@ BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL InvalidateRect(HWND hwnd, const CRect* rect, BOOL erase);
 void PostQuitMessage(int exitCode);
+inline BOOL PostMessageW(HWND h, UINT m, WPARAM w, LPARAM l) { return PostMessage(h, m, w, l); }
+inline LRESULT SendMessageW(HWND h, UINT m, WPARAM w, LPARAM l) { return SendMessage(h, m, w, l); }
 BOOL IsWindow(HWND hwnd);
 
 }  // namespace zarn

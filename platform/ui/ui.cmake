@@ -39,6 +39,7 @@ zarn_add_test(ui_test
   ${ZARN_UI_DIR}/window_system_test.cpp
   ${ZARN_UI_DIR}/frame_test.cpp
   ${ZARN_UI_DIR}/dialog_test.cpp
+  ${ZARN_UI_DIR}/sound_test.cpp
   LIBS zarn_ui_headless zarn_golden)
 
 find_package(SDL2 REQUIRED)
