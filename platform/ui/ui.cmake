@@ -1,0 +1,52 @@
+# Window system, application framework, dialogs and sound, with two backends:
+# zarn_ui_sdl (a real window) and zarn_ui_headless (in-process, for tests).
+# Programs link zarn_ui_main, which picks the backend from ZARN_UI.
+
+set(ZARN_UI_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(ZARN_PLATFORM_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+
+add_library(zarn_ui STATIC
+  ${ZARN_UI_DIR}/app.cpp
+  ${ZARN_UI_DIR}/command_bar.cpp
+  ${ZARN_UI_DIR}/cwnd.cpp
+  ${ZARN_UI_DIR}/ddx.cpp
+  ${ZARN_UI_DIR}/device_files.cpp
+  ${ZARN_UI_DIR}/dialog.cpp
+  ${ZARN_UI_DIR}/dialog_item.cpp
+  ${ZARN_UI_DIR}/doc_view.cpp
+  ${ZARN_UI_DIR}/file_dialog.cpp
+  ${ZARN_UI_DIR}/frame.cpp
+  ${ZARN_UI_DIR}/message_box.cpp
+  ${ZARN_UI_DIR}/message_queue.cpp
+  ${ZARN_UI_DIR}/numeric_panel.cpp
+  ${ZARN_UI_DIR}/sound.cpp
+  ${ZARN_UI_DIR}/timer_table.cpp
+  ${ZARN_UI_DIR}/title_bar.cpp
+  ${ZARN_UI_DIR}/tooltip.cpp
+  ${ZARN_UI_DIR}/window_dc.cpp
+  ${ZARN_UI_DIR}/window_system.cpp
+)
+target_include_directories(zarn_ui PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(zarn_ui PUBLIC zarn_gdi zarn_platform_core)
+
+add_library(zarn_ui_headless STATIC
+  ${ZARN_PLATFORM_DIR}/headless/headless_backend.cpp
+)
+target_link_libraries(zarn_ui_headless PUBLIC zarn_ui)
+
+zarn_add_test(ui_test
+  ${ZARN_UI_DIR}/timer_table_test.cpp
+  ${ZARN_UI_DIR}/window_system_test.cpp
+  ${ZARN_UI_DIR}/frame_test.cpp
+  ${ZARN_UI_DIR}/dialog_test.cpp
+  ${ZARN_UI_DIR}/sound_test.cpp
+  LIBS zarn_ui_headless zarn_golden)
+
+find_package(SDL2 REQUIRED)
+add_library(zarn_ui_sdl STATIC ${ZARN_PLATFORM_DIR}/sdl/sdl_backend.cpp)
+target_link_libraries(zarn_ui_sdl PUBLIC zarn_ui PRIVATE SDL2::SDL2)
+
+add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
+target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
+
+zarn_add_test(ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
