@@ -6,7 +6,9 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARN_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$(nproc)"
+targets=()
+for corpus in fuzz/corpus/*/; do targets+=("fuzz_$(basename "$corpus")"); done
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 for corpus in fuzz/corpus/*/; do
   name=$(basename "$corpus")
   bin="build-fuzz/fuzz/fuzz_$name"
