@@ -6,9 +6,9 @@
 //    false when the folder does not exist.
 //  - isFolder / isFile: false for anything missing or outside the root.
 //  - createFolder: one level; false when it cannot be made.
-// setDeviceFiles(nullptr) goes back to the built-in one, which maps the
-// device root onto ZARN_ROOT, else $XDG_DATA_HOME/zarn, else
-// ~/.local/share/zarn, and refuses paths that climb out of it.
+// setDeviceFiles(nullptr) goes back to the built-in one, the device root of
+// platform/device_root.h (ZARN_ROOT, case-insensitive names, \Storage Card,
+// paths that climb out refused).
 
 #include <memory>
 #include <string>
@@ -30,19 +30,13 @@ public:
     virtual bool createFolder(const std::string& path) = 0;
 };
 
-// The device tree as a host folder.
-class HostFolderFiles : public DeviceFiles {
+// The device tree in the device root's host folder.
+class DeviceRootFiles : public DeviceFiles {
 public:
-    explicit HostFolderFiles(std::string hostRoot) : root_(std::move(hostRoot)) {}
     bool list(const std::string& folder, std::vector<DeviceEntry>& out) override;
     bool isFolder(const std::string& path) override;
     bool isFile(const std::string& path) override;
     bool createFolder(const std::string& path) override;
-    // The host path of a device path; false when it would leave the root.
-    bool hostPath(const std::string& devicePath, std::string& out) const;
-
-private:
-    std::string root_;
 };
 
 void setDeviceFiles(DeviceFiles* files);

@@ -213,15 +213,13 @@ protected:
         std::ofstream(root / "My Documents" / "a.kct") << "2\n";
         std::ofstream(root / "My Documents" / "b.txt") << "x";
         std::ofstream(root / "My Documents" / "Tables" / "c.kct") << "2\n";
-        files = std::make_unique<HostFolderFiles>(root.string());
-        setDeviceFiles(files.get());
+        setenv("ZARN_ROOT", root.c_str(), 1);
     }
     void TearDown() override {
-        setDeviceFiles(nullptr);
+        unsetenv("ZARN_ROOT");
         std::filesystem::remove_all(root);
     }
     std::filesystem::path root;
-    std::unique_ptr<HostFolderFiles> files;
     const char* filter = "KMT Channel Table Files (*.kct)|*.kct|All Files (*.*)|*.*||";
 };
 
@@ -313,11 +311,13 @@ TEST(DevicePaths, Normalise) {
     EXPECT_EQ(normalDevicePath(""), "\\");
     EXPECT_EQ(parentDevicePath("\\a"), "\\");
     EXPECT_EQ(joinDevicePath("\\", "x"), "\\x");
-    HostFolderFiles files("/tmp/r");
-    std::string host;
-    EXPECT_FALSE(files.hostPath("\\..\\etc", host));
-    EXPECT_TRUE(files.hostPath("\\My Documents\\a", host));
-    EXPECT_EQ(host, "/tmp/r/My Documents/a");
+    const auto root = std::filesystem::temp_directory_path() / ("zarn_ui_paths_" + std::to_string(::getpid()));
+    setenv("ZARN_ROOT", root.c_str(), 1);
+    EXPECT_FALSE(deviceFiles().isFolder("\\..\\etc"));
+    EXPECT_TRUE(deviceFiles().isFolder("\\my documents"));  // a standard folder, any case
+    EXPECT_FALSE(deviceFiles().isFile("\\My Documents\\a"));
+    unsetenv("ZARN_ROOT");
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

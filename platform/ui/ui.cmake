@@ -27,7 +27,7 @@ add_library(zarn_ui STATIC
   ${ZARN_UI_DIR}/window_system.cpp
 )
 target_include_directories(zarn_ui PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(zarn_ui PUBLIC zarn_gdi zarn_platform_core)
+target_link_libraries(zarn_ui PUBLIC zarn_gdi zarn_platform_core zarn_platform_system)
 
 add_library(zarn_ui_headless STATIC
   ${ZARN_PLATFORM_DIR}/headless/headless_backend.cpp
