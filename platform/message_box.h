@@ -1,10 +1,11 @@
 #pragma once
 // Message boxes: AfxMessageBox shows a text with an OK button and returns the button
-// pressed (IDOK). The screen platform installs the sink that draws the box; until one is
-// installed the text goes to standard error and IDOK is returned at once. Tests install a
-// sink that records.
+// pressed (IDOK). It goes to the installed sink (tests install one that records), else to
+// the screen platform's own boxes when a program has them, else to standard error with
+// IDOK returned at once.
 
 #include <cstdint>
+#include <string>
 
 namespace zarn {
 
@@ -16,7 +17,8 @@ struct MessageBoxSink {
     virtual int showMessageBox(const char* text, uint32_t type) = 0;
 };
 
-void setMessageBoxSink(MessageBoxSink* sink);  // null restores the standard-error fallback
-int AfxMessageBox(const char* text, uint32_t type = MB_OK);
+void setMessageBoxSink(MessageBoxSink* sink);      // null goes back to the platform's boxes
+void setPlatformMessageBoxes(MessageBoxSink* sink);  // the screen platform's boxes
+int AfxMessageBox(const std::string& text, uint32_t type = MB_OK, uint32_t help = 0);
 
 }  // namespace zarn

@@ -120,7 +120,6 @@ protected:
 
 // Message boxes: an OK button, centred over the client area; Enter, Escape
 // and the caption's "ok" box press OK. They return IDOK.
-int AfxMessageBox(const std::string& text, UINT type = MB_OK, UINT help = 0);
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
 
 }  // namespace zarn

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "platform/message_box.h"
 #include "platform/ui/app.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window_dc.h"
@@ -75,6 +76,18 @@ int CWnd::MessageBox(const std::string& text, const std::string& caption, UINT t
     return zarn::MessageBox(this, text, caption.empty() ? defaultCaption() : caption, type);
 }
 
-int AfxMessageBox(const std::string& text, UINT type, UINT) { return MessageBox(nullptr, text, defaultCaption(), type); }
+namespace {
+// AfxMessageBox reaches these boxes in every program that links the window system.
+struct WindowMessageBoxes : MessageBoxSink {
+    int showMessageBox(const char* text, uint32_t type) override {
+        return MessageBox(nullptr, text, defaultCaption(), type);
+    }
+};
+}  // namespace
+
+void installWindowMessageBoxes() {
+    static WindowMessageBoxes windowBoxes;
+    setPlatformMessageBoxes(&windowBoxes);
+}
 
 }  // namespace zarn

@@ -29,6 +29,7 @@ WindowSystem& WindowSystem::get() {
 }
 
 void WindowSystem::reset(UiBackend* backend) {
+    installWindowMessageBoxes();
     if (titleBar_) {
         TitleBar* bar = titleBar_;
         titleBar_ = nullptr;

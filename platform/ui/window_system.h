@@ -45,6 +45,9 @@ public:
     virtual void modalCaptionButton(int command) = 0;  // IDOK or IDCANCEL
 };
 
+// Makes AfxMessageBox show the window system's own boxes.
+void installWindowMessageBoxes();
+
 class WindowSystem {
 public:
     static constexpr int kScreenWidth = 240;

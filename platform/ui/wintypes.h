@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/message_box.h"
+
 namespace zarn {
 
 class CWnd;
@@ -68,9 +70,7 @@ constexpr UINT SIZE_RESTORED = 0;
 constexpr UINT SIZE_MINIMIZED = 1;
 
 // Dialog and message box results and flags.
-constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONHAND = 0x00000010;
 constexpr UINT MB_ICONSTOP = MB_ICONHAND;
 constexpr UINT MB_ICONQUESTION = 0x00000020;
