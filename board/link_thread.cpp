@@ -83,9 +83,11 @@ void LinkThread::pass() {
 }
 
 // Writes what is waiting: a copy taken under the slot's guard, so a request stored
-// meanwhile stays signalled for the next look.
+// meanwhile stays signalled for the next look. Only a delivered frame is released here:
+// paced bytes come a few at a time, and an empty read in the middle of a frame must not
+// abandon it.
 void LinkThread::idlePass(uint32_t waitMs) {
-    board_.parserState = kParserIdle;
+    if (board_.parserState == kParserDelivered) board_.parserState = kParserIdle;
     while (waitForRequest(waitMs)) {
         uint8_t copy[SendSlot::kCapacity];
         const uint32_t length = slot_.take(copy);

@@ -169,6 +169,26 @@ TEST_F(LinkThreadTest, FrameEndFollowedAtOnceByNextFrameDecodesBoth) {
     EXPECT_STREQ(board.board.modeName.load(), "Idle Mode");
 }
 
+// Bytes paced at the line rate come one at a time, with empty reads between them.
+TEST_F(LinkThreadTest, EmptyReadsInsideAFrameDoNotAbandonIt) {
+    clock.now = 0;
+    Bytes bytes = sampleFrame(7);
+    const Bytes second = frame(2, {'X', 0x11, 'Y', 0});  // an escaped byte inside
+    bytes.insert(bytes.end(), second.begin(), second.end());
+    for (uint8_t b : bytes) {
+        port.input.push_back({b});
+        port.input.push_back({});
+        port.input.push_back({});
+    }
+    link.begin();
+    while (!port.input.empty()) link.pass();
+    passes(2);
+    EXPECT_EQ(link.framesDecoded(), 2u);
+    EXPECT_EQ(board.board.traces[1].samples[7], -1696);
+    EXPECT_STREQ(board.board.serialNumber, "X\x11Y");
+    EXPECT_EQ(board.board.parserState, kParserIdle) << "the delivered frame is released by the idle pass";
+}
+
 TEST_F(LinkThreadTest, RequestStoredDuringAStreamIsWrittenAfterTheNextFrame) {
     clock.now = 0;
     Bytes stream;

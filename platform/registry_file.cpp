@@ -190,10 +190,13 @@ std::string registryFilePath() {
 
 bool setRegistryKey(const std::string& file, const std::string& keyPath,
                     const std::vector<std::pair<std::string, std::string>>& values) {
-    std::string block = "[" + keyPath + "]\n";
+    // Appended piece by piece: "text" + temporary trips GCC 12's -Wrestrict in Release.
+    std::string block = "[";
+    block.append(keyPath).append("]\n");
     for (const auto& [name, value] : values)
-        block += "\"" + escape(name) + "\"=\"" + escape(value) + "\"\n";
-    return replaceKeyBlock(file, keyPath, block + "\n");
+        block.append("\"").append(escape(name)).append("\"=\"").append(escape(value)).append("\"\n");
+    block.append("\n");
+    return replaceKeyBlock(file, keyPath, block);
 }
 
 bool removeRegistryKey(const std::string& file, const std::string& keyPath) {

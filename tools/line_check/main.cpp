@@ -52,14 +52,18 @@ struct Run {
 };
 
 // Waits until the decoded count has not moved for a while: the line is drained.
-void drain(const LinkThread& thread) {
+// Returns when it last moved, so the quiet wait does not dilute the rate.
+Clock::time_point drain(const LinkThread& thread) {
     uint64_t last = thread.framesDecoded();
+    auto lastMoved = Clock::now();
     for (int quiet = 0; quiet < 5;) {
         sleepFor(0.1);
         const uint64_t now = thread.framesDecoded();
         quiet = now == last ? quiet + 1 : 0;
+        if (now != last) lastMoved = Clock::now();
         last = now;
     }
+    return lastMoved;
 }
 
 bool runOnce(const Options& o, bool paced, double streamSeconds, double idleSeconds, Run& r) {
@@ -100,9 +104,9 @@ bool runOnce(const Options& o, bool paced, double streamSeconds, double idleSeco
         startSweep(board);
         sleepFor(streamSeconds);
         returnToIdle(board);
-        drain(thread);
-        r.streamSeconds = secondsSince(t0);
+        const auto drained = drain(thread);
         r.streamCpu = thread.cpuSeconds() - cpu0;
+        r.streamSeconds = std::chrono::duration<double>(drained - t0).count();
         r.decoded = thread.framesDecoded();
         thread.stop();
         setRequestSender(nullptr);
