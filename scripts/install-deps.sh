@@ -10,8 +10,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # platform: window, pointer, keyboard, sound; text; snapshots; pictures
   libsdl2-dev libfreetype-dev xfonts-base libjpeg62-turbo-dev libpng-dev
-  # a display for the window tests
-  xvfb xauth
+  # a display for the window tests, and reading the window back from it
+  xvfb xauth libx11-dev
 )
 
 missing=()

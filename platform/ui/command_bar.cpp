@@ -40,6 +40,7 @@ int CCeCommandBar::buttonAt(CPoint p) const {
 }
 
 bool CCeCommandBar::tooltipShown() const { return tooltip_ && tooltip_->IsWindowVisible(); }
+std::string CCeCommandBar::tooltipText() const { return tooltipShown() ? tooltip_->GetWindowText() : std::string(); }
 
 LRESULT CCeCommandBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == TB_SETTOOLTIPS) {

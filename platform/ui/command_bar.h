@@ -52,6 +52,7 @@ public:
     int buttonAt(CPoint p) const;  // -1 when none
     const std::vector<std::string>& tooltipTexts() const { return tooltips_; }
     bool tooltipShown() const;
+    std::string tooltipText() const;  // empty while no tooltip shows
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnPaint() override;

@@ -42,7 +42,16 @@ IMPLEMENT_DYNCREATE(SecondView, CFormView)
 // A toolbar strip of seven red squares.
 const uint32_t kStripRuns[] = {112 * 16, 0x00FF0000};
 const BitmapResource kStrip[] = {{4128, 112, 16, 4, kStripRuns, 1, nullptr}};
-const ResourceTable kTable = {kStrip, 1};
+const StringResource kStrings[] = {{32771, "New channel table"}, {32772, "Help"}};
+ResourceTable frameTable() {
+    ResourceTable t;
+    t.bitmaps = kStrip;
+    t.bitmapCount = 1;
+    t.strings = kStrings;
+    t.stringCount = std::size(kStrings);
+    return t;
+}
+const ResourceTable kTable = frameTable();
 const bool kRegistered = registerResources(&kTable);
 
 constexpr UINT kCommands[7] = {32771, 32772, 32773, 32774, 32775, 32776, 32777};
@@ -222,6 +231,56 @@ TEST_F(FrameTest, CommandRunsOnReleaseInsideTheButtonItWentDownOn) {
 TEST_F(FrameTest, TooltipTextsAreKept) {
     ASSERT_EQ(frame->bar.tooltipTexts().size(), 2u);
     EXPECT_EQ(frame->bar.tooltipTexts()[1], "Help");
+}
+
+// The pointer rests on the bar with the pen up; the tooltip follows the
+// command's string after 500 ms and goes as soon as the pointer moves on.
+TEST_F(FrameTest, TooltipShowsTheCommandsStringWhileThePointerRests) {
+    struct Step {
+        const char* what;
+        int x, y;
+        bool penDown;
+        uint64_t restMs;
+        const char* shown;  // "" for no tooltip
+    };
+    const Step steps[] = {
+        {"resting too briefly", 10, 300, false, 499, ""},
+        {"rest completes", 10, 300, false, 1, "New channel table"},
+        {"moving within the button keeps it", 12, 305, false, 0, "New channel table"},
+        {"the gap hides it", 24, 300, false, 1000, ""},
+        {"the next button", 30, 300, false, 500, "Help"},
+        {"pen down hides it", 30, 300, true, 1000, ""},
+        {"a command without a string", 2 + 24 * 2, 300, false, 1000, ""},
+        {"back on a button", 2 + 24, 300, false, 500, "Help"},
+        {"leaving the bar", 100, 100, false, 1000, ""},
+    };
+    for (const auto& s : steps) {
+        if (s.penDown) {
+            backend.penDown(s.x, s.y);
+        } else {
+            backend.penMove(s.x, s.y);
+        }
+        backend.runUntilIdle();
+        backend.runFor(s.restMs);
+        EXPECT_EQ(frame->bar.tooltipText(), s.shown) << s.what;
+        EXPECT_EQ(frame->bar.tooltipShown(), *s.shown != 0) << s.what;
+        if (s.penDown) {
+            backend.penUp(s.x, s.y);
+            backend.runUntilIdle();
+        }
+    }
+}
+
+TEST_F(FrameTest, TooltipIsDrawnAboveTheBar) {
+    backend.penMove(30, 300);
+    backend.runUntilIdle();
+    backend.runFor(500);
+    ASSERT_TRUE(frame->bar.tooltipShown());
+    // Pale yellow just inside its frame, over what the view drew there.
+    EXPECT_EQ(pixelToRgb(backend.framebuffer().at(27, 290)), RGB(255, 255, 225));
+    backend.penMove(100, 100);
+    backend.runUntilIdle();
+    EXPECT_EQ(pixelToRgb(backend.framebuffer().at(27, 290)), RGB(255, 192, 0));
 }
 
 TEST_F(FrameTest, MinimisingEndsTheProgram) {

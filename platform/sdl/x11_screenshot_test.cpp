@@ -1,0 +1,134 @@
+// The SDL window on a real X server: a private Xvfb is started, a message box
+// is shown through SDL's x11 driver at scale 1, and the window's pixels are
+// read back from the server and compared with the headless framebuffer.
+// Skipped only when Xvfb itself cannot start.
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "platform/headless/headless_backend.h"
+#include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/x11_grab.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/window_system.h"
+
+extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
+
+namespace zarn {
+namespace {
+
+// A private X server on a display number it picks itself; number() is
+// empty when it did not come up within a generous wait.
+class Xvfb {
+public:
+    Xvfb() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        if (pid_ > 0) readNumber(fds[0]);
+        close(fds[0]);
+    }
+    ~Xvfb() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    const std::string& number() const { return number_; }
+
+private:
+    void readNumber(int fd) {
+        std::string text;
+        pollfd p{fd, POLLIN, 0};
+        char c;
+        while (poll(&p, 1, 20000) > 0 && read(fd, &c, 1) == 1) {
+            if (c == '\n') break;
+            text += c;
+        }
+        if (!text.empty()) number_ = text;
+    }
+    pid_t pid_ = -1;
+    std::string number_;
+};
+
+Surface headlessMessageBox(const char* text) {
+    HeadlessBackend headless;
+    headless.install();
+    headless.setLocalTime(0, 0);
+    Surface expected;
+    headless.whenIdle([&] {
+        expected = headless.framebuffer();
+        WindowSystem::get().activeModalInfo()->modalCaptionButton(IDOK);
+    });
+    AfxMessageBox(text);
+    return expected;
+}
+
+TEST(SdlX11, ScreenshotOfTheRealWindowMatchesTheHeadlessFramebuffer) {
+    Xvfb server;
+    if (server.number().empty()) GTEST_SKIP() << "Xvfb cannot start here";
+    std::string display = ":" + server.number();
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("ZARN_SCALE", "1", 1);
+    setenv("ZARN_MUTE", "1", 1);
+    const char* text = "Same pixels on the X server";
+    Surface expected = headlessMessageBox(text);
+    ASSERT_EQ(expected.width, 240);
+
+    auto sdl = createSdlBackend();
+    ASSERT_TRUE(sdl) << "SDL's x11 driver did not start on " << display;
+    WindowSystem::get().reset(sdl.get());
+
+    class Poller : public CWnd {
+    public:
+        std::function<void()> tick;
+        void OnTimer(UINT_PTR) override { tick(); }
+    } poller;
+    Surface shown;
+    bool grabbed = false;
+    int polls = 0, sinceMapped = 0;
+    poller.Create(nullptr, "", 0, CRect(0, 0, 1, 1), nullptr, 0);
+    // Wait (up to about 10 s) for the window to be mapped, then let a few
+    // more paints reach the server before reading it.
+    poller.tick = [&] {
+        ++polls;
+        Surface now;
+        if (grabX11Window(display.c_str(), 240, 320, now) && ++sinceMapped >= 5) {
+            shown = now;
+            grabbed = true;
+        }
+        if (grabbed || polls > 500) WindowSystem::get().activeModalInfo()->modalCaptionButton(IDOK);
+    };
+    poller.SetTimer(1, 20);
+    AfxMessageBox(text);
+    poller.DestroyWindow();
+    WindowSystem::get().reset(nullptr);
+    sdl.reset();
+
+    ASSERT_TRUE(grabbed) << "no mapped 240 x 320 window appeared on " << display;
+    // The title-bar clock shows the host's time there, so start below it.
+    int differing = 0, firstX = -1, firstY = -1;
+    for (int y = 26; y < 320; ++y)
+        for (int px = 0; px < 240; ++px)
+            if (shown.at(px, y) != expected.at(px, y) && differing++ == 0) firstX = px, firstY = y;
+    EXPECT_EQ(differing, 0) << "first difference at " << firstX << "," << firstY;
+}
+
+}  // namespace
+}  // namespace zarn
