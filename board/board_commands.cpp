@@ -6,6 +6,7 @@
 
 #include "board/board_state.h"
 #include "board/byte_sender.h"
+#include "board/little_endian.h"
 #include "board/request_frame.h"
 
 namespace zarn {
@@ -26,13 +27,6 @@ bool BoardState::sendRequest(uint8_t type, const uint8_t* payload, uint16_t leng
     replyEvents[type].wait(kReplyTimeoutMs);
     return true;
 }
-
-namespace {
-void putU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-}  // namespace
 
 bool BoardState::sendVersionRequest() { return sendRequest(1, nullptr, 0); }
 bool BoardState::sendSerialRequest() { return sendRequest(2, nullptr, 0); }

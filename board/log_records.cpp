@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "board/little_endian.h"
 namespace zarn {
 
 namespace {
-
-void putU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 int buildSingleChannelRecord(const BoardState& b, uint8_t* out) {
     putU16(out, static_cast<uint16_t>(b.cellularPlan.tunedChannel()));

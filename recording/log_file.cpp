@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "board/little_endian.h"
 namespace zarn {
 
 LocalTime currentLocalTime() {
@@ -14,13 +15,6 @@ LocalTime currentLocalTime() {
     localtime_r(&now, &t);
     return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
-
-namespace {
-void putU16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-}  // namespace
 
 std::vector<uint8_t> encodeLogHeader(uint32_t pcsRaster) {
     static const char kMagic[] = "ZRN  1.00 ";
@@ -36,9 +30,9 @@ std::vector<uint8_t> encodeLogRecord(const LocalTime& t, const std::string& note
                               static_cast<uint8_t>(t.day), static_cast<uint8_t>(t.month),
                               static_cast<uint8_t>(t.year - 2000), static_cast<uint8_t>(t.hour),
                               static_cast<uint8_t>(t.minute), static_cast<uint8_t>(t.second)};
-    putU16(r, static_cast<uint32_t>(note.size()));
+    appendU16(r, static_cast<uint16_t>(note.size()));
     r.insert(r.end(), note.begin(), note.end());
-    putU16(r, static_cast<uint32_t>(length + 1));
+    appendU16(r, static_cast<uint16_t>(length + 1));
     r.push_back(type);
     r.insert(r.end(), payload, payload + length);
     return r;

@@ -136,6 +136,11 @@ void DialogItem::paintRadio(CDC& dc, const CRect& r) {
         dc.SetPixel(9, top + (d == 1 ? 2 : 8), kBlack);
     }
     if (checked_) dc.FillSolidRect(3, top + 3, 5, 5, kBlack);
+    paintMarkLabel(dc, r);
+}
+
+// The text beside a radio or check mark, with the focus frame around it.
+void DialogItem::paintMarkLabel(CDC& dc, const CRect& r) {
     CRect text(r.left + kMark + 4, r.top, r.right, r.bottom);
     CRect used = text;
     dc.DrawText(GetWindowText(), &used, DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
@@ -158,15 +163,7 @@ void DialogItem::paintCheck(CDC& dc, const CRect& r) {
         dc.LineTo(4, top + 7);
         dc.LineTo(9, top + 2);
     }
-    CRect text(r.left + kMark + 4, r.top, r.right, r.bottom);
-    CRect used = text;
-    dc.DrawText(GetWindowText(), &used, DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
-    dc.DrawText(GetWindowText(), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-    if (focused_) {
-        int h = used.Height();
-        int y = r.top + (r.Height() - h) / 2;
-        paintFocus(dc, CRect(text.left - 2, y - 1, std::min(used.right + 2, r.right), y + h + 1));
-    }
+    paintMarkLabel(dc, r);
 }
 
 void DialogItem::paintEdit(CDC& dc, const CRect& r) {

@@ -57,6 +57,7 @@ private:
     ItemOwner* owner_ = nullptr;
     void paintRadio(class CDC& dc, const CRect& r);
     void paintCheck(class CDC& dc, const CRect& r);
+    void paintMarkLabel(class CDC& dc, const CRect& r);
     void paintEdit(class CDC& dc, const CRect& r);
     void paintButton(class CDC& dc, const CRect& r);
     void paintIcon(class CDC& dc, const CRect& r);

@@ -1,6 +1,7 @@
 #include "tools/board_sim/sim_board.h"
 
 #include "board/request_frame.h"
+#include "board/little_endian.h"
 
 namespace zarn::sim {
 namespace {
@@ -9,11 +10,6 @@ enum ParseState { kIdle, kStart, kType, kTypeEscape, kData, kDataEscape };
 
 uint16_t u16(const std::vector<uint8_t>& p, size_t at) {
     return at + 1 < p.size() ? static_cast<uint16_t>(p[at] | (p[at + 1] << 8)) : 0;
-}
-
-void putU16(std::vector<uint8_t>& p, uint16_t v) {
-    p.push_back(static_cast<uint8_t>(v & 0xFF));
-    p.push_back(static_cast<uint8_t>(v >> 8));
 }
 
 std::vector<uint8_t> text(const std::string& s) {
@@ -119,21 +115,21 @@ int SimBoard::streamFrame(double t, std::vector<uint8_t>& out) {
     std::vector<uint8_t> p;
     uint8_t type = 0;
     if (mode_ == 1 && t >= nextDue_) {
-        putU16(p, static_cast<uint16_t>(scene_.level(band_, stepFrequencyHz(band_, step_), t)));
+        appendU16(p, static_cast<uint16_t>(scene_.level(band_, stepFrequencyHz(band_, step_), t)));
         nextDue_ = t + kLevelInterval;
         type = 14;
     } else if (mode_ == 2 && tableLength_ > 0 && t >= nextDue_) {
         const uint32_t slot = tableIndex_++ % tableLength_;
         const Slot& s = table_[slot];
         p.push_back(static_cast<uint8_t>(slot));
-        putU16(p, static_cast<uint16_t>(scene_.level(s.band, offsetFrequencyHz(s.band, s.offset), t)));
+        appendU16(p, static_cast<uint16_t>(scene_.level(s.band, offsetFrequencyHz(s.band, s.offset), t)));
         nextDue_ = t + kSlotInterval;
         type = 15;
     } else if (mode_ == 5 && sweepCount_ > 0) {
         const uint32_t offset = sweepStart_ + static_cast<uint32_t>(sweepStep_) * sweepIndex_;
         sweepIndex_ = (sweepIndex_ + 1) % sweepCount_;
-        putU16(p, static_cast<uint16_t>(offset));
-        putU16(p, static_cast<uint16_t>(scene_.level(band_, offsetFrequencyHz(band_, offset), t)));
+        appendU16(p, static_cast<uint16_t>(offset));
+        appendU16(p, static_cast<uint16_t>(scene_.level(band_, offsetFrequencyHz(band_, offset), t)));
         p.push_back(0);
         type = 33;
     } else {
