@@ -13,9 +13,9 @@
 
 namespace zarn {
 
-constexpr uint32_t WM_APP = 0x8000;
-constexpr uint32_t WM_BOARD_UPDATE = WM_APP + 100;  // 0x8064
-constexpr uint32_t WM_LOG_RECORD = WM_APP + 101;    // 0x8065
+constexpr uint32_t kAppMessageBase = 0x8000;  // the window system's first private message
+constexpr uint32_t WM_BOARD_UPDATE = kAppMessageBase + 100;  // 0x8064
+constexpr uint32_t WM_LOG_RECORD = kAppMessageBase + 101;    // 0x8065
 
 // The main frame's window, as the decoder sees it.
 struct MessagePoster {
