@@ -21,6 +21,11 @@ namespace {
 constexpr size_t kMaxTooltipLength = 255;
 }  // namespace
 
+FrameStartup& frameStartup() {
+    static FrameStartup startup;
+    return startup;
+}
+
 CMainFrame::~CMainFrame() { takeDownBoard(); }
 
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
