@@ -5,11 +5,13 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "board/board_sequences.h"
 #include "board/board_state.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
@@ -110,6 +112,84 @@ TEST_F(ZarnE2e, TheProgramStartsTakesThreeSecondsAndEndsCleanly) {
     EXPECT_NE(sent.find("\x11\x12\x01\x11\x13"), std::string::npos);
     EXPECT_NE(sent.find("\x11\x12\x02\x11\x13"), std::string::npos);
     EXPECT_TRUE(std::chrono::milliseconds(ms) < 20s);
+}
+
+}  // namespace
+}  // namespace zarn
+
+namespace zarn {
+namespace {
+
+uintmax_t logSize(const std::string& path) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// Walks the records after the header; returns how many parse whole and sets
+// `tail` to the bytes of a record cut short at the end (0 when none).
+int parseLogRecords(const std::string& bytes, size_t& tail, std::string& problem) {
+    size_t at = 15;
+    int records = 0;
+    auto u16 = [&](size_t i) { return static_cast<size_t>(uint8_t(bytes[i])) | size_t(uint8_t(bytes[i + 1])) << 8; };
+    while (at < bytes.size()) {
+        const size_t left = bytes.size() - at;
+        if (left < 11) break;
+        if (bytes.compare(at, 3, "XXX") != 0) {
+            problem = "no record mark at " + std::to_string(at);
+            return records;
+        }
+        const size_t note = u16(at + 9);
+        if (left < 11 + note + 2) break;
+        const size_t length = u16(at + 11 + note);
+        if (length == 0) {
+            problem = "record length 0 at " + std::to_string(at);
+            return records;
+        }
+        const size_t whole = 11 + note + 2 + length;
+        if (left < whole) break;
+        at += whole;
+        ++records;
+    }
+    tail = bytes.size() - at;
+    return records;
+}
+
+TEST_F(ZarnE2e, AKilledProgramLeavesEveryCompleteRecordReadable) {
+    const std::string log = root + "/My Documents/zarnlog.zrn";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The program records single-channel levels until it is killed.
+        testing::ShellHarness shell(testing::ShellHarness::Board::Serial);
+        shell.tap(120, 170);
+        shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
+        shell.command(ID_LOG_START);
+        BoardState& board = boardState();
+        board.singleChannelMode = 1;
+        board.singleChannelBand = 0;
+        startSingleChannel(board);
+        board.setScreenMode(kModeSingleChannel);
+        for (;;) {
+            shell.backend.runUntilIdle();
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    const auto until = Clock::now() + 20s;
+    while (Clock::now() < until && logSize(log) < 1000)
+        std::this_thread::sleep_for(20ms);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string bytes = readFile(log);
+    ASSERT_GE(bytes.size(), 1000u) << "the log did not grow";
+    EXPECT_EQ(bytes.substr(0, 10), "ZRN  1.00 ");
+    size_t tail = 0;
+    std::string problem;
+    const int records = parseLogRecords(bytes, tail, problem);
+    EXPECT_EQ(problem, "");
+    EXPECT_GT(records, 10);
+    std::printf("%d whole records, %zu bytes of a record cut short\n", records, tail);
 }
 
 }  // namespace
