@@ -4,6 +4,7 @@
 add_library(zarn_platform_system STATIC
   ${CMAKE_CURRENT_LIST_DIR}/comm_port.cpp
   ${CMAKE_CURRENT_LIST_DIR}/device_root.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_calls.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_file.cpp
@@ -15,6 +16,7 @@ target_link_libraries(zarn_platform_system PUBLIC zarn_platform_core)
 zarn_add_test(platform_system_test
   ${CMAKE_CURRENT_LIST_DIR}/comm_port_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/device_root_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_calls_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/worker_thread_test.cpp

@@ -39,7 +39,13 @@ const DialogControl kAbout[] = {
     {-1, K::Static, "KMT Zarn receiver front end.\nFor measurement use only.\nAll rights reserved.", 7, 61, 121, 27, 0},
 };
 
+const DialogControl kSetup[] = {
+    {1000, K::PushButton, "Install Zarn Controller", 7, 25, 125, 14, CF_TABSTOP},
+    {1001, K::PushButton, "Install Braxmoor", 7, 56, 125, 14, CF_TABSTOP},
+};
+
 const DialogTemplate kDialogs[] = {
+    {102, "Zarn Installation", 139, 103, "System", 8, kSetup, std::size(kSetup)},
     {151, "Best Server Options", 131, 150, "System", 8, kBestServerOptions, std::size(kBestServerOptions)},
     {152, "Single Channel Options", 112, 121, "System", 8, kSingleChannelOptions, std::size(kSingleChannelOptions)},
     {155, "About Zarn", 135, 95, "System", 8, kAbout, std::size(kAbout)},

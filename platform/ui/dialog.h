@@ -24,6 +24,7 @@
 //  - A push button's id reaches OnCommand when it is pressed; IDOK and
 //    IDCANCEL map to OnOK and OnCancel.
 //  - Hidden controls still exchange data.
+//  - WM_CLOSE cancels the dialog (OnCancel), as the device's dialogs do.
 
 #include <memory>
 #include <string>
@@ -97,6 +98,7 @@ public:
     void OnKeyDown(UINT key, UINT repeat, UINT flags) override;
     void OnChar(UINT ch, UINT repeat, UINT flags) override;
     void OnPaint() override;
+    void OnClose() override { OnCancel(); }
 
 protected:
     // Builds the window and its controls; false when there is no template.

@@ -51,6 +51,14 @@ TEST(WaveSynthTest, PingRingsDown) {
     EXPECT_LT(peak(ping.size() - 1100, ping.size()), 8);
 }
 
+// The largest swing from silence between two times, in seconds.
+int loudest(const std::vector<uint8_t>& pcm, int rate, double from, double to) {
+    int p = 0;
+    for (size_t i = static_cast<size_t>(from * rate); i < static_cast<size_t>(to * rate) && i < pcm.size(); ++i)
+        p = std::max(p, std::abs(pcm[i] - 128));
+    return p;
+}
+
 // Upward zero crossings between two sample positions: the frequency times the time.
 int risingCrossings(const Signal& s, size_t from, size_t to) {
     int n = 0;
@@ -70,12 +78,7 @@ TEST(WaveSynthTest, GlideHoldsAndMovesBetweenItsPoints) {
 
 TEST(WaveSynthTest, CameraClicksThenWhirrsThenFallsSilent) {
     std::vector<uint8_t> camera = makeCamera();
-    auto peak = [&](double from, double to) {
-        int p = 0;
-        for (size_t i = static_cast<size_t>(from * 11025); i < static_cast<size_t>(to * 11025); ++i)
-            p = std::max(p, std::abs(camera[i] - 128));
-        return p;
-    };
+    auto peak = [&](double from, double to) { return loudest(camera, 11025, from, to); };
     ASSERT_EQ(camera.size(), 8820u);
     // Two sharp clicks with a hush between them, the film advance, then silence.
     EXPECT_GT(peak(0.0, 0.01), 60);
@@ -87,12 +90,7 @@ TEST(WaveSynthTest, CameraClicksThenWhirrsThenFallsSilent) {
 
 TEST(WaveSynthTest, HowlSwellsAndFadesAway) {
     std::vector<uint8_t> howl = makeHowl();
-    auto peak = [&](double from, double to) {
-        int p = 0;
-        for (size_t i = static_cast<size_t>(from * 22050); i < static_cast<size_t>(to * 22050); ++i)
-            p = std::max(p, std::abs(howl[i] - 128));
-        return p;
-    };
+    auto peak = [&](double from, double to) { return loudest(howl, 22050, from, to); };
     ASSERT_EQ(howl.size(), 121275u);
     EXPECT_LT(peak(0.0, 0.05), 15);
     EXPECT_GT(peak(1.0, 4.0), 60);
