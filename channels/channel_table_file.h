@@ -24,11 +24,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstddef>
-#include <string>
 
 namespace zarn {
-
-class CWnd;
 
 constexpr int kChannelTableLines = 30;
 constexpr uint16_t kChannelListEnd = 65535;
@@ -75,13 +72,5 @@ bool readChannelTable(ByteSource& source, ChannelTableContents& table);
 
 // The low 32 bits of the decimal number at the start of text, read as atoi reads it.
 uint32_t decimalLowBits(const char* text);
-
-// The open dialog, the file and its messages: on success the board state's
-// channel table holds the file's channels (their levels as they were); when
-// the dialog is cancelled, the file does not open or the table is invalid,
-// the table is unchanged. The owner is the window the messages belong to.
-void loadChannelTable(CWnd* owner);
-// The same for a chosen device path, without the dialog; false when nothing was loaded.
-bool loadChannelTableFile(CWnd* owner, const std::string& devicePath);
 
 }  // namespace zarn

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,28 @@ TEST(ChannelTableFile, BytesOfEveryValueAreReadSafely) {
     Read r = readText(text);
     EXPECT_TRUE(r.valid);
     EXPECT_LE(r.table.count, 30);
+}
+
+TEST(ChannelTableFile, SampleFilesAreValidTables) {
+    const char* source = std::getenv("ZARN_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    struct Case {
+        const char* name;
+        int count;
+        uint8_t firstBand;
+    } cases[] = {{"cellular_survey.kct", 13, 0}, {"pcs_survey.kct", 10, 1}, {"mixed_survey.kct", 9, 0}};
+    for (const Case& c : cases) {
+        const std::string path = std::string(source) + "/resources/samples/" + c.name;
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr) << path;
+        FileByteSource bytes(f);
+        ChannelTableContents table;
+        EXPECT_TRUE(readChannelTable(bytes, table)) << c.name;
+        std::fclose(f);
+        EXPECT_EQ(table.count, c.count) << c.name;
+        EXPECT_EQ(table.slots[0].band, c.firstBand) << c.name;
+        for (int i = 0; i < table.count; ++i) EXPECT_LE(table.slots[i].band, 1) << c.name;
+    }
 }
 
 TEST(DecimalLowBits, AsAtoiThenLowBits) {

@@ -2,8 +2,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "board/board_state.h"
-#include "channels/channel_table_file.h"
+#include "channels/channel_table_load.h"
 #include "platform/device_root.h"
 #include "platform/message_box.h"
 #include "platform/ui/dialog.h"
@@ -48,12 +47,12 @@ void storeTable(BoardState& board, const ChannelTableContents& contents) {
 
 }  // namespace
 
-void loadChannelTable(CWnd* owner) {
+void loadChannelTable(CWnd* owner, BoardState& board) {
     CFileDialog dialog(TRUE, ".KCT", "KCT", OFN_FILEMUSTEXIST, kFilter, owner);
-    if (dialog.DoModal() == IDOK) loadChannelTableFile(owner, dialog.GetPathName());
+    if (dialog.DoModal() == IDOK) loadChannelTableFile(owner, dialog.GetPathName(), board);
 }
 
-bool loadChannelTableFile(CWnd* owner, const std::string& devicePath) {
+bool loadChannelTableFile(CWnd* owner, const std::string& devicePath, BoardState& board) {
     const std::string path = hostPath(devicePath);
     int error = 0;
     std::FILE* file = openForReading(path, error);
@@ -70,7 +69,7 @@ bool loadChannelTableFile(CWnd* owner, const std::string& devicePath) {
         if (owner && owner->GetSafeHwnd()) owner->InvalidateRect(nullptr, FALSE);
         return false;
     }
-    storeTable(boardState(), contents);
+    storeTable(board, contents);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "board/board_state.h"
-#include "channels/channel_table_file.h"
+#include "channels/channel_table_load.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ui/window_system.h"
 #include "screens/temp_device_root.h"
