@@ -9,7 +9,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZARN_TESTS=OFF >/dev/null
 cmake --build build -j2
 
 export ZARN_ROOT="${ZARN_ROOT:-${XDG_DATA_HOME:-$HOME/.local/share}/zarn}"
-mkdir -p "$ZARN_ROOT"
+mkdir -p "$ZARN_ROOT/My Documents"
+# The sample channel tables, where the open dialog starts; the user's own files win.
+cp -n resources/samples/*.kct "$ZARN_ROOT/My Documents/" 2>/dev/null || true
 sim_out="$(mktemp)"
 build/tools/zarn-board-sim >"$sim_out" &
 sim=$!

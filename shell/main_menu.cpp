@@ -1,8 +1,10 @@
 #include "shell/main_menu.h"
 
 #include "board/board_state.h"
+#include "screens/channel_openers.h"
 #include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
+#include "shell/main_frame.h"
 #include "shell/sounds.h"
 
 namespace zarn {
@@ -35,8 +37,8 @@ void CMain::OnDraw(CDC* dc) {
 
 void CMain::OnLButtonDown(UINT flags, CPoint point) {
     switch (menuButtonAt(kButtons, point)) {
-    case kSingleChannel: break;
-    case kChannelTable: break;
+    case kSingleChannel: onSingleChannel(); break;
+    case kChannelTable: onChannelTable(); break;
     case kSpectrumAnalysis: break;
     case kBestServers: break;
     default:
@@ -45,6 +47,10 @@ void CMain::OnLButtonDown(UINT flags, CPoint point) {
     }
     CFormView::OnLButtonDown(flags, point);
 }
+
+void CMain::onSingleChannel() { openSingleChannel(boardState(), screenHost(), kHiddenScreenId); }
+
+void CMain::onChannelTable() { openChannelTable(boardState(), screenHost(), kHiddenScreenId, this); }
 
 void CMain::onIncBox() {
     PlayWaveResource("PING");

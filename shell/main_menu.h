@@ -24,6 +24,8 @@ public:
 
 private:
     void onIncBox();
+    void onSingleChannel();
+    void onChannelTable();
 
     CBrush background_{kMenuAmber};
     CBrush buttonBrush_{kMenuNavy};

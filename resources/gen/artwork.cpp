@@ -28,6 +28,10 @@ const std::vector<Artwork>& bitmaps() {
         {149, 240, 15, 8, drawTitleBandFrame<14>},
         {150, 240, 320, 24, drawMenuPicture},
         // End of the start screens and the title band.
+        // The channel screens: the single-channel chart and the channel-table scale.
+        {154, 240, 268, 8, drawSingleChart},
+        {183, 240, 255, 8, drawTableScale},
+        // End of the channel screens.
     };
     return list;
 }

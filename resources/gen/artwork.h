@@ -37,6 +37,8 @@ void drawAppIcon(CDC& dc);
 void drawAppIconSmall(CDC& dc);
 void drawTitlePicture(CDC& dc);
 void drawMenuPicture(CDC& dc);
+void drawSingleChart(CDC& dc);
+void drawTableScale(CDC& dc);
 // Frame 0..14 of the title band's cycle.
 void drawTitleBand(CDC& dc, int frame);
 template <int Frame>

@@ -1,0 +1,31 @@
+// Arbitrary files through the channel-table reader, from memory and from a
+// FILE; both must agree, and a table never holds more than 30 channels.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "channels/channel_table_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    zarn::MemoryByteSource memory(data, size);
+    zarn::ChannelTableContents fromMemory;
+    const bool validMemory = zarn::readChannelTable(memory, fromMemory);
+    if (fromMemory.count > zarn::kChannelTableLines || fromMemory.count > fromMemory.stored ||
+        fromMemory.stored > fromMemory.count + 1)
+        __builtin_trap();
+    if (!validMemory && (fromMemory.count != 0 || fromMemory.stored != 0)) __builtin_trap();
+
+    if (size == 0) return 0;
+    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!file) return 0;
+    zarn::FileByteSource source(file);
+    zarn::ChannelTableContents fromFile;
+    const bool validFile = zarn::readChannelTable(source, fromFile);
+    std::fclose(file);
+    if (validFile != validMemory || fromFile.count != fromMemory.count || fromFile.stored != fromMemory.stored)
+        __builtin_trap();
+    for (size_t i = 0; i < fromFile.stored; ++i)
+        if (fromFile.slots[i].band != fromMemory.slots[i].band || fromFile.slots[i].channel != fromMemory.slots[i].channel)
+            __builtin_trap();
+    return 0;
+}
