@@ -4,7 +4,7 @@
 #include "channels/channel_table_load.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ui/window_system.h"
-#include "screens/temp_device_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -38,12 +38,12 @@ protected:
         EXPECT_EQ(+b.channelTable[1].channel, 200);
     }
 
-    testing::TempDeviceRoot root;
+    testing::TempDevice root;
     HeadlessBackend backend;
 };
 
 TEST_F(LoadChannelTable, ChosenFileFillsTheTableAndKeepsTheLevels) {
-    root.write("My Documents/survey.kct", "2\r\nSurvey\r\n0,384,Main\r\n1,25,\r\n1,650,\r\n0,-1,\r\n");
+    root.writeBelowRoot("My Documents/survey.kct", "2\r\nSurvey\r\n0,384,Main\r\n1,25,\r\n1,650,\r\n0,-1,\r\n");
     choose("survey");  // the default extension is added
     loadChannelTable(nullptr);
     const BoardState& b = boardState();
@@ -59,14 +59,14 @@ TEST_F(LoadChannelTable, ChosenFileFillsTheTableAndKeepsTheLevels) {
 }
 
 TEST_F(LoadChannelTable, CancelKeepsTheOldTable) {
-    root.write("My Documents/survey.kct", "2\r\nSurvey\r\n0,384,\r\n");
+    root.writeBelowRoot("My Documents/survey.kct", "2\r\nSurvey\r\n0,384,\r\n");
     backend.whenIdle([this] { backend.key(VK_ESCAPE); });
     loadChannelTable(nullptr);
     expectOldTable();
 }
 
 TEST_F(LoadChannelTable, WrongFormatSaysSoAndKeepsTheOldTable) {
-    root.write("My Documents/old.kct", "3\r\nSurvey\r\n0,384,\r\n");
+    root.writeBelowRoot("My Documents/old.kct", "3\r\nSurvey\r\n0,384,\r\n");
     choose("old.kct");
     backend.whenIdle([this] {
         EXPECT_EQ(backend.modals().back().kind, "messagebox");
@@ -79,7 +79,7 @@ TEST_F(LoadChannelTable, WrongFormatSaysSoAndKeepsTheOldTable) {
 }
 
 TEST_F(LoadChannelTable, TruncatedHeaderIsAnInvalidTable) {
-    root.write("My Documents/cut.kct", "2\r\nSurv");
+    root.writeBelowRoot("My Documents/cut.kct", "2\r\nSurv");
     choose("cut.kct");
     backend.whenIdle([this] {
         EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");

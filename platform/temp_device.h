@@ -46,6 +46,9 @@ public:
         std::ifstream in(hostFile, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // The same for a path relative to the root ("My Documents/a.kct").
+    void writeBelowRoot(const std::string& relative, const std::string& bytes) const { write(root_ + "/" + relative, bytes); }
+    std::string readBelowRoot(const std::string& relative) const { return read(root_ + "/" + relative); }
     static bool exists(const std::string& hostFile) { return std::filesystem::exists(hostFile); }
 
 private:

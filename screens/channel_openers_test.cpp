@@ -8,7 +8,7 @@
 #include "screens/screen_test_support.h"
 #include "screens/single_view.h"
 #include "screens/table_view.h"
-#include "screens/temp_device_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -41,13 +41,13 @@ protected:
         });
     }
 
-    testing::TempDeviceRoot root;
+    testing::TempDevice root;
     testing::RecordingBoard board;
     std::unique_ptr<testing::ScreenHarness> screen;
 };
 
 TEST_F(ChannelOpeners, SingleChannelOneBandTunesAndStartsIt) {
-    root.write("opt.zrn", "1\n0\n1\n384\n0\n");
+    root.writeBelowRoot("opt.zrn", "1\n0\n1\n384\n0\n");
     whileDialogUp("dialog", VK_ESCAPE);  // Cancel still applies what was loaded
     openSingleChannel(board, screen->frame(), 2);
     ASSERT_FALSE(backend().sounds().empty());
@@ -59,11 +59,11 @@ TEST_F(ChannelOpeners, SingleChannelOneBandTunesAndStartsIt) {
                                                     req(10, {0xC8, 0x72, 0, 0}), req(8, {1})}));
     EXPECT_EQ(board.repaintEnabled, 1);
     EXPECT_EQ(board.screenMode, kModeSingleChannel);
-    EXPECT_EQ(root.read("opt.zrn"), "1\n0\n1\n384\n0\n");
+    EXPECT_EQ(root.readBelowRoot("opt.zrn"), "1\n0\n1\n384\n0\n");
 }
 
 TEST_F(ChannelOpeners, SingleChannelBothBandsUploadsTwoSlots) {
-    root.write("opt.zrn", "1\n1\n1\n384\n650\n");
+    root.writeBelowRoot("opt.zrn", "1\n1\n1\n384\n650\n");
     whileDialogUp("dialog", VK_RETURN);
     openSingleChannel(board, screen->frame(), 2);
     // Offsets: cellular 384 is 417, PCS channel 650 at 50 kHz is 3250.
@@ -75,7 +75,7 @@ TEST_F(ChannelOpeners, SingleChannelBothBandsUploadsTwoSlots) {
 TEST_F(ChannelOpeners, ChannelTableOfThirtySlotsUploadsInSlotOrder) {
     std::string file = "2\r\nThirty\r\n";
     for (int i = 0; i < 30; ++i) file += i % 2 ? "1," + std::to_string(20 * i) + ",\r\n" : "0," + std::to_string(1 + i) + ",\r\n";
-    root.write("My Documents/thirty.kct", file);
+    root.writeBelowRoot("My Documents/thirty.kct", file);
     whileDialogUp("filedialog", VK_RETURN, "thirty");
     openChannelTable(board, screen->frame(), 2, nullptr);
     EXPECT_EQ(screen->frame()->switches, std::vector<const CRuntimeClass*>{RUNTIME_CLASS(CTable)});
@@ -107,7 +107,7 @@ TEST_F(ChannelOpeners, CancelledTableStillUploadsTheOldOne) {
 }
 
 TEST_F(ChannelOpeners, EmptyTableSendsOnlyTheLengthAndTheStart) {
-    root.write("My Documents/empty.kct", "2\r\nNone\r\n0,-1,\r\n");
+    root.writeBelowRoot("My Documents/empty.kct", "2\r\nNone\r\n0,-1,\r\n");
     board.channelTableCount = 5;
     whileDialogUp("filedialog", VK_RETURN, "empty");
     openChannelTable(board, screen->frame(), 2, nullptr);

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cmath>
 
-#include "screens/temp_device_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -108,9 +108,9 @@ TEST(OptionFormat, UsesAPointWhateverTheLocale) {
 }
 
 TEST(OptionFile, RoundTripThroughTheDeviceRoot) {
-    testing::TempDeviceRoot root;
+    testing::TempDevice root;
     ASSERT_TRUE(writeOptionLines("\\opt.zrn", {"1", "0", "0", optionDouble(881.52), optionDouble(1962.5)}));
-    EXPECT_EQ(root.read("opt.zrn"), "1\n0\n0\n881.520000\n1962.500000\n");
+    EXPECT_EQ(root.readBelowRoot("opt.zrn"), "1\n0\n0\n881.520000\n1962.500000\n");
     OptionLines lines;
     ASSERT_TRUE(lines.read("\\OPT.ZRN"));  // names match whatever their case
     double pcs = 0;
@@ -119,7 +119,7 @@ TEST(OptionFile, RoundTripThroughTheDeviceRoot) {
 }
 
 TEST(OptionFile, MissingFileOrRefusedPathIsAFailure) {
-    testing::TempDeviceRoot root;
+    testing::TempDevice root;
     OptionLines lines;
     EXPECT_FALSE(lines.read("\\none.zrn"));
     EXPECT_EQ(lines.count(), 0u);

@@ -1,5 +1,7 @@
 #include "screens/screen_test_support.h"
 
+#include <thread>
+
 #include "platform/ui/window_system.h"
 #include "screens/offscreen_paint.h"
 
@@ -65,6 +67,17 @@ Surface clientArea(const Surface& screen) {
 }
 
 COLORREF clientPixel(const Surface& screen, int x, int y) { return pixelToRgb(screen.at(x, y + kClientTop)); }
+
+bool pumpUntil(HeadlessBackend& backend, const std::function<bool()>& done, std::chrono::milliseconds most) {
+    const auto until = std::chrono::steady_clock::now() + most;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        backend.runUntilIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    backend.runUntilIdle();
+    return true;
+}
 
 Surface drawnText(const std::string& text, const CRect& rect, COLORREF ink, COLORREF paper, unsigned format,
                   int pointTenths) {

@@ -2,6 +2,8 @@
 // A headless window system with one frame showing one screen, for screen
 // tests: paint it, tap it, read its pixels in client coordinates.
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ public:
     std::vector<const CRuntimeClass*> switches;
     int mainMenuSwitches = 0;
 };
+
+// Works off the window system's messages, in real time, until done() or the
+// time is up; for tests where another thread (the link thread) posts them.
+bool pumpUntil(HeadlessBackend& backend, const std::function<bool()>& done, std::chrono::milliseconds most);
 
 class ScreenHarness {
 public:

@@ -6,7 +6,7 @@
 
 #include "platform/headless/headless_backend.h"
 #include "platform/ui/window_system.h"
-#include "screens/temp_device_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -24,7 +24,7 @@ protected:
     }
     uint32_t pcsChannel() const { return board.pcsPlan.offsetToPcsChannel(board.pcsPlan.tunedChannel()); }
 
-    testing::TempDeviceRoot root;
+    testing::TempDevice root;
     BoardState board;
 };
 
@@ -41,7 +41,7 @@ TEST_F(SingleOptions, MissingFileKeepsTheConstructionValuesAndRunsPcs) {
     EXPECT_EQ(board.singleChannelBand, 1);  // neither box ticked
     EXPECT_EQ(board.cellularPlan.tunedStep(), 29384u);  // nothing tuned
     EXPECT_EQ(board.pcsPlan.tunedStep(), 196250u);
-    EXPECT_EQ(root.read("opt.zrn"), "0\n0\n-1\n0\n0\n");  // no unit: written as channels
+    EXPECT_EQ(root.readBelowRoot("opt.zrn"), "0\n0\n-1\n0\n0\n");  // no unit: written as channels
 }
 
 TEST_F(SingleOptions, ModesFromTheBoxes) {
@@ -67,7 +67,7 @@ TEST_F(SingleOptions, FrequencyRoundTripThroughTheFile) {
     o.cellularActive = 1, o.pcsActive = 1, o.entryUnit = 0;
     o.cellularValue = 881.52, o.pcsValue = 1962.52;
     o.applyOptions(board);
-    EXPECT_EQ(root.read("opt.zrn"), "1\n1\n0\n881.520000\n1962.520000\n");
+    EXPECT_EQ(root.readBelowRoot("opt.zrn"), "1\n1\n0\n881.520000\n1962.520000\n");
     CSingleOptions back;
     back.loadOptions();
     EXPECT_EQ(back.cellularActive, 1);
@@ -86,7 +86,7 @@ TEST_F(SingleOptions, ChannelRoundTripWritesWholeNumbers) {
     o.cellularActive = 1, o.pcsActive = 1, o.entryUnit = 1;
     o.cellularValue = 1023.7, o.pcsValue = 25;
     o.applyOptions(board);
-    EXPECT_EQ(root.read("opt.zrn"), "1\n1\n1\n1023\n25\n");
+    EXPECT_EQ(root.readBelowRoot("opt.zrn"), "1\n1\n1\n1023\n25\n");
     EXPECT_EQ(board.cellularPlan.tunedFrequency(), 870000000u);  // channel 1023
     EXPECT_EQ(pcsChannel(), 25u);
     CSingleOptions back;
@@ -96,7 +96,7 @@ TEST_F(SingleOptions, ChannelRoundTripWritesWholeNumbers) {
 }
 
 TEST_F(SingleOptions, UnitMinusOneReadsValuesAsChannels) {
-    root.write("opt.zrn", "1\n0\n-1\n384.9\n12.5\n");
+    root.writeBelowRoot("opt.zrn", "1\n0\n-1\n384.9\n12.5\n");
     CSingleOptions o;
     o.loadOptions();
     EXPECT_EQ(o.entryUnit, -1);
@@ -107,7 +107,7 @@ TEST_F(SingleOptions, UnitMinusOneReadsValuesAsChannels) {
 }
 
 TEST_F(SingleOptions, ShortFileKeepsWhatItLacks) {
-    root.write("opt.zrn", "1\n7\n");
+    root.writeBelowRoot("opt.zrn", "1\n7\n");
     CSingleOptions o;
     o.loadOptions();
     EXPECT_EQ(o.cellularActive, 1);
@@ -118,7 +118,7 @@ TEST_F(SingleOptions, ShortFileKeepsWhatItLacks) {
 }
 
 TEST_F(SingleOptions, OverlongLinesAndHugeNumbersAreBounded) {
-    root.write("opt.zrn", "1" + std::string(300, '1') + "\n0\n0\n1e999\n-" + std::string(100, '9') + "\n");
+    root.writeBelowRoot("opt.zrn", "1" + std::string(300, '1') + "\n0\n0\n1e999\n-" + std::string(100, '9') + "\n");
     CSingleOptions o;
     o.loadOptions();
     EXPECT_EQ(o.cellularActive, 1);
@@ -131,7 +131,7 @@ TEST_F(SingleOptions, OverlongLinesAndHugeNumbersAreBounded) {
     EXPECT_EQ(board.cellularPlan.tunedFrequency(), 869010000u);  // out of band: the lowest channel
     EXPECT_EQ(pcsChannel(), 0u);
 
-    root.write("opt.zrn", "1\n0\n5\n99999999999999999999\n0\n");
+    root.writeBelowRoot("opt.zrn", "1\n0\n5\n99999999999999999999\n0\n");
     CSingleOptions channels;
     channels.loadOptions();
     EXPECT_EQ(channels.entryUnit, 1);
@@ -149,7 +149,7 @@ TEST_F(SingleOptions, TypedValuesBeyondEveryRangeConvertSafely) {
     o.applyOptions(board);
     EXPECT_EQ(board.cellularPlan.tunedFrequency(), 869010000u);
     EXPECT_EQ(pcsChannel(), 0u);
-    EXPECT_EQ(root.read("opt.zrn"), "1\n1\n1\n2147483647\n-2147483648\n");
+    EXPECT_EQ(root.readBelowRoot("opt.zrn"), "1\n1\n1\n2147483647\n-2147483648\n");
 }
 
 TEST_F(SingleOptions, PcsFrequencyBelowTheBandTunesTheLowestChannel) {

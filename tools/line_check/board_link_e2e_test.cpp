@@ -14,7 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
-#include "tools/line_check/sim_process.h"
+#include "tools/line_check/sim_device.h"
 
 using namespace zarn;
 using namespace std::chrono_literals;
@@ -55,21 +55,12 @@ struct Connection {
 
 struct BoardLinkE2e : ::testing::Test {
     void SetUp() override {
-        char tmpl[] = "/tmp/zarn-e2e-XXXXXX";
-        root = mkdtemp(tmpl);
-        setenv("ZARN_ROOT", root.c_str(), 1);
         std::string error;
-        ASSERT_TRUE(sim.start(ZARN_BOARD_SIM_PATH, {"--capture", root + "/capture.bin"}, error)) << error;
-        loadRegistry(registryFilePath(), root + "/no-adapters");
+        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
     }
-    void TearDown() override {
-        sim.stop();
-        registry::clear();
-        unsetenv("ZARN_ROOT");
-        ASSERT_EQ(system(("rm -rf '" + root + "'").c_str()), 0);
-    }
-    std::string root;
-    SimProcess sim;
+    SimDevice device;
+    const std::string& root = device.root;
+    SimProcess& sim = device.sim;
     BoardState board;
 };
 

@@ -14,12 +14,13 @@
 #include "board/board_state.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
+#include "screens/screen_test_support.h"
 #include "screens/single_view.h"
 #include "screens/table_view.h"
 #include "shell/main_frame.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "tools/line_check/sim_process.h"
+#include "tools/line_check/sim_device.h"
 
 namespace zarn {
 namespace {
@@ -30,37 +31,18 @@ using Clock = std::chrono::steady_clock;
 class ChannelScreensE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zarn-chan-e2e-XXXXXX";
-        root = mkdtemp(tmpl);
-        setenv("ZARN_ROOT", root.c_str(), 1);
         setenv("ZARN_MUTE", "1", 1);
         std::string error;
-        ASSERT_TRUE(sim.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
-        loadRegistry(registryFilePath(), root + "/no-adapters");
+        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
         shell = std::make_unique<testing::ShellHarness>(testing::ShellHarness::Board::Serial);
         ASSERT_TRUE(shell->started);
         ASSERT_TRUE(pumpUntil([] { return std::strcmp(boardState().serialNumber, "XXXXXX") != 0; }, 5s));
         shell->tap(120, 170);  // 1900 (50kHz)
         ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
     }
-    void TearDown() override {
-        shell.reset();
-        sim.stop();
-        registry::clear();
-        unsetenv("ZARN_ROOT");
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
-    template <typename Done>
-    bool pumpUntil(Done done, std::chrono::milliseconds most) {
-        const auto until = Clock::now() + most;
-        while (!done()) {
-            if (Clock::now() > until) return false;
-            shell->backend.runUntilIdle();
-            std::this_thread::sleep_for(10ms);
-        }
-        shell->backend.runUntilIdle();
-        return true;
+    void TearDown() override { shell.reset(); }
+    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds most) {
+        return testing::pumpUntil(shell->backend, done, most);
     }
     void writeFile(const std::string& relative, const std::string& text) {
         std::ofstream(root + "/" + relative, std::ios::binary) << text;
@@ -79,8 +61,8 @@ protected:
         return seen;
     }
 
-    std::string root;
-    SimProcess sim;
+    SimDevice device;
+    const std::string& root = device.root;
     std::unique_ptr<testing::ShellHarness> shell;
 };
 

@@ -18,7 +18,7 @@
 #include "screens/screen_test_support.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "tools/line_check/sim_process.h"
+#include "tools/line_check/sim_device.h"
 
 namespace zarn {
 namespace {
@@ -34,36 +34,16 @@ std::string readFile(const std::string& path) {
 class ZarnE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zarn-app-e2e-XXXXXX";
-        root = mkdtemp(tmpl);
-        setenv("ZARN_ROOT", root.c_str(), 1);
         setenv("ZARN_MUTE", "1", 1);
         std::string error;
-        ASSERT_TRUE(sim.start(ZARN_BOARD_SIM_PATH, {"--capture", root + "/capture.bin"}, error)) << error;
-        loadRegistry(registryFilePath(), root + "/no-adapters");
+        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
     }
-    void TearDown() override {
-        sim.stop();
-        registry::clear();
-        unsetenv("ZARN_ROOT");
-        ASSERT_EQ(system(("rm -rf '" + root + "'").c_str()), 0);
-    }
-    std::string root;
-    SimProcess sim;
+    SimDevice device;
+    const std::string& root = device.root;
+    SimProcess& sim = device.sim;
 };
 
-// Works off the window system's messages until done() or the time is up.
-template <typename Done>
-bool pumpUntil(HeadlessBackend& backend, Done done, std::chrono::milliseconds most) {
-    const auto until = Clock::now() + most;
-    while (!done()) {
-        if (Clock::now() > until) return false;
-        backend.runUntilIdle();
-        std::this_thread::sleep_for(10ms);
-    }
-    backend.runUntilIdle();
-    return true;
-}
+using testing::pumpUntil;
 
 TEST_F(ZarnE2e, StartsAgainstTheBoardShowsItsIdentityAndTakesARaster) {
     const auto start = Clock::now();
