@@ -1,6 +1,6 @@
 #pragma once
 // Logs for tests and benchmarks, written by CLogFile from a board state the
-// way the decoder stages them. The clock starts at 2004-07-09 14:05:00 and
+// way the decoder stages them. The clock starts at 2004-07-09 14:00:00 and
 // moves on `secondsApart` per record.
 
 #include <cstdint>
