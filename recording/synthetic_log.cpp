@@ -59,7 +59,8 @@ void SyntheticLog::sweep(uint8_t band, uint16_t start, uint16_t count,
     const uint32_t stride = band == 1 ? b.pcsPlan.pcsRaster() / 10000 : 1;
     for (uint32_t j = 0; j < count && j * stride < kTraceSamples; ++j) {
         const uint16_t offset = static_cast<uint16_t>(start + j * stride);
-        b.sweepCapture[j * stride] = SweepEntry{offset, level(offset)};
+        const int16_t v = level(offset);
+        b.sweepCapture[j * stride] = v == kNotCaptured ? SweepEntry{0, 0} : SweepEntry{offset, v};
     }
     stage(kModeSpectrum);
 }

@@ -24,6 +24,8 @@ struct SyntheticLog {
     void singleChannel(uint32_t cellularChannel, int16_t cellularLevel, uint32_t pcsOffset, int16_t pcsLevel);
     // Slots as (band, channel, level); at most 40.
     void table(const std::vector<ChannelSlot>& slots);
+    // A level that leaves its capture entry empty, as one the board never sent.
+    static constexpr int16_t kNotCaptured = INT16_MIN;
     // One sweep of `count` points from `start`, every stride-th capture entry as the decoder takes it.
     void sweep(uint8_t band, uint16_t start, uint16_t count, const std::function<int16_t(uint16_t offset)>& level);
     void bestServers(uint8_t band, const std::vector<ServerEntry>& ranks);
