@@ -17,9 +17,9 @@ LocalTime currentLocalTime() {
 }
 
 std::vector<uint8_t> encodeLogHeader(uint32_t pcsRaster) {
-    std::vector<uint8_t> h(kLogMagic, kLogMagic + kLogMagicSize);
-    h.insert(h.end(), 4, 0);
-    h.push_back(static_cast<uint8_t>(pcsRaster / 10000));
+    std::vector<uint8_t> h(kLogHeaderSize, 0);
+    std::memcpy(h.data(), kLogMagic, kLogMagicSize);
+    h[kLogHeaderSize - 1] = static_cast<uint8_t>(pcsRaster / 10000);
     return h;
 }
 
