@@ -17,16 +17,15 @@ LocalTime currentLocalTime() {
 }
 
 std::vector<uint8_t> encodeLogHeader(uint32_t pcsRaster) {
-    static const char kMagic[] = "ZRN  1.00 ";
-    std::vector<uint8_t> h(kMagic, kMagic + 10);
-    h.insert(h.end(), 4, 0);
-    h.push_back(static_cast<uint8_t>(pcsRaster / 10000));
+    std::vector<uint8_t> h(kLogHeaderSize, 0);
+    std::memcpy(h.data(), kLogMagic, kLogMagicSize);
+    h[kLogHeaderSize - 1] = static_cast<uint8_t>(pcsRaster / 10000);
     return h;
 }
 
 std::vector<uint8_t> encodeLogRecord(const LocalTime& t, const std::string& note, uint8_t type,
                                      const uint8_t* payload, size_t length) {
-    std::vector<uint8_t> r = {'X', 'X', 'X',
+    std::vector<uint8_t> r = {uint8_t(kRecordMark[0]), uint8_t(kRecordMark[1]), uint8_t(kRecordMark[2]),
                               static_cast<uint8_t>(t.day), static_cast<uint8_t>(t.month),
                               static_cast<uint8_t>(t.year - 2000), static_cast<uint8_t>(t.hour),
                               static_cast<uint8_t>(t.minute), static_cast<uint8_t>(t.second)};

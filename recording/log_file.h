@@ -25,6 +25,13 @@ using LocalTimeSource = std::function<LocalTime()>;
 LocalTime currentLocalTime();
 
 constexpr int kLogHeaderSize = 15;
+// The header's first ten bytes: the format's name and version.
+constexpr char kLogMagic[] = "ZRN  1.00 ";
+constexpr int kLogMagicSize = 10;
+// Every record opens with this mark, then six time bytes and the note length.
+constexpr char kRecordMark[] = "XXX";
+constexpr int kRecordMarkSize = 3;
+constexpr int kRecordFixedSize = 11;  // mark, time, note length
 constexpr size_t kMaxNoteLength = 32;
 // Staged records not yet written; past this the newest are dropped. The
 // user-interface thread writes a record in well under a millisecond, so the

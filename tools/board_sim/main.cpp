@@ -44,6 +44,10 @@ Options:
   --no-register     leave the registry alone
   --firmware TEXT   firmware version answered to request 1 (default "SIM 2.10")
   --serial TEXT     serial number answered to request 2 (default "ZS004217")
+  --replay FILE.zrn play a recorded log back: answer requests as usual, but send
+                    the log's levels, table passes and sweeps, in order and at
+                    the pace of their time stamps (time runs while the board is
+                    not idle); a damaged log plays up to its first bad record
   --seconds N       end after N seconds (default: run until a signal)
   --help            this text
 
@@ -61,7 +65,7 @@ carriers at 1945.00, 1962.50 and 1975.00 MHz, noise floor -110 dBm.
 struct Options {
     bool paced = true;
     bool registerKey = true;
-    std::string scene, capture, registry, firmware = "SIM 2.10", serial = "ZS004217";
+    std::string scene, replay, capture, registry, firmware = "SIM 2.10", serial = "ZS004217";
     double seconds = 0;
 };
 
@@ -84,6 +88,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
         } else if (a == "--seconds" && value(number)) {
             o.seconds = std::atof(number.c_str());
         } else if (!((a == "--scene" && value(o.scene)) || (a == "--capture" && value(o.capture)) ||
+                     (a == "--replay" && value(o.replay)) ||
                      (a == "--registry" && value(o.registry)) || (a == "--firmware" && value(o.firmware)) ||
                      (a == "--serial" && value(o.serial)))) {
             std::fprintf(stderr, "zarn-board-sim: bad option %s (see --help)\n", a.c_str());
@@ -123,6 +128,16 @@ int run(const Options& o) {
         std::fprintf(stderr, "zarn-board-sim: scene: %s\n", error.c_str());
         return 2;
     }
+    ReplayFeed replay;
+    if (!o.replay.empty()) {
+        if (!replay.loadFile(o.replay, error)) {
+            std::fprintf(stderr, "zarn-board-sim: replay %s: %s\n", o.replay.c_str(), error.c_str());
+            return 2;
+        }
+        if (!replay.warning().empty())
+            std::fprintf(stderr, "zarn-board-sim: replay %s: %s; the %zu records before it play\n", o.replay.c_str(),
+                         replay.warning().c_str(), replay.records());
+    }
     PtyPort port;
     if (!port.open(error)) {
         std::fprintf(stderr, "zarn-board-sim: %s\n", error.c_str());
@@ -140,6 +155,7 @@ int run(const Options& o) {
     if (!o.capture.empty()) capture.open(o.capture, std::ios::binary | std::ios::trunc);
 
     SimBoard board(scene, o.firmware, o.serial);
+    if (!o.replay.empty()) board.setReplay(&replay);
     Output out;
     const auto start = std::chrono::steady_clock::now();
     double lineTime = 0;  // when the line is free again, seconds since start
@@ -174,6 +190,7 @@ int run(const Options& o) {
     std::printf("frames sent: %llu\n", static_cast<unsigned long long>(out.total));
     for (auto [type, count] : out.sent) std::printf("  type %d: %llu\n", type, static_cast<unsigned long long>(count));
     std::printf("requests received: %llu\n", static_cast<unsigned long long>(board.requestsReceived()));
+    if (!o.replay.empty()) std::printf("records replayed: %zu of %zu\n", replay.recordsSent(), replay.records());
     std::fflush(stdout);
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "board/request_frame.h"
 #include "board/little_endian.h"
 
+#include <algorithm>
+
 namespace zarn::sim {
 namespace {
 
@@ -102,6 +104,8 @@ void SimBoard::onRequest(uint8_t type, const std::vector<uint8_t>& p) {
 }
 
 int SimBoard::nextFrame(double t, std::vector<uint8_t>& out) {
+    if (mode_ != 0) replayTime_ += std::max(0.0, t - lastT_);
+    lastT_ = t;
     if (!answers_.empty()) {
         auto [type, payload] = std::move(answers_.front());
         answers_.pop_front();
@@ -112,6 +116,7 @@ int SimBoard::nextFrame(double t, std::vector<uint8_t>& out) {
 }
 
 int SimBoard::streamFrame(double t, std::vector<uint8_t>& out) {
+    if (replay_) return mode_ == 0 ? -1 : replay_->nextFrame(replayTime_, mode_, band_, out);
     std::vector<uint8_t> p;
     uint8_t type = 0;
     if (mode_ == 1 && t >= nextDue_) {

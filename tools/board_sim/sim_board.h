@@ -2,7 +2,8 @@
 // SimBoard: the receiver board's side of the protocol. It takes the bytes the program
 // writes, answers every request with a frame of the same type, and streams what the
 // current mode measures: 1 single-channel levels (14), 2 the short table's slots in turn
-// (15), 5 the sweep's samples (33); 0 and other modes are silent.
+// (15), 5 the sweep's samples (33); 0 and other modes are silent. With a replay
+// feed it sends the recorded measurements instead, in any mode but idle.
 
 #include <cstdint>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "tools/board_sim/radio_scene.h"
+#include "tools/board_sim/replay_feed.h"
 
 namespace zarn::sim {
 
@@ -25,6 +27,10 @@ public:
     // Appends the next frame due at time t (answers first) and returns its type; -1 when
     // nothing is due.
     int nextFrame(double t, std::vector<uint8_t>& out);
+
+    // Streams the log instead of the scene; its time runs while the board measures.
+    void setReplay(ReplayFeed* feed) { replay_ = feed; }
+    double replayTime() const { return replayTime_; }
 
     uint8_t mode() const { return mode_; }
     uint64_t requestsReceived() const { return requests_; }
@@ -53,6 +59,8 @@ private:
     uint32_t tableIndex_ = 0;
     double nextDue_ = 0;
     uint64_t requests_ = 0;
+    ReplayFeed* replay_ = nullptr;
+    double replayTime_ = 0, lastT_ = 0;
 };
 
 }  // namespace zarn::sim

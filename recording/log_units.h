@@ -1,0 +1,81 @@
+#pragma once
+// The payloads of log records in physical units: frequencies in Hz from the
+// band plans as the log's header sets them up, levels in dBm.
+//
+// - Levels are stored in 1/16 dB (best servers in whole dBm); -130 dBm marks a
+//   point that was never measured.
+// - A channel or offset outside its band has frequency 0; callers show it
+//   blank. Table slots past the table's count are not returned.
+// - PCS channels are the public numbers of the log's raster.
+
+#include <cstdint>
+#include <vector>
+
+#include "channels/band_plan.h"
+#include "recording/log_reader.h"
+
+namespace zarn {
+
+class LogPlans {
+public:
+    explicit LogPlans(uint32_t pcsRaster);
+    const BandPlan* plan(uint8_t band) const;
+    uint32_t pcsRaster() const { return pcs_.pcsRaster(); }
+    // Band offsets between the entries of a sweep record.
+    uint32_t sweepStride(uint8_t band) const { return band == 1 ? pcs_.pcsRaster() / 10000 : 1; }
+    uint32_t offsetHz(uint8_t band, uint32_t offset) const;
+    uint32_t spacingHz(uint8_t band) const;
+    // A channel-table slot's channel (cellular number, or PCS number of the raster).
+    uint32_t tableChannelHz(uint8_t band, uint32_t channel) const;
+    // The channel number a user reads for a band offset.
+    uint32_t channelOfOffset(uint8_t band, uint32_t offset) const;
+
+private:
+    BandPlan cellular_, pcs_;
+};
+
+inline double dbmOfLevel(int16_t level) { return level / 16.0; }
+
+struct TunedReading {
+    uint32_t channel = 0;  // cellular number, or PCS number of the raster
+    uint32_t hz = 0;
+    int16_t level = 0;  // 1/16 dB
+};
+struct SingleChannelReading {
+    TunedReading band[2];
+};
+struct TableReading {
+    int slot = 0;
+    uint8_t band = 0;
+    uint16_t channel = 0;
+    uint32_t hz = 0;
+    int16_t level = 0;
+};
+struct SweepPoint {
+    uint16_t offset = 0;
+    uint32_t hz = 0;
+    int16_t level = 0;
+    bool onGrid = false;  // at start + index x stride, where the sweep put it
+};
+struct Sweep {
+    uint8_t band = 0;
+    uint16_t start = 0;
+    uint32_t firstHz = 0;
+    uint32_t stepHz = 0;
+    std::vector<SweepPoint> points;
+};
+struct ServerRank {
+    int rank = 0;  // 1..10
+    uint16_t offset = 0;
+    uint32_t hz = 0;
+    uint32_t channel = 0;
+    int level = 0;  // whole dBm
+};
+
+// Each false when the record is not of its type.
+bool decodeSingleChannel(const LogPlans& plans, const LogRecord& r, SingleChannelReading& out);
+bool decodeTable(const LogPlans& plans, const LogRecord& r, std::vector<TableReading>& out);
+bool decodeSweep(const LogPlans& plans, const LogRecord& r, Sweep& out);
+bool decodeBestServers(const LogPlans& plans, const LogRecord& r, uint8_t& band, std::vector<ServerRank>& out);
+
+}  // namespace zarn

@@ -1,0 +1,52 @@
+#pragma once
+// Logs for tests and benchmarks, written by CLogFile from a board state the
+// way the decoder stages them. The clock starts at 2004-07-09 14:00:00 and
+// moves on `secondsApart` per record.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/board_state.h"
+
+namespace zarn {
+
+class CLogFile;
+
+struct SyntheticLog {
+    explicit SyntheticLog(std::string path, uint32_t pcsRaster = 50000, int secondsApart = 1);
+    ~SyntheticLog();
+    bool ok() const { return ok_; }
+
+    void note(const std::string& text);
+    void singleChannel(uint32_t cellularChannel, int16_t cellularLevel, uint32_t pcsOffset, int16_t pcsLevel);
+    // Slots as (band, channel, level); at most 40.
+    void table(const std::vector<ChannelSlot>& slots);
+    // A level that leaves its capture entry empty, as one the board never sent.
+    static constexpr int16_t kNotCaptured = INT16_MIN;
+    // One sweep of `count` points from `start`, every stride-th capture entry as the decoder takes it.
+    void sweep(uint8_t band, uint16_t start, uint16_t count, const std::function<int16_t(uint16_t offset)>& level);
+    void bestServers(uint8_t band, const std::vector<ServerEntry>& ranks);
+    // A frame recorded as it came, outside the measurement screens.
+    void frame(uint8_t type, const std::vector<uint8_t>& payload);
+    void close();
+
+    BoardState& board() { return *board_; }
+
+private:
+    void stage(uint8_t screenMode);
+
+    std::unique_ptr<BoardState> board_;
+    std::unique_ptr<CLogFile> log_;
+    int seconds_ = 0;
+    int secondsApart_;
+    bool ok_ = false;
+};
+
+// A full cellular sweep log: `sweeps` records of 833 points, a carrier at
+// 881.52 MHz and a fading one at 870.03, a "Marker #n" every 100 sweeps.
+bool writeCellularSweepLog(const std::string& path, int sweeps, int secondsApart);
+
+}  // namespace zarn

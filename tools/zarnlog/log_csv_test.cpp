@@ -1,0 +1,171 @@
+#include "tools/zarnlog/log_csv.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "recording/synthetic_log.h"
+
+using namespace zarn;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string tempPath(const std::string& name) {
+    return (fs::temp_directory_path() / ("zarnlog-" + std::to_string(getpid()) + "-" + name)).string();
+}
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every CSV of a log, by kind.
+std::map<CsvKind, std::string> csvOf(const std::string& path) {
+    LoadedLog log;
+    EXPECT_TRUE(loadLog(readBytes(path), log)) << log.problem;
+    fs::remove(path);
+    std::map<CsvKind, std::ostringstream> streams;
+    writeCsv(log, [&](CsvKind kind) -> std::ostream& { return streams[kind]; });
+    std::map<CsvKind, std::string> out;
+    for (auto& [kind, s] : streams) out[kind] = s.str();
+    return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+std::vector<std::string> split(const std::string& line, const std::string& by) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    for (size_t next; (next = line.find(by, at)) != std::string::npos; at = next + by.size())
+        out.push_back(line.substr(at, next - at));
+    out.push_back(line.substr(at));
+    return out;
+}
+
+int16_t sweepLevel(uint16_t offset, int sweep) { return static_cast<int16_t>(-1700 + offset % 37 * 9 - sweep * 3); }
+
+}  // namespace
+
+TEST(LogCsv, DecibelsAndMegahertzAreExact) {
+    const struct { int16_t level; const char* text; } dbm[] = {
+        {-1000, "-62.5"}, {-2080, "-130.0"}, {1, "0.0625"}, {-1, "-0.0625"}, {0, "0.0"}, {-1208, "-75.5"}, {-1703, "-106.4375"}};
+    for (const auto& c : dbm) {
+        std::string s;
+        appendDbm(s, c.level);
+        EXPECT_EQ(s, c.text) << c.level;
+    }
+    const struct { uint32_t hz; const char* text; } mhz[] = {
+        {881520000, "881.52"}, {1930000000, "1930.00"}, {869010000, "869.01"}, {1962525000, "1962.525"}, {1000001, "1.000001"}};
+    for (const auto& c : mhz) {
+        std::string s;
+        appendMegahertz(s, c.hz);
+        EXPECT_EQ(s, c.text) << c.hz;
+    }
+}
+
+// The layout heat-map tools for rtl_power read: date, time, Hz low, Hz high, Hz step, samples, dB...
+TEST(LogCsv, SpectrumReadsBackInTheRtlPowerLayout) {
+    const std::string path = tempPath("rtl.zrn");
+    {
+        SyntheticLog log(path, 200000);
+        for (int s = 0; s < 3; ++s) log.sweep(0, 10, 120, [&](uint16_t o) { return sweepLevel(o, s); });
+        log.note("Marker #1");
+        log.sweep(1, 20, 50, [](uint16_t o) { return sweepLevel(o, 9); });
+        ASSERT_TRUE(log.ok());
+    }
+    const auto csv = csvOf(path);
+    const auto rows = lines(csv.at(CsvKind::Spectrum));
+    ASSERT_EQ(rows.size(), 4u);
+    const std::regex date(R"(\d{4}-\d{2}-\d{2})"), time(R"(\d{2}:\d{2}:\d{2})");
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const auto f = split(rows[r], ", ");
+        ASSERT_GE(f.size(), 7u);
+        EXPECT_TRUE(std::regex_match(f[0], date)) << f[0];
+        EXPECT_TRUE(std::regex_match(f[1], time)) << f[1];
+        const long long low = std::stoll(f[2]), high = std::stoll(f[3]);
+        const double step = std::stod(f[4]);
+        EXPECT_EQ(std::stoi(f[5]), 1);
+        const size_t values = f.size() - 6;
+        EXPECT_DOUBLE_EQ((high - low) / step, static_cast<double>(values)) << r;
+        const bool pcs = r == 3;
+        EXPECT_EQ(low, pcs ? 1930200000 : 869310000) << r;
+        EXPECT_EQ(step, pcs ? 200000.0 : 30000.0) << r;
+        EXPECT_EQ(values, pcs ? 50u : 120u) << r;
+        for (size_t j = 0; j < values; ++j) {
+            const uint16_t offset = static_cast<uint16_t>(pcs ? 20 + 20 * j : 10 + j);
+            ASSERT_EQ(std::stod(f[6 + j]), sweepLevel(offset, pcs ? 9 : static_cast<int>(r)) / 16.0) << r << " " << j;
+        }
+    }
+    EXPECT_EQ(split(rows[1], ", ")[1], "14:00:01");
+    const auto notes = lines(csv.at(CsvKind::Notes));
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[1], "2004-07-09T14:00:03,218,1512,\"Marker #1\"");
+}
+
+TEST(LogCsv, PointsTheSweepDidNotCaptureAreNan) {
+    const std::string path = tempPath("nan.zrn");
+    {
+        SyntheticLog log(path, 50000);
+        log.sweep(0, 0, 4, [](uint16_t) { return int16_t(-1600); });
+        log.sweep(0, 0, 4, [](uint16_t o) { return o == 2 ? SyntheticLog::kNotCaptured : int16_t(-1600); });
+        ASSERT_TRUE(log.ok());
+    }
+    const auto rows = lines(csvOf(path).at(CsvKind::Spectrum));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].substr(rows[0].find(", 1, ")), ", 1, -100.0, -100.0, -100.0, -100.0");
+    EXPECT_EQ(rows[1].substr(rows[1].find(", 1, ")), ", 1, -100.0, -100.0, nan, -100.0");
+}
+
+TEST(LogCsv, EachOtherTypeHasAHeaderAndRowsInPhysicalUnits) {
+    const std::string path = tempPath("kinds.zrn");
+    {
+        SyntheticLog log(path, 30000);
+        log.note("Marker #3");
+        log.singleChannel(1023, -1000, 3250, -1208);
+        log.table({{0, 384, -900}, {1, 25, -1100}});
+        log.bestServers(1, {{3250, -60}});
+        log.frame(15, {0x01, 0x11, 0xFC});
+        ASSERT_TRUE(log.ok());
+    }
+    const auto csv = csvOf(path);
+    EXPECT_EQ(lines(csv.at(CsvKind::SingleChannel)),
+              (std::vector<std::string>{"time,note,cellular_channel,cellular_mhz,cellular_dbm,pcs_channel,pcs_mhz,pcs_dbm",
+                                        "2004-07-09T14:00:00,\"Marker #3\",1023,870.00,-62.5,1082,1962.50,-75.5"}));
+    EXPECT_EQ(lines(csv.at(CsvKind::ChannelTable)),
+              (std::vector<std::string>{"time,note,slot,band,channel,mhz,dbm",
+                                        "2004-07-09T14:00:01,\"\",0,0,384,881.52,-56.25",
+                                        "2004-07-09T14:00:01,\"\",1,1,25,1930.77,-68.75"}));
+    const auto servers = lines(csv.at(CsvKind::BestServers));
+    ASSERT_EQ(servers.size(), 11u);
+    EXPECT_EQ(servers[0], "time,note,rank,mhz,channel,dbm");
+    EXPECT_EQ(servers[1], "2004-07-09T14:00:02,\"\",1,1962.50,1082,-60");
+    EXPECT_EQ(servers[10], "2004-07-09T14:00:02,\"\",10,1930.00,0,-130");
+    EXPECT_EQ(lines(csv.at(CsvKind::Frames)),
+              (std::vector<std::string>{"time,note,type,payload", "2004-07-09T14:00:03,\"\",15,0111fc"}));
+    EXPECT_EQ(csv.count(CsvKind::Spectrum), 0u);
+}
+
+TEST(LogCsv, NotesWithQuotesAndControlCharactersStayOneField) {
+    const std::string path = tempPath("quote.zrn");
+    {
+        SyntheticLog log(path);
+        log.note("a \"b\",\nc");
+        log.frame(14, {});
+        ASSERT_TRUE(log.ok());
+    }
+    const auto rows = lines(csvOf(path).at(CsvKind::Frames));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], "2004-07-09T14:00:00,\"a \"\"b\"\", c\",14,");
+}

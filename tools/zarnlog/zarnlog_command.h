@@ -1,0 +1,17 @@
+#pragma once
+// The zarnlog command line: `info`, `csv` and `plot` over one log file.
+// Returns the exit status: 0 (also for a log with a bad record, which is
+// reported on `err` with its byte offset), 1 when the file or its header
+// cannot be read or an output cannot be written, 2 for a bad command line.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace zarn {
+
+int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+extern const char* const kZarnlogHelp;
+
+}  // namespace zarn
