@@ -13,9 +13,9 @@
 
 namespace zarn {
 
-// WM_APP itself belongs to the window system's header; both are included by the screens.
-constexpr uint32_t WM_BOARD_UPDATE = 0x8000 + 100;  // WM_APP + 100
-constexpr uint32_t WM_LOG_RECORD = 0x8000 + 101;    // WM_APP + 101
+constexpr uint32_t kAppMessageBase = 0x8000;  // the window system's first private message
+constexpr uint32_t WM_BOARD_UPDATE = kAppMessageBase + 100;  // 0x8064
+constexpr uint32_t WM_LOG_RECORD = kAppMessageBase + 101;    // 0x8065
 
 // The main frame's window, as the decoder sees it.
 struct MessagePoster {

@@ -117,6 +117,11 @@ int CLogFile::writePendingRecord() {
     return 0;
 }
 
+size_t CLogFile::stagedCount() const {
+    std::lock_guard lock(stagedMutex_);
+    return staged_.size();
+}
+
 void CLogFile::closeLog() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

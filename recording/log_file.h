@@ -43,6 +43,7 @@ public:
     int openLog(uint32_t pcsRaster);
     void setPendingRecord(uint8_t type, const uint8_t* bytes, int length) override;
     void setNote(const std::string& text);
+    size_t stagedCount() const;
     // Writes the oldest staged record. 0 when written or when nothing was
     // staged; -1 with errorText() set when the write or the flush failed.
     int writePendingRecord();

@@ -33,6 +33,12 @@ void LogRecorder::stopLog(BoardState& board) {
     swap(nullptr);
 }
 
+int LogRecorder::writeStagedRecords(std::string& errorText) {
+    while (log_ && log_->stagedCount() > 0)
+        if (writePendingRecord(errorText) != 0) return -1;
+    return 0;
+}
+
 int LogRecorder::writePendingRecord(std::string& errorText) {
     CLogFile* log = log_.get();  // only this thread replaces it
     if (!log) return 0;

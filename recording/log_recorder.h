@@ -28,6 +28,9 @@ public:
     void stopLog(BoardState& board);
     // Writes the oldest staged record. -1 with errorText when the write failed.
     int writePendingRecord(std::string& errorText);
+    // Writes every staged record, as at the end of the run once the link
+    // thread has stopped. -1 with errorText at the first failed write.
+    int writeStagedRecords(std::string& errorText);
     void setNote(const std::string& text);
     uint64_t fileLength() const;
     bool hasLog() const;

@@ -1,4 +1,5 @@
-// The string table: tooltips and command texts of the command bar.
+// The string table: the document string, the start-up failure, and the
+// tooltips and command texts of the command bar.
 #include <iterator>
 
 #include "platform/gdi/resource.h"
@@ -7,6 +8,8 @@ namespace zarn {
 namespace {
 
 const StringResource kStrings[] = {
+    {128, "zarn\n\nZarn\n\n\nZarn.Document\nZarn Document"},
+    {104, "Windows sockets initialization failed."},
     {65001, "File"},
     {65002, "Help"},
     {65004, "Cut"},

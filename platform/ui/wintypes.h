@@ -90,6 +90,10 @@ constexpr UINT ID_FILE_NEW = 57600;
 constexpr UINT ID_FILE_OPEN = 57601;
 constexpr UINT ID_FILE_SAVE = 57603;
 constexpr UINT ID_APP_EXIT = 57665;
+constexpr UINT ID_EDIT_COPY = 57634;
+constexpr UINT ID_EDIT_CUT = 57635;
+constexpr UINT ID_EDIT_PASTE = 57637;
+constexpr UINT ID_EDIT_UNDO = 57643;
 
 // Control-bar styles.
 constexpr DWORD CBRS_TOP = 0x2000;

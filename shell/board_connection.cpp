@@ -1,0 +1,37 @@
+#include "shell/board_connection.h"
+
+#include "board/board_state.h"
+#include "board/byte_sender.h"
+#include "board/link_thread.h"
+#include "board/serial_link.h"
+
+namespace zarn {
+namespace {
+
+constexpr uint32_t kLineSpeed = 38400;
+
+class SerialBoardConnection : public BoardConnection {
+public:
+    SerialBoardConnection() { setRequestSender(&link_); }
+    ~SerialBoardConnection() override {
+        thread_.stop();
+        setRequestSender(nullptr);
+    }
+    void startLinkThread() override { thread_.start(); }
+
+private:
+    SerialLink link_{kLineSpeed};
+    SystemSecondsClock clock_;
+    LinkThread thread_{boardState(), link_.sendSlot(), link_, clock_};
+};
+
+}  // namespace
+
+std::unique_ptr<BoardConnection> openSerialBoard() { return std::make_unique<SerialBoardConnection>(); }
+
+FrameStartup& frameStartup() {
+    static FrameStartup startup;
+    return startup;
+}
+
+}  // namespace zarn

@@ -1,0 +1,70 @@
+#pragma once
+// CMainFrame: the one top-level window. Its creation brings up the board
+// (serial link, link thread, first request, start sound); it carries the
+// seven-button command bar, shows one screen at a time and repaints it or
+// writes the log when the link thread says so.
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "board/board_state.h"
+#include "platform/ui/frame.h"
+#include "screens/screen_host.h"
+#include "shell/board_connection.h"
+
+namespace zarn {
+
+constexpr UINT ID_MAIN_MENU = 32771;
+constexpr UINT ID_UP_ARROW = 32772;
+constexpr UINT ID_DOWN_ARROW = 32773;
+constexpr UINT ID_STORE_JPEG = 32774;
+constexpr UINT ID_LOG_START = 32775;
+constexpr UINT ID_LOG_STOP = 32776;
+constexpr UINT ID_ABOUT = 32777;
+constexpr UINT kHiddenScreenId = 2;
+constexpr UINT kFrameTimer = 1;
+constexpr UINT kFrameTimerMs = 1000;
+
+class CMainFrame : public CFrameWnd, public ScreenHost, public MessagePoster {
+    DECLARE_DYNCREATE(CMainFrame)
+public:
+    static const std::array<UINT, 7> kCommands;
+    static const std::array<int, 6> kTooltipStrings;
+
+    CMainFrame() = default;
+    ~CMainFrame() override;
+
+    int OnCreate(LPCREATESTRUCT cs) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnDestroy() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void SwitchView(const CRuntimeClass* screenClass, UINT newId) override;
+    void switchToMainMenu() override;
+    bool postMessage(uint32_t message) override;
+
+    LRESULT OnBoardUpdate();
+    LRESULT OnLogRecord();
+    void OnReturnToMainMenu();
+    void OnUpArrow() {}
+    void OnDownArrow() {}
+    void OnStoreJpeg();
+    void OnLogStart();
+    void OnLogStop();
+    void OnAbout();
+
+    CCeCommandBar& commandBar() { return commandBar_; }
+
+private:
+    bool createCommandBar();
+    void bringUpBoard();
+    void takeDownBoard();
+
+    CCeCommandBar commandBar_;
+    std::array<std::string, 6> tooltipTexts_;
+    std::unique_ptr<BoardConnection> board_;
+};
+
+}  // namespace zarn

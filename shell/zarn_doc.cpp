@@ -1,0 +1,7 @@
+#include "shell/zarn_doc.h"
+
+namespace zarn {
+
+IMPLEMENT_DYNCREATE(CZarnDoc, CDocument)
+
+}  // namespace zarn
