@@ -19,4 +19,6 @@ zarn_add_test(sweep_test
   ${CMAKE_CURRENT_LIST_DIR}/spectrum_actions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spectrum_options_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_options_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/server_view_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spectrum_view_test.cpp
   LIBS zarn_screens_testing zarn_board_testing zarn_resources zarn_golden)
