@@ -19,11 +19,16 @@ constexpr uint32_t kReplyTimeoutMs = 1000;
 void setRequestSender(ByteSender* s) { sender = s; }
 ByteSender* requestSender() { return sender; }
 
-bool BoardState::sendRequest(uint8_t type, const uint8_t* payload, uint16_t length) {
+bool BoardState::postRequest(uint8_t type, const uint8_t* payload, uint16_t length) {
     uint8_t frame[kSendBufferSize];
     const int n = buildRequestFrame(type, payload, length, frame);
     if (n < 0) return false;
     if (ByteSender* s = sender.load()) s->sendBytes(frame, static_cast<uint32_t>(n));
+    return true;
+}
+
+bool BoardState::sendRequest(uint8_t type, const uint8_t* payload, uint16_t length) {
+    if (!postRequest(type, payload, length)) return false;
     replyEvents[type].wait(kReplyTimeoutMs);
     return true;
 }

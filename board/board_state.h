@@ -76,6 +76,9 @@ public:
     // for the board's answer of the same type. False when the request cannot
     // be framed (type 50 or more, payload too long) and nothing was sent.
     virtual bool sendRequest(uint8_t type, const uint8_t* payload, uint16_t length);
+    // The same without the wait, for the link thread: it is the one that
+    // reads the answer, so waiting there would only stall the line.
+    virtual bool postRequest(uint8_t type, const uint8_t* payload, uint16_t length);
 
     bool sendVersionRequest();
     bool sendSerialRequest();

@@ -149,7 +149,7 @@ int applyReply(BoardState& board, uint8_t t, const uint8_t* p, uint16_t n) {
     switch (t) {
     case 1:
         copyText(board.firmwareVersion, p, n);
-        board.sendSerialRequest();
+        board.postRequest(2, nullptr, 0);
         return 1;
     case 2:
         copyText(board.serialNumber, p, n);

@@ -1,6 +1,7 @@
 # The serial link to the board, its link thread and the request sequences.
 
 add_library(zarn_board_link STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/board_connection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/board_sequences.cpp
   ${CMAKE_CURRENT_LIST_DIR}/link_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/port_discovery.cpp

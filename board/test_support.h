@@ -24,6 +24,9 @@ public:
         requests.push_back({type, std::vector<uint8_t>(payload, payload + length)});
         return true;
     }
+    bool postRequest(uint8_t type, const uint8_t* payload, uint16_t length) override {
+        return sendRequest(type, payload, length);
+    }
     std::vector<Request> requests;
 };
 

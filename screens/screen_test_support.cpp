@@ -1,6 +1,7 @@
 #include "screens/screen_test_support.h"
 
 #include "platform/ui/window_system.h"
+#include "screens/offscreen_paint.h"
 
 namespace zarn::testing {
 
@@ -12,8 +13,6 @@ class BlankDoc : public CDocument {
     DECLARE_DYNCREATE(BlankDoc)
 };
 IMPLEMENT_DYNCREATE(BlankDoc, CDocument)
-
-constexpr int kClientTop = 26;
 
 }  // namespace
 
@@ -58,14 +57,36 @@ void ScreenHarness::paint() {
     backend.runUntilIdle();
 }
 
-COLORREF ScreenHarness::pixel(int x, int y) const { return pixelToRgb(backend.framebuffer().at(x, y + kClientTop)); }
-
-Surface ScreenHarness::client() const {
+Surface clientArea(const Surface& screen) {
     Surface s(240, 268);
     for (int y = 0; y < 268; ++y)
-        for (int x = 0; x < 240; ++x) s.at(x, y) = backend.framebuffer().at(x, y + kClientTop);
+        for (int x = 0; x < 240; ++x) s.at(x, y) = screen.at(x, y + kClientTop);
     return s;
 }
+
+COLORREF clientPixel(const Surface& screen, int x, int y) { return pixelToRgb(screen.at(x, y + kClientTop)); }
+
+Surface drawnText(const std::string& text, const CRect& rect, COLORREF ink, COLORREF paper, unsigned format,
+                  int pointTenths) {
+    Surface s(240, 320, rgbToPixel(paper));
+    CDC dc(s);
+    SelectedFont font(&dc, pointTenths);
+    dc.SetTextColor(ink);
+    dc.SetBkColor(paper);
+    dc.DrawText(text, rect, format);
+    return s;
+}
+
+std::string firstDifference(const Surface& a, const Surface& b, const CRect& rect) {
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            if (a.at(x, y) != b.at(x, y)) return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+    return "";
+}
+
+COLORREF ScreenHarness::pixel(int x, int y) const { return clientPixel(backend.framebuffer(), x, y); }
+
+Surface ScreenHarness::client() const { return clientArea(backend.framebuffer()); }
 
 void ScreenHarness::tap(int x, int y) {
     backend.tap(x, y + kClientTop);

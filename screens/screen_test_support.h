@@ -3,6 +3,7 @@
 // tests: paint it, tap it, read its pixels in client coordinates.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/headless/headless_backend.h"
@@ -10,6 +11,17 @@
 #include "screens/screen_host.h"
 
 namespace zarn::testing {
+
+constexpr int kClientTop = 26;  // screen row of a screen's client row 0
+// The screen's client area (240 x 268) out of the whole framebuffer.
+Surface clientArea(const Surface& screen);
+COLORREF clientPixel(const Surface& screen, int x, int y);
+// The text as DrawText puts it in the System face of that size, alone on a
+// 240 x 320 surface of the paper colour.
+Surface drawnText(const std::string& text, const CRect& rect, COLORREF ink, COLORREF paper, unsigned format,
+                  int pointTenths = 80);
+// The first pixel inside rect where a and b differ, as "(x,y)"; "" when they agree.
+std::string firstDifference(const Surface& a, const Surface& b, const CRect& rect);
 
 // A frame that records the screen switches asked of it instead of making them.
 class HostFrame : public CFrameWnd, public ScreenHost {

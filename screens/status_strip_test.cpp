@@ -7,32 +7,16 @@
 
 #include "board/board_state.h"
 #include "recording/log_recorder.h"
-#include "screens/offscreen_paint.h"
+#include "screens/screen_test_support.h"
 
 namespace zarn {
 namespace {
 
+using testing::drawnText;
+using testing::firstDifference;
+
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
-
-// The text as the strip's font draws it, alone on a surface of the screen's size.
-Surface referenceText(const std::string& text, const CRect& rect, COLORREF ink, COLORREF paper, unsigned format) {
-    Surface s(240, 320, rgbToPixel(paper));
-    CDC dc(s);
-    SelectedFont font(&dc, 80);
-    dc.SetTextColor(ink);
-    dc.SetBkColor(paper);
-    dc.DrawText(text, rect, format);
-    return s;
-}
-
-// The first pixel in rect where a and b differ, or "" when they agree.
-std::string firstDifference(const Surface& a, const Surface& b, const CRect& rect) {
-    for (int y = rect.top; y < rect.bottom; ++y)
-        for (int x = rect.left; x < rect.right; ++x)
-            if (a.at(x, y) != b.at(x, y)) return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
-    return "";
-}
 
 int countPixels(const Surface& s, const CRect& rect, COLORREF colour) {
     int n = 0;
@@ -81,7 +65,7 @@ TEST_F(StatusStripTest, LinesFillTheirRowsInTheirColoursWithWhiteCentredText) {
         Surface fresh(240, 320, 0);
         CDC target(fresh);
         (strip.*c.draw)(&target);
-        const Surface expected = referenceText(c.text, c.rect, kWhite, c.colour, DT_CENTER | DT_VCENTER);
+        const Surface expected = drawnText(c.text, c.rect, kWhite, c.colour, DT_CENTER | DT_VCENTER);
         EXPECT_EQ(firstDifference(fresh, expected, c.rect), "") << c.name;
         EXPECT_GT(countPixels(fresh, c.rect, kWhite), 50) << c.name << ": the text is there";
         // Nothing outside the line is touched.
@@ -95,7 +79,7 @@ TEST_F(StatusStripTest, IdentityLineShowsWhatTheBoardReported) {
     std::strcpy(board.serialNumber, "ZS004217");
     strip.drawIdentityLine(&dc);
     const CRect line{0, 209, 240, 224};
-    const Surface expected = referenceText("(Firmware Version SIM 2.10)(Serial Number ZS004217)", line, kWhite,
+    const Surface expected = drawnText("(Firmware Version SIM 2.10)(Serial Number ZS004217)", line, kWhite,
                                            RGB(64, 0, 0), DT_CENTER | DT_VCENTER);
     EXPECT_EQ(firstDifference(screen, expected, line), "");
 }
@@ -106,7 +90,7 @@ TEST_F(StatusStripTest, BandLineNamesEachPcsRaster) {
         board.pcsPlan.setPcsRaster(raster);
         strip.drawBandLine(&dc);
         const std::string text = "(869.01-893.97MHz/30kHz) (1930.00-1990.00/" + std::to_string(raster / 1000) + "kHz)";
-        const Surface expected = referenceText(text, line, kWhite, RGB(0, 128, 0), DT_CENTER | DT_VCENTER);
+        const Surface expected = drawnText(text, line, kWhite, RGB(0, 128, 0), DT_CENTER | DT_VCENTER);
         EXPECT_EQ(firstDifference(screen, expected, line), "") << raster;
     }
 }
@@ -125,7 +109,7 @@ TEST_F(StatusStripTest, LogLineRoundsTheLengthDownToWholeKilobytes) {
     const uint64_t length = logRecorder().fileLength();
     strip.drawLogLine(&dc);
     const std::string text = "Log File Is Now " + std::to_string(length / 1000) + " Kb";
-    EXPECT_EQ(firstDifference(screen, referenceText(text, line, kWhite, RGB(0, 0, 196), 5), line), "");
+    EXPECT_EQ(firstDifference(screen, drawnText(text, line, kWhite, RGB(0, 0, 196), 5), line), "");
     EXPECT_EQ(text, length < 2000 ? "Log File Is Now 1 Kb" : "Log File Is Now 2 Kb");
 }
 
@@ -143,7 +127,7 @@ TEST_F(StatusStripTest, ClockLineShowsDateTimeAndMarkerInTheirBoxes) {
         {"Marker #12", {145, 257, 205, 268}},  // INC covers the rest of its box
     };
     for (const Box& b : boxes) {
-        const Surface expected = referenceText(b.text, b.rect, kWhite, RGB(0, 0, 128), DT_VCENTER);
+        const Surface expected = drawnText(b.text, b.rect, kWhite, RGB(0, 0, 128), DT_VCENTER);
         EXPECT_EQ(firstDifference(screen, expected, b.rect), "") << b.text;
     }
     EXPECT_EQ(pixelToRgb(screen.at(0, 255)), RGB(0, 0, 128));
@@ -163,7 +147,7 @@ TEST_F(StatusStripTest, IncButtonSwapsRedAndWhiteWhenPressed) {
         EXPECT_EQ(pixelToRgb(screen.at(237, 267)), kRed);
         EXPECT_EQ(pixelToRgb(screen.at(206, 257)), face);
         EXPECT_EQ(pixelToRgb(screen.at(236, 266)), face);
-        Surface expected = referenceText("INC", {212, 256, 236, 269}, ink, face, DT_VCENTER);
+        Surface expected = drawnText("INC", {212, 256, 236, 269}, ink, face, DT_VCENTER);
         EXPECT_EQ(firstDifference(screen, expected, {212, 257, 236, 267}), "") << +pressed;
         EXPECT_GT(countPixels(screen, {206, 257, 237, 267}, ink), 10) << +pressed;
     }

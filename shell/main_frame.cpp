@@ -21,6 +21,11 @@ namespace {
 constexpr size_t kMaxTooltipLength = 255;
 }  // namespace
 
+FrameStartup& frameStartup() {
+    static FrameStartup startup;
+    return startup;
+}
+
 CMainFrame::~CMainFrame() { takeDownBoard(); }
 
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
@@ -92,12 +97,6 @@ LRESULT CMainFrame::OnBoardUpdate() {
     return 1;
 }
 
-LRESULT CMainFrame::OnLogRecord() {
-    std::string error;
-    logRecorder().writePendingRecord(error);
-    return 1;
-}
-
 BOOL CMainFrame::OnCommand(WPARAM wParam, LPARAM) {
     switch (LOWORD(wParam)) {
     case ID_MAIN_MENU: OnReturnToMainMenu(); return TRUE;
@@ -118,10 +117,6 @@ void CMainFrame::OnReturnToMainMenu() {
 }
 
 void CMainFrame::switchToMainMenu() { SwitchView(RUNTIME_CLASS(CMain), kHiddenScreenId); }
-
-void CMainFrame::OnStoreJpeg() {}
-void CMainFrame::OnLogStart() {}
-void CMainFrame::OnLogStop() {}
 
 void CMainFrame::OnAbout() {
     boardState().repaintEnabled = 0;

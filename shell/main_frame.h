@@ -5,13 +5,15 @@
 // writes the log when the link thread says so.
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "board/board_state.h"
 #include "platform/ui/frame.h"
 #include "screens/screen_host.h"
-#include "shell/board_connection.h"
+#include "board/board_connection.h"
 
 namespace zarn {
 
@@ -25,6 +27,13 @@ constexpr UINT ID_ABOUT = 32777;
 constexpr UINT kHiddenScreenId = 2;
 constexpr UINT kFrameTimer = 1;
 constexpr UINT kFrameTimerMs = 1000;
+
+// What the frame's start-up waits and connects with; tests give their own.
+struct FrameStartup {
+    uint32_t waitMs = 1500;
+    std::function<std::unique_ptr<BoardConnection>()> connect = openSerialBoard;
+};
+FrameStartup& frameStartup();
 
 class CMainFrame : public CFrameWnd, public ScreenHost, public MessagePoster {
     DECLARE_DYNCREATE(CMainFrame)

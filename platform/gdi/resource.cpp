@@ -37,6 +37,11 @@ const BitmapResource* findIcon(int id) {
                   [id](const BitmapResource& r) { return r.id == id; });
 }
 
+const BitmapResource* findIcon(int id, int width) {
+    return findIn(&ResourceTable::icons, &ResourceTable::iconCount,
+                  [id, width](const BitmapResource& r) { return r.id == id && r.width == width; });
+}
+
 const WaveResource* findWave(const char* name) {
     if (!name) return nullptr;
     return findIn(&ResourceTable::waves, &ResourceTable::waveCount,

@@ -95,6 +95,9 @@ bool registerResources(const ResourceTable* table);
 
 const BitmapResource* findBitmap(int id);
 const BitmapResource* findIcon(int id);
+// The icon of that number drawn at that width (an icon comes in several sizes;
+// findIcon gives the first listed).
+const BitmapResource* findIcon(int id, int width);
 const WaveResource* findWave(const char* name);
 const DialogTemplate* findDialog(int id);
 std::string loadString(int id);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/headless/headless_backend.h"
+#include "platform/registry_file.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/ui/app.h"
 #include "platform/ui/window_system.h"
@@ -23,6 +24,7 @@ int AfxWinMain(int, char**) {
     }
     if (!backend) return 1;
     WindowSystem::get().reset(backend.get());
+    loadRegistry(registryFilePath());  // the device's registry, as at power-on
     int status = app->InitInstance() ? app->Run() : 0;
     if (app->m_pMainWnd && app->m_pMainWnd->isCreated()) app->m_pMainWnd->DestroyWindow();
     WindowSystem::get().reset(nullptr);

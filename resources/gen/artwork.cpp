@@ -7,6 +7,27 @@ namespace zarn::art {
 const std::vector<Artwork>& bitmaps() {
     static const std::vector<Artwork> list = {
         {128, 112, 16, 4, drawToolbar},   // the command bar's seven button images
+        // Start screens and the title band: the band-raster screen's title
+        // picture, the fifteen title-band frames (135 is the cycle's start and
+        // is shown last), the main menu's picture.
+        {134, 240, 320, 24, drawTitlePicture},
+        {135, 240, 15, 8, drawTitleBandFrame<0>},
+        {136, 240, 15, 8, drawTitleBandFrame<1>},
+        {137, 240, 15, 8, drawTitleBandFrame<2>},
+        {138, 240, 15, 8, drawTitleBandFrame<3>},
+        {139, 240, 15, 8, drawTitleBandFrame<4>},
+        {140, 240, 15, 8, drawTitleBandFrame<5>},
+        {141, 240, 15, 8, drawTitleBandFrame<6>},
+        {142, 240, 15, 8, drawTitleBandFrame<7>},
+        {143, 240, 15, 8, drawTitleBandFrame<8>},
+        {144, 240, 15, 8, drawTitleBandFrame<9>},
+        {145, 240, 15, 8, drawTitleBandFrame<10>},
+        {146, 240, 15, 8, drawTitleBandFrame<11>},
+        {147, 240, 15, 8, drawTitleBandFrame<12>},
+        {148, 240, 15, 8, drawTitleBandFrame<13>},
+        {149, 240, 15, 8, drawTitleBandFrame<14>},
+        {150, 240, 320, 24, drawMenuPicture},
+        // End of the start screens and the title band.
         // The sweep screens: best-servers table, spectrum graticule, big buttons and trace buttons.
         {157, 240, 150, 4, drawServerTable},
         {158, 221, 141, 4, drawSpectrumGraticule},
@@ -41,7 +62,8 @@ const std::vector<Artwork>& bitmaps() {
 
 const std::vector<Artwork>& icons() {
     static const std::vector<Artwork> list = {
-        {128, 32, 32, 4, drawAppIcon},
+        {128, 32, 32, 4, drawAppIcon},        // the about box and the program's large icon
+        {128, 16, 16, 4, drawAppIconSmall},   // the same for lists and the Start menu
     };
     return list;
 }
@@ -49,6 +71,8 @@ const std::vector<Artwork>& icons() {
 const std::vector<Sound>& sounds() {
     static const std::vector<Sound> list = {
         {"PING", 11025, makePing},
+        {"HOWL", 22050, makeHowl},
+        {"CAMERA", 11025, makeCamera},
     };
     return list;
 }

@@ -34,6 +34,15 @@ const std::vector<Sound>& sounds();
 // The drawing functions, one file each.
 void drawToolbar(CDC& dc);
 void drawAppIcon(CDC& dc);
+void drawAppIconSmall(CDC& dc);
+void drawTitlePicture(CDC& dc);
+void drawMenuPicture(CDC& dc);
+// Frame 0..14 of the title band's cycle.
+void drawTitleBand(CDC& dc, int frame);
+template <int Frame>
+void drawTitleBandFrame(CDC& dc) {
+    drawTitleBand(dc, Frame);
+}
 
 // The sweep screens' pictures.
 void drawServerTable(CDC& dc);                                     // 157

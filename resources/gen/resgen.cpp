@@ -30,7 +30,8 @@ std::string writePictures(std::ostream& out, const std::vector<art::Artwork>& li
     std::string rows;
     for (const art::Artwork& a : list) {
         Surface s = art::render(a);
-        std::string runs = std::string(prefix) + std::to_string(a.id);
+        // An icon comes in several sizes under one number, so the size is part of the name.
+        std::string runs = std::string(prefix) + std::to_string(a.id) + "_" + std::to_string(a.width);
         writeArray(out, "uint32_t", runs, art::runLengths(s), 8);
         std::string mask = "nullptr";
         if (masked) {

@@ -84,8 +84,7 @@ TEST_F(BoardLinkE2e, VersionRequestBringsFirmwareAndSerialNumber) {
     board.sendMode(0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms) << "the answer ends the wait";
     EXPECT_STREQ(board.modeName.load(), "Idle Mode");
-    // Reply 1 makes the decoder ask for the serial number on the link thread, which then
-    // waits out its second before it reads on: the serial number comes after that.
+    // Reply 1 makes the decoder ask for the serial number without waiting for it.
     startBoard(board);
     EXPECT_TRUE(waitFor([&] { return std::strcmp(board.firmwareVersion, "SIM 2.10") == 0; }, 5000ms))
         << board.firmwareVersion;

@@ -1,4 +1,4 @@
-#include "shell/board_connection.h"
+#include "board/board_connection.h"
 
 #include "board/board_state.h"
 #include "board/byte_sender.h"
@@ -28,10 +28,5 @@ private:
 }  // namespace
 
 std::unique_ptr<BoardConnection> openSerialBoard() { return std::make_unique<SerialBoardConnection>(); }
-
-FrameStartup& frameStartup() {
-    static FrameStartup startup;
-    return startup;
-}
 
 }  // namespace zarn
