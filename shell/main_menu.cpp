@@ -3,6 +3,8 @@
 #include "board/board_state.h"
 #include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
+#include "screens/sweep_openers.h"
+#include "shell/main_frame.h"
 #include "shell/sounds.h"
 
 namespace zarn {
@@ -37,8 +39,8 @@ void CMain::OnLButtonDown(UINT flags, CPoint point) {
     switch (menuButtonAt(kButtons, point)) {
     case kSingleChannel: break;
     case kChannelTable: break;
-    case kSpectrumAnalysis: break;
-    case kBestServers: break;
+    case kSpectrumAnalysis: openSpectrumAnalysis(boardState(), screenHost(), kHiddenScreenId); break;
+    case kBestServers: openBestServers(boardState(), screenHost(), kHiddenScreenId); break;
     default:
         if (kIncRect.PtInRect(point)) onIncBox();
         break;
