@@ -41,7 +41,7 @@ protected:
             const char* text;
         } cells[] = {{{50, top, 100, bottom}, frequency}, {{120, top, 180, bottom}, channel}, {{181, top, 239, bottom}, level}};
         for (const auto& c : cells) {
-            const Surface expected = testing::referenceText(c.text, c.rect, kWhite, kNavy, kFormat);
+            const Surface expected = testing::drawnText(c.text, c.rect, kWhite, kNavy, kFormat);
             EXPECT_EQ(testing::firstInkDifference(s, expected, c.rect, kWhite), "") << "row " << i << ": " << c.text;
             EXPECT_GT(testing::countColour(s, c.rect, kWhite), 3) << "row " << i << ": " << c.text;
         }
@@ -102,7 +102,7 @@ TEST_F(ServerViewTest, ProgressLineForEachRaster) {
         board.sweepCount = c.count;
         EXPECT_EQ(progressText(board), c.text);
         const Surface s = painted();
-        const Surface expected = testing::referenceText(c.text, kProgress, kWhite, kBlack, kFormat);
+        const Surface expected = testing::drawnText(c.text, kProgress, kWhite, kBlack, kFormat);
         EXPECT_EQ(testing::firstDifference(s, expected, CRect(11, 21, 229, 39)), "") << c.text;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for the sweep screens' tests: a board state in a known sweep, a
-// request recorder that answers at once, and text as the screens' font draws it.
+// request recorder that answers at once, and pixel counts.
 
 #include <string>
 #include <vector>
@@ -8,7 +8,6 @@
 #include "board/board_state.h"
 #include "board/byte_sender.h"
 #include "platform/gdi/dc.h"
-#include "screens/offscreen_paint.h"
 
 namespace zarn::testing {
 
@@ -58,26 +57,6 @@ inline void fillTrace(BoardState& b, int n, int16_t level, uint16_t points) {
     for (int i = 0; i < kTraceOffsets; ++i) b.traces[n].samples[i] = level;
     b.traces[n].pointCount = points;
     b.traces[n].visible = 1;
-}
-
-// The text alone, as the screens' 8-point font draws it in rect.
-inline Surface referenceText(const std::string& text, const CRect& rect, COLORREF ink, COLORREF paper,
-                             unsigned format) {
-    Surface s(240, 268, rgbToPixel(paper));
-    CDC dc(s);
-    SelectedFont font(&dc, 80);
-    dc.SetTextColor(ink);
-    dc.SetBkColor(paper);
-    dc.DrawText(text, rect, format);
-    return s;
-}
-
-// The first pixel of rect where a and b differ, or "".
-inline std::string firstDifference(const Surface& a, const Surface& b, const CRect& rect) {
-    for (int y = rect.top; y < rect.bottom; ++y)
-        for (int x = rect.left; x < rect.right; ++x)
-            if (a.at(x, y) != b.at(x, y)) return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
-    return "";
 }
 
 // The first pixel of rect where one has ink and the other not, or "".
