@@ -33,6 +33,17 @@ const DialogControl kSingleChannelOptions[] = {
     {1017, K::RadioButton, "Channel", 63, 104, 42, 10, 0},
 };
 
+const DialogControl kSpectrumOptions[] = {
+    {1000, K::RadioButton, "(869.01 - 893.97) MHz", 7, 7, 126, 10, CF_GROUP | CF_TABSTOP},
+    {1001, K::RadioButton, "(1930.00 - 1990.00) MHz", 7, 22, 126, 10, 0},
+    {1024, K::Static, "Center", 7, 44, 23, 8, 0},
+    {-1, K::Static, "Span", 7, 79, 17, 8, 0},
+    {1020, K::Edit, "", 7, 54, 54, 14, CF_TABSTOP | CF_BORDER | CF_AUTOHSCROLL},
+    {1021, K::Edit, "", 7, 89, 53, 14, CF_TABSTOP | CF_BORDER | CF_AUTOHSCROLL},
+    {1022, K::RadioButton, "in MHz", 75, 60, 37, 10, CF_GROUP | CF_TABSTOP},
+    {1023, K::RadioButton, "in Channels", 75, 74, 53, 10, 0},
+};
+
 const DialogControl kAbout[] = {
     {-1, K::Icon, "128", 7, 7, 20, 20, 0},
     {-1, K::Static, "Zarn Dual-Band Receiver\nVersion 2.03", 7, 34, 121, 15, 0},
@@ -48,6 +59,7 @@ const DialogTemplate kDialogs[] = {
     {102, "Zarn Installation", 139, 103, "System", 8, kSetup, std::size(kSetup)},
     {151, "Best Server Options", 131, 150, "System", 8, kBestServerOptions, std::size(kBestServerOptions)},
     {152, "Single Channel Options", 112, 121, "System", 8, kSingleChannelOptions, std::size(kSingleChannelOptions)},
+    {153, "Spectrum Options", 140, 150, "System", 8, kSpectrumOptions, std::size(kSpectrumOptions)},
     {155, "About Zarn", 135, 95, "System", 8, kAbout, std::size(kAbout)},
 };
 

@@ -4,6 +4,7 @@
 #include "screens/channel_openers.h"
 #include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
+#include "screens/sweep_openers.h"
 #include "shell/main_frame.h"
 #include "shell/sounds.h"
 
@@ -39,8 +40,8 @@ void CMain::OnLButtonDown(UINT flags, CPoint point) {
     switch (menuButtonAt(kButtons, point)) {
     case kSingleChannel: onSingleChannel(); break;
     case kChannelTable: onChannelTable(); break;
-    case kSpectrumAnalysis: break;
-    case kBestServers: break;
+    case kSpectrumAnalysis: openSpectrumAnalysis(boardState(), screenHost(), kHiddenScreenId); break;
+    case kBestServers: openBestServers(boardState(), screenHost(), kHiddenScreenId); break;
     default:
         if (kIncRect.PtInRect(point)) onIncBox();
         break;

@@ -32,6 +32,34 @@ const std::vector<Artwork>& bitmaps() {
         {154, 240, 268, 8, drawSingleChart},
         {183, 240, 255, 8, drawTableScale},
         // End of the channel screens.
+        // The sweep screens: best-servers table, spectrum graticule, big buttons and trace buttons.
+        {157, 240, 150, 4, drawServerTable},
+        {158, 221, 141, 4, drawSpectrumGraticule},
+        {159, 35, 27, 8, [](CDC& dc) { drawSpectrumButton(dc, 159); }},
+        {160, 35, 27, 8, [](CDC& dc) { drawSpectrumButton(dc, 160); }},
+        {161, 35, 27, 8, [](CDC& dc) { drawSpectrumButton(dc, 161); }},
+        {162, 35, 27, 8, [](CDC& dc) { drawSpectrumButton(dc, 162); }},
+        {163, 35, 27, 8, [](CDC& dc) { drawSpectrumButton(dc, 163); }},
+        {164, 35, 27, 8, [](CDC& dc) { drawSpectrumButton(dc, 164); }},
+        {165, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 0, 3, true); }},
+        {166, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 0, 1, false); }},
+        {167, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 0, 1, true); }},
+        {168, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 0, 2, false); }},
+        {169, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 0, 2, true); }},
+        {170, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 0, 3, false); }},
+        {171, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 2, 3, true); }},
+        {172, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 2, 1, false); }},
+        {173, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 2, 1, true); }},
+        {174, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 2, 2, false); }},
+        {175, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 2, 2, true); }},
+        {176, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 2, 3, false); }},
+        {177, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 1, 3, true); }},
+        {178, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 1, 1, false); }},
+        {179, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 1, 1, true); }},
+        {180, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 1, 2, false); }},
+        {181, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 1, 2, true); }},
+        {182, 35, 18, 4, [](CDC& dc) { drawTraceButton(dc, 1, 3, false); }},
+        // End of the sweep screens' rows.
     };
     return list;
 }

@@ -46,4 +46,10 @@ void drawTitleBandFrame(CDC& dc) {
     drawTitleBand(dc, Frame);
 }
 
+// The sweep screens' pictures.
+void drawServerTable(CDC& dc);                                     // 157
+void drawSpectrumGraticule(CDC& dc);                               // 158
+void drawSpectrumButton(CDC& dc, int id);                          // 159 - 164
+void drawTraceButton(CDC& dc, int flag, int trace, bool set);      // 165 - 182; flag 0 enable, 1 visible, 2 hold
+
 }  // namespace zarn::art

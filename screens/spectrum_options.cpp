@@ -1,0 +1,105 @@
+#include "screens/spectrum_options.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#include "screens/option_file.h"
+#include "screens/spectrum_actions.h"
+
+namespace zarn {
+
+const char* const kSpectrumOptionsFile = "\\opts.zrn";
+
+namespace {
+
+constexpr uint32_t kCellularOffsets = 833;
+
+void applyCellular(BoardState& board, double centre, double span, bool megahertz) {
+    BandPlan& plan = board.cellularPlan;
+    if (megahertz) {
+        plan.tuneMegahertz(centre);
+        plan.setSpanMegahertz(span);
+    } else {
+        plan.tuneChannel(static_cast<uint32_t>(clampedTrunc(centre, 0, INT_MAX)));
+        plan.setSpan(static_cast<uint32_t>(clampedTrunc(span, 0, INT_MAX)));
+    }
+    const uint32_t offset = std::min(plan.tunedOffset(), kCellularOffsets - 1);
+    const uint32_t half = plan.span() / 2;
+    const uint32_t start = offset < half ? 1 : offset - half;
+    const uint64_t points = std::min<uint64_t>(uint64_t{plan.span()} + 1, kCellularOffsets - start);
+    board.sweepCentre = static_cast<uint16_t>(offset);
+    board.sweepStart = static_cast<uint16_t>(start);
+    board.sweepCount = static_cast<uint16_t>(points);
+    board.sweepStep = 1;
+}
+
+void applyPcs(BoardState& board, double centre, double span, bool megahertz) {
+    const BandPlan& plan = board.pcsPlan;
+    const uint32_t raster = plan.pcsRaster();
+    const uint32_t step = raster / 10000;
+    const uint32_t offset = megahertz ? plan.frequencyToOffset(megahertzToHz(centre, false))
+                                      : plan.pcsChannelToOffset(static_cast<uint32_t>(clampedTrunc(centre, 0, INT_MAX)));
+    const int most = static_cast<int>(step ? kLastTraceOffset / step : kLastTraceOffset);
+    const double wanted = megahertz ? (raster ? span * 1000000.0 / raster : 0.0) : span;
+    const uint32_t points = static_cast<uint32_t>(clampedTrunc(wanted, 1, most));
+    const uint32_t centreOffset = std::min(offset, kLastTraceOffset);
+    const uint32_t half = step * (points / 2);
+    board.sweepCentre = static_cast<uint16_t>(centreOffset);
+    board.sweepStep = static_cast<uint16_t>(step);
+    board.sweepStart = static_cast<uint16_t>(half > centreOffset ? 0 : centreOffset - half);
+    board.sweepCount = static_cast<uint16_t>(points);
+}
+
+std::string lineOf(double value, bool megahertz) {
+    char text[400];
+    if (megahertz)
+        std::snprintf(text, sizeof text, "%f\n", value);
+    else
+        std::snprintf(text, sizeof text, "%d\n", clampedTrunc(value, INT_MIN, INT_MAX));
+    return text;
+}
+
+}  // namespace
+
+void CSpectrumOptions::loadOptions() {
+    const std::vector<std::string> lines = readOptionLines(kSpectrumOptionsFile, 4);
+    if (lines.size() > 0) parseOptionInt(lines[0], m_band);
+    if (lines.size() > 1) parseOptionInt(lines[1], m_units);
+    double* values[2] = {&m_centre, &m_span};
+    for (size_t i = 2; i < lines.size(); ++i) {
+        int whole = 0;
+        if (m_units == 0)
+            parseOptionDouble(lines[i], *values[i - 2]);
+        else if (parseOptionInt(lines[i], whole))
+            *values[i - 2] = whole;
+    }
+}
+
+void CSpectrumOptions::applyOptions(BoardState& board) {
+    const bool megahertz = m_units == 0;
+    if (m_band == 0) {
+        board.bandIndex = 0;
+        applyCellular(board, m_centre, m_span, megahertz);
+    } else if (m_band == 1) {
+        board.bandIndex = 1;
+        applyPcs(board, m_centre, m_span, megahertz);
+    }
+    markerToCentre(board);
+    writeOptionFile(kSpectrumOptionsFile, optionsText());
+}
+
+std::string CSpectrumOptions::optionsText() const {
+    const bool megahertz = m_units == 0;
+    return std::to_string(m_band) + "\n" + std::to_string(m_units) + "\n" + lineOf(m_centre, megahertz) +
+           lineOf(m_span, megahertz);
+}
+
+void CSpectrumOptions::DoDataExchange(CDataExchange* dx) {
+    DDX_Radio(dx, 1000, m_band);
+    DDX_Text(dx, 1020, m_centre);
+    DDX_Text(dx, 1021, m_span);
+    DDX_Radio(dx, 1022, m_units);
+}
+
+}  // namespace zarn

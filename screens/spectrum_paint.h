@@ -1,0 +1,17 @@
+#pragma once
+// The spectrum screen's picture: graticule, buttons, the visible traces with
+// the sweep cursor and the marker diamond, the two readout lines and the
+// status strip, drawn off screen and copied to `screen` in one piece.
+
+#include "board/board_state.h"
+#include "platform/gdi/dc.h"
+#include "screens/status_strip.h"
+
+namespace zarn {
+
+void paintSpectrum(CDC* screen, const CRect& client, BoardState& board, StatusStrip& strip);
+
+// One trace into dc with its pen; true when it drew the marker diamond, whose level lands in markerDbm.
+bool plotTrace(CDC* dc, const BoardState& board, int n, int& markerDbm);
+
+}  // namespace zarn

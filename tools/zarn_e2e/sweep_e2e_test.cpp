@@ -1,0 +1,139 @@
+// The sweep screens against zarn-board-sim: opened from the main menu, the
+// simulator's strongest carriers show as peaks of the spectrum and as the top
+// rows of best servers.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "board/board_state.h"
+#include "platform/registry.h"
+#include "platform/registry_file.h"
+#include "screens/screen_test_support.h"
+#include "screens/server_paint.h"
+#include "screens/server_view.h"
+#include "screens/spectrum_actions.h"
+#include "screens/spectrum_view.h"
+#include "screens/temp_root.h"
+#include "shell/main_frame.h"
+#include "shell/main_menu.h"
+#include "shell/shell_test_support.h"
+#include "tools/line_check/sim_process.h"
+
+namespace zarn {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The standard scene's two strongest cellular carriers, as band offsets.
+constexpr uint16_t kStrongest = 417;  // 881.52 MHz, -55 dBm
+constexpr uint16_t kSecond = 34;      // 870.03 MHz, -62 dBm
+
+class SweepE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("ZARN_MUTE", "1", 1);
+        std::string error;
+        ASSERT_TRUE(sim.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
+        loadRegistry(registryFilePath(), root.path().string() + "/no-adapters");
+    }
+    void TearDown() override {
+        shell.reset();  // the program goes before its board
+        sim.stop();
+        registry::clear();
+    }
+    template <typename Done>
+    bool pumpUntil(Done done, std::chrono::milliseconds most) {
+        const auto until = Clock::now() + most;
+        while (!done()) {
+            if (Clock::now() > until) return false;
+            shell->backend.runUntilIdle();
+            std::this_thread::sleep_for(10ms);
+        }
+        shell->backend.runUntilIdle();
+        return true;
+    }
+    // Opens a screen from the main menu, confirming its options dialog.
+    void openFromMenu(CPoint button) {
+        shell->backend.whenIdle([this] { shell->backend.key(VK_RETURN); });
+        shell->tap(button.x, button.y);
+    }
+
+    testing::TempRoot root{"zarn_sweep_e2e"};
+    SimProcess sim;
+    std::unique_ptr<testing::ShellHarness> shell;
+};
+
+TEST_F(SweepE2e, CarriersShowAsPeaksAndAsTheBestServers) {
+    root.write("opts.zrn", "0\n0\n881.52\n30\n");  // the whole cellular band
+    root.write("optv.zrn", "0\n9\n");
+    shell = std::make_unique<testing::ShellHarness>(testing::ShellHarness::Board::Serial);
+    ASSERT_TRUE(shell->started);
+    BoardState& board = boardState();
+    shell->tap(120, 170);  // 1900 (50kHz): the main menu
+    ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
+    for (int i = 0; i < kTraceOffsets; ++i) board.traces[1].samples[i] = kEmptyLevel;
+    selectTrace(board, 1);
+
+    openFromMenu({120, 110});  // SPECTRUM ANALYSIS
+    ASSERT_NE(dynamic_cast<CSpectrum*>(shell->view()), nullptr);
+    EXPECT_EQ(board.screenMode, kModeSpectrum);
+    EXPECT_EQ(board.sweepStart, 1);
+    EXPECT_EQ(board.sweepCount, 832);
+    // A whole sweep has arrived once the position has run past both carriers and wrapped.
+    ASSERT_TRUE(pumpUntil([&] { return board.traces[1].samples[kStrongest] > -70 * 16 &&
+                                       board.traces[1].samples[kSecond] > -75 * 16 && board.sweepPosition > 500; },
+                          20s));
+    markerToPeak(board);
+    EXPECT_TRUE(board.markerOffset == kStrongest || board.markerOffset == kSecond) << board.markerOffset;
+    EXPECT_LT(board.traces[1].samples[200], -95 * 16);  // the noise floor between them
+    shell->view()->InvalidateRect(nullptr, FALSE);
+    shell->backend.runUntilIdle();
+    const auto peakTop = [&](uint16_t offset) {
+        const int x = 30 + (offset - 1) * 201 / 832;
+        for (int y = 24; y < 157; ++y)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (shell->pixel(x + dx, y) == RGB(192, 0, 0)) return y;
+        return 157;
+    };
+    EXPECT_LE(peakTop(kStrongest), 24 + 50 * 133 / 110);  // above -70 dBm
+    EXPECT_LE(peakTop(kSecond), 24 + 55 * 133 / 110);     // above -75 dBm
+    EXPECT_GE(peakTop(200), 24 + 72 * 133 / 110);         // the floor: below -92 dBm
+
+    shell->command(ID_MAIN_MENU);
+    ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
+    for (ServerEntry& e : board.bestServers) e = {0, -130};
+    openFromMenu({120, 145});  // BEST SERVERS
+    ASSERT_NE(dynamic_cast<CServer*>(shell->view()), nullptr);
+    EXPECT_EQ(board.screenMode, kModeBestServers);
+    EXPECT_EQ(board.sweepCount, 833);
+    ASSERT_TRUE(pumpUntil([&] { return board.bestServers[0].level > -70; }, 20s));
+    std::vector<uint16_t> top;
+    for (int i = 0; i < 4; ++i) top.push_back(board.bestServers[i].offset);
+    EXPECT_TRUE(top[0] == kStrongest || top[0] == kSecond) << top[0];
+    EXPECT_NE(std::find(top.begin(), top.end(), kStrongest), top.end());
+    EXPECT_NE(std::find(top.begin(), top.end(), kSecond), top.end());
+    for (uint16_t offset : top)
+        EXPECT_TRUE(offset == kSecond || (offset >= kStrongest - 1 && offset <= kStrongest + 1)) << offset;
+    // The screen's first row reads the strongest point.
+    shell->view()->InvalidateRect(nullptr, FALSE);
+    shell->backend.runUntilIdle();
+    const ServerEntry first = board.bestServers[0];
+    const ServerRow row = serverRow(board, first);
+    EXPECT_TRUE(row.frequency == "881.52" || row.frequency == "870.03") << row.frequency;
+    const CRect cell{50, 87, 100, 94};
+    const Surface expected =
+        testing::drawnText(row.frequency, cell, RGB(255, 255, 255), RGB(0, 0, 128), DT_CENTER | DT_VCENTER);
+    int differing = 0;
+    const Surface shown = shell->client();
+    for (int y = cell.top; y < cell.bottom; ++y)
+        for (int x = cell.left; x < cell.right; ++x)
+            differing += (shown.at(x, y) == 0xFFFFFF) != (expected.at(x, y) == 0xFFFFFF);
+    EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
+}  // namespace zarn
