@@ -213,7 +213,7 @@ TEST_F(ZarnE2e, ASpectrumLogRecordedFromTheBoardReadsBackAndPlots) {
     BoardState& board = boardState();
     board.bandIndex = 0;
     board.sweepStart = 380;
-    board.sweepCount = 240;  // 881.41 to 888.58 MHz: two of the scene's carriers
+    board.sweepCount = 240;  // 880.41 to 887.58 MHz: two of the scene's carriers
     board.sweepStep = 1;
     board.setScreenMode(kModeSpectrum);
     startSweep(board);
@@ -234,7 +234,7 @@ TEST_F(ZarnE2e, ASpectrumLogRecordedFromTheBoardReadsBackAndPlots) {
         Sweep sweep;
         ASSERT_TRUE(decodeSweep(plans, log.records[i], sweep)) << i;
         ASSERT_EQ(sweep.points.size(), 240u);
-        EXPECT_EQ(sweep.firstHz, 881410000u);
+        EXPECT_EQ(sweep.firstHz, 880410000u);
         for (const SweepPoint& p : sweep.points)
             if (p.onGrid && p.hz == 881520000u && dbmOfLevel(p.level) > -80) ++carrierSeen;
     }
