@@ -13,12 +13,15 @@
 
 #include "board/board_sequences.h"
 #include "board/board_state.h"
+#include "platform/gdi/golden.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
 #include "screens/screen_test_support.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
+#include "recording/log_units.h"
 #include "tools/line_check/sim_device.h"
+#include "tools/zarnlog/log_plot.h"
 
 namespace zarn {
 namespace {
@@ -170,6 +173,59 @@ TEST_F(ZarnE2e, AKilledProgramLeavesEveryCompleteRecordReadable) {
     EXPECT_EQ(problem, "");
     EXPECT_GT(records, 10);
     std::printf("%d whole records, %zu bytes of a record cut short\n", records, tail);
+}
+
+}  // namespace
+}  // namespace zarn
+
+
+namespace zarn {
+namespace {
+
+// A spectrum log recorded from the simulator reads back whole and plots. With
+// ZARN_KEEP_LOG=DIR the log and its picture are kept there (the README's picture).
+TEST_F(ZarnE2e, ASpectrumLogRecordedFromTheBoardReadsBackAndPlots) {
+    const std::string path = root + "/My Documents/zarnlog.zrn";
+    testing::ShellHarness shell(testing::ShellHarness::Board::Serial);
+    shell.tap(120, 170);
+    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
+    shell.command(ID_LOG_START);
+    BoardState& board = boardState();
+    board.bandIndex = 0;
+    board.sweepStart = 380;
+    board.sweepCount = 240;  // 880.41 to 887.58 MHz: two of the scene's carriers
+    board.sweepStep = 1;
+    board.setScreenMode(kModeSpectrum);
+    startSweep(board);
+    constexpr size_t kSweeps = 14;
+    LoadedLog log;
+    const bool recorded = pumpUntil(shell.backend, [&] {
+        return loadLogFile(path, log) && log.records.size() >= kSweeps;
+    }, 60s);
+    returnToIdle(board);
+    shell.command(ID_LOG_STOP);
+    ASSERT_TRUE(recorded) << log.records.size() << " records";
+    ASSERT_TRUE(loadLogFile(path, log)) << log.problem;
+    EXPECT_FALSE(log.damaged) << log.problem << " at " << log.badOffset;
+    EXPECT_EQ(log.header.pcsRaster, 50000u);
+    const LogPlans plans(log.header.pcsRaster);
+    int carrierSeen = 0;
+    for (size_t i = 1; i < log.records.size(); ++i) {  // the first sweep began before the log
+        Sweep sweep;
+        ASSERT_TRUE(decodeSweep(plans, log.records[i], sweep)) << i;
+        ASSERT_EQ(sweep.points.size(), 240u);
+        EXPECT_EQ(sweep.firstHz, 880410000u);
+        for (const SweepPoint& p : sweep.points)
+            if (p.onGrid && p.hz == 881520000u && dbmOfLevel(p.level) > -80) ++carrierSeen;
+    }
+    EXPECT_GE(carrierSeen, static_cast<int>(log.records.size()) - 2);
+    Surface image;
+    ASSERT_TRUE(plotLog(log, "zarnlog.zrn", image));
+    if (const char* keep = getenv("ZARN_KEEP_LOG")) {
+        std::filesystem::copy_file(path, std::string(keep) + "/sim-sweeps.zrn",
+                                   std::filesystem::copy_options::overwrite_existing);
+        EXPECT_TRUE(writePng(std::string(keep) + "/sim-sweeps.png", image));
+    }
 }
 
 }  // namespace
