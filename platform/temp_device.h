@@ -49,6 +49,7 @@ public:
     // The same for a path relative to the root ("My Documents/a.kct").
     void writeBelowRoot(const std::string& relative, const std::string& bytes) const { write(root_ + "/" + relative, bytes); }
     std::string readBelowRoot(const std::string& relative) const { return read(root_ + "/" + relative); }
+    bool existsBelowRoot(const std::string& relative) const { return exists(root_ + "/" + relative); }
     static bool exists(const std::string& hostFile) { return std::filesystem::exists(hostFile); }
 
 private:

@@ -1,5 +1,5 @@
 #pragma once
-// The status strip's INC box on the channel screens: pen down inside it counts
+// The status strip's INC box on the measurement screens: pen down inside it counts
 // a marker, notes "Marker #n" for the log and draws the box pressed; pen up
 // releases it.
 

@@ -5,19 +5,19 @@
 #include <climits>
 #include <cmath>
 
-#include "screens/temp_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
 
 TEST(OptionFileTest, MissingFileGivesNoLines) {
-    testing::TempRoot root("zarn_optfile");
+    testing::TempDevice root;
     EXPECT_TRUE(readOptionLines("\\none.zrn", 4).empty());
 }
 
 TEST(OptionFileTest, ShortFileGivesTheLinesItHas) {
-    testing::TempRoot root("zarn_optfile");
-    root.write("a.zrn", "1\r\n2");  // no line end after the last line
+    testing::TempDevice root;
+    root.writeBelowRoot("a.zrn", "1\r\n2");  // no line end after the last line
     const auto lines = readOptionLines("\\a.zrn", 4);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "1");
@@ -25,8 +25,8 @@ TEST(OptionFileTest, ShortFileGivesTheLinesItHas) {
 }
 
 TEST(OptionFileTest, OverLongLineIsCutAndDoesNotShiftTheNextLine) {
-    testing::TempRoot root("zarn_optfile");
-    root.write("a.zrn", std::string(200, '5') + "\n7\n8\n9\n");
+    testing::TempDevice root;
+    root.writeBelowRoot("a.zrn", std::string(200, '5') + "\n7\n8\n9\n");
     const auto lines = readOptionLines("\\a.zrn", 2);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], std::string(kOptionLineLength, '5'));
@@ -34,10 +34,10 @@ TEST(OptionFileTest, OverLongLineIsCutAndDoesNotShiftTheNextLine) {
 }
 
 TEST(OptionFileTest, WriteCreatesAndTruncates) {
-    testing::TempRoot root("zarn_optfile");
+    testing::TempDevice root;
     ASSERT_TRUE(writeOptionFile("\\b.zrn", "first line that is long\n"));
     ASSERT_TRUE(writeOptionFile("\\b.zrn", "1\n"));
-    EXPECT_EQ(root.read("b.zrn"), "1\n");
+    EXPECT_EQ(root.readBelowRoot("b.zrn"), "1\n");
     EXPECT_FALSE(writeOptionFile("\\..\\outside.zrn", "1\n"));  // leaves the root: refused
     EXPECT_FALSE(writeOptionFile("\\no folder\\c.zrn", "1\n"));
 }

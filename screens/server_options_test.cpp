@@ -4,7 +4,7 @@
 
 #include "board/test_support.h"
 #include "platform/headless/headless_backend.h"
-#include "screens/temp_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -30,7 +30,7 @@ TEST(ServerOptionsTest, TheBandChoiceSetsTheFullBandSweep) {
         {"a band out of range too", 3, 12, 50000, 1, 7, 2, 99, 10},
     };
     for (const ServerCase& c : cases) {
-        testing::TempRoot root("zarn_srvopt");
+        testing::TempDevice root;
         RecordingBoard b;
         b.pcsPlan.setPcsRaster(c.raster);
         b.bandIndex = 1;
@@ -44,7 +44,7 @@ TEST(ServerOptionsTest, TheBandChoiceSetsTheFullBandSweep) {
         EXPECT_EQ(b.sweepStep, c.step) << c.name;
         EXPECT_EQ(b.sweepCount, c.count) << c.name;
         EXPECT_EQ(b.serverCountSetting, c.setting) << c.name;
-        EXPECT_EQ(root.read("optv.zrn"), std::to_string(c.band) + "\n" + std::to_string(c.servers) + "\n") << c.name;
+        EXPECT_EQ(root.readBelowRoot("optv.zrn"), std::to_string(c.band) + "\n" + std::to_string(c.servers) + "\n") << c.name;
         EXPECT_TRUE(b.requests.empty()) << c.name;
     }
 }
@@ -59,14 +59,14 @@ TEST(ServerOptionsTest, LoadingKeepsMinusOneForWhatIsMissing) {
         {"1\n9\n", 1, 9}, {"0\n", 0, -1}, {"", -1, -1}, {"junk\n3\n", -1, 3}, {"4294967296\n2", -1, 2},
     };
     for (const LoadCase& c : cases) {
-        testing::TempRoot root("zarn_srvopt");
-        root.write("optv.zrn", c.file);
+        testing::TempDevice root;
+        root.writeBelowRoot("optv.zrn", c.file);
         CServerOptions o;
         o.loadOptions();
         EXPECT_EQ(o.m_band, c.band) << c.file;
         EXPECT_EQ(o.m_servers, c.servers) << c.file;
     }
-    testing::TempRoot empty("zarn_srvopt");
+    testing::TempDevice empty;
     CServerOptions o;
     o.loadOptions();
     EXPECT_EQ(o.m_band, -1);
@@ -74,8 +74,8 @@ TEST(ServerOptionsTest, LoadingKeepsMinusOneForWhatIsMissing) {
 }
 
 TEST(ServerOptionsTest, TheHiddenCountTravelsThroughTheDialog) {
-    testing::TempRoot root("zarn_srvopt");
-    root.write("optv.zrn", "0\n6\n");
+    testing::TempDevice root;
+    root.writeBelowRoot("optv.zrn", "0\n6\n");
     HeadlessBackend backend;
     backend.install();
     CServerOptions o;
@@ -93,7 +93,7 @@ TEST(ServerOptionsTest, TheHiddenCountTravelsThroughTheDialog) {
     o.applyOptions(b);
     EXPECT_EQ(b.bandIndex, 1);
     EXPECT_EQ(b.serverCountSetting, 6u);
-    EXPECT_EQ(root.read("optv.zrn"), "1\n6\n");
+    EXPECT_EQ(root.readBelowRoot("optv.zrn"), "1\n6\n");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "screens/server_view.h"
 
 #include "board/board_state.h"
-#include "screens/inc_button.h"
+#include "screens/marker_button.h"
 #include "screens/server_paint.h"
 #include "screens/status_strip.h"
 
@@ -25,12 +25,12 @@ void CServer::OnDraw(CDC* dc) {
 }
 
 void CServer::OnLButtonDown(UINT flags, CPoint point) {
-    pressIncButton(this, point);
+    markerPenDown(this, point);
     CFormView::OnLButtonDown(flags, point);
 }
 
 void CServer::OnLButtonUp(UINT flags, CPoint point) {
-    releaseIncButton(this);
+    markerPenUp(this);
     CFormView::OnLButtonUp(flags, point);
 }
 

@@ -6,7 +6,7 @@
 
 #include "board/test_support.h"
 #include "platform/headless/headless_backend.h"
-#include "screens/temp_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -50,7 +50,7 @@ TEST(SpectrumOptionsTest, ChoicesBecomeTheSweepWindow) {
         {"PCS huge channel span", 1, 1, 1000, 70000, 30000, 2, 2000, 3002, 3},
     };
     for (const ApplyCase& c : cases) {
-        testing::TempRoot root("zarn_specopt");
+        testing::TempDevice root;
         RecordingBoard b;
         b.pcsPlan.setPcsRaster(c.raster);
         b.markerOffset = 9;
@@ -66,7 +66,7 @@ TEST(SpectrumOptionsTest, ChoicesBecomeTheSweepWindow) {
 }
 
 TEST(SpectrumOptionsTest, CellularChoiceTunesThePlan) {
-    testing::TempRoot root("zarn_specopt");
+    testing::TempDevice root;
     RecordingBoard b;
     applyChoice(b, 0, 0, 881.52, 3.0);
     EXPECT_EQ(b.cellularPlan.tunedStep(), 29384u);
@@ -74,16 +74,16 @@ TEST(SpectrumOptionsTest, CellularChoiceTunesThePlan) {
 }
 
 TEST(SpectrumOptionsTest, TheChoiceIsWrittenBack) {
-    testing::TempRoot root("zarn_specopt");
+    testing::TempDevice root;
     RecordingBoard b;
     applyChoice(b, 0, 0, 881.52, 3.0);
-    EXPECT_EQ(root.read("opts.zrn"), "0\n0\n881.520000\n3.000000\n");
+    EXPECT_EQ(root.readBelowRoot("opts.zrn"), "0\n0\n881.520000\n3.000000\n");
     applyChoice(b, 1, 1, 600.7, 40.9);
-    EXPECT_EQ(root.read("opts.zrn"), "1\n1\n600\n40\n");
+    EXPECT_EQ(root.readBelowRoot("opts.zrn"), "1\n1\n600\n40\n");
 }
 
 TEST(SpectrumOptionsTest, NoBandKeepsTheWindowAndStillWritesTheFile) {
-    testing::TempRoot root("zarn_specopt");
+    testing::TempDevice root;
     RecordingBoard b;
     b.bandIndex = 1;
     b.sweepStart = 2500, b.sweepCount = 200, b.sweepCentre = 3000, b.sweepStep = 5;
@@ -95,14 +95,14 @@ TEST(SpectrumOptionsTest, NoBandKeepsTheWindowAndStillWritesTheFile) {
         EXPECT_EQ(b.sweepStep, 5) << band;
         EXPECT_EQ(b.markerOffset, 3000) << band;
     }
-    EXPECT_EQ(root.read("opts.zrn"), "255\n-1\n0\n0\n");
+    EXPECT_EQ(root.readBelowRoot("opts.zrn"), "255\n-1\n0\n0\n");
     applyChoice(b, -1, -1, 0.0, 0.0);
-    EXPECT_EQ(root.read("opts.zrn"), "-1\n-1\n0\n0\n");
+    EXPECT_EQ(root.readBelowRoot("opts.zrn"), "-1\n-1\n0\n0\n");
 }
 
 TEST(SpectrumOptionsTest, AnUnwritableFileStillApplies) {
-    testing::TempRoot root("zarn_specopt");
-    std::filesystem::create_directory(root.path() / "opts.zrn");  // a folder where the file should go
+    testing::TempDevice root;
+    std::filesystem::create_directory(std::filesystem::path(root.root()) / "opts.zrn");  // a folder where the file should go
     RecordingBoard b;
     applyChoice(b, 0, 0, 881.52, 3.0);
     EXPECT_EQ(b.sweepStart, 367);
@@ -128,8 +128,8 @@ TEST(SpectrumOptionsTest, LoadingKeepsWhatTheFileDoesNotGive) {
         {"CR LF", "0\r\n0\r\n881.52\r\n1\r\n", 0, 0, 881.52, 1.0},
     };
     for (const LoadCase& c : cases) {
-        testing::TempRoot root("zarn_specopt");
-        root.write("opts.zrn", c.file);
+        testing::TempDevice root;
+        root.writeBelowRoot("opts.zrn", c.file);
         CSpectrumOptions o;
         o.loadOptions();
         EXPECT_EQ(o.m_band, c.band) << c.name;
@@ -140,7 +140,7 @@ TEST(SpectrumOptionsTest, LoadingKeepsWhatTheFileDoesNotGive) {
 }
 
 TEST(SpectrumOptionsTest, NoFileKeepsTheConstructionValues) {
-    testing::TempRoot root("zarn_specopt");
+    testing::TempDevice root;
     CSpectrumOptions o;
     o.loadOptions();
     EXPECT_EQ(o.m_band, -1);
@@ -150,7 +150,7 @@ TEST(SpectrumOptionsTest, NoFileKeepsTheConstructionValues) {
 }
 
 TEST(SpectrumOptionsTest, ChannelUnitsRoundTripTruncated) {
-    testing::TempRoot root("zarn_specopt");
+    testing::TempDevice root;
     RecordingBoard b;
     applyChoice(b, 0, 1, 384.8, 100.6);
     CSpectrumOptions o;
@@ -160,7 +160,7 @@ TEST(SpectrumOptionsTest, ChannelUnitsRoundTripTruncated) {
 }
 
 TEST(SpectrumOptionsTest, DialogShowsAndReadsBackItsControls) {
-    testing::TempRoot root("zarn_specopt");
+    testing::TempDevice root;
     HeadlessBackend backend;
     backend.install();
     CSpectrumOptions o;

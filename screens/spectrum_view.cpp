@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "board/board_state.h"
-#include "screens/inc_button.h"
+#include "screens/marker_button.h"
 #include "screens/spectrum_actions.h"
 #include "screens/spectrum_layout.h"
 #include "screens/spectrum_paint.h"
@@ -63,7 +63,7 @@ bool CSpectrum::runAction(CPoint point) {
         action(boardState());
         return true;
     }
-    return pressIncButton(this, point);
+    return markerPenDown(this, point);
 }
 
 void CSpectrum::OnLButtonDown(UINT flags, CPoint point) {
@@ -72,7 +72,7 @@ void CSpectrum::OnLButtonDown(UINT flags, CPoint point) {
 }
 
 void CSpectrum::OnLButtonUp(UINT flags, CPoint point) {
-    releaseIncButton(this);
+    markerPenUp(this);
     CFormView::OnLButtonUp(flags, point);
 }
 

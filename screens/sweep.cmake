@@ -2,7 +2,6 @@
 # option dialogs and option files.
 
 target_sources(zarn_screens PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/inc_button.cpp
   ${CMAKE_CURRENT_LIST_DIR}/option_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_paint.cpp

@@ -6,7 +6,7 @@
 #include "screens/server_view.h"
 #include "screens/spectrum_view.h"
 #include "screens/sweep_test_support.h"
-#include "screens/temp_root.h"
+#include "platform/temp_device.h"
 
 namespace zarn {
 namespace {
@@ -20,7 +20,7 @@ protected:
         board.setScreenMode(kModeNone);
     }
     BoardState& board = boardState();
-    testing::TempRoot root{"zarn_openers"};
+    testing::TempDevice root;
     ScreenHarness screen{RUNTIME_CLASS(CSpectrum)};
     testing::AnsweringSender sender{board};
 };
@@ -28,7 +28,7 @@ protected:
 const std::vector<uint8_t> kSweepStart = {8, 9, 5, 10, 21, 8};
 
 TEST_F(SweepOpenersTest, SpectrumAnalysisRunsItsOptionsThenStartsTheSweep) {
-    root.write("opts.zrn", "0\n0\n881.520000\n3.000000\n");
+    root.writeBelowRoot("opts.zrn", "0\n0\n881.520000\n3.000000\n");
     int repaintDuringDialog = -1;
     screen.backend.whenIdle([&] {
         repaintDuringDialog = board.repaintEnabled;
@@ -51,14 +51,14 @@ TEST_F(SweepOpenersTest, SpectrumAnalysisRunsItsOptionsThenStartsTheSweep) {
 }
 
 TEST_F(SweepOpenersTest, CancellingStillAppliesWhatWasLoaded) {
-    root.write("opts.zrn", "1\n0\n1960.0\n10.0\n");
+    root.writeBelowRoot("opts.zrn", "1\n0\n1960.0\n10.0\n");
     screen.backend.whenIdle([&] { screen.backend.key(VK_ESCAPE); });
     openSpectrumAnalysis(board, screen.frame(), 2);
     EXPECT_EQ(board.bandIndex, 1);
     EXPECT_EQ(board.sweepStart, 2500);
     EXPECT_EQ(board.sweepStep, 5);
     EXPECT_EQ(sender.types, kSweepStart);
-    EXPECT_EQ(root.read("opts.zrn"), "1\n0\n1960.000000\n10.000000\n");
+    EXPECT_EQ(root.readBelowRoot("opts.zrn"), "1\n0\n1960.000000\n10.000000\n");
 }
 
 TEST_F(SweepOpenersTest, BestServersWithoutAnyChoiceKeepsTheBand) {
@@ -71,11 +71,11 @@ TEST_F(SweepOpenersTest, BestServersWithoutAnyChoiceKeepsTheBand) {
     EXPECT_EQ(board.sweepCount, 201);
     EXPECT_EQ(sender.types, kSweepStart);
     EXPECT_EQ(board.screenMode, kModeBestServers);
-    EXPECT_EQ(root.read("optv.zrn"), "-1\n-1\n");
+    EXPECT_EQ(root.readBelowRoot("optv.zrn"), "-1\n-1\n");
 }
 
 TEST_F(SweepOpenersTest, BestServersOnPcsSweepsTheWholeBand) {
-    root.write("optv.zrn", "1\n9\n");
+    root.writeBelowRoot("optv.zrn", "1\n9\n");
     board.pcsPlan.setPcsRaster(200000);
     screen.backend.whenIdle([&] { screen.backend.key(VK_RETURN); });
     openBestServers(board, screen.frame(), 2);
