@@ -1,6 +1,7 @@
 #include "screens/options_file.h"
 
 #include <charconv>
+#include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -64,6 +65,15 @@ bool OptionLines::getDouble(size_t index, double& value, double low, double high
     return text && parseOptionDouble(*text, low, high, value);
 }
 
+bool OptionLines::getTypedValue(size_t index, double& value, bool whole, double limit) const {
+    if (!whole) return getDouble(index, value, -limit, limit);
+    const int bound = clampedTrunc(limit, 0, INT_MAX);
+    int number = 0;
+    if (!getInt(index, number, -bound, bound)) return false;
+    value = number;
+    return true;
+}
+
 int parseOptionInt(const std::string& text, int low, int high) {
     size_t i = 0;
     while (i < text.size() && isBlank(text[i])) ++i;
@@ -84,6 +94,12 @@ bool parseOptionDouble(const std::string& text, double low, double high, double&
     if (std::isnan(v)) return false;
     value = v < low ? low : v > high ? high : v;
     return true;
+}
+
+int clampedTrunc(double value, int lo, int hi) {
+    if (!(value > lo)) return lo;  // also NaN
+    if (value >= hi) return hi;
+    return static_cast<int>(value);
 }
 
 std::string optionInt(int value) { return std::to_string(value); }

@@ -15,6 +15,11 @@
 //    result is limited to low..high.
 //  - getDouble reads the line as atof does in the C locale, whatever the
 //    user's locale; the result is limited to low..high. NaN does not convert.
+//  - getTypedValue reads a value the user typed either as a channel number
+//    (whole: read as getInt would, so "600.9" is 600) or in MHz (getDouble),
+//    limited to -limit..limit.
+//  - clampedTrunc turns a typed double into an int as a "%d" field needs it:
+//    truncated toward zero, held inside lo..hi; NaN gives lo.
 //  - writeOptionLines creates or overwrites the file, one text per line, each
 //    ended by a line feed; false when it cannot be created or written.
 
@@ -38,6 +43,7 @@ public:
 
     bool getInt(size_t index, int& value, int low, int high) const;
     bool getDouble(size_t index, double& value, double low, double high) const;
+    bool getTypedValue(size_t index, double& value, bool whole, double limit) const;
 
 private:
     std::vector<std::string> lines_;
@@ -51,6 +57,8 @@ bool parseOptionDouble(const std::string& text, double low, double high, double&
 // "%d" and "%f" as the option files write them, in the C locale.
 std::string optionInt(int value);
 std::string optionDouble(double value);
+
+int clampedTrunc(double value, int lo, int hi);
 
 bool writeOptionLines(const std::string& devicePath, const std::vector<std::string>& lines);
 

@@ -128,5 +128,15 @@ TEST(OptionFile, MissingFileOrRefusedPathIsAFailure) {
     EXPECT_FALSE(writeOptionLines("\\no folder\\opt.zrn", {"1"}));
 }
 
+// A typed value reaches a "%d" field truncated toward zero and inside the range.
+TEST(OptionFile, ClampedTruncStaysInRange) {
+    EXPECT_EQ(clampedTrunc(3.9, 0, 10), 3);
+    EXPECT_EQ(clampedTrunc(-0.9, -5, 10), 0);
+    EXPECT_EQ(clampedTrunc(-7.0, -5, 10), -5);
+    EXPECT_EQ(clampedTrunc(1e300, 0, 10), 10);
+    EXPECT_EQ(clampedTrunc(std::nan(""), 1, 10), 1);
+    EXPECT_EQ(clampedTrunc(-1e300, INT_MIN, INT_MAX), INT_MIN);
+}
+
 }  // namespace
 }  // namespace zarn

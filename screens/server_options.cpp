@@ -1,15 +1,18 @@
 #include "screens/server_options.h"
 
-#include "screens/option_file.h"
+#include <climits>
+
+#include "screens/options_file.h"
 
 namespace zarn {
 
 const char* const kServerOptionsFile = "\\optv.zrn";
 
 void CServerOptions::loadOptions() {
-    const std::vector<std::string> lines = readOptionLines(kServerOptionsFile, 2);
-    if (lines.size() > 0) parseOptionInt(lines[0], m_band);
-    if (lines.size() > 1) parseOptionInt(lines[1], m_servers);
+    OptionLines lines;
+    if (!lines.read(kServerOptionsFile, 2)) return;
+    lines.getInt(0, m_band, INT_MIN, INT_MAX);
+    lines.getInt(1, m_servers, INT_MIN, INT_MAX);
 }
 
 void CServerOptions::applyOptions(BoardState& board) {
@@ -18,11 +21,7 @@ void CServerOptions::applyOptions(BoardState& board) {
         board.applyServerSweep();
     }
     if (m_servers >= 0 && m_servers <= 9) board.serverCountSetting = static_cast<uint32_t>(m_servers);
-    writeOptionFile(kServerOptionsFile, optionsText());
-}
-
-std::string CServerOptions::optionsText() const {
-    return std::to_string(m_band) + "\n" + std::to_string(m_servers) + "\n";
+    writeOptionLines(kServerOptionsFile, {optionInt(m_band), optionInt(m_servers)});
 }
 
 void CServerOptions::DoDataExchange(CDataExchange* dx) {

@@ -25,7 +25,6 @@ public:
 
     void loadOptions();
     void applyOptions(BoardState& board = boardState());
-    std::string optionsText() const;
 
     void DoDataExchange(CDataExchange* dx) override;
 

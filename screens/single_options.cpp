@@ -10,14 +10,6 @@ namespace {
 
 constexpr size_t kLines = 5;
 
-// "%d" of a typed double, without overflow.
-int wholeValue(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
-    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(value);
-}
-
 }  // namespace
 
 uint32_t channelFromValue(double value) {
@@ -41,15 +33,8 @@ void CSingleOptions::loadOptions() {
     if (lines.getInt(0, flag, INT_MIN, INT_MAX)) cellularActive = flag != 0;
     if (lines.getInt(1, flag, INT_MIN, INT_MAX)) pcsActive = flag != 0;
     lines.getInt(2, entryUnit, -1, 1);
-    const int limit = static_cast<int>(kValueLimit);
-    for (size_t i = 3; i < kLines; ++i) {
-        double& value = i == 3 ? cellularValue : pcsValue;
-        int whole = 0;
-        if (!channelUnit())
-            lines.getDouble(i, value, -kValueLimit, kValueLimit);
-        else if (lines.getInt(i, whole, -limit, limit))
-            value = whole;
-    }
+    lines.getTypedValue(3, cellularValue, channelUnit(), kValueLimit);
+    lines.getTypedValue(4, pcsValue, channelUnit(), kValueLimit);
 }
 
 void CSingleOptions::applyOptions(BoardState& board) {
@@ -77,7 +62,7 @@ void CSingleOptions::applyOptions(BoardState& board) {
 }
 
 void CSingleOptions::writeOptions() const {
-    auto value = [this](double v) { return channelUnit() ? optionInt(wholeValue(v)) : optionDouble(v); };
+    auto value = [this](double v) { return channelUnit() ? optionInt(std::isnan(v) ? 0 : clampedTrunc(v, INT_MIN, INT_MAX)) : optionDouble(v); };
     writeOptionLines(kSingleOptionsFile, {optionInt(cellularActive ? 1 : 0), optionInt(pcsActive ? 1 : 0),
                                           optionInt(entryUnit), value(cellularValue), value(pcsValue)});
 }

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 
-#include "screens/option_file.h"
+#include "screens/options_file.h"
 #include "screens/spectrum_actions.h"
 
 namespace zarn {
@@ -51,29 +50,22 @@ void applyPcs(BoardState& board, double centre, double span, bool megahertz) {
     board.sweepCount = static_cast<uint16_t>(points);
 }
 
+// Far beyond any MHz value or channel number; keeps a stored infinity finite.
+constexpr double kValueLimit = 1e9;
+
 std::string lineOf(double value, bool megahertz) {
-    char text[400];
-    if (megahertz)
-        std::snprintf(text, sizeof text, "%f\n", value);
-    else
-        std::snprintf(text, sizeof text, "%d\n", clampedTrunc(value, INT_MIN, INT_MAX));
-    return text;
+    return megahertz ? optionDouble(value) : optionInt(clampedTrunc(value, INT_MIN, INT_MAX));
 }
 
 }  // namespace
 
 void CSpectrumOptions::loadOptions() {
-    const std::vector<std::string> lines = readOptionLines(kSpectrumOptionsFile, 4);
-    if (lines.size() > 0) parseOptionInt(lines[0], m_band);
-    if (lines.size() > 1) parseOptionInt(lines[1], m_units);
-    double* values[2] = {&m_centre, &m_span};
-    for (size_t i = 2; i < lines.size(); ++i) {
-        int whole = 0;
-        if (m_units == 0)
-            parseOptionDouble(lines[i], *values[i - 2]);
-        else if (parseOptionInt(lines[i], whole))
-            *values[i - 2] = whole;
-    }
+    OptionLines lines;
+    if (!lines.read(kSpectrumOptionsFile, 4)) return;
+    lines.getInt(0, m_band, INT_MIN, INT_MAX);
+    lines.getInt(1, m_units, INT_MIN, INT_MAX);
+    lines.getTypedValue(2, m_centre, m_units != 0, kValueLimit);
+    lines.getTypedValue(3, m_span, m_units != 0, kValueLimit);
 }
 
 void CSpectrumOptions::applyOptions(BoardState& board) {
@@ -86,13 +78,8 @@ void CSpectrumOptions::applyOptions(BoardState& board) {
         applyPcs(board, m_centre, m_span, megahertz);
     }
     markerToCentre(board);
-    writeOptionFile(kSpectrumOptionsFile, optionsText());
-}
-
-std::string CSpectrumOptions::optionsText() const {
-    const bool megahertz = m_units == 0;
-    return std::to_string(m_band) + "\n" + std::to_string(m_units) + "\n" + lineOf(m_centre, megahertz) +
-           lineOf(m_span, megahertz);
+    writeOptionLines(kSpectrumOptionsFile,
+                     {optionInt(m_band), optionInt(m_units), lineOf(m_centre, megahertz), lineOf(m_span, megahertz)});
 }
 
 void CSpectrumOptions::DoDataExchange(CDataExchange* dx) {

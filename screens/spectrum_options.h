@@ -27,7 +27,6 @@ public:
     void loadOptions();
     void applyOptions(BoardState& board = boardState());
     // The file's four lines as applyOptions writes them.
-    std::string optionsText() const;
 
     void DoDataExchange(CDataExchange* dx) override;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "board/test_support.h"
@@ -121,8 +122,10 @@ TEST(SpectrumOptionsTest, LoadingKeepsWhatTheFileDoesNotGive) {
         {"channels read as whole numbers", "1\n1\n600.9\n40.2\n", 1, 1, 600, 40},
         {"two lines", "1\n0\n", 1, 0, 0.0, 0.0},
         {"empty", "", -1, -1, 0.0, 0.0},
-        {"band out of range", "99999999999\n0\n1.5\n2.5\n", -1, 0, 1.5, 2.5},
-        {"not numbers", "x\ny\nz\nw\n", -1, -1, 0.0, 0.0},
+        {"numbers out of range", "99999999999\n0\n1e999\n-1e999\n", INT_MAX, 0, 1e9, -1e9},
+        {"channels out of range", "1\n1\n99999999999\n-99999999999\n", 1, 1, 1e9, -1e9},
+        {"not numbers read as atoi and atof do", "x\ny\nz\nw\n", 0, 0, 0.0, 0.0},
+        {"NaN keeps the value", "0\n0\nnan\n2\n", 0, 0, 0.0, 2.0},
         {"over-long first line", "0000000000000000000000000000000000000000000000000000000000000000000000000000001234\n1\n5\n6\n",
          1, 1, 5, 6},  // cut after 79 characters: 78 zeros and a 1
         {"CR LF", "0\r\n0\r\n881.52\r\n1\r\n", 0, 0, 881.52, 1.0},

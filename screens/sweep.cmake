@@ -2,7 +2,6 @@
 # option dialogs and option files.
 
 target_sources(zarn_screens PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/option_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_paint.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_view.cpp
@@ -15,7 +14,6 @@ target_sources(zarn_screens PRIVATE
 target_link_libraries(zarn_screens PUBLIC zarn_board_link)
 
 zarn_add_test(sweep_test
-  ${CMAKE_CURRENT_LIST_DIR}/option_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spectrum_actions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spectrum_options_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_options_test.cpp
