@@ -33,6 +33,13 @@ struct LineCase {
     Rows expected;
 };
 
+// gtest would name each case by its bytes; its sentence reads better in the log.
+template <typename Case>
+    requires requires(const Case& c) { c.what; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.what;
+}
+
 class LineTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(LineTest, PaintsExactlyThesePixels) {
