@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "board/board_state.h"
+#include "recording/synthetic_log.h"
 #include "screens/screen_test_support.h"
 #include "screens/server_paint.h"
 #include "screens/server_view.h"
@@ -32,17 +36,28 @@ constexpr uint16_t kSecond = 34;      // 870.03 MHz, -62 dBm
 
 class SweepE2e : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("ZARN_MUTE", "1", 1);
-        std::string error;
-        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
-    }
+    void SetUp() override { setenv("ZARN_MUTE", "1", 1); }
     void TearDown() override { shell.reset(); }  // the program goes before its board
     bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds most) {
         return testing::pumpUntil(shell->backend, done, most);
     }
     void writeFile(const std::string& relative, const std::string& text) {
         std::ofstream(device.root + "/" + relative, std::ios::binary) << text;
+    }
+    // Starts the simulator with `args` and the program against it, on the main menu
+    // with the full cellular band as the spectrum's options and trace 1 empty.
+    void startOnMainMenu(std::vector<std::string> args) {
+        std::string error;
+        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, std::move(args), error)) << error;
+        writeFile("opts.zrn", "0\n0\n881.52\n30\n");
+        writeFile("optv.zrn", "0\n9\n");
+        shell = std::make_unique<testing::ShellHarness>(testing::ShellHarness::Board::Serial);
+        ASSERT_TRUE(shell->started);
+        ASSERT_TRUE(pumpUntil([] { return std::strcmp(boardState().serialNumber, "XXXXXX") != 0; }, 5s));
+        shell->tap(120, 170);  // 1900 (50kHz): the main menu
+        ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
+        for (int i = 0; i < kTraceOffsets; ++i) boardState().traces[1].samples[i] = kEmptyLevel;
+        selectTrace(boardState(), 1);
     }
     // Opens a screen from the main menu, confirming its options dialog.
     void openFromMenu(CPoint button) {
@@ -55,16 +70,8 @@ protected:
 };
 
 TEST_F(SweepE2e, CarriersShowAsPeaksAndAsTheBestServers) {
-    writeFile("opts.zrn", "0\n0\n881.52\n30\n");  // the whole cellular band
-    writeFile("optv.zrn", "0\n9\n");
-    shell = std::make_unique<testing::ShellHarness>(testing::ShellHarness::Board::Serial);
-    ASSERT_TRUE(shell->started);
-    ASSERT_TRUE(pumpUntil([] { return std::strcmp(boardState().serialNumber, "XXXXXX") != 0; }, 5s));
+    ASSERT_NO_FATAL_FAILURE(startOnMainMenu({}));
     BoardState& board = boardState();
-    shell->tap(120, 170);  // 1900 (50kHz): the main menu
-    ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
-    for (int i = 0; i < kTraceOffsets; ++i) board.traces[1].samples[i] = kEmptyLevel;
-    selectTrace(board, 1);
 
     openFromMenu({120, 110});  // SPECTRUM ANALYSIS
     ASSERT_NE(dynamic_cast<CSpectrum*>(shell->view()), nullptr);
@@ -121,6 +128,29 @@ TEST_F(SweepE2e, CarriersShowAsPeaksAndAsTheBestServers) {
         for (int x = cell.left; x < cell.right; ++x)
             differing += (shown.at(x, y) == 0xFFFFFF) != (expected.at(x, y) == 0xFFFFFF);
     EXPECT_EQ(differing, 0);
+}
+
+// A survey played back: the spectrum shows the recorded carrier, not the simulator's own.
+TEST_F(SweepE2e, AReplayedSurveyShowsOnTheSpectrum) {
+    constexpr uint16_t kRecorded = 600;  // 887.01 MHz
+    const std::string log = ::testing::TempDir() + "zarn_replayed_survey.zrn";
+    {
+        SyntheticLog survey(log);
+        for (int s = 0; s < 4; ++s)
+            survey.sweep(0, 1, 832, [](uint16_t o) { return static_cast<int16_t>(o == kRecorded ? -40 * 16 : -110 * 16); });
+        ASSERT_TRUE(survey.ok());
+    }
+    ASSERT_NO_FATAL_FAILURE(startOnMainMenu({"--replay", log}));
+    BoardState& board = boardState();
+    openFromMenu({120, 110});  // SPECTRUM ANALYSIS
+    ASSERT_NE(dynamic_cast<CSpectrum*>(shell->view()), nullptr);
+    const auto& samples = board.traces[1].samples;
+    ASSERT_TRUE(pumpUntil([&] { return samples[kRecorded] > -50 * 16 && samples[832] != kEmptyLevel; }, 20s));
+    EXPECT_LT(samples[kStrongest], -100 * 16);  // the scene's carrier is not on the recording
+    EXPECT_LT(samples[kSecond], -100 * 16);
+    markerToPeak(board);
+    EXPECT_EQ(board.markerOffset, kRecorded);
+    std::remove(log.c_str());
 }
 
 }  // namespace
