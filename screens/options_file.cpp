@@ -65,9 +65,9 @@ bool OptionLines::getDouble(size_t index, double& value, double low, double high
     return text && parseOptionDouble(*text, low, high, value);
 }
 
-bool OptionLines::getTypedValue(size_t index, double& value, bool whole, double limit) const {
-    if (!whole) return getDouble(index, value, -limit, limit);
-    const int bound = clampedTrunc(limit, 0, INT_MAX);
+bool OptionLines::getTypedValue(size_t index, double& value, bool whole) const {
+    if (!whole) return getDouble(index, value, -kTypedValueLimit, kTypedValueLimit);
+    const int bound = static_cast<int>(kTypedValueLimit);
     int number = 0;
     if (!getInt(index, number, -bound, bound)) return false;
     value = number;
@@ -103,6 +103,11 @@ int clampedTrunc(double value, int lo, int hi) {
 }
 
 std::string optionInt(int value) { return std::to_string(value); }
+
+std::string optionTyped(double value, bool whole) {
+    if (!whole) return optionDouble(value);
+    return optionInt(std::isnan(value) ? 0 : clampedTrunc(value, INT_MIN, INT_MAX));
+}
 
 std::string optionDouble(double value) {
     char text[400];

@@ -17,9 +17,11 @@
 //    user's locale; the result is limited to low..high. NaN does not convert.
 //  - getTypedValue reads a value the user typed either as a channel number
 //    (whole: read as getInt would, so "600.9" is 600) or in MHz (getDouble),
-//    limited to -limit..limit.
-//  - clampedTrunc turns a typed double into an int as a "%d" field needs it:
-//    truncated toward zero, held inside lo..hi; NaN gives lo.
+//    limited to -kTypedValueLimit..kTypedValueLimit.
+//  - clampedTrunc turns a double into an int: truncated toward zero, held
+//    inside lo..hi; NaN gives lo.
+//  - optionTyped writes a typed value back: "%d" of it (NaN as 0) when whole,
+//    else as optionDouble.
 //  - writeOptionLines creates or overwrites the file, one text per line, each
 //    ended by a line feed; false when it cannot be created or written.
 
@@ -33,6 +35,7 @@ class OptionLines {
 public:
     static constexpr size_t kLineLength = 79;
     static constexpr size_t kDefaultMaxLines = 32;
+    static constexpr double kTypedValueLimit = 1000000.0;  // beyond every channel number and MHz value
 
     bool read(const std::string& devicePath, size_t maxLines = kDefaultMaxLines);
     bool readFrom(std::FILE* file, size_t maxLines = kDefaultMaxLines);
@@ -43,7 +46,7 @@ public:
 
     bool getInt(size_t index, int& value, int low, int high) const;
     bool getDouble(size_t index, double& value, double low, double high) const;
-    bool getTypedValue(size_t index, double& value, bool whole, double limit) const;
+    bool getTypedValue(size_t index, double& value, bool whole) const;
 
 private:
     std::vector<std::string> lines_;
@@ -57,6 +60,7 @@ bool parseOptionDouble(const std::string& text, double low, double high, double&
 // "%d" and "%f" as the option files write them, in the C locale.
 std::string optionInt(int value);
 std::string optionDouble(double value);
+std::string optionTyped(double value, bool whole);
 
 int clampedTrunc(double value, int lo, int hi);
 

@@ -138,5 +138,13 @@ TEST(OptionFile, ClampedTruncStaysInRange) {
     EXPECT_EQ(clampedTrunc(-1e300, INT_MIN, INT_MAX), INT_MIN);
 }
 
+// A typed value goes back to its file as "%d" in channel units and "%f" in MHz; NaN as 0.
+TEST(OptionFile, TypedValuesWriteInTheirUnit) {
+    EXPECT_EQ(optionTyped(-3.9, true), "-3");
+    EXPECT_EQ(optionTyped(1e300, true), "2147483647");
+    EXPECT_EQ(optionTyped(std::nan(""), true), "0");
+    EXPECT_EQ(optionTyped(1.5, false), "1.500000");
+}
+
 }  // namespace
 }  // namespace zarn

@@ -1,7 +1,6 @@
 #include "screens/single_options.h"
 
 #include <climits>
-#include <cmath>
 
 #include "screens/options_file.h"
 
@@ -33,8 +32,8 @@ void CSingleOptions::loadOptions() {
     if (lines.getInt(0, flag, INT_MIN, INT_MAX)) cellularActive = flag != 0;
     if (lines.getInt(1, flag, INT_MIN, INT_MAX)) pcsActive = flag != 0;
     lines.getInt(2, entryUnit, -1, 1);
-    lines.getTypedValue(3, cellularValue, channelUnit(), kValueLimit);
-    lines.getTypedValue(4, pcsValue, channelUnit(), kValueLimit);
+    lines.getTypedValue(3, cellularValue, channelUnit());
+    lines.getTypedValue(4, pcsValue, channelUnit());
 }
 
 void CSingleOptions::applyOptions(BoardState& board) {
@@ -62,9 +61,9 @@ void CSingleOptions::applyOptions(BoardState& board) {
 }
 
 void CSingleOptions::writeOptions() const {
-    auto value = [this](double v) { return channelUnit() ? optionInt(std::isnan(v) ? 0 : clampedTrunc(v, INT_MIN, INT_MAX)) : optionDouble(v); };
-    writeOptionLines(kSingleOptionsFile, {optionInt(cellularActive ? 1 : 0), optionInt(pcsActive ? 1 : 0),
-                                          optionInt(entryUnit), value(cellularValue), value(pcsValue)});
+    writeOptionLines(kSingleOptionsFile,
+                     {optionInt(cellularActive ? 1 : 0), optionInt(pcsActive ? 1 : 0), optionInt(entryUnit),
+                      optionTyped(cellularValue, channelUnit()), optionTyped(pcsValue, channelUnit())});
 }
 
 }  // namespace zarn

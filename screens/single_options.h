@@ -22,7 +22,6 @@ public:
     static constexpr int kCellularCheck = 1012, kPcsCheck = 1013, kCellularValue = 1014, kPcsValue = 1015,
                          kUnitRadio = 1016;
     static constexpr int kUnitFrequency = 0;
-    static constexpr double kValueLimit = 1000000.0;  // beyond every channel number and MHz value
 
     explicit CSingleOptions(CWnd* parent = nullptr) : CDialog(kTemplate, parent) {}
 

@@ -7,6 +7,7 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/ui/window_system.h"
 #include "platform/temp_device.h"
+#include "screens/options_file.h"
 
 namespace zarn {
 namespace {
@@ -124,8 +125,8 @@ TEST_F(SingleOptions, OverlongLinesAndHugeNumbersAreBounded) {
     EXPECT_EQ(o.cellularActive, 1);
     EXPECT_EQ(o.pcsActive, 0);  // the long line did not spill into line 2
     EXPECT_EQ(o.entryUnit, 0);
-    EXPECT_EQ(o.cellularValue, CSingleOptions::kValueLimit);
-    EXPECT_EQ(o.pcsValue, -CSingleOptions::kValueLimit);
+    EXPECT_EQ(o.cellularValue, OptionLines::kTypedValueLimit);
+    EXPECT_EQ(o.pcsValue, -OptionLines::kTypedValueLimit);
     o.pcsActive = 1;
     o.applyOptions(board);
     EXPECT_EQ(board.cellularPlan.tunedFrequency(), 869010000u);  // out of band: the lowest channel
@@ -135,7 +136,7 @@ TEST_F(SingleOptions, OverlongLinesAndHugeNumbersAreBounded) {
     CSingleOptions channels;
     channels.loadOptions();
     EXPECT_EQ(channels.entryUnit, 1);
-    EXPECT_EQ(channels.cellularValue, CSingleOptions::kValueLimit);
+    EXPECT_EQ(channels.cellularValue, OptionLines::kTypedValueLimit);
 }
 
 TEST_F(SingleOptions, TypedValuesBeyondEveryRangeConvertSafely) {

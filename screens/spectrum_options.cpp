@@ -50,12 +50,6 @@ void applyPcs(BoardState& board, double centre, double span, bool megahertz) {
     board.sweepCount = static_cast<uint16_t>(points);
 }
 
-// Far beyond any MHz value or channel number; keeps a stored infinity finite.
-constexpr double kValueLimit = 1e9;
-
-std::string lineOf(double value, bool megahertz) {
-    return megahertz ? optionDouble(value) : optionInt(clampedTrunc(value, INT_MIN, INT_MAX));
-}
 
 }  // namespace
 
@@ -64,8 +58,8 @@ void CSpectrumOptions::loadOptions() {
     if (!lines.read(kSpectrumOptionsFile, 4)) return;
     lines.getInt(0, m_band, INT_MIN, INT_MAX);
     lines.getInt(1, m_units, INT_MIN, INT_MAX);
-    lines.getTypedValue(2, m_centre, m_units != 0, kValueLimit);
-    lines.getTypedValue(3, m_span, m_units != 0, kValueLimit);
+    lines.getTypedValue(2, m_centre, m_units != 0);
+    lines.getTypedValue(3, m_span, m_units != 0);
 }
 
 void CSpectrumOptions::applyOptions(BoardState& board) {
@@ -78,8 +72,8 @@ void CSpectrumOptions::applyOptions(BoardState& board) {
         applyPcs(board, m_centre, m_span, megahertz);
     }
     markerToCentre(board);
-    writeOptionLines(kSpectrumOptionsFile,
-                     {optionInt(m_band), optionInt(m_units), lineOf(m_centre, megahertz), lineOf(m_span, megahertz)});
+    writeOptionLines(kSpectrumOptionsFile, {optionInt(m_band), optionInt(m_units), optionTyped(m_centre, !megahertz),
+                                            optionTyped(m_span, !megahertz)});
 }
 
 void CSpectrumOptions::DoDataExchange(CDataExchange* dx) {

@@ -26,7 +26,6 @@ public:
 
     void loadOptions();
     void applyOptions(BoardState& board = boardState());
-    // The file's four lines as applyOptions writes them.
 
     void DoDataExchange(CDataExchange* dx) override;
 

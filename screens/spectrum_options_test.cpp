@@ -8,6 +8,7 @@
 #include "board/test_support.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/temp_device.h"
+#include "screens/options_file.h"
 
 namespace zarn {
 namespace {
@@ -117,13 +118,14 @@ struct LoadCase {
 };
 
 TEST(SpectrumOptionsTest, LoadingKeepsWhatTheFileDoesNotGive) {
+    constexpr double kLimit = OptionLines::kTypedValueLimit;
     const LoadCase cases[] = {
         {"full MHz", "0\n0\n881.520000\n3.000000\n", 0, 0, 881.52, 3.0},
         {"channels read as whole numbers", "1\n1\n600.9\n40.2\n", 1, 1, 600, 40},
         {"two lines", "1\n0\n", 1, 0, 0.0, 0.0},
         {"empty", "", -1, -1, 0.0, 0.0},
-        {"numbers out of range", "99999999999\n0\n1e999\n-1e999\n", INT_MAX, 0, 1e9, -1e9},
-        {"channels out of range", "1\n1\n99999999999\n-99999999999\n", 1, 1, 1e9, -1e9},
+        {"numbers out of range", "99999999999\n0\n1e999\n-1e999\n", INT_MAX, 0, kLimit, -kLimit},
+        {"channels out of range", "1\n1\n99999999999\n-99999999999\n", 1, 1, kLimit, -kLimit},
         {"not numbers read as atoi and atof do", "x\ny\nz\nw\n", 0, 0, 0.0, 0.0},
         {"NaN keeps the value", "0\n0\nnan\n2\n", 0, 0, 0.0, 2.0},
         {"over-long first line", "0000000000000000000000000000000000000000000000000000000000000000000000000000001234\n1\n5\n6\n",
