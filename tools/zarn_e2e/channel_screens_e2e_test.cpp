@@ -2,50 +2,31 @@
 // and CHANNEL TABLE buttons, the options and the open dialog worked as a user
 // would, and the simulator's levels reaching the screens.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <thread>
 
 #include "board/board_state.h"
-#include "platform/registry.h"
-#include "platform/registry_file.h"
 #include "screens/screen_test_support.h"
 #include "screens/single_view.h"
 #include "screens/table_view.h"
 #include "shell/main_frame.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "tools/line_check/sim_device.h"
+#include "tools/zarn_e2e/main_menu_e2e.h"
 
 namespace zarn {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-class ChannelScreensE2e : public ::testing::Test {
+class ChannelScreensE2e : public testing::MainMenuE2e {
 protected:
     void SetUp() override {
-        setenv("ZARN_MUTE", "1", 1);
-        std::string error;
-        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
-        shell = std::make_unique<testing::ShellHarness>(testing::ShellHarness::Board::Serial);
-        ASSERT_TRUE(shell->started);
-        ASSERT_TRUE(pumpUntil([] { return std::strcmp(boardState().serialNumber, "XXXXXX") != 0; }, 5s));
-        shell->tap(120, 170);  // 1900 (50kHz)
-        ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
-    }
-    void TearDown() override { shell.reset(); }
-    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds most) {
-        return testing::pumpUntil(shell->backend, done, most);
-    }
-    void writeFile(const std::string& relative, const std::string& text) {
-        std::ofstream(root + "/" + relative, std::ios::binary) << text;
+        MainMenuE2e::SetUp();
+        ASSERT_NO_FATAL_FAILURE(startOnMainMenu({}));
     }
     // Follows the single-channel screen until the band's history has grown by `values`;
     // gives the distinct levels seen meanwhile.
@@ -61,9 +42,7 @@ protected:
         return seen;
     }
 
-    SimDevice device;
     const std::string& root = device.root;
-    std::unique_ptr<testing::ShellHarness> shell;
 };
 
 TEST_F(ChannelScreensE2e, SingleChannelFollowsOneBandThenBoth) {

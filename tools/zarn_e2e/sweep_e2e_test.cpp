@@ -2,14 +2,10 @@
 // simulator's strongest carriers show as peaks of the spectrum and as the top
 // rows of best servers.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +19,7 @@
 #include "shell/main_frame.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "tools/line_check/sim_device.h"
+#include "tools/zarn_e2e/main_menu_e2e.h"
 
 namespace zarn {
 namespace {
@@ -34,28 +30,13 @@ using namespace std::chrono_literals;
 constexpr uint16_t kStrongest = 417;  // 881.52 MHz, -55 dBm
 constexpr uint16_t kSecond = 34;      // 870.03 MHz, -62 dBm
 
-class SweepE2e : public ::testing::Test {
+class SweepE2e : public testing::MainMenuE2e {
 protected:
-    void SetUp() override { setenv("ZARN_MUTE", "1", 1); }
-    void TearDown() override { shell.reset(); }  // the program goes before its board
-    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds most) {
-        return testing::pumpUntil(shell->backend, done, most);
-    }
-    void writeFile(const std::string& relative, const std::string& text) {
-        std::ofstream(device.root + "/" + relative, std::ios::binary) << text;
-    }
-    // Starts the simulator with `args` and the program against it, on the main menu
-    // with the full cellular band as the spectrum's options and trace 1 empty.
-    void startOnMainMenu(std::vector<std::string> args) {
-        std::string error;
-        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, std::move(args), error)) << error;
+    // On the main menu, with the whole cellular band as the spectrum's options and trace 1 empty.
+    void startSweeps(std::vector<std::string> args) {
+        ASSERT_NO_FATAL_FAILURE(startOnMainMenu(std::move(args)));
         writeFile("opts.zrn", "0\n0\n881.52\n30\n");
         writeFile("optv.zrn", "0\n9\n");
-        shell = std::make_unique<testing::ShellHarness>(testing::ShellHarness::Board::Serial);
-        ASSERT_TRUE(shell->started);
-        ASSERT_TRUE(pumpUntil([] { return std::strcmp(boardState().serialNumber, "XXXXXX") != 0; }, 5s));
-        shell->tap(120, 170);  // 1900 (50kHz): the main menu
-        ASSERT_NE(dynamic_cast<CMain*>(shell->view()), nullptr);
         for (int i = 0; i < kTraceOffsets; ++i) boardState().traces[1].samples[i] = kEmptyLevel;
         selectTrace(boardState(), 1);
     }
@@ -64,13 +45,10 @@ protected:
         shell->backend.whenIdle([this] { shell->backend.key(VK_RETURN); });
         shell->tap(button.x, button.y);
     }
-
-    SimDevice device;
-    std::unique_ptr<testing::ShellHarness> shell;
 };
 
 TEST_F(SweepE2e, CarriersShowAsPeaksAndAsTheBestServers) {
-    ASSERT_NO_FATAL_FAILURE(startOnMainMenu({}));
+    ASSERT_NO_FATAL_FAILURE(startSweeps({}));
     BoardState& board = boardState();
 
     openFromMenu({120, 110});  // SPECTRUM ANALYSIS
@@ -140,7 +118,7 @@ TEST_F(SweepE2e, AReplayedSurveyShowsOnTheSpectrum) {
             survey.sweep(0, 1, 832, [](uint16_t o) { return static_cast<int16_t>(o == kRecorded ? -40 * 16 : -110 * 16); });
         ASSERT_TRUE(survey.ok());
     }
-    ASSERT_NO_FATAL_FAILURE(startOnMainMenu({"--replay", log}));
+    ASSERT_NO_FATAL_FAILURE(startSweeps({"--replay", log}));
     BoardState& board = boardState();
     openFromMenu({120, 110});  // SPECTRUM ANALYSIS
     ASSERT_NE(dynamic_cast<CSpectrum*>(shell->view()), nullptr);
