@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "board/level.h"
+
 namespace zarn {
 
 namespace {
@@ -20,7 +22,7 @@ void rankBestServers(BoardState& board) {
     ServerEntry* ranks = board.bestServers;
     const SpectrumTrace& trace = board.traces[1];
     for (uint32_t i = 1; i < end; ++i) {
-        const int16_t level = static_cast<int16_t>(trace.samples[i] / 16);
+        const int16_t level = static_cast<int16_t>(wholeDbmOfLevel(trace.samples[i]));
         if (level <= ranks[kRankedServers - 1].level) continue;  // the ranks stay sorted
         int at = 0;
         while (ranks[at].level >= level) ++at;

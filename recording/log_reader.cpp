@@ -3,12 +3,11 @@
 #include <cstring>
 
 #include "board/board_state.h"
+#include "board/little_endian.h"
 #include "board/log_records.h"
 
 namespace zarn {
 namespace {
-
-uint16_t u16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 bool plausibleTime(const uint8_t* t) {
     return t[0] >= 1 && t[0] <= 31 && t[1] >= 1 && t[1] <= 12 && t[3] <= 23 && t[4] <= 59 && t[5] <= 60;

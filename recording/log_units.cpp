@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "board/board_state.h"
+#include "board/little_endian.h"
 
 namespace zarn {
 namespace {
-
-uint16_t u16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-int16_t i16At(const uint8_t* p) { return static_cast<int16_t>(u16At(p)); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "board/level.h"
 #include "channels/band_plan.h"
 #include "recording/log_reader.h"
 
@@ -33,8 +34,6 @@ public:
 private:
     BandPlan cellular_, pcs_;
 };
-
-inline double dbmOfLevel(int16_t level) { return level / 16.0; }
 
 struct TunedReading {
     uint32_t channel = 0;  // cellular number, or PCS number of the raster

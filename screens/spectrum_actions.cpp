@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "board/board_sequences.h"
+#include "board/level.h"
 
 namespace zarn {
 namespace {
@@ -115,7 +116,7 @@ uint32_t graphTapOffset(const BoardState& board, int x) {
 int markerLevel(const BoardState& board) {
     const int offset = board.markerOffset;
     if (offset < 0 || offset > static_cast<int>(kLastTraceOffset)) return kFloorDbm;
-    return board.traces[board.activeTraceIndex()].samples[offset] / 16;
+    return wholeDbmOfLevel(board.traces[board.activeTraceIndex()].samples[offset]);
 }
 
 uint32_t lastBandOffset(const BoardState& board) {

@@ -15,8 +15,6 @@ namespace {
 constexpr uint8_t kSingleLevel = 14, kTableLevel = 15, kSweepSample = 33;
 constexpr uint8_t kTwoBandTableMode = 2;
 
-uint16_t u16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
 long long secondsOf(const LocalTime& t) {
     std::tm tm{};
     tm.tm_year = t.year - 1900;

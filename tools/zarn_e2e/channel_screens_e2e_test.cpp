@@ -9,6 +9,7 @@
 #include <set>
 
 #include "board/board_state.h"
+#include "board/level.h"
 #include "screens/screen_test_support.h"
 #include "screens/single_view.h"
 #include "screens/table_view.h"
@@ -60,7 +61,7 @@ TEST_F(ChannelScreensE2e, SingleChannelFollowsOneBandThenBoth) {
     EXPECT_GE(view->history(0).size(), 20u);
     EXPECT_GE(cellular.size(), 3u) << "the level does not move";
     EXPECT_EQ(view->history(1).size(), 0u);
-    const double dbm = boardState().level[0] / 16.0;
+    const double dbm = dbmOfLevel(boardState().level[0]);
     EXPECT_GT(dbm, -70.0);  // the carrier at -55 dBm, fading a few dB
     EXPECT_LT(dbm, -40.0);
 
@@ -76,7 +77,7 @@ TEST_F(ChannelScreensE2e, SingleChannelFollowsOneBandThenBoth) {
     EXPECT_GE(view->history(1).size(), 20u);
     EXPECT_GE(pcs.size(), 3u) << "the PCS level does not move";
     EXPECT_GE(view->history(0).size(), 40u);  // both bands on every paint
-    const double pcsDbm = boardState().level[1] / 16.0;
+    const double pcsDbm = dbmOfLevel(boardState().level[1]);
     EXPECT_GT(pcsDbm, -75.0);
     EXPECT_LT(pcsDbm, -40.0);
 }
@@ -107,8 +108,8 @@ TEST_F(ChannelScreensE2e, SampleTableLoadsFromMyDocumentsAndShowsTheLevels) {
     const ChannelSlot carrier = board.channelTable[6];
     const ChannelSlot quiet = board.channelTable[2];
     EXPECT_EQ(+carrier.channel, 384);
-    EXPECT_GT(carrier.level / 16.0, -70.0);
-    EXPECT_LT(quiet.level / 16.0, -95.0);
+    EXPECT_GT(dbmOfLevel(carrier.level), -70.0);
+    EXPECT_LT(dbmOfLevel(quiet.level), -95.0);
     shell->view()->InvalidateRect(nullptr, FALSE);
     shell->backend.runUntilIdle();
     const int carrierRow = 11 + 8 * 6 + 3, quietRow = 11 + 8 * 2 + 3;
