@@ -2,14 +2,13 @@
 
 #include <map>
 
+#include "platform/gdi/colours.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/golden.h"
 #include "platform/gdi/resource.h"
 
 namespace zarn {
 namespace {
-
-constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
 
 Surface decoded(int id) {
     Surface s;

@@ -12,7 +12,7 @@ target_sources(zarn_screens PRIVATE
 target_link_libraries(zarn_screens PUBLIC zarn_channel_load zarn_board_link)
 
 if(ZARN_TESTS)
-  zarn_add_test(channel_screens_test
+  zarn_add_check(TEST channel_screens_test
     ${CMAKE_CURRENT_LIST_DIR}/channel_openers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/level_history_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/single_options_test.cpp

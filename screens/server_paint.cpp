@@ -2,15 +2,13 @@
 
 #include <cstdio>
 
+#include "platform/gdi/colours.h"
 #include "screens/offscreen_paint.h"
 #include "screens/server_view.h"
 
 namespace zarn {
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr unsigned kFormat = DT_CENTER | DT_VCENTER;
 constexpr CRect kProgressFill{11, 21, 229, 39};
 constexpr CRect kProgressText{10, 20, 230, 40};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/gdi/colours.h"
 #include "platform/gdi/golden.h"
 #include "screens/screen_test_support.h"
 #include "screens/server_paint.h"
@@ -13,7 +14,6 @@ namespace {
 
 using testing::ScreenHarness;
 
-constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0), kNavy = RGB(0, 0, 128);
 constexpr unsigned kFormat = DT_CENTER | DT_VCENTER;
 constexpr CRect kProgress{10, 20, 230, 40};
 

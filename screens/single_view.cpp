@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "board/board_state.h"
+#include "board/level.h"
+#include "platform/gdi/colours.h"
 #include "screens/marker_button.h"
 #include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
@@ -14,7 +16,6 @@ IMPLEMENT_DYNCREATE(CSingle, CFormView)
 
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kTraceColour[2] = {RGB(255, 255, 255), RGB(255, 255, 0)};
 constexpr COLORREF kTextColour[2] = {RGB(255, 255, 255), RGB(192, 192, 0)};
 constexpr COLORREF kBarColour[2] = {RGB(255, 255, 255), RGB(192, 192, 0)};
@@ -28,7 +29,7 @@ void line(CDC* dc, int x0, int y0, int x1, int y1) {
 }  // namespace
 
 int singleTraceY(int16_t level) {
-    const double dbm = level * 0.0625;
+    const double dbm = dbmOfLevel(level);
     const int y = static_cast<int>(70.0 - (dbm + 20.0) * 1.5);
     return std::clamp(y, CSingle::kTraceTop, CSingle::kTraceBottom);
 }
@@ -85,7 +86,7 @@ void CSingle::drawBand(CDC* dc, int band) {
     const uint32_t channel = band == 0 ? plan.tunedChannel() : plan.offsetToPcsChannel(plan.tunedChannel());
     char text[96];
     std::snprintf(text, sizeof text, "[%.02f MHz][Channel %d][%.1f dBm]", plan.tunedFrequency() * 0.000001,
-                  static_cast<int>(channel), level * 0.0625);
+                  static_cast<int>(channel), dbmOfLevel(level));
     dc->SetTextColor(kTextColour[band]);
     dc->SetBkColor(kBlack);
     dc->DrawText(text, kTextRect[band], DT_CENTER | DT_VCENTER);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "board/board_state.h"
+#include "platform/gdi/colours.h"
 #include "platform/gdi/golden.h"
 #include "screens/screen_test_support.h"
 #include "screens/status_strip.h"
@@ -14,7 +15,7 @@ namespace {
 
 using testing::ScreenHarness;
 
-constexpr COLORREF kWhite = RGB(255, 255, 255), kYellow = RGB(255, 255, 0), kOlive = RGB(192, 192, 0);
+constexpr COLORREF kOlive = RGB(192, 192, 0);
 
 int16_t raw(double dbm) { return static_cast<int16_t>(dbm * 16); }
 

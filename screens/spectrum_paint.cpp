@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "board/level.h"
+#include "platform/gdi/colours.h"
 #include "screens/offscreen_paint.h"
 #include "screens/spectrum_actions.h"
 #include "screens/spectrum_layout.h"
@@ -12,8 +14,6 @@ namespace {
 
 using namespace spectrum;
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr unsigned kReadoutFormat = DT_CENTER | DT_VCENTER;
 
 int levelRow(int dbm) { return std::clamp(kGraph.top - ((dbm + 20) * 133) / 110, kGraph.top, kGraph.bottom); }
@@ -70,7 +70,7 @@ bool plotTrace(CDC* dc, const BoardState& board, int n, int& markerDbm) {
         if (i >= count) break;
         const uint32_t offset = start + raster * i;
         if (offset > kLastTraceOffset) break;
-        const int dbm = trace.samples[offset] / 16;
+        const int dbm = wholeDbmOfLevel(trace.samples[offset]);
         const int x = kGraph.left + static_cast<int>(i * kGraphColumns / count);
         const int y = levelRow(dbm);
         if (i == 0) dc->MoveTo(x, y);

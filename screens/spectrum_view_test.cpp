@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/gdi/colours.h"
 #include "platform/gdi/golden.h"
 #include "screens/screen_test_support.h"
 #include "screens/spectrum_actions.h"
@@ -15,7 +16,6 @@ namespace {
 using namespace spectrum;
 using testing::ScreenHarness;
 
-constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = kTracePens[0], kCyan = kTracePens[1], kYellow = kTracePens[2];
 
 LocalTime fixedTime() { return {2007, 3, 5, 9, 4, 7}; }

@@ -4,14 +4,13 @@
 #include <memory>
 
 #include "board/board_state.h"
+#include "platform/gdi/colours.h"
 #include "recording/log_recorder.h"
 #include "screens/offscreen_paint.h"
 
 namespace zarn {
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr unsigned kLineFormat = DT_CENTER | DT_VCENTER;
 constexpr unsigned kClockFormat = DT_VCENTER;
 
@@ -58,7 +57,6 @@ void StatusStrip::drawBandLine(CDC* dc) {
 }
 
 void StatusStrip::drawClockLine(CDC* dc) {
-    constexpr COLORREF kNavy = RGB(0, 0, 128);
     SelectedFont font(dc, 80);
     dc->SetTextColor(kWhite);
     dc->SetBkColor(kNavy);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "board/board_state.h"
+#include "platform/gdi/colours.h"
 #include "recording/log_recorder.h"
 #include "screens/screen_test_support.h"
 
@@ -14,9 +15,6 @@ namespace {
 
 using testing::drawnText;
 using testing::firstDifference;
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
 
 int countPixels(const Surface& s, const CRect& rect, COLORREF colour) {
     int n = 0;

@@ -13,7 +13,7 @@ target_sources(zarn_screens PRIVATE
 )
 target_link_libraries(zarn_screens PUBLIC zarn_board_link)
 
-zarn_add_test(sweep_test
+zarn_add_check(TEST sweep_test
   ${CMAKE_CURRENT_LIST_DIR}/spectrum_actions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spectrum_options_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_options_test.cpp

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "board/level.h"
+#include "platform/gdi/colours.h"
 #include "screens/marker_button.h"
 #include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
@@ -13,9 +15,6 @@ IMPLEMENT_DYNCREATE(CTable, CFormView)
 
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255), kCyan = RGB(0, 255, 255), kGreen = RGB(0, 255, 0),
-                   kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);
 constexpr int kScaleEnd = 160;  // the bar's left edge at -120 dBm
 constexpr CRect kBackgroundRect{0, 0, 240, 255};
 
@@ -34,7 +33,7 @@ CTable::CTable()
 TableRow CTable::row(const BoardState& board, const ChannelSlot& slot) const {
     TableRow r{};
     const int16_t level = slot.level;
-    r.dbm = level * 0.0625;
+    r.dbm = dbmOfLevel(level);
     if (r.dbm < -120.0)
         r.dbm = -120.0;
     else if (r.dbm > -20.0)

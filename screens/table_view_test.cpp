@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/gdi/colours.h"
 #include "platform/gdi/golden.h"
 #include "screens/screen_test_support.h"
 #include "screens/status_strip.h"
@@ -12,9 +13,6 @@ namespace zarn {
 namespace {
 
 using testing::ScreenHarness;
-
-constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kCyan = RGB(0, 255, 255),
-                   kGreen = RGB(0, 255, 0), kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);
 
 class TableScreen : public ::testing::Test {
 protected:

@@ -8,10 +8,6 @@ namespace zarn {
 namespace {
 
 using test::art;
-using test::kBlack;
-using test::kNavy;
-using test::kRed;
-using test::kWhite;
 using Rows = std::vector<std::string>;
 
 const std::map<COLORREF, char> kKey = {{kBlack, '.'}, {kWhite, '#'}, {kRed, 'r'}, {kNavy, 'n'}};

@@ -6,10 +6,6 @@
 namespace zarn {
 namespace {
 
-using test::kBlack;
-using test::kNavy;
-using test::kRed;
-using test::kWhite;
 
 // The box covered by pixels of one colour, empty when there are none.
 CRect extentOf(const Surface& s, COLORREF c) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/colours.h"
 #include "platform/gdi/surface.h"
 
 namespace zarn::test {
@@ -22,10 +23,5 @@ inline std::vector<std::string> art(const Surface& s, const std::map<COLORREF, c
     }
     return rows;
 }
-
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kNavy = RGB(0, 0, 128);
 
 }  // namespace zarn::test

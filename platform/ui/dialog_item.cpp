@@ -2,14 +2,13 @@
 
 #include <cstdlib>
 
+#include "platform/gdi/colours.h"
 #include "platform/ui/window_dc.h"
 #include "platform/ui/window_system.h"
 
 namespace zarn {
 
 namespace {
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kSelection = RGB(0, 0, 128);
 constexpr int kMark = 11;  // radio and check box size
 
