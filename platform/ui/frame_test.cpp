@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/gdi/resource.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ui/app.h"
@@ -160,6 +162,31 @@ TEST_F(FrameTest, StartUpMakesDocumentFrameAndFirstView) {
         EXPECT_EQ(pixelToRgb(backend.framebuffer().at(2 + 24 * k + 18, 314)), RGB(255, 0, 0)) << k;
         EXPECT_EQ(pixelToRgb(backend.framebuffer().at(2 + 24 * k + 19, 314)), RGB(192, 192, 192)) << k;
     }
+}
+
+// A status mark is right-aligned in x 120..179 in its own colour, and taking it
+// away gives back exactly the title bar that was there before.
+TEST_F(FrameTest, AStatusMarkStandsLeftOfTheClockAndLeavesNoTrace) {
+    const Surface before = backend.framebuffer();
+    WindowSystem::get().setStatusMark({"NO BOARD", RGB(255, 0, 0)});
+    backend.runUntilIdle();
+    const Surface& shown = backend.framebuffer();
+    int markLeft = 240, markRight = -1;
+    for (int y = 0; y < 26; ++y)
+        for (int x = 0; x < 240; ++x) {
+            if (pixelToRgb(shown.at(x, y)) != RGB(255, 0, 0)) continue;
+            markLeft = std::min(markLeft, x);
+            markRight = std::max(markRight, x);
+        }
+    EXPECT_GE(markLeft, 120);
+    EXPECT_LE(markRight, 179);
+    EXPECT_GT(markRight, 170) << "right-aligned against the clock";
+    for (int y = 26; y < 320; ++y)
+        for (int x = 0; x < 240; ++x) ASSERT_EQ(shown.at(x, y), before.at(x, y)) << x << "," << y;
+
+    WindowSystem::get().setStatusMark({});
+    backend.runUntilIdle();
+    EXPECT_EQ(backend.framebuffer().pixels, before.pixels);
 }
 
 TEST_F(FrameTest, MissingToolbarBitmapFailsTheLoad) {

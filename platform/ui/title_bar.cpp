@@ -1,7 +1,9 @@
 #include "platform/ui/title_bar.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "platform/gdi/colours.h"
 #include "platform/ui/window_dc.h"
 #include "platform/ui/window_system.h"
 
@@ -9,8 +11,6 @@ namespace zarn {
 
 namespace {
 constexpr UINT_PTR kClockTimer = 0xB002;
-constexpr COLORREF kNavy = RGB(0, 0, 128);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 void drawBox(CDC& dc, const CRect& box, const char* label, bool pressed) {
     CRect r(box.left, 4, box.right, 22);
@@ -59,6 +59,13 @@ void TitleBar::OnPaint() {
         CRect clockRect(r.right - 44, 0, r.right - 4, r.bottom);
         dc.DrawText(clock, &clockRect, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
         textRight = clockRect.left - 2;
+    }
+    const auto& mark = sys.statusMark();
+    if (!mark.text.empty()) {
+        CRect markRect = kMarkBox;
+        dc.SetTextColor(mark.colour);
+        dc.DrawText(mark.text, &markRect, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+        textRight = std::min(textRight, static_cast<int>(kMarkBox.left));
     }
     CRect titleRect(4, 0, textRight, r.bottom);
     dc.SetTextColor(kWhite);

@@ -49,6 +49,7 @@ void WindowSystem::reset(UiBackend* backend) {
     waitCursor_ = 0;
     mapped_ = false;
     paintsPending_ = false;
+    statusMark_ = {};
     for (int y = 0; y < kScreenHeight; ++y)
         for (int x = 0; x < kScreenWidth; ++x) screen_.at(x, y) = desktopPixel(y);
     if (backend_) ensureTitleBar();
@@ -140,6 +141,12 @@ void WindowSystem::windowShown(CWnd* wnd, bool shown) {
 CWnd* WindowSystem::mainWindow() const {
     CWinApp* app = AfxGetApp();
     return app ? app->m_pMainWnd : nullptr;
+}
+
+void WindowSystem::setStatusMark(const StatusMark& mark) {
+    if (mark == statusMark_) return;
+    statusMark_ = mark;
+    if (titleBar_) titleBar_->Invalidate(FALSE);
 }
 
 void WindowSystem::mainTitleChanged() {

@@ -75,6 +75,16 @@ public:
     CWnd* mainWindow() const;
     void mainTitleChanged();
 
+    // The main window's status mark in the title bar ("GPS", "NO BOARD"), drawn
+    // in its colour between x 120 and 179; empty text shows none. UI thread only.
+    struct StatusMark {
+        std::string text;
+        COLORREF colour = 0;
+        bool operator==(const StatusMark&) const = default;
+    };
+    void setStatusMark(const StatusMark& mark);
+    const StatusMark& statusMark() const { return statusMark_; }
+
     // Messages.
     bool post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -135,6 +145,7 @@ private:
     TimerTable timers_;
     std::vector<Modal> modals_;
     TitleBar* titleBar_ = nullptr;
+    StatusMark statusMark_;
     CWnd* capture_ = nullptr;
     CWnd* hover_ = nullptr;  // told WM_MOUSELEAVE when the pointer moves elsewhere
     bool paintsPending_ = false;
