@@ -10,7 +10,7 @@ add_library(zarn_board_link STATIC
 )
 target_link_libraries(zarn_board_link PUBLIC zarn_board zarn_platform_system)
 
-zarn_add_test(board_link_test
+zarn_add_check(TEST board_link_test
   ${CMAKE_CURRENT_LIST_DIR}/board_sequences_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/link_thread_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/port_discovery_test.cpp

@@ -13,7 +13,7 @@ add_library(zarn_platform_system STATIC
 )
 target_link_libraries(zarn_platform_system PUBLIC zarn_platform_core)
 
-zarn_add_test(platform_system_test
+zarn_add_check(TEST platform_system_test
   ${CMAKE_CURRENT_LIST_DIR}/comm_port_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/device_root_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_calls_test.cpp

@@ -13,7 +13,7 @@ mkdir -p "$ZARN_ROOT/My Documents"
 # The sample channel tables, where the open dialog starts; the user's own files win.
 cp -n resources/samples/*.kct "$ZARN_ROOT/My Documents/" 2>/dev/null || true
 sim_out="$(mktemp)"
-build/tools/zarn-board-sim >"$sim_out" &
+build/bin/zarn-board-sim >"$sim_out" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -f "$sim_out"' EXIT
 # The simulator prints its terminal's path once it has registered it.
@@ -26,7 +26,7 @@ echo "Board simulator on $(head -n 1 "$sim_out"); device root $ZARN_ROOT"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${SDL_VIDEODRIVER:-}" ]; then
   echo "No display: running zarn for 20 s without a window (SDL offscreen)."
-  SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 20 build/zarn || [ $? -eq 124 ]
+  SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 20 build/bin/zarn || [ $? -eq 124 ]
 else
-  build/zarn
+  build/bin/zarn
 fi

@@ -14,7 +14,7 @@ add_library(zarn_gdi STATIC
 target_include_directories(zarn_gdi PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(zarn_gdi PRIVATE Freetype::Freetype)
 
-zarn_add_test(gdi_test
+zarn_add_check(TEST gdi_test
   ${ZARN_GDI_DIR}/dc_test.cpp
   ${ZARN_GDI_DIR}/dc_text_test.cpp
   ${ZARN_GDI_DIR}/dc_blit_test.cpp
@@ -27,5 +27,5 @@ add_library(zarn_golden STATIC ${ZARN_GDI_DIR}/golden.cpp)
 target_include_directories(zarn_golden PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(zarn_golden PRIVATE ZARN_DEFAULT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_link_libraries(zarn_golden PUBLIC PNG::PNG)
-zarn_add_test(golden_test ${ZARN_GDI_DIR}/golden_test.cpp LIBS zarn_golden)
-zarn_add_test(gdi_golden_test ${ZARN_GDI_DIR}/text_golden_test.cpp LIBS zarn_gdi zarn_golden)
+zarn_add_check(TEST golden_test ${ZARN_GDI_DIR}/golden_test.cpp LIBS zarn_golden)
+zarn_add_check(TEST gdi_golden_test ${ZARN_GDI_DIR}/text_golden_test.cpp LIBS zarn_gdi zarn_golden)

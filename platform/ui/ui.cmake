@@ -34,7 +34,7 @@ add_library(zarn_ui_headless STATIC
 )
 target_link_libraries(zarn_ui_headless PUBLIC zarn_ui)
 
-zarn_add_test(ui_test
+zarn_add_check(TEST ui_test
   ${ZARN_UI_DIR}/timer_table_test.cpp
   ${ZARN_UI_DIR}/window_system_test.cpp
   ${ZARN_UI_DIR}/frame_test.cpp
@@ -49,9 +49,9 @@ target_link_libraries(zarn_ui_sdl PUBLIC zarn_ui PRIVATE SDL2::SDL2)
 add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
 target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
 
-zarn_add_test(ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
+zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
 
 # The same window on a private Xvfb, read back from the X server.
 find_package(X11 REQUIRED)
-zarn_add_test(ui_x11_test ${PROJECT_SOURCE_DIR}/platform/sdl/x11_screenshot_test.cpp
+zarn_add_check(TEST ui_x11_test ${PROJECT_SOURCE_DIR}/platform/sdl/x11_screenshot_test.cpp
   ${PROJECT_SOURCE_DIR}/platform/sdl/x11_grab.cpp LIBS zarn_ui_main X11::X11)
