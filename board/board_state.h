@@ -100,9 +100,6 @@ public:
     // Index 1..3 of the trace that receives samples, whatever activeTrace holds.
     int activeTraceIndex() const { return activeTrace >= 1 && activeTrace <= 3 ? activeTrace : 1; }
 
-    uint16_t getParserState() const { return parserState; }
-    void setParserState(uint16_t state) { parserState = state; }
-
     MessagePoster* notifyWindow = nullptr;
     uint8_t channelTableCount = 0;
     ChannelSlot channelTable[kChannelSlots] = {};
@@ -142,7 +139,7 @@ public:
     // Written on the link thread, read on the user-interface thread: always
     // points at a static label, so a reader never sees a half-written text.
     std::atomic<const char*> modeName{"Mode Unknown"};
-    uint16_t parserState = 0;
+    uint16_t parserState = 0;  // the link's FrameParser keeps its state here
 };
 
 // The one board state of the process.

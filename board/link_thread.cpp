@@ -5,7 +5,6 @@
 #include <mutex>
 #include <set>
 
-#include "board/frame_parser.h"
 
 namespace zarn {
 namespace {
@@ -30,8 +29,8 @@ void stopRunningThreads() {
 
 uint32_t SystemSecondsClock::seconds() { return static_cast<uint32_t>(std::time(nullptr)); }
 
-LinkThread::LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock)
-    : board_(board), slot_(slot), port_(port), clock_(clock) {}
+LinkThread::LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock, RecordSink* sink)
+    : board_(board), slot_(slot), port_(port), clock_(clock), parser_(board, sink) {}
 
 LinkThread::~LinkThread() { stop(); }
 
@@ -64,7 +63,7 @@ bool LinkThread::waitForRequest(uint32_t waitMs) {
 double LinkThread::cpuSeconds() const { return thread_ ? thread_->cpuSeconds() : 0.0; }
 
 void LinkThread::begin() {
-    board_.parserState = kParserIdle;
+    parser_.restart();
     readCount_ = readPos_ = 0;
 }
 
@@ -74,11 +73,11 @@ void LinkThread::pass() {
         readCount_ = port_.valid() ? port_.readBytes(readBuffer_, kReadChunk) : 0;
     }
     const bool haveByte = readPos_ < readCount_;
-    if (!haveByte || board_.parserState == kParserDelivered) idlePass(haveByte ? 0 : kIdleWaitMs);
+    if (!haveByte || parser_.delivered()) idlePass(haveByte ? 0 : kIdleWaitMs);
     if (haveByte) {
-        feedByte(board_, readBuffer_[readPos_++]);
+        if (parser_.feed(readBuffer_[readPos_++]) == FrameParser::Feed::Delivered)
+            framesDecoded_.fetch_add(1, std::memory_order_relaxed);
         lastActivity_ = now_;
-        if (board_.parserState == kParserDelivered) framesDecoded_.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
@@ -87,7 +86,7 @@ void LinkThread::pass() {
 // paced bytes come a few at a time, and an empty read in the middle of a frame must not
 // abandon it.
 void LinkThread::idlePass(uint32_t waitMs) {
-    if (board_.parserState == kParserDelivered) board_.parserState = kParserIdle;
+    parser_.release();
     while (waitForRequest(waitMs)) {
         uint8_t copy[SendSlot::kCapacity];
         const uint32_t length = slot_.take(copy);

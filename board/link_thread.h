@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "board/board_state.h"
+#include "board/frame_parser.h"
 #include "board/send_slot.h"
 #include "board/serial_link.h"
 #include "platform/worker_thread.h"
@@ -35,7 +36,8 @@ public:
     static constexpr uint32_t kIdleWaitMs = 10;
     static constexpr uint32_t kKeepAliveAfter = 10;
 
-    LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock);
+    // Log records the parser stages go to `sink` (none without one).
+    LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock, RecordSink* sink = nullptr);
     virtual ~LinkThread();
     LinkThread(const LinkThread&) = delete;
     LinkThread& operator=(const LinkThread&) = delete;
@@ -61,6 +63,7 @@ private:
     SendSlot& slot_;
     PortIo& port_;
     SecondsClock& clock_;
+    FrameParser parser_;
     uint8_t readBuffer_[kReadChunk] = {};
     uint32_t readCount_ = 0;
     uint32_t readPos_ = 0;

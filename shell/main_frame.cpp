@@ -36,11 +36,10 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     if (!createCommandBar()) return -1;
     commandBar_.SetBarStyle(commandBar_.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_FIXED);
 
-    setLogRecordSink(&logRecorder());
     boardState().notifyWindow = this;
     createStatusStrip();
     AfxGetApp()->DoWaitCursor(1);
-    board_ = frameStartup().connect();
+    board_ = frameStartup().connect(&logRecorder());
     delay.wait(frameStartup().waitMs);
     board_->startLinkThread();
     boardState().sendVersionRequest();

@@ -31,7 +31,7 @@ constexpr UINT kFrameTimerMs = 1000;
 // What the frame's start-up waits and connects with; tests give their own.
 struct FrameStartup {
     uint32_t waitMs = 1500;
-    std::function<std::unique_ptr<BoardConnection>()> connect = openSerialBoard;
+    std::function<std::unique_ptr<BoardConnection>(RecordSink*)> connect = openSerialBoard;
 };
 FrameStartup& frameStartup();
 
