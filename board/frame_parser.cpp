@@ -113,11 +113,14 @@ bool FrameParser::stageRecord() {
     return board_.logging == 1 && sink_ && stageLogRecord(board_, *sink_, type_, buffer_, length_);
 }
 
-int FrameParser::sweepSample(bool& /*staged*/) {
+int FrameParser::sweepSample(bool& staged) {
     const uint16_t offset = sampleOffset(u16At(buffer_));
-    const bool newSweep = startsNewSweep(board_, offset);
+    if (startsNewSweep(board_, offset)) {
+        board_.logRecordPending = 1;
+        // The finished sweep's record, before the sample that starts the next one lands in its capture.
+        if (board_.screenMode == kModeSpectrum) staged = stageRecord();
+    }
     applySweepSample(board_, offset, i16At(buffer_ + 2));
-    if (newSweep) board_.logRecordPending = 1;
     if (++sampleCounter_ < 5) return 0;
     sampleCounter_ = 0;
     return 1;
