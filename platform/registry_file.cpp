@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "platform/device_root.h"
@@ -175,12 +176,34 @@ int parseRegistryText(const std::string& bytes) {
     return taken;
 }
 
+namespace {
+std::mutex lastLoadMutex;
+std::string lastFile, lastSerialById = "/dev/serial/by-id";
+bool loadedOnce = false;
+}  // namespace
+
 int loadRegistry(const std::string& file, const std::string& serialById) {
+    {
+        std::lock_guard lock(lastLoadMutex);
+        lastFile = file;
+        lastSerialById = serialById;
+        loadedOnce = true;
+    }
     registry::clear();
     std::string bytes;
     const int taken = readWhole(file, bytes) ? parseRegistryText(bytes) : 0;
     listSerialAdapters(serialById);
     return taken;
+}
+
+int reloadRegistry() {
+    std::string file, serialById;
+    {
+        std::lock_guard lock(lastLoadMutex);
+        file = loadedOnce ? lastFile : registryFilePath();
+        serialById = lastSerialById;
+    }
+    return loadRegistry(file, serialById);
 }
 
 std::string registryFilePath() {

@@ -11,6 +11,9 @@
 //    gives an empty registry) and then lists each entry of the `serialById` folder (the
 //    host's /dev/serial/by-id) under HKEY_LOCAL_MACHINE\Drivers\Active, after the file's
 //    subkeys: PnpId = the entry's name without `usb-`, Name = its device path.
+//  - reloadRegistry(): loadRegistry again with the file and folder of the last call (before
+//    any, ROOT/registry.reg and /dev/serial/by-id), so that a program looking for a device
+//    again sees the registry as a new start would.
 //  - setRegistryKey(file, keyPath, values) / removeRegistryKey(file, keyPath): change one
 //    key of the file for another process: the key's block is replaced or dropped, every
 //    other line is kept as it was, and the new file replaces the old one atomically under
@@ -26,6 +29,7 @@ constexpr const char* kActiveDriversKey = "HKEY_LOCAL_MACHINE\\Drivers\\Active";
 
 int parseRegistryText(const std::string& bytes);
 int loadRegistry(const std::string& file, const std::string& serialById = "/dev/serial/by-id");
+int reloadRegistry();
 std::string registryFilePath();  // ROOT/registry.reg
 
 bool setRegistryKey(const std::string& file, const std::string& keyPath,
