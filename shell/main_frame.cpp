@@ -1,9 +1,11 @@
 #include "shell/main_frame.h"
 
+#include "board/board_sequences.h"
 #include "platform/event.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
 #include "recording/log_recorder.h"
+#include "screens/band_raster_view.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
 #include "shell/main_menu.h"
@@ -88,11 +90,31 @@ bool CMainFrame::postMessage(uint32_t message) { return PostMessage(message) != 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_BOARD_UPDATE) return OnBoardUpdate();
     if (message == WM_LOG_RECORD) return OnLogRecord();
+    if (message == WM_BOARD_LOST) return OnBoardLost();
+    if (message == WM_BOARD_ANSWERED) return OnBoardAnswered();
     return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 
 LRESULT CMainFrame::OnBoardUpdate() {
     if (CView* view = GetActiveView()) view->InvalidateRect(nullptr, FALSE);
+    return 1;
+}
+
+// No box: the user may be walking with the device. A log being recorded stays open.
+LRESULT CMainFrame::OnBoardLost() {
+    titleMarks_.setBoardLost(true);
+    return 1;
+}
+
+// The board answers on a port found again: what the open screen asked of it is asked again.
+LRESULT CMainFrame::OnBoardAnswered() {
+    titleMarks_.setBoardLost(false);
+    CView* view = GetActiveView();
+    if (!view || view->IsKindOf(RUNTIME_CLASS(CZarnView))) return 1;  // before the menu there is nothing to resume
+    AfxGetApp()->DoWaitCursor(1);
+    if (view->IsKindOf(RUNTIME_CLASS(CMain))) returnToIdle(boardState());
+    else resumeMeasurement(boardState());
+    AfxGetApp()->DoWaitCursor(-1);
     return 1;
 }
 

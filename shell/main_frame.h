@@ -14,6 +14,7 @@
 #include "platform/ui/frame.h"
 #include "screens/screen_host.h"
 #include "board/board_connection.h"
+#include "shell/title_marks.h"
 
 namespace zarn {
 
@@ -56,6 +57,8 @@ public:
 
     LRESULT OnBoardUpdate();
     LRESULT OnLogRecord();
+    LRESULT OnBoardLost();
+    LRESULT OnBoardAnswered();
     void OnReturnToMainMenu();
     void OnUpArrow() {}
     void OnDownArrow() {}
@@ -65,6 +68,7 @@ public:
     void OnAbout();
 
     CCeCommandBar& commandBar() { return commandBar_; }
+    TitleMarks& titleMarks() { return titleMarks_; }
 
 private:
     bool createCommandBar();
@@ -74,6 +78,7 @@ private:
     CCeCommandBar commandBar_;
     std::array<std::string, 6> tooltipTexts_;
     std::unique_ptr<BoardConnection> board_;
+    TitleMarks titleMarks_;
 };
 
 }  // namespace zarn
