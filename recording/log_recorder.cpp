@@ -33,9 +33,18 @@ void LogRecorder::stopLog(BoardState& board) {
     swap(nullptr);
 }
 
-int LogRecorder::writeStagedRecords(std::string& errorText) {
-    while (log_ && log_->stagedCount() > 0)
-        if (writePendingRecord(errorText) != 0) return -1;
+int LogRecorder::finishLog(BoardState& board, std::string& errorText) {
+    board.logging = 0;
+    const std::unique_ptr<CLogFile> log = swap(nullptr);
+    if (!log) return 0;
+    // Detached, the queue only shrinks: a board that delivers faster than the
+    // storage syncs cannot keep this loop going.
+    while (log->stagedCount() > 0) {
+        if (log->writePendingRecord() != 0) {
+            errorText = log->errorText();
+            return -1;
+        }
+    }
     return 0;
 }
 

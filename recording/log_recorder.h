@@ -24,13 +24,16 @@ public:
     // holds the system's reason. 0 or -1.
     int startLog(BoardState& board, const std::string& hostPath, const std::string& shownPath,
                  std::string& errorText, LocalTimeSource clock = currentLocalTime);
-    // Clears logging, then closes and destroys the log object, if any.
+    // Ends the log as the user stops it: clears logging and detaches the log
+    // first, so that nothing the link thread stages from then on joins it,
+    // then writes the records staged before and closes it. -1 with errorText
+    // at the first failed write; the log is closed either way.
+    int finishLog(BoardState& board, std::string& errorText);
+    // Clears logging, then closes and destroys the log object, if any, with
+    // whatever it still had staged: after a failed write.
     void stopLog(BoardState& board);
     // Writes the oldest staged record. -1 with errorText when the write failed.
     int writePendingRecord(std::string& errorText);
-    // Writes every staged record, as at the end of the run once the link
-    // thread has stopped. -1 with errorText at the first failed write.
-    int writeStagedRecords(std::string& errorText);
     void setNote(const std::string& text);
     uint64_t fileLength() const;
     bool hasLog() const;

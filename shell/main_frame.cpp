@@ -1,5 +1,7 @@
 #include "shell/main_frame.h"
 
+#include <cstdio>
+
 #include "platform/event.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
@@ -80,8 +82,8 @@ void CMainFrame::takeDownBoard() {
     board_.reset();
     if (boardState().notifyWindow == this) boardState().notifyWindow = nullptr;
     std::string error;
-    logRecorder().writeStagedRecords(error);
-    logRecorder().stopLog(boardState());
+    if (logRecorder().finishLog(boardState(), error) != 0)
+        std::fprintf(stderr, "zarn: could not write log file %s: %s\n", boardState().logFileName.c_str(), error.c_str());
 }
 
 bool CMainFrame::postMessage(uint32_t message) { return PostMessage(message) != FALSE; }
