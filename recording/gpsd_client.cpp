@@ -1,6 +1,8 @@
 #include "recording/gpsd_client.h"
 
 #include <gps.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <memory>
 
@@ -45,6 +47,11 @@ void GpsdClient::setStatus(GpsStatus status) {
 }
 
 void GpsdClient::run() {
+    // A gpsd that hangs up as libgps writes to it must not end the program.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     Clock::time_point nextAttempt = Clock::now();
     while (sleepUntil(nextAttempt)) {
         nextAttempt = Clock::now() + kRetryInterval;
@@ -56,34 +63,36 @@ void GpsdClient::run() {
     }
 }
 
-// One connection, from opening to whatever ends it: a stop, gpsd closing it,
-// a read that fails (garbage included) or a gpsd that never greets.
+// One connection, from opening to whatever ends it.
 void GpsdClient::follow() {
     auto data = std::make_unique<gps_data_t>();
     if (gps_open(address_.host.c_str(), address_.port.c_str(), data.get()) != 0) return;
-    if (gps_stream(data.get(), WATCH_ENABLE | WATCH_JSON, nullptr) != 0) {
-        gps_close(data.get());
-        return;
-    }
+    if (gps_stream(data.get(), WATCH_ENABLE | WATCH_JSON, nullptr) == 0) readReports(*data);
+    gps_close(data.get());
+}
+
+// Until a stop, gpsd closing the connection, a read that fails (garbage
+// included) or a peer that never greets as gpsd does.
+void GpsdClient::readReports(gps_data_t& data) {
     const Clock::time_point opened = Clock::now();
     Clock::time_point lastFix{};
     while (!stopping_) {
         const Clock::time_point now = Clock::now();
-        if (status_ == GpsStatus::Unreachable && now - opened > kSilenceLimit) break;
+        if (status_ == GpsStatus::Unreachable && now - opened > kSilenceLimit) return;
         if (status_ == GpsStatus::Fix && now - lastFix > kSilenceLimit) {
             setStatus(GpsStatus::NoFix);
             listener_.onLost();
         }
-        if (!gps_waiting(data.get(), kPollMicroseconds)) continue;
-        if (gps_read(data.get(), nullptr, 0) < 0) break;
-        if ((data->set & VERSION_SET) && status_ == GpsStatus::Unreachable) setStatus(GpsStatus::NoFix);
-        if (status_ == GpsStatus::Unreachable || !(data->set & MODE_SET)) continue;
-        const GpsFix fix = fixOf(*data);
-        if (fix.mode >= 2) lastFix = Clock::now();
-        setStatus(fix.mode >= 2 ? GpsStatus::Fix : GpsStatus::NoFix);
+        if (!gps_waiting(&data, kPollMicroseconds)) continue;
+        data.set = 0;  // a line libgps cannot parse leaves the last report's flags
+        if (gps_read(&data, nullptr, 0) < 0) return;
+        if ((data.set & VERSION_SET) && status_ == GpsStatus::Unreachable) setStatus(GpsStatus::NoFix);
+        if (status_ == GpsStatus::Unreachable || !(data.set & MODE_SET)) continue;
+        const GpsFix fix = fixOf(data);
+        if (usableFix(fix)) lastFix = Clock::now();
+        setStatus(usableFix(fix) ? GpsStatus::Fix : GpsStatus::NoFix);
         listener_.onReport(fix);
     }
-    gps_close(data.get());
 }
 
 }  // namespace zarn

@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "recording/gps_fix.h"
+
+struct gps_data_t;
 #include "recording/gpsd_address.h"
 
 namespace zarn {
@@ -23,6 +25,7 @@ public:
     virtual void onReport(const GpsFix& fix) = 0;
     // gpsd went away or its fix grew stale: the stretch of fixes ends.
     virtual void onLost() = 0;
+    // Fix: the last report had a usable position and time; NoFix: gpsd answers without one.
     virtual void onStatus(GpsStatus status) = 0;
 };
 
@@ -43,6 +46,7 @@ private:
     using Clock = std::chrono::steady_clock;
     void run();
     void follow();
+    void readReports(gps_data_t& data);
     bool sleepUntil(Clock::time_point until);  // false when stopping
     void setStatus(GpsStatus status);
 

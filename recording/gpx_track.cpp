@@ -15,9 +15,6 @@ namespace {
 constexpr const char* kSegmentOpen = "  <trkseg>\n";
 constexpr const char* kSegmentClose = "  </trkseg>\n";
 constexpr const char* kDocumentClose = " </trk>\n</gpx>\n";
-// GPS time begins 1980-01-06; a time before it, or past 2099, is a receiver's fault.
-constexpr double kEarliestUtc = 315964800.0;
-constexpr double kLatestUtc = 4102444800.0;
 // From the deepest sea floor to the edge of space.
 constexpr double kLowestAltitude = -11000.0;
 constexpr double kHighestAltitude = 100000.0;
@@ -70,12 +67,6 @@ std::string pointText(const GpsFix& fix, const LocalTime& local) {
 }
 
 }  // namespace
-
-bool usableFix(const GpsFix& fix) {
-    return fix.mode >= 2 && std::isfinite(fix.latitude) && std::isfinite(fix.longitude) && std::isfinite(fix.utc) &&
-           std::fabs(fix.latitude) <= 90.0 && std::fabs(fix.longitude) <= 180.0 && fix.utc >= kEarliestUtc &&
-           fix.utc < kLatestUtc;
-}
 
 GpxTrack::GpxTrack(std::string path) : path_(std::move(path)) {}
 

@@ -50,8 +50,4 @@ private:
     std::string errorText_;
 };
 
-// What a report is worth writing: false for no fix, and for a position or a
-// time that is missing, NaN or out of range.
-bool usableFix(const GpsFix& fix);
-
 }  // namespace zarn

@@ -1,12 +1,18 @@
 // The track beside a log, from gpsd's reports to the file a desktop tool reads.
 #include "recording/gpx_track.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
+#include <vector>
 
 #include "recording/gpsd_address.h"
 #include "recording/track_recorder.h"
@@ -129,6 +135,58 @@ TEST(GpsdAddress, ZarnGpsdNamesHostAndPortOrOff) {
             EXPECT_EQ(error.empty(), std::string(shown) == "off") << shown << ": " << error;
         }
     }
+}
+
+// Something that is not gpsd on gpsd's port: it greets, then sends bytes at
+// random, reports no receiver can give, and hangs up. No point reaches the
+// track, and the connection ends as if gpsd had gone away.
+TEST(TrackRecorder, APeerSendingGarbageNeverPutsAPointInTheTrack) {
+    const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(server, 1), 0);
+    getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+    std::thread peer([server] {
+        const int c = accept(server, nullptr, nullptr);
+        std::string bytes = "{\"class\":\"VERSION\",\"release\":\"3.22\",\"proto_major\":3,\"proto_minor\":14}\n";
+        uint32_t noise = 12345;
+        for (int i = 0; i < 4000; ++i) bytes += static_cast<char>((noise = noise * 1103515245 + 12345) >> 24);
+        bytes += "\n{\"class\":\"TPV\",\"mode\":3,\"lat\":1e999,\"lon\":8.5,\"time\":\"2024-05-14T09:00:00Z\"}\n";
+        bytes += "{\"class\":\"TPV\",\"mode\":3,\"lat\":95.5,\"lon\":200,\"time\":\"garbage\"}\n";
+        bytes += "{\"class\":\"TPV\",\"mode\":3,\"lat\":47.1,\"lon\":8.5,\"time\":\"1970-01-01T00:00:10Z\"}\n";
+        bytes += "{\"class\":\"TPV\",\"mode\":2,\"lat\":-90.5,\"lon\":8.5,\"time\":\"2024-05-14T09:00:01Z\"}\n";
+        send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        close(c);
+    });
+    const fs::path log = fs::temp_directory_path() / ("zarn-garbage-" + std::to_string(::getpid()) + ".zrn");
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<GpsStatus> seen;
+    {
+        GpsdAddress gpsd{"127.0.0.1", std::to_string(ntohs(address.sin_port))};
+        TrackRecorder recorder(gpsd, [&](GpsStatus status) {
+            std::lock_guard lock(mutex);
+            seen.push_back(status);
+            changed.notify_all();
+        });
+        recorder.start(log.string());
+        {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, std::chrono::seconds(20),
+                             [&] { return seen.size() >= 2 && seen.back() == GpsStatus::Unreachable; });
+        }
+        peer.join();
+        recorder.stop();
+    }
+    close(server);
+    ASSERT_GE(seen.size(), 2u) << "the peer was never heard, or never left";
+    EXPECT_EQ(seen.front(), GpsStatus::NoFix);  // its greeting made it a gpsd without a fix, and no report a fix
+    EXPECT_EQ(seen.back(), GpsStatus::Unreachable);
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_FALSE(fs::exists(TrackRecorder::trackPathFor(log.string())));
 }
 
 }  // namespace

@@ -12,11 +12,12 @@ constexpr auto kLatestStillCurrent = std::chrono::milliseconds(1500);
 
 }  // namespace
 
-TrackRecorder::TrackRecorder(GpsdAddress address, std::function<void()> statusChanged, LocalTimeSource clock)
+TrackRecorder::TrackRecorder(GpsdAddress address, std::function<void(GpsStatus)> statusChanged,
+                             LocalTimeSource clock)
     : statusChanged_(std::move(statusChanged)), clock_(std::move(clock)),
       client_(std::make_unique<GpsdClient>(std::move(address), static_cast<GpsListener&>(*this))) {}
 
-TrackRecorder::~TrackRecorder() { client_.reset(); }
+TrackRecorder::~TrackRecorder() = default;
 
 std::string TrackRecorder::trackPathFor(const std::string& logPath) {
     std::filesystem::path track(logPath);
@@ -61,8 +62,9 @@ void TrackRecorder::onLost() {
     if (track_) track_->endSegment();
 }
 
-void TrackRecorder::onStatus(GpsStatus) {
-    if (statusChanged_) statusChanged_();
+void TrackRecorder::onStatus(GpsStatus status) {
+    status_ = status;
+    if (statusChanged_) statusChanged_(status);
 }
 
 }  // namespace zarn

@@ -4,6 +4,7 @@
 // One object for any recorder: start it with the log's path, stop it with
 // the log (as a LogCompanion it follows a LogRecorder's logs by itself).
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,15 +19,16 @@ namespace zarn {
 class TrackRecorder : public LogCompanion, private GpsListener {
 public:
     // Connects to gpsd at `address` in the background; `statusChanged` runs on
-    // the connection's thread each time status() changes.
-    TrackRecorder(GpsdAddress address, std::function<void()> statusChanged, LocalTimeSource clock = currentLocalTime);
+    // the connection's thread each time status() changes, with the new one.
+    TrackRecorder(GpsdAddress address, std::function<void(GpsStatus)> statusChanged,
+                  LocalTimeSource clock = currentLocalTime);
     ~TrackRecorder() override;
 
     // Begins the track of the log at logPath; a track left there by an
     // earlier log of that name goes. The file appears with the first point.
     void start(const std::string& logPath) override;
     void stop() override;
-    GpsStatus status() const { return client_->status(); }
+    GpsStatus status() const { return status_; }
 
     // NAME.gpx for NAME.zrn (or for NAME without an extension).
     static std::string trackPathFor(const std::string& logPath);
@@ -38,7 +40,8 @@ private:
     void onStatus(GpsStatus status) override;
     void add(const GpsFix& fix, const LocalTime& local);
 
-    std::function<void()> statusChanged_;
+    std::function<void(GpsStatus)> statusChanged_;
+    std::atomic<GpsStatus> status_{GpsStatus::Unreachable};
     LocalTimeSource clock_;
     std::mutex mutex_;  // between the connection's thread and start and stop
     std::unique_ptr<GpxTrack> track_;

@@ -15,7 +15,7 @@ void CMainFrame::startPositions() {
     const auto address = gpsdAddressFrom(std::getenv("ZARN_GPSD"), error);
     if (!error.empty()) std::fprintf(stderr, "zarn: %s; positions are off\n", error.c_str());
     if (!address) return;
-    track_ = std::make_unique<TrackRecorder>(*address, [this] { PostMessage(WM_GPS_STATUS); });
+    track_ = std::make_unique<TrackRecorder>(*address, [this](GpsStatus) { PostMessage(WM_GPS_STATUS); });
     logRecorder().setCompanion(track_.get());
 }
 
