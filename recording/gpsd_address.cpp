@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
+#include <string_view>
 
 namespace zarn {
 namespace {
@@ -23,28 +23,29 @@ bool validHost(const std::string& host) {
 std::optional<GpsdAddress> gpsdAddressFrom(const char* value, std::string& error) {
     GpsdAddress address;
     if (!value || !*value) return address;
-    const std::string text = value;
+    const std::string_view text = value;
     if (text == "off") return std::nullopt;
-    std::string host = text;
-    std::string port;
+    std::string_view host = text;
+    std::string_view port;
+    bool wellFormed = true;
     if (text.front() == '[') {  // [IPv6]:port
         const size_t close = text.find(']');
-        if (close == std::string::npos || (close + 1 < text.size() && text[close + 1] != ':')) {
-            error = "ZARN_GPSD: \"" + text + "\" is not host:port";
-            return std::nullopt;
+        wellFormed = close != std::string_view::npos && (close + 1 == text.size() || text[close + 1] == ':');
+        if (wellFormed) {
+            host = text.substr(1, close - 1);
+            port = text.substr(std::min(close + 2, text.size()));
+            wellFormed = close + 1 == text.size() || !port.empty();
         }
-        host = text.substr(1, close - 1);
-        if (close + 1 < text.size()) port = text.substr(close + 2);
     } else if (std::count(text.begin(), text.end(), ':') == 1) {
         const size_t colon = text.find(':');
         host = text.substr(0, colon);
         port = text.substr(colon + 1);
-        if (port.empty()) port = "-";  // "host:" names no port
+        wellFormed = !port.empty();  // "host:" names no port
     }
-    if (!host.empty()) address.host = host;
-    if (!port.empty()) address.port = port;
-    if (!validHost(address.host) || !validPort(address.port)) {
-        error = "ZARN_GPSD: \"" + text + "\" is not host:port (a port 1..65535), nor off";
+    if (!host.empty()) address.host = std::string(host);
+    if (!port.empty()) address.port = std::string(port);
+    if (!wellFormed || !validHost(address.host) || !validPort(address.port)) {
+        error = "ZARN_GPSD: \"" + std::string(text) + "\" is not host:port (a port 1..65535), nor off";
         return std::nullopt;
     }
     return address;
