@@ -4,11 +4,11 @@
 
 #include "board/board_state.h"
 #include "screens/marker_button.h"
+#include "screens/sounds.h"
 #include "screens/spectrum_actions.h"
 #include "screens/spectrum_layout.h"
 #include "screens/spectrum_paint.h"
 #include "screens/status_strip.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 

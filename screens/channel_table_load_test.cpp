@@ -1,10 +1,11 @@
+#include "screens/channel_table_load.h"
+
 #include <gtest/gtest.h>
 
 #include "board/board_state.h"
-#include "channels/channel_table_load.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/ui/window_system.h"
 #include "platform/temp_device.h"
+#include "platform/ui/window_system.h"
 
 namespace zarn {
 namespace {
