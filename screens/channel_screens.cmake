@@ -5,7 +5,6 @@ target_sources(zarn_screens PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/channel_openers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/channel_table_load.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_history.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/marker_button.cpp
   ${CMAKE_CURRENT_LIST_DIR}/single_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/single_view.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_view.cpp
