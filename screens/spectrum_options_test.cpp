@@ -193,5 +193,30 @@ TEST(SpectrumOptionsTest, DialogShowsAndReadsBackItsControls) {
     EXPECT_EQ(o.m_units, 0);
 }
 
+TEST(SpectrumOptionsTest, TextThatIsNoFiniteNumberKeepsTheDialogOpen) {
+    testing::TempDevice root;
+    HeadlessBackend backend;
+    backend.install();
+    for (const char* typed : {"nan", "NaN", "-nan", "nan(7)", "inf", "-INF", "infinity", "1e999"}) {
+        CSpectrumOptions o;
+        backend.whenIdle([&] {
+            o.item(1020)->SetWindowText(typed);
+            backend.key(VK_RETURN);
+        });
+        backend.whenIdle([&] {
+            EXPECT_EQ(backend.modals().back().kind, "messagebox") << typed;
+            EXPECT_EQ(backend.modals().back().text, "Please enter a number.") << typed;
+            backend.key(VK_RETURN);
+        });
+        backend.whenIdle([&] {
+            o.item(1020)->SetWindowText("881.52");
+            backend.key(VK_RETURN);
+        });
+        EXPECT_EQ(o.DoModal(), IDOK) << typed;
+        EXPECT_EQ(o.m_centre, 881.52) << typed;
+    }
+    EXPECT_EQ(backend.unansweredModals(), 0);
+}
+
 }  // namespace
 }  // namespace zarn
