@@ -79,15 +79,26 @@ TEST_F(LoadChannelTable, WrongFormatSaysSoAndKeepsTheOldTable) {
     EXPECT_EQ(backend.unansweredModals(), 0);
 }
 
-TEST_F(LoadChannelTable, TruncatedHeaderIsAnInvalidTable) {
-    root.writeBelowRoot("My Documents/cut.kct", "2\r\nSurv");
-    choose("cut.kct");
-    backend.whenIdle([this] {
-        EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
-        backend.key(VK_RETURN);
-    });
-    loadChannelTable(nullptr);
-    expectOldTable();
+TEST_F(LoadChannelTable, AFileThatGivesNoSlotIsAnInvalidTable) {
+    const std::string cases[] = {
+        "2\r\nSurv",                                  // ends in the header
+        "2\r\nSurvey\r\n",                             // no channel line
+        "2\r\nSurvey\r\n0,38",                         // ends inside the first channel
+        "2\r\nSurvey\r\nno commas\r\nat all\r\n",      // lines without commas
+        "2\r\nSurvey\r\n0," + std::string(300000, '4'),  // an endless channel field
+    };
+    for (const std::string& text : cases) {
+        root.writeBelowRoot("My Documents/cut.kct", text);
+        choose("cut.kct");
+        backend.whenIdle([this] {
+            EXPECT_EQ(backend.modals().back().kind, "messagebox");
+            EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
+            backend.key(VK_RETURN);
+        });
+        loadChannelTable(nullptr);
+        expectOldTable();
+        EXPECT_EQ(backend.unansweredModals(), 0) << text.substr(0, 30);
+    }
 }
 
 TEST_F(LoadChannelTable, FileThatDoesNotOpenShowsTheSystemsText) {
