@@ -66,21 +66,9 @@ TEST_F(LoadChannelTable, CancelKeepsTheOldTable) {
     expectOldTable();
 }
 
-TEST_F(LoadChannelTable, WrongFormatSaysSoAndKeepsTheOldTable) {
-    root.writeBelowRoot("My Documents/old.kct", "3\r\nSurvey\r\n0,384,\r\n");
-    choose("old.kct");
-    backend.whenIdle([this] {
-        EXPECT_EQ(backend.modals().back().kind, "messagebox");
-        EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
-        backend.key(VK_RETURN);
-    });
-    loadChannelTable(nullptr);
-    expectOldTable();
-    EXPECT_EQ(backend.unansweredModals(), 0);
-}
-
-TEST_F(LoadChannelTable, AFileThatGivesNoSlotIsAnInvalidTable) {
+TEST_F(LoadChannelTable, AWrongFormatOrAFileThatGivesNoSlotSaysSoAndKeepsTheOldTable) {
     const std::string cases[] = {
+        "3\r\nSurvey\r\n0,384,\r\n",                   // format 3
         "2\r\nSurv",                                  // ends in the header
         "2\r\nSurvey\r\n",                             // no channel line
         "2\r\nSurvey\r\n0,38",                         // ends inside the first channel
@@ -88,8 +76,8 @@ TEST_F(LoadChannelTable, AFileThatGivesNoSlotIsAnInvalidTable) {
         "2\r\nSurvey\r\n0," + std::string(300000, '4'),  // an endless channel field
     };
     for (const std::string& text : cases) {
-        root.writeBelowRoot("My Documents/cut.kct", text);
-        choose("cut.kct");
+        root.writeBelowRoot("My Documents/bad.kct", text);
+        choose("bad.kct");
         backend.whenIdle([this] {
             EXPECT_EQ(backend.modals().back().kind, "messagebox");
             EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
