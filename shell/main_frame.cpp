@@ -9,10 +9,10 @@
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "screens/band_raster_view.h"
+#include "screens/sounds.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
 #include "shell/main_menu.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 
