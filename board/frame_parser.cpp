@@ -113,13 +113,15 @@ bool FrameParser::stageRecord() {
     return board_.logging == 1 && sink_ && stageLogRecord(board_, *sink_, type_, buffer_, length_);
 }
 
+// The finished sweep's record, before the sample that starts the next one lands in its capture.
+bool FrameParser::endSweep() {
+    board_.logRecordPending = 1;
+    return board_.screenMode == kModeSpectrum && stageRecord();
+}
+
 int FrameParser::sweepSample(bool& staged) {
     const uint16_t offset = sampleOffset(u16At(buffer_));
-    if (startsNewSweep(board_, offset)) {
-        board_.logRecordPending = 1;
-        // The finished sweep's record, before the sample that starts the next one lands in its capture.
-        if (board_.screenMode == kModeSpectrum) staged = stageRecord();
-    }
+    if (startsNewSweep(board_, offset)) staged = endSweep();
     applySweepSample(board_, offset, i16At(buffer_ + 2));
     if (++sampleCounter_ < 5) return 0;
     sampleCounter_ = 0;

@@ -65,6 +65,7 @@ private:
     void decode();
     int applyReply(bool& staged);
     int sweepSample(bool& staged);
+    [[gnu::noinline]] bool endSweep();  // once a sweep, out of the way of every sample
     void applyTableLevel(uint8_t slot, int16_t value);
     bool stageRecord();
 
