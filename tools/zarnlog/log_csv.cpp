@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -114,6 +116,40 @@ void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReadi
     }
 }
 
+// ", <dBm>" of every level, made once: spectrum rows are mostly these.
+class LevelTexts {
+public:
+    static constexpr size_t kLongest = 12;  // ", -2047.9375"
+    LevelTexts() {
+        std::string text;
+        for (int level = INT16_MIN; level <= INT16_MAX; ++level) {
+            text = ", ";
+            appendDbm(text, static_cast<int16_t>(level));
+            Entry& e = entries_[static_cast<uint16_t>(level)];
+            e.length = static_cast<uint8_t>(text.size());
+            text.copy(e.text, text.size());
+        }
+    }
+    // Writes the text of `level` at `out` (room for kLongest); returns the end.
+    char* put(char* out, int16_t level) const {
+        const Entry& e = entries_[static_cast<uint16_t>(level)];
+        std::memcpy(out, e.text, kLongest);
+        return out + e.length;
+    }
+
+private:
+    struct Entry {
+        uint8_t length = 0;
+        char text[kLongest] = {};
+    };
+    Entry entries_[65536];
+};
+
+const LevelTexts& levelTexts() {
+    static const LevelTexts texts;
+    return texts;
+}
+
 void spectrumRow(const LogPlans& plans, const LogRecord& r, Sweep& s, std::string& row) {
     if (!decodeSweep(plans, r, s)) return;
     char date[16];
@@ -128,11 +164,19 @@ void spectrumRow(const LogPlans& plans, const LogRecord& r, Sweep& s, std::strin
     row += ", ";
     appendInt(row, s.stepHz);
     row += ".00, 1";
+    const LevelTexts& texts = levelTexts();
+    const size_t at = row.size();
+    row.resize(at + s.points.size() * LevelTexts::kLongest);
+    char* out = row.data() + at;
     for (const SweepPoint& p : s.points) {
-        row.append(", ", 2);
-        if (p.measured()) appendDbm(row, p.level);
-        else row.append("nan", 3);
+        if (p.measured()) {
+            out = texts.put(out, p.level);
+        } else {
+            std::memcpy(out, ", nan", 5);
+            out += 5;
+        }
     }
+    row.resize(static_cast<size_t>(out - row.data()));
     row += '\n';
 }
 
@@ -292,6 +336,7 @@ bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, 
     const bool read = forEachRecord(reader, [&](const LogRecord& r) {
         const CsvKind kind = kindOf(r.type);
         std::string& row = texts.text(kind);
+        const size_t before = row.size();
         switch (kind) {
         case CsvKind::SingleChannel: singleChannelRows(plans, r, row); break;
         case CsvKind::ChannelTable: tableRows(plans, r, slots, row); break;
@@ -299,7 +344,9 @@ bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, 
         case CsvKind::BestServers: serverRows(plans, r, ranks, row); break;
         default: frameRow(r, row); break;
         }
-        if (!texts.handOn(kind)) return false;
+        // A sweep that gives no row (PCS, raster unknown) begins no file.
+        const bool noRow = kind == CsvKind::Spectrum && row.size() == before;
+        if (!noRow && !texts.handOn(kind)) return false;
         if (r.note.empty()) return true;
         std::string& note = texts.text(CsvKind::Notes);
         note += isoTime(r.time);

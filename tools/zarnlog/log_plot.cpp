@@ -10,8 +10,14 @@ using namespace plot;
 
 std::string channelName(const char* band, uint32_t channel, uint32_t hz) {
     std::string name = band;
-    if (channel != kUnknownChannel) name += " ch " + std::to_string(channel);
-    if (hz) name += " " + megahertzLabel(hz / 1e6, 0.01);
+    if (channel != kUnknownChannel) {
+        name += " ch ";
+        name += std::to_string(channel);
+    }
+    if (hz) {
+        name += ' ';
+        name += megahertzLabel(hz / 1e6, 0.01);
+    }
     return name;
 }
 
