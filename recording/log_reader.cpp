@@ -127,8 +127,9 @@ bool LogReader::open(const std::string& path) {
 const uint8_t* LogReader::window(size_t at, size_t want, size_t& got) {
     want = std::min(want, size_ - std::min(at, size_));
     if (fd_ < 0) {
+        static const uint8_t kNoBytes = 0;
         got = want;
-        return bytes_ + at;
+        return bytes_ ? bytes_ + at : &kNoBytes;
     }
     if (at < base_ || at > base_ + filled_) base_ = at, filled_ = 0;
     if (at + want > base_ + filled_) {

@@ -137,14 +137,17 @@ TEST(LogReader, TheHeaderGivesTheRasterAndAnUnknownRasterByteStillReads) {
 
 TEST(LogReader, UnreadableHeadersAreRefused) {
     Bytes good = everyKindLog();
-    struct Case { const char* what; Bytes bytes; };
+    struct Case { Bytes bytes; std::string problem; };
     Bytes wrongMagic = good;
     wrongMagic[0] = 'Q';
-    const Case cases[] = {{"empty", {}}, {"cut short", Bytes(good.begin(), good.begin() + 14)}, {"wrong name", wrongMagic}};
+    const Case cases[] = {{{}, "header cut short: 0 bytes"},
+                          {Bytes(good.begin(), good.begin() + 14), "header cut short: 14 bytes"},
+                          {wrongMagic, "not a Zarn log (no \"ZRN \" at the start)"}};
     for (const Case& c : cases) {
         const ReadBack got = readAll(c.bytes);
-        EXPECT_FALSE(got.headerOk) << c.what;
-        EXPECT_FALSE(got.problem.empty()) << c.what;
+        EXPECT_FALSE(got.headerOk) << c.problem;
+        EXPECT_EQ(got.problem, c.problem);
+        EXPECT_TRUE(got.records.empty()) << c.problem;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tools/zarnlog/log_plot.h"
 
+#include <memory>
+
 #include "tools/zarnlog/plot_lines.h"
 #include "tools/zarnlog/plot_waterfall.h"
 

@@ -109,7 +109,7 @@ int csv(const Command& c, LogReader& reader, const LogHeader& header, const Dama
     std::vector<std::string> written;
     std::string error;
     if (!writeCsvFiles(reader, header, dir, file.stem().string(), written, error, damaged)) {
-        err << "zarnlog: " << error << "\n";
+        err << "zarnlog: " << (reader.readError().empty() ? "" : c.file + ": ") << error << "\n";
         return 1;
     }
     for (const std::string& name : written) out << name << "\n";
