@@ -69,10 +69,8 @@ void program(benchmark::State& state, const std::string& verb) {
         const auto start = std::chrono::steady_clock::now();
         const pid_t child = fork();
         if (child == 0) {
-            if (verb == "info") {
-                if (!freopen("/dev/null", "w", stdout)) _exit(126);
-                execl(ZARNLOG_PATH, "zarnlog", "info", log.c_str(), static_cast<char*>(nullptr));
-            }
+            if (!freopen("/dev/null", "w", stdout)) _exit(126);
+            if (verb == "info") execl(ZARNLOG_PATH, "zarnlog", "info", log.c_str(), static_cast<char*>(nullptr));
             execl(ZARNLOG_PATH, "zarnlog", verb.c_str(), log.c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
