@@ -7,10 +7,10 @@
 #include "platform/ui/app.h"
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
+#include "screens/sounds.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
 #include "shell/main_menu.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 
