@@ -1,13 +1,16 @@
 #include "shell/main_frame.h"
 
+#include <cstdio>
+
 #include "platform/event.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
 #include "recording/log_recorder.h"
+#include "recording/track_recorder.h"
+#include "screens/sounds.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
 #include "shell/main_menu.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 
@@ -26,7 +29,10 @@ FrameStartup& frameStartup() {
     return startup;
 }
 
-CMainFrame::~CMainFrame() { takeDownBoard(); }
+CMainFrame::~CMainFrame() {
+    takeDownBoard();
+    stopPositions();
+}
 
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     Event delay;  // never signalled: the start-up's two pauses
@@ -37,6 +43,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     commandBar_.SetBarStyle(commandBar_.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_FIXED);
 
     setLogRecordSink(&logRecorder());
+    startPositions();
     boardState().notifyWindow = this;
     createStatusStrip();
     AfxGetApp()->DoWaitCursor(1);
@@ -70,6 +77,7 @@ void CMainFrame::OnSize(UINT type, int cx, int cy) {
 void CMainFrame::OnDestroy() {
     KillTimer(kFrameTimer);
     takeDownBoard();
+    stopPositions();
     CFrameWnd::OnDestroy();
 }
 
@@ -80,8 +88,8 @@ void CMainFrame::takeDownBoard() {
     board_.reset();
     if (boardState().notifyWindow == this) boardState().notifyWindow = nullptr;
     std::string error;
-    logRecorder().writeStagedRecords(error);
-    logRecorder().stopLog(boardState());
+    if (logRecorder().finishLog(boardState(), error) != 0)
+        std::fprintf(stderr, "zarn: could not write log file %s: %s\n", boardState().logFileName.c_str(), error.c_str());
 }
 
 bool CMainFrame::postMessage(uint32_t message) { return PostMessage(message) != FALSE; }
@@ -89,6 +97,7 @@ bool CMainFrame::postMessage(uint32_t message) { return PostMessage(message) != 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_BOARD_UPDATE) return OnBoardUpdate();
     if (message == WM_LOG_RECORD) return OnLogRecord();
+    if (message == WM_GPS_STATUS) return OnGpsStatus();
     return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 
