@@ -104,4 +104,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Read at run time, so no binary names it: the bitmap fonts (a font package is
 # recommended, never depended on).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xfonts-base")
+# Positions for the survey tracks come from a gpsd, here or elsewhere.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gpsd")
 include(CPack)

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,15 @@ struct Case {
     std::optional<int> status;
     const char* out;  // expected within stdout (errors: within stderr)
 };
+
+// The case's name in test listings: its arguments.
+void PrintTo(const Case& c, std::ostream* out) {
+    std::string name;
+    for (const char* a : c.args) name += std::string(name.empty() ? "" : "_") + a;
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    *out << name;
+}
 
 class CommandLineCases : public ::testing::TestWithParam<Case> {};
 
@@ -74,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{{"--bogus=3"}, 2, "unknown option '--bogus'"},
                       Case{{"-x"}, 2, "unknown option '-x'"},
                       Case{{"--unpaced=yes"}, 2, "option '--unpaced' takes no value"},
-                      Case{{"--unpaced", "stray"}, 2, "unexpected argument 'stray'"}));
+                      Case{{"--unpaced", "stray"}, 2, "unexpected argument 'stray'"}),
+    ::testing::PrintToStringParamName());
 
 INSTANTIATE_TEST_SUITE_P(
     Answered, CommandLineCases,
@@ -84,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
                            "      --scene=FILE  radio scene to measure\n"
                            "                    (default: built in)\n"},
                       Case{{"-h"}, 0, "  -V, --version     show the version and exit\n\nScene file: one item a line.\n"},
-                      Case{{"--version"}, 0, "demo (Zarn) "}));
+                      Case{{"--version"}, 0, "demo (Zarn) "}),
+    ::testing::PrintToStringParamName());
 
 TEST(CommandLine, VersionIsTheProjectsOne) {
     Values v;

@@ -26,6 +26,7 @@ const char* const kEpilogue =
     "  ZARN_CARD   host folder of the storage card\n"
     "  ZARN_SCALE  whole window scale factor\n"
     "  ZARN_MUTE   1 silences all sounds\n"
+    "  ZARN_GPSD   gpsd's host:port for positions, or off (default localhost:2947)\n"
     "  ZARN_UI     headless runs without a window\n";
 
 // The card's PnpId prefix, so the discovery takes the given port as the card.

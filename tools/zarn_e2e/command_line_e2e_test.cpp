@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,7 @@ Ran run(const std::string& program, const std::vector<std::string>& args,
         unsetenv("ZARN_PORT");
         setenv("SDL_VIDEODRIVER", "no-such-driver", 1);  // a program that opens a window fails
         setenv("ZARN_MUTE", "1", 1);
+        setenv("ZARN_GPSD", "off", 1);  // a gpsd on this machine stays out of it
         for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(path.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -114,7 +116,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ZarnSetup", {"--version"}, 0, kVersionLine.c_str()},
         Case{"ZarnSetup", {"install"}, 2, "ZarnSetup: unexpected argument 'install'"},
         Case{"ui_gallery", {"-h"}, 0, "Usage: ui_gallery [OPTION]..."},
-        Case{"ui_gallery", {"-x"}, 2, "ui_gallery: unknown option '-x'"}));
+        Case{"ui_gallery", {"-x"}, 2, "ui_gallery: unknown option '-x'"}),
+    [](const ::testing::TestParamInfo<Case>& info) {
+        std::string name = std::string(info.param.program) + "_" + std::to_string(info.index);
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
 
 // A board on an adapter the registry knows nothing of: the simulator registers no key,
 // and the program reaches it only through --port or ZARN_PORT (here a by-id style link).
