@@ -1,11 +1,8 @@
 #include "resources/gen/desktop_icons.h"
 
-#include <png.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
+#include "platform/gdi/png_file.h"
 #include "resources/gen/artwork.h"
 #include "resources/gen/encode.h"
 
@@ -18,26 +15,6 @@ Surface drawnIcon(int width) {
     for (const Artwork& a : icons())
         if (a.id == kIconId && a.width == width) return render(a);
     return {};
-}
-
-bool writeRgbaPng(const std::string& path, const Surface& s, std::string& error) {
-    const uint32_t seeThrough = rgbToPixel(kTransparent);
-    std::vector<uint8_t> rgba;
-    rgba.reserve(s.pixels.size() * 4);
-    for (uint32_t p : s.pixels) {
-        const bool clear = p == seeThrough;
-        for (int shift : {16, 8, 0}) rgba.push_back(clear ? 0 : static_cast<uint8_t>(p >> shift));
-        rgba.push_back(clear ? 0 : 255);
-    }
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(s.width);
-    image.height = static_cast<png_uint_32>(s.height);
-    image.format = PNG_FORMAT_RGBA;
-    if (png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr)) return true;
-    error = path + ": " + (errno ? std::strerror(errno) : image.message);
-    return false;
 }
 
 }  // namespace
@@ -69,8 +46,11 @@ bool writeDesktopIcons(const std::string& folder, std::string& error) {
             error = dir.string() + ": " + made.message();
             return false;
         }
-        errno = 0;
-        if (!writeRgbaPng((dir / "zarn.png").string(), enlarged(drawn, size.size / size.drawn), error)) return false;
+        const std::string path = (dir / "zarn.png").string();
+        if (!writePng(path, enlarged(drawn, size.size / size.drawn), &error, rgbToPixel(kTransparent))) {
+            error = path + ": " + error;
+            return false;
+        }
     }
     return true;
 }
