@@ -107,7 +107,7 @@ std::optional<int> parseCommandLine(const CommandLine& line, int argc, char** ar
             return 0;
         }
         if (code == kVersion) {
-            std::printf("%s (Zarn) %s\n", line.program, kZarnVersion);
+            std::printf("%s %s\n", line.program, kZarnVersion);
             return 0;
         }
         const CommandOption* o = optionOf(options, code);

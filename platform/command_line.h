@@ -4,7 +4,7 @@
 //
 //  - parseCommandLine(line, argc, argv): nullopt when the program is to run; otherwise the
 //    exit status to end with at once: 0 after --help (the help on stdout) or --version
-//    ("PROGRAM (Zarn) VERSION" on stdout); 2 after a usage error (an unknown option, a
+//    ("PROGRAM VERSION" on stdout); 2 after a usage error (an unknown option, a
 //    missing value, a value its option refuses, an operand), with the reason and the
 //    usage on stderr. -h and -V are the short forms of --help and --version.
 //  - A value's option takes it or says what is wrong with it; textOption refuses an empty

@@ -96,7 +96,7 @@ TEST_P(ProgramCommandLines, AnswerWithoutAWindowOrABoard) {
     }
 }
 
-const std::string kVersionLine = std::string(" (Zarn) ") + kZarnVersion + "\n";
+const std::string kVersionLine = std::string(" ") + kZarnVersion + "\n";
 
 INSTANTIATE_TEST_SUITE_P(
     EveryProgram, ProgramCommandLines,
