@@ -1,6 +1,6 @@
 // A board that goes away while the spectrum runs: zarn-board-sim killed with SIGKILL
-// (its registry key left behind, as a crash or a pulled adapter leaves things), then a
-// new simulator on another terminal under another key. The title bar says NO BOARD
+// (its registry key left behind until the next simulator clears it, as a crash leaves
+// things), then a new simulator on another terminal under another key. The title bar says NO BOARD
 // meanwhile, and the sweeps and the log being recorded go on when the new board answers.
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -137,7 +137,6 @@ TEST_F(BoardLostE2e, AKilledBoardIsMarkedAndANewOneTakesUpTheSweepsAndTheLog) {
     EXPECT_NE(second.ptyPath(), firstTerminal);
     std::ifstream registry(device.root + "/registry.reg");
     const std::string keys{std::istreambuf_iterator<char>(registry), std::istreambuf_iterator<char>()};
-    EXPECT_NE(keys.find(firstTerminal), std::string::npos) << "the killed simulator's key stays behind";
     EXPECT_NE(keys.find(second.ptyPath()), std::string::npos);
 
     ASSERT_TRUE(pumpUntil([&] { return !marked() && pointsShown() > 0; }, 5s))
