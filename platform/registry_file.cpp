@@ -194,7 +194,19 @@ int parseRegistryText(const std::string& bytes) {
     return taken;
 }
 
+namespace {
+std::mutex lastLoadMutex;
+std::string lastFile, lastSerialById = "/dev/serial/by-id";
+bool loadedOnce = false;
+}  // namespace
+
 int loadRegistry(const std::string& file, const std::string& serialById) {
+    {
+        std::lock_guard lock(lastLoadMutex);
+        lastFile = file;
+        lastSerialById = serialById;
+        loadedOnce = true;
+    }
     registry::clear();
     GivenDriver& given = givenDriver();
     std::lock_guard lock(given.mutex);
@@ -207,6 +219,16 @@ int loadRegistry(const std::string& file, const std::string& serialById) {
     }
     listSerialAdapters(serialById);
     return taken;
+}
+
+int reloadRegistry() {
+    std::string file, serialById;
+    {
+        std::lock_guard lock(lastLoadMutex);
+        file = loadedOnce ? lastFile : registryFilePath();
+        serialById = lastSerialById;
+    }
+    return loadRegistry(file, serialById);
 }
 
 void setFirstActiveDriver(const std::string& pnpId, const std::string& name) {

@@ -11,6 +11,9 @@
 //    gives an empty registry) and then lists each entry of the `serialById` folder (the
 //    host's /dev/serial/by-id) under HKEY_LOCAL_MACHINE\Drivers\Active, after the file's
 //    subkeys: PnpId = the entry's name without `usb-`, Name = its device path.
+//  - reloadRegistry(): loadRegistry again with the file and folder of the last call (before
+//    any, ROOT/registry.reg and /dev/serial/by-id), so that a program looking for a device
+//    again sees the registry as a new start would.
 //  - setFirstActiveDriver(pnpId, name): from then on every loadRegistry lists this driver
 //    first under HKEY_LOCAL_MACHINE\Drivers\Active (as its subkey `ZarnGiven`), ahead of the
 //    file's subkeys, with these values whatever the file says; an empty pnpId lists none.
@@ -33,6 +36,7 @@ constexpr const char* kActiveDriversKey = "HKEY_LOCAL_MACHINE\\Drivers\\Active";
 
 int parseRegistryText(const std::string& bytes);
 int loadRegistry(const std::string& file, const std::string& serialById = "/dev/serial/by-id");
+int reloadRegistry();
 std::string registryFilePath();  // ROOT/registry.reg
 void setFirstActiveDriver(const std::string& pnpId, const std::string& name);
 
