@@ -83,6 +83,7 @@ void LogRecorder::noteMarker(BoardState& board, const std::string& text) {
 
 uint64_t LogRecorder::fileLength() const { return log_ ? log_->fileLength() : 0; }
 bool LogRecorder::hasLog() const { return log_ != nullptr; }
+size_t LogRecorder::stagedCount() const { return log_ ? log_->stagedCount() : 0; }
 
 LogRecorder& logRecorder() {
     static LogRecorder recorder;

@@ -52,6 +52,7 @@ public:
     void setCompanion(LogCompanion* companion);
     uint64_t fileLength() const;
     bool hasLog() const;
+    size_t stagedCount() const;  // records staged and not yet written
 
 private:
     std::unique_ptr<CLogFile> swap(std::unique_ptr<CLogFile> next);
