@@ -117,12 +117,13 @@ std::optional<int> takeSingle(const std::string& given, RecordOptions& o) {
 
 std::optional<int> takeSpectrum(const std::string& given, RecordOptions& o) {
     const size_t colon = given.find(':');
+    const std::string lowText = given.substr(0, colon);
+    const std::string highText = colon == std::string::npos ? "" : given.substr(colon + 1);
     double low = 0, high = 0;
-    if (colon == std::string::npos || !parseMegahertz(given.substr(0, colon), low) ||
-        !parseMegahertz(given.substr(colon + 1), high))
+    if (!parseMegahertz(lowText, low) || !parseMegahertz(highText, high))
         return usage("--spectrum: '" + given + "' is not LOW:HIGH in MHz");
-    for (const double mhz : {low, high})
-        if (bandOf(mhz) < 0) return usage("--spectrum: " + neitherBand(std::to_string(mhz)));
+    if (bandOf(low) < 0) return usage("--spectrum: " + neitherBand(lowText));
+    if (bandOf(high) < 0) return usage("--spectrum: " + neitherBand(highText));
     if (bandOf(low) != bandOf(high)) return usage("--spectrum: " + given + " runs across both bands");
     if (!(low < high)) return usage("--spectrum: " + given + " is reversed or empty: LOW must be below HIGH");
     // As the spectrum options take a window: its centre and its span, in MHz.
