@@ -139,8 +139,8 @@ private:
 int Session::run() {
     catchStopSignals();
     setMessageBoxSink(&boxes_);
+    putBoardPortFirst(o_.port);  // before the registry is read, so that it lists the port
     loadRegistry(registryFilePath());
-    putBoardPortFirst(o_.port);
     if (const int status = bringUp()) return finish(status);
     if (stopSignal) return finish(0);
     openMeasurement();
