@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <unistd.h>
 
 namespace zarn {
 namespace {
@@ -30,6 +32,23 @@ bool copyImage(Display* d, Window window, int w, int h, Surface& out) {
     return true;
 }
 
+bool click(Display* d, Window window, int x, int y) {
+    int ignored;
+    if (!XTestQueryExtension(d, &ignored, &ignored, &ignored, &ignored)) return false;
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
+    XSync(d, False);
+    usleep(50 * 1000);  // a person's press and release are not in the same instant
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XSync(d, False);
+    usleep(50 * 1000);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+    return true;
+}
+
 }  // namespace
 
 bool grabX11Window(const char* display, int w, int h, Surface& out) {
@@ -40,6 +59,24 @@ bool grabX11Window(const char* display, int w, int h, Surface& out) {
     bool ok = window && copyImage(d, window, w, h, out);
     XCloseDisplay(d);
     return ok;
+}
+
+bool clickX11Window(const char* display, int w, int h, int x, int y) {
+    Display* d = XOpenDisplay(display);
+    if (!d) return false;
+    Window window = findWindow(d, w, h);
+    bool ok = window && click(d, window, x, y);
+    XCloseDisplay(d);
+    return ok;
+}
+
+bool x11RootSize(const char* display, int& w, int& h) {
+    Display* d = XOpenDisplay(display);
+    if (!d) return false;
+    w = DisplayWidth(d, DefaultScreen(d));
+    h = DisplayHeight(d, DefaultScreen(d));
+    XCloseDisplay(d);
+    return true;
 }
 
 }  // namespace zarn

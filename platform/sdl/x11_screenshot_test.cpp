@@ -4,10 +4,6 @@
 // Skipped only when Xvfb itself cannot start.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -16,6 +12,7 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/x11_grab.h"
+#include "platform/sdl/xvfb_server.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window_system.h"
 
@@ -23,47 +20,6 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace zarn {
 namespace {
-
-// A private X server on a display number it picks itself; number() is
-// empty when it did not come up within a generous wait.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (pid_ > 0) readNumber(fds[0]);
-        close(fds[0]);
-    }
-    ~Xvfb() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    const std::string& number() const { return number_; }
-
-private:
-    void readNumber(int fd) {
-        std::string text;
-        pollfd p{fd, POLLIN, 0};
-        char c;
-        while (poll(&p, 1, 20000) > 0 && read(fd, &c, 1) == 1) {
-            if (c == '\n') break;
-            text += c;
-        }
-        if (!text.empty()) number_ = text;
-    }
-    pid_t pid_ = -1;
-    std::string number_;
-};
 
 Surface headlessMessageBox(const char* text) {
     HeadlessBackend headless;
@@ -79,9 +35,9 @@ Surface headlessMessageBox(const char* text) {
 }
 
 TEST(SdlX11, ScreenshotOfTheRealWindowMatchesTheHeadlessFramebuffer) {
-    Xvfb server;
-    if (server.number().empty()) GTEST_SKIP() << "Xvfb cannot start here";
-    std::string display = ":" + server.number();
+    XvfbServer server;
+    if (server.display().empty()) GTEST_SKIP() << "Xvfb cannot start here";
+    const std::string& display = server.display();
     setenv("DISPLAY", display.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -10,6 +10,7 @@
 // thread fills in after handling it.
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 
@@ -32,6 +33,7 @@ struct MSG {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     Reply* reply = nullptr;  // set for a message sent from another thread
+    uint64_t postedUs = 0;   // when another thread posted it, while stats are kept
 };
 
 class MessageQueue {

@@ -19,6 +19,7 @@ add_library(zarn_ui STATIC
   ${ZARN_UI_DIR}/message_box.cpp
   ${ZARN_UI_DIR}/message_queue.cpp
   ${ZARN_UI_DIR}/numeric_panel.cpp
+  ${ZARN_UI_DIR}/present_stats.cpp
   ${ZARN_UI_DIR}/sound.cpp
   ${ZARN_UI_DIR}/timer_table.cpp
   ${ZARN_UI_DIR}/title_bar.cpp
@@ -51,7 +52,12 @@ target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
 
 zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
 
-# The same window on a private Xvfb, read back from the X server.
+# A private Xvfb, and a window on it read back and clicked, for the window
+# tests and the measuring tool.
 find_package(X11 REQUIRED)
-zarn_add_check(TEST ui_x11_test ${PROJECT_SOURCE_DIR}/platform/sdl/x11_screenshot_test.cpp
-  ${PROJECT_SOURCE_DIR}/platform/sdl/x11_grab.cpp LIBS zarn_ui_main X11::X11)
+add_library(zarn_x11_probe STATIC ${PROJECT_SOURCE_DIR}/platform/sdl/xvfb_server.cpp
+  ${PROJECT_SOURCE_DIR}/platform/sdl/x11_grab.cpp)
+target_link_libraries(zarn_x11_probe PUBLIC zarn_gdi PRIVATE X11::X11 X11::Xtst)
+
+# The same window on a private Xvfb, read back from the X server.
+zarn_add_check(TEST ui_x11_test ${PROJECT_SOURCE_DIR}/platform/sdl/x11_screenshot_test.cpp LIBS zarn_ui_main zarn_x11_probe)

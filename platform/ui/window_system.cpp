@@ -4,6 +4,7 @@
 
 #include "platform/ui/app.h"
 #include "platform/ui/cwnd.h"
+#include "platform/ui/present_stats.h"
 #include "platform/ui/title_bar.h"
 
 namespace zarn {
@@ -157,7 +158,8 @@ void WindowSystem::mainTitleChanged() {
 
 bool WindowSystem::post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (hwnd && !alive(hwnd)) return false;
-    queue_.post({hwnd, message, wParam, lParam, nullptr});
+    const uint64_t stamp = !onUiThread() && present_stats::enabled() ? present_stats::nowUs() : 0;
+    queue_.post({hwnd, message, wParam, lParam, nullptr, stamp});
     if (backend_) backend_->wake();
     return true;
 }
@@ -193,6 +195,7 @@ void WindowSystem::paintNow(CWnd* wnd) {
     if (!wnd->IsWindowVisible()) return;
     wnd->invalid_ = false;
     wnd->SendMessage(WM_PAINT);
+    present_stats::painted();
     // Whatever lies above it is drawn again, so it stays on top.
     paintsPending_ = true;
     std::vector<CWnd*> order;
@@ -217,9 +220,13 @@ void WindowSystem::paintPending() {
         if (!w->invalid_ && !covered) continue;
         w->invalid_ = false;
         w->SendMessage(WM_PAINT);
+        present_stats::painted();
         painted.push_back(area);
     }
-    if (!painted.empty() && backend_) backend_->present(screen_);
+    if (!painted.empty() && backend_) {
+        backend_->present(screen_);
+        present_stats::presented();
+    }
 }
 
 void WindowSystem::dispatch(const MSG& msg) {
@@ -237,6 +244,10 @@ bool WindowSystem::dispatchOne() {
     MSG msg;
     if (queue_.take(msg)) {
         dispatch(msg);
+        if (msg.postedUs) {
+            present_stats::updateHandled(msg.postedUs);
+            if (!paintsPending_) present_stats::nothingToShow();
+        }
         return true;
     }
     InputEvent event;
