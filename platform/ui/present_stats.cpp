@@ -1,10 +1,12 @@
 #include "platform/ui/present_stats.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -26,6 +28,7 @@ public:
         }
         wake_.notify_all();
         writer_.join();
+        if (fd_ >= 0) ::close(fd_);
     }
 
     void painted() { paints_.fetch_add(1, std::memory_order_relaxed); }
@@ -61,19 +64,24 @@ private:
         }
     }
 
-    // Under the lock: a reader never sees half a file.
+    // Rewritten in place, two system calls: the reader takes a look that
+    // does not end in "end" as torn and looks again.
     void write() {
-        const std::string temporary = path_ + ".tmp";
-        FILE* f = std::fopen(temporary.c_str(), "w");
-        if (!f) return;
-        std::fprintf(f, "presents %llu\npaints %llu\nupdates %llu\nlatency_us %llu\n",
-                     static_cast<unsigned long long>(presents_),
-                     static_cast<unsigned long long>(paints_.load(std::memory_order_relaxed)),
-                     static_cast<unsigned long long>(updates_), static_cast<unsigned long long>(longestUs_));
+        if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) return;
+        text_.clear();
+        append("presents", presents_);
+        append("paints", paints_.load(std::memory_order_relaxed));
+        append("updates", updates_);
+        append("latency_us", longestUs_);
         for (size_t b = 0; b < kBuckets; ++b)
-            if (histogram_[b]) std::fprintf(f, "latency_ms %zu %llu\n", b, static_cast<unsigned long long>(histogram_[b]));
-        if (std::fclose(f) == 0) std::rename(temporary.c_str(), path_.c_str());
+            if (histogram_[b]) append("latency_ms " + std::to_string(b), histogram_[b]);
+        text_ += "end\n";
+        if (::pwrite(fd_, text_.data(), text_.size(), 0) == static_cast<ssize_t>(text_.size()))
+            (void)::ftruncate(fd_, static_cast<off_t>(text_.size()));
     }
+
+    void append(const std::string& key, uint64_t value) { text_ += key + " " + std::to_string(value) + "\n"; }
 
     const std::string path_;
     std::mutex mutex_;
@@ -85,6 +93,8 @@ private:
     uint64_t unshownSince_ = 0;
     uint64_t longestUs_ = 0;
     std::array<uint64_t, kBuckets> histogram_{};
+    int fd_ = -1;
+    std::string text_;
     std::thread writer_;  // last: starts once everything above exists
 };
 

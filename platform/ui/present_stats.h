@@ -1,8 +1,8 @@
 #pragma once
 // PresentStats: what reached the screen, for the measuring tool. Only when
 // ZARN_STATS names a file does anything happen: a thread then rewrites that
-// file (write to NAME.tmp, rename) every 250 ms and at exit with running
-// totals, so a reader diffs two looks:
+// file in place every 250 ms and at exit with running totals, so a reader
+// diffs two looks (one that does not end in the line "end" was torn: look again):
 //
 //   presents N        screens handed to the backend
 //   paints N          windows painted (WM_PAINT)
@@ -12,7 +12,7 @@
 //
 // An update's time runs from its post (the link thread posts right after it
 // decoded a frame) to the first present after it was handled; an update whose
-// handling painted nothing is not counted. Real time, whatever the backend's clock.
+// handling changed no pixel is not counted. Real time, whatever the backend's clock.
 
 #include <cstdint>
 

@@ -131,7 +131,8 @@ void summary(const std::vector<Measurement>& runs) {
         for (const auto& m : runs) v.push_back(field(m));
         return median(v);
     };
-    std::printf("median of %zu runs: cpu %.2f %%, presents %.1f /s, paints %.1f /s, resident %.1f MB, latency < %.0f ms\n",
+    std::printf("median of %zu runs: cpu %.2f %%, presents %.1f /s, paints %.1f /s, resident %.1f MB, latency < %.0f ms "
+                "(-1: none)\n",
                 runs.size(), of([](auto& m) { return 100 * m.cpuShare; }),
                 of([](auto& m) { return static_cast<double>(m.counts.presents) / m.seconds; }),
                 of([](auto& m) { return static_cast<double>(m.counts.paints) / m.seconds; }),

@@ -1,7 +1,9 @@
 #include "tools/meter/stats_file.h"
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace zarn::meter {
 
@@ -28,24 +30,42 @@ uint64_t PresentCounts::latencyCount() const {
     return n;
 }
 
-bool readPresentCounts(const std::string& path, PresentCounts& out) {
+namespace {
+
+std::string slurp(const std::string& path) {
     std::ifstream in(path);
-    if (!in) return false;
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// False unless the text is a whole look, up to its "end" line.
+bool parse(const std::string& text, PresentCounts& out) {
+    std::istringstream in(text);
     out = PresentCounts{};
-    bool any = false;
     std::string line;
     while (std::getline(in, line)) {
+        if (line == "end") return true;
         std::istringstream fields(line);
         std::string key;
         uint64_t a = 0, b = 0;
         if (!(fields >> key >> a)) continue;
-        any = true;
         if (key == "presents") out.presents = a;
         else if (key == "paints") out.paints = a;
         else if (key == "updates") out.updates = a;
         else if (key == "latency_ms" && fields >> b) out.latencyMs[a] = b;
     }
-    return any;
+    return false;
+}
+
+}  // namespace
+
+// The writer rewrites the file in place; two reads that agree were not torn.
+bool readPresentCounts(const std::string& path, PresentCounts& out) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const std::string first = slurp(path);
+        if (first == slurp(path) && parse(first, out)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace zarn::meter

@@ -20,7 +20,7 @@ struct PresentCounts {
     uint64_t latencyCount() const;
 };
 
-// False when the file is missing or says nothing.
+// False when no whole look could be had (the file is missing, or torn every time).
 bool readPresentCounts(const std::string& path, PresentCounts& out);
 
 }  // namespace zarn::meter
