@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
-#include "platform/ui/window_system.h"
 
 namespace zarn {
 
-void HeadlessBackend::install() { WindowSystem::get().reset(this); }
+void HeadlessBackend::install() {
+    auto& sys = WindowSystem::get();
+    sys.reset(this);
+    sys.observeModals([this](const Modal& modal) { modals_.push_back(modal); });
+}
 
 void HeadlessBackend::push(InputEvent::Kind kind, int x, int y, unsigned key, bool shift) {
     InputEvent e;
@@ -96,9 +99,5 @@ void HeadlessBackend::playWave(const std::string& name, const uint8_t*, size_t c
 }
 
 void HeadlessBackend::beep(unsigned) { ++beeps_; }
-
-void HeadlessBackend::modalShown(const std::string& kind, const std::string& caption, const std::string& text) {
-    modals_.push_back({kind, caption, text});
-}
 
 }  // namespace zarn

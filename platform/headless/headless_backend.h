@@ -2,7 +2,8 @@
 // HeadlessBackend: the window system in-process, for tests. Nothing is shown;
 // time stands still until the test moves it.
 //
-//  - install() makes it the backend of a fresh window system.
+//  - install() makes it the backend of a fresh window system, and the
+//    observer of the modals that open there (modals()).
 //  - tap/penDown/penUp/penMove/key/type queue input in screen pixels; it is
 //    delivered when the loop runs (runUntilIdle, runFor, or a modal loop).
 //  - whenIdle(step) queues a step of a script; steps run one at a time, each
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "platform/ui/backend.h"
+#include "platform/ui/window_system.h"
 
 namespace zarn {
 
@@ -34,11 +36,7 @@ public:
         uint64_t startMs;
         uint64_t durationMs;
     };
-    struct Modal {
-        std::string kind;
-        std::string caption;
-        std::string text;
-    };
+    using Modal = WindowSystem::ModalOpened;
 
     void install();
 
@@ -85,7 +83,6 @@ public:
     void setWaitCursor(bool on) override { waitCursor_ = on; }
     void playWave(const std::string& name, const uint8_t* samples, size_t count, int rate, bool async) override;
     void beep(unsigned type) override;
-    void modalShown(const std::string& kind, const std::string& caption, const std::string& text) override;
 
 private:
     bool runStep();

@@ -20,9 +20,6 @@
 //                    rate; async = false returns when they have played. A new
 //                    sound cuts off the one playing. name is for the record.
 //  - beep():         the standard short beep, asynchronous.
-//  - modalShown():   told when a message box, dialog or file dialog opens
-//                    (kind "messagebox", "dialog" or "filedialog"), for the
-//                    headless record; the SDL window ignores it.
 
 #include <cstddef>
 #include <cstdint>
@@ -57,9 +54,6 @@ public:
     virtual void setWaitCursor(bool on) = 0;
     virtual void playWave(const std::string& name, const uint8_t* samples, size_t count, int rate, bool async) = 0;
     virtual void beep(unsigned type) = 0;
-    virtual void modalShown(const std::string& kind, const std::string& caption, const std::string& text) {
-        (void)kind, (void)caption, (void)text;
-    }
 };
 
 }  // namespace zarn

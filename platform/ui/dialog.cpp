@@ -48,7 +48,7 @@ int CDialog::DoModal() {
     panel_->createIn(this, [this](char ch) { panelKey(ch); });
     OnInitDialog();
     ShowWindow(SW_SHOW);
-    if (sys.backend()) sys.backend()->modalShown(modalKind(), caption_, modalText());
+    sys.modalOpened({modalKind(), caption_, modalText()});
     int result = sys.runModal(this, this);
     DestroyWindow();
     panel_.reset();

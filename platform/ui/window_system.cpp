@@ -43,6 +43,7 @@ void WindowSystem::reset(UiBackend* backend) {
         if (dropped.reply) dropped.reply->complete(0);
     timers_ = TimerTable();
     modals_.clear();
+    modalObserver_ = nullptr;
     capture_ = nullptr;
     hover_ = nullptr;
     quit_ = false;

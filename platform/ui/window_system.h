@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <unordered_set>
 #include <string>
@@ -106,6 +107,17 @@ public:
     int run();
     int runModal(CWnd* wnd, ModalWindow* modal);
     void endModal(CWnd* wnd, int result);
+    // Told when a message box, dialog or file dialog opens (kind "messagebox",
+    // "dialog" or "filedialog"), for a test's record; reset() drops the observer.
+    struct ModalOpened {
+        std::string kind;
+        std::string caption;
+        std::string text;
+    };
+    void observeModals(std::function<void(const ModalOpened&)> observer) { modalObserver_ = std::move(observer); }
+    void modalOpened(const ModalOpened& modal) {
+        if (modalObserver_) modalObserver_(modal);
+    }
     CWnd* activeModal() const { return modals_.empty() ? nullptr : modals_.back().wnd; }
     ModalWindow* activeModalInfo() const { return modals_.empty() ? nullptr : modals_.back().info; }
     size_t modalDepth() const { return modals_.size(); }
@@ -144,6 +156,7 @@ private:
     MessageQueue queue_;
     TimerTable timers_;
     std::vector<Modal> modals_;
+    std::function<void(const ModalOpened&)> modalObserver_;
     TitleBar* titleBar_ = nullptr;
     StatusMark statusMark_;
     CWnd* capture_ = nullptr;
