@@ -79,7 +79,7 @@ void HeadlessBackend::runFor(uint64_t ms) {
     limit_ = limit;
     while (!sys.quitting()) {
         if (sys.dispatchOne() || runStep()) continue;
-        uint64_t next = sys.nextTimerDeadline();
+        uint64_t next = sys.nextDeadline();
         if (next > limit) break;
         now_ = std::max(now_, next);
     }
@@ -87,7 +87,7 @@ void HeadlessBackend::runFor(uint64_t ms) {
     limit_ = outer;
 }
 
-void HeadlessBackend::present(const Surface& screen) {
+void HeadlessBackend::present(const Surface& screen, const std::vector<CRect>&) {
     framebuffer_ = screen;
     ++presents_;
 }

@@ -14,7 +14,8 @@
 //    does not move the clock. runFor(ms) also moves the clock, timer expiry by
 //    timer expiry, up to now + ms.
 //  - A synchronous sound moves the clock by its length.
-//  - framebuffer() is the last presented screen.
+//  - framebuffer() is the last presented screen. Paint rounds follow one
+//    another at once unless setFrameInterval() gives them a display's pace.
 
 #include <cstdint>
 #include <deque>
@@ -69,6 +70,7 @@ public:
     const std::vector<Sound>& sounds() const { return sounds_; }
     int beeps() const { return beeps_; }
     const std::vector<Modal>& modals() const { return modals_; }
+    const BitmapResource* icon() const { return icon_; }
     int unansweredModals() const { return unanswered_; }
 
     // UiBackend.
@@ -77,12 +79,15 @@ public:
     bool pollInput(InputEvent& event) override;
     bool waitInput(uint64_t deadlineMs) override;
     void wake() override {}
-    void present(const Surface& screen) override;
+    void present(const Surface& screen, const std::vector<CRect>& changed) override;
+    uint32_t frameIntervalMs() override { return frameInterval_; }
+    void setFrameInterval(uint32_t ms) { frameInterval_ = ms; }
     void setTitle(const std::string& title) override { title_ = title; }
     void showMainWindow() override { mapped_ = true; }
     void setWaitCursor(bool on) override { waitCursor_ = on; }
     void playWave(const std::string& name, const uint8_t* samples, size_t count, int rate, bool async) override;
     void beep(unsigned type) override;
+    void setIcon(const BitmapResource& icon) override { icon_ = &icon; }
 
 private:
     bool runStep();
@@ -96,6 +101,7 @@ private:
     std::deque<std::function<void()>> steps_;
     Surface framebuffer_{240, 320};
     int presents_ = 0;
+    uint32_t frameInterval_ = 0;
     std::string title_;
     bool mapped_ = false;
     bool waitCursor_ = false;
@@ -103,6 +109,7 @@ private:
     int beeps_ = 0;
     std::vector<Modal> modals_;
     int unanswered_ = 0;
+    const BitmapResource* icon_ = nullptr;
 };
 
 }  // namespace zarn

@@ -49,7 +49,35 @@ bool click(Display* d, Window window, int x, int y) {
     return true;
 }
 
+// _NET_WM_ICON: width, height, then ARGB pixels, each in a long.
+bool readIcon(Display* d, Window window, Surface& out) {
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom icon = XInternAtom(d, "_NET_WM_ICON", False);
+    if (XGetWindowProperty(d, window, icon, 0, 1 << 20, False, AnyPropertyType, &type, &format, &count, &after, &data) != Success)
+        return false;
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    const bool ok = data && format == 32 && count >= 2 && count - 2 >= values[0] * values[1];
+    if (ok) {
+        out = Surface(static_cast<int>(values[0]), static_cast<int>(values[1]));
+        for (size_t i = 0; i < out.pixels.size(); ++i) out.pixels[i] = static_cast<uint32_t>(values[2 + i]);
+    }
+    if (data) XFree(data);
+    return ok;
+}
+
 }  // namespace
+
+bool readX11WindowIcon(const char* display, int w, int h, Surface& out) {
+    Display* d = XOpenDisplay(display);
+    if (!d) return false;
+    Window window = findWindow(d, w, h);
+    bool ok = window && readIcon(d, window, out);
+    XCloseDisplay(d);
+    return ok;
+}
 
 bool grabX11Window(const char* display, int w, int h, Surface& out) {
     Display* d = XOpenDisplay(display);

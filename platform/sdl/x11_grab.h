@@ -11,6 +11,8 @@
 //    of that window and clicks the left button there (XTEST), as a person
 //    would. False when there is no such window or no XTEST.
 //  - x11RootSize(display, w, h) the size of the display's screen.
+//  - readX11WindowIcon(display, w, h, out) the _NET_WM_ICON of that window
+//    (the first icon it lists) as ARGB8888; false when it has none.
 
 #include "platform/gdi/surface.h"
 
@@ -19,5 +21,6 @@ namespace zarn {
 bool grabX11Window(const char* display, int w, int h, Surface& out);
 bool clickX11Window(const char* display, int w, int h, int x, int y);
 bool x11RootSize(const char* display, int& w, int& h);
+bool readX11WindowIcon(const char* display, int w, int h, Surface& out);
 
 }  // namespace zarn

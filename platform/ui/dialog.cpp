@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ui/app.h"
 #include "platform/ui/window_dc.h"
 
 namespace zarn {
@@ -78,9 +79,11 @@ BOOL CDialog::UpdateData(BOOL save) {
     return dx.failed() ? FALSE : TRUE;
 }
 
-HICON CDialog::SetIcon(HICON icon, BOOL) {
+HICON CDialog::SetIcon(HICON icon, BOOL big) {
     HICON old = icon_;
     icon_ = icon;
+    const CWinApp* app = AfxGetApp();
+    if (big && app && app->m_pMainWnd == this) WindowSystem::get().setProgramIcon(icon);
     return old;
 }
 

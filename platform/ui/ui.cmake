@@ -20,6 +20,7 @@ add_library(zarn_ui STATIC
   ${ZARN_UI_DIR}/message_queue.cpp
   ${ZARN_UI_DIR}/numeric_panel.cpp
   ${ZARN_UI_DIR}/present_stats.cpp
+  ${ZARN_UI_DIR}/screen_placement.cpp
   ${ZARN_UI_DIR}/sound.cpp
   ${ZARN_UI_DIR}/timer_table.cpp
   ${ZARN_UI_DIR}/title_bar.cpp
@@ -38,19 +39,21 @@ target_link_libraries(zarn_ui_headless PUBLIC zarn_ui)
 zarn_add_check(TEST ui_test
   ${ZARN_UI_DIR}/timer_table_test.cpp
   ${ZARN_UI_DIR}/window_system_test.cpp
+  ${ZARN_UI_DIR}/screen_placement_test.cpp
   ${ZARN_UI_DIR}/frame_test.cpp
   ${ZARN_UI_DIR}/dialog_test.cpp
   ${ZARN_UI_DIR}/sound_test.cpp
   LIBS zarn_ui_headless zarn_golden)
 
 find_package(SDL2 REQUIRED)
-add_library(zarn_ui_sdl STATIC ${ZARN_PLATFORM_DIR}/sdl/sdl_backend.cpp)
+add_library(zarn_ui_sdl STATIC ${ZARN_PLATFORM_DIR}/sdl/sdl_backend.cpp ${ZARN_PLATFORM_DIR}/sdl/sdl_presenter.cpp
+  ${ZARN_PLATFORM_DIR}/sdl/sdl_audio.cpp ${ZARN_PLATFORM_DIR}/sdl/sdl_input.cpp ${ZARN_PLATFORM_DIR}/sdl/window_options.cpp)
 target_link_libraries(zarn_ui_sdl PUBLIC zarn_ui PRIVATE SDL2::SDL2)
 
 add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
 target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
 
-zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
+zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main SDL2::SDL2)
 
 # A private Xvfb, and a window on it read back and clicked, for the window
 # tests and the measuring tool.
