@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ui/dialog.h"
+
 
 namespace zarn {
 
@@ -9,6 +11,20 @@ void HeadlessBackend::install() {
     auto& sys = WindowSystem::get();
     sys.reset(this);
     sys.observeModals([this](const Modal& modal) { modals_.push_back(modal); });
+}
+
+Surface HeadlessBackend::messageBoxScreen(const std::string& text) {
+    HeadlessBackend headless;
+    headless.install();
+    headless.setLocalTime(0, 0);
+    Surface screen;
+    headless.whenIdle([&] {
+        screen = headless.framebuffer();
+        WindowSystem::get().activeModalInfo()->modalCaptionButton(IDOK);
+    });
+    AfxMessageBox(text.c_str());
+    WindowSystem::get().reset(nullptr);
+    return screen;
 }
 
 void HeadlessBackend::push(InputEvent::Kind kind, int x, int y, unsigned key, bool shift) {

@@ -40,6 +40,9 @@ public:
     using Modal = WindowSystem::ModalOpened;
 
     void install();
+    // The screen while AfxMessageBox(text) is up, at 00:00, drawn by a headless
+    // window system of its own (left with no backend), for comparisons.
+    static Surface messageBoxScreen(const std::string& text);
 
     // Time.
     void advance(uint64_t ms) { now_ += ms; }

@@ -22,19 +22,6 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 namespace zarn {
 namespace {
 
-Surface headlessMessageBox(const char* text) {
-    HeadlessBackend headless;
-    headless.install();
-    headless.setLocalTime(0, 0);
-    Surface expected;
-    headless.whenIdle([&] {
-        expected = headless.framebuffer();
-        WindowSystem::get().activeModalInfo()->modalCaptionButton(IDOK);
-    });
-    AfxMessageBox(text);
-    return expected;
-}
-
 TEST(SdlX11, ScreenshotOfTheRealWindowMatchesTheHeadlessFramebuffer) {
     XvfbServer server;
     if (server.display().empty()) GTEST_SKIP() << "Xvfb cannot start here";
@@ -45,7 +32,7 @@ TEST(SdlX11, ScreenshotOfTheRealWindowMatchesTheHeadlessFramebuffer) {
     setenv("ZARN_SCALE", "1", 1);
     setenv("ZARN_MUTE", "1", 1);
     const char* text = "Same pixels on the X server";
-    Surface expected = headlessMessageBox(text);
+    Surface expected = HeadlessBackend::messageBoxScreen(text);
     ASSERT_EQ(expected.width, 240);
 
     auto sdl = createSdlBackend();

@@ -53,7 +53,7 @@ target_link_libraries(zarn_ui_sdl PUBLIC zarn_ui PRIVATE SDL2::SDL2)
 add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
 target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
 
-zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main SDL2::SDL2)
+zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main zarn_golden SDL2::SDL2)
 
 # A private Xvfb, and a window on it read back and clicked, for the window
 # tests and the measuring tool.

@@ -1,10 +1,5 @@
 #include "tools/meter/scenario.h"
 
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -12,6 +7,7 @@
 
 #include "platform/sdl/x11_grab.h"
 #include "platform/sdl/xvfb_server.h"
+#include "tools/meter/child_program.h"
 #include "tools/line_check/sim_device.h"
 
 namespace zarn::meter {
@@ -30,42 +26,6 @@ constexpr Point kOkBox{221, 12};            // title bar while a dialog is up
 
 void sleepFor(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
-// zarn as a child, its output kept in a file for when something goes wrong.
-class Program {
-public:
-    Program(const std::string& path, const std::map<std::string, std::string>& env, const std::string& log) {
-        pid_ = fork();
-        if (pid_ != 0) return;
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        FILE* out = std::freopen(log.c_str(), "w", stderr);
-        if (out) dup2(fileno(out), STDOUT_FILENO);
-        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ~Program() { stop(); }
-    pid_t pid() const { return pid_; }
-    bool running() {
-        if (pid_ <= 0) return false;
-        if (waitpid(pid_, nullptr, WNOHANG) == 0) return true;
-        pid_ = -1;
-        return false;
-    }
-    // SIGTERM reaches SDL as a quit; a program that does not end in 5 s is killed.
-    void stop() {
-        if (!running()) return;
-        kill(pid_, SIGTERM);
-        for (int i = 0; i < 50 && running(); ++i) sleepFor(0.1);
-        if (running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 struct Window {
     std::string display;
     int scale;
@@ -79,18 +39,11 @@ struct Window {
     }
 };
 
-std::string tail(const std::string& path) {
-    std::ifstream in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
-}
-
-bool bringUp(const ScenarioOptions& options, const Window& window, Program& zarn, const std::string& log,
-             std::string& error) {
+bool bringUp(const ScenarioOptions& options, const Window& window, ChildProgram& zarn, std::string& error) {
     auto deadline = Clock::now() + std::chrono::seconds(30);
     while (!window.mapped()) {
         if (!zarn.running()) {
-            error = "zarn ended before its window appeared:\n" + tail(log);
+            error = "zarn ended before its window appeared:\n" + zarn.output();
             return false;
         }
         if (Clock::now() > deadline) {
@@ -134,15 +87,14 @@ bool runScenario(const ScenarioOptions& options, Measurement& out, std::string& 
     std::ofstream(device.root + "/opts.zrn") << "0\n0\n881.52\n30\n";
     std::ofstream(device.root + "/optv.zrn") << "0\n9\n";
     const std::string stats = device.root + "/stats.txt";
-    const std::string log = device.root + "/zarn.log";
-    Program zarn(options.zarn,
-                 {{"DISPLAY", server.display()},
-                  {"SDL_VIDEODRIVER", "x11"},
-                  {"ZARN_SCALE", std::to_string(options.scale)},
-                  {"ZARN_STATS", stats}},
-                 log);
+    ChildProgram zarn(options.zarn, {},
+                      {{"DISPLAY", server.display()},
+                       {"SDL_VIDEODRIVER", "x11"},
+                       {"ZARN_SCALE", std::to_string(options.scale)},
+                       {"ZARN_STATS", stats}},
+                      device.root + "/zarn.log");
     const Window window{server.display(), options.scale};
-    if (!bringUp(options, window, zarn, log, error)) return false;
+    if (!bringUp(options, window, zarn, error)) return false;
     sleepFor(options.settleSeconds);
 
     PresentCounts countsBefore, countsAfter;
@@ -162,7 +114,7 @@ bool runScenario(const ScenarioOptions& options, Measurement& out, std::string& 
     out.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     readPresentCounts(stats, countsAfter);  // as stale as the first look: at most 250 ms
     if (!before.ok || !after.ok || !zarn.running()) {
-        error = "zarn ended during the measurement:\n" + tail(log);
+        error = "zarn ended during the measurement:\n" + zarn.output();
         return false;
     }
     zarn.stop();
