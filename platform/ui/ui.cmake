@@ -54,6 +54,11 @@ add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
 target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
 
 zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main zarn_golden SDL2::SDL2)
+if(ZARN_TESTS)
+  # The same cases through an SDL renderer and its texture, the path a GPU takes.
+  gtest_discover_tests(ui_sdl_test TEST_PREFIX "Renderer." DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "SDL_RENDER_DRIVER=software;ZARN_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZARN_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endif()
 
 # A private Xvfb, and a window on it read back and clicked, for the window
 # tests and the measuring tool.
