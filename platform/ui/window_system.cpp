@@ -229,7 +229,8 @@ bool WindowSystem::postCoalesced(HWND hwnd, UINT message) {
     if (hwnd && !alive(hwnd)) return false;
     const uint64_t stamp = !onUiThread() && present_stats::enabled() ? present_stats::nowUs() : 0;
     if (!queue_.postUnlessWaiting({hwnd, message, 0, 0, nullptr, stamp, true}) || !backend_) return true;
-    if (plannedWake_.load() > backend_->nowMs() + backend_->frameIntervalMs()) backend_->wake();
+    const uint32_t interval = backend_->frameIntervalMs();
+    if (interval == 0 || plannedWake_.load() > backend_->nowMs() + interval) backend_->wake();
     return true;
 }
 
