@@ -20,6 +20,7 @@ namespace zarn {
 
 struct LocalTime {
     int year, month, day, hour, minute, second;
+    bool operator==(const LocalTime&) const = default;
 };
 using LocalTimeSource = std::function<LocalTime()>;
 LocalTime currentLocalTime();

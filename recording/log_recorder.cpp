@@ -23,20 +23,45 @@ int LogRecorder::startLog(BoardState& board, const std::string& hostPath, const 
     }
     board.logging = 0;
     swap(std::move(log));  // the replaced log is closed as it goes
+    stopCompanion();
     board.logFileName = shownPath;
     board.logging = 1;
+    if (companion_) companion_->start(hostPath);
+    startedCompanion_ = companion_;
     return 0;
 }
 
 void LogRecorder::stopLog(BoardState& board) {
     board.logging = 0;
     swap(nullptr);
+    stopCompanion();
 }
 
-int LogRecorder::writeStagedRecords(std::string& errorText) {
-    while (log_ && log_->stagedCount() > 0)
-        if (writePendingRecord(errorText) != 0) return -1;
-    return 0;
+void LogRecorder::stopCompanion() {
+    if (startedCompanion_) startedCompanion_->stop();
+    startedCompanion_ = nullptr;
+}
+
+void LogRecorder::setCompanion(LogCompanion* companion) {
+    if (companion != startedCompanion_) stopCompanion();
+    companion_ = companion;
+}
+
+int LogRecorder::finishLog(BoardState& board, std::string& errorText) {
+    board.logging = 0;
+    const std::unique_ptr<CLogFile> log = swap(nullptr);
+    int result = 0;
+    // Detached, the queue only shrinks: a board that delivers faster than the
+    // storage syncs cannot keep this loop going.
+    while (log && log->stagedCount() > 0) {
+        if (log->writePendingRecord() != 0) {
+            errorText = log->errorText();
+            result = -1;
+            break;
+        }
+    }
+    stopCompanion();  // after the last record, so that the track covers it
+    return result;
 }
 
 int LogRecorder::writePendingRecord(std::string& errorText) {

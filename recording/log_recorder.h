@@ -15,6 +15,14 @@
 
 namespace zarn {
 
+// What starts with a log and stops with it, such as the track of positions
+// beside it. Both calls come on the thread that starts and stops logs.
+struct LogCompanion {
+    virtual ~LogCompanion() = default;
+    virtual void start(const std::string& logPath) = 0;
+    virtual void stop() = 0;
+};
+
 class LogRecorder : public RecordSink {
 public:
     void setPendingRecord(uint8_t type, const uint8_t* bytes, int length) override;
@@ -24,22 +32,31 @@ public:
     // holds the system's reason. 0 or -1.
     int startLog(BoardState& board, const std::string& hostPath, const std::string& shownPath,
                  std::string& errorText, LocalTimeSource clock = currentLocalTime);
-    // Clears logging, then closes and destroys the log object, if any.
+    // Ends the log as the user stops it: clears logging and detaches the log
+    // first, so that nothing the link thread stages from then on joins it,
+    // then writes the records staged before and closes it. -1 with errorText
+    // at the first failed write; the log is closed either way.
+    int finishLog(BoardState& board, std::string& errorText);
+    // Clears logging, then closes and destroys the log object, if any, with
+    // whatever it still had staged: after a failed write.
     void stopLog(BoardState& board);
     // Writes the oldest staged record. -1 with errorText when the write failed.
     int writePendingRecord(std::string& errorText);
-    // Writes every staged record, as at the end of the run once the link
-    // thread has stopped. -1 with errorText at the first failed write.
-    int writeStagedRecords(std::string& errorText);
     void setNote(const std::string& text);
+    // `companion` (or none) starts and stops with each log from the next start
+    // on; one that was started with the current log and is replaced stops now.
+    void setCompanion(LogCompanion* companion);
     uint64_t fileLength() const;
     bool hasLog() const;
 
 private:
     std::unique_ptr<CLogFile> swap(std::unique_ptr<CLogFile> next);
+    void stopCompanion();
 
     mutable std::mutex mutex_;
     std::unique_ptr<CLogFile> log_;  // replaced only on the user-interface thread
+    LogCompanion* companion_ = nullptr;
+    LogCompanion* startedCompanion_ = nullptr;
 };
 
 // The process-wide recorder; the decoder's record sink.

@@ -57,6 +57,10 @@ std::vector<uint8_t> captureScreen(CWnd* screen, int& width, int& height, int& s
     return image;
 }
 
+void reportWriteFailure(const std::string& file, const std::string& error) {
+    AfxMessageBox(boundedMessage("Could not write log file (%s): %s. Logging has stopped.", file, error), MB_OK);
+}
+
 }  // namespace
 
 LRESULT CMainFrame::OnLogRecord() {
@@ -66,7 +70,7 @@ LRESULT CMainFrame::OnLogRecord() {
     // still queued must not fail one box after another.
     const std::string file = boardState().logFileName;
     logRecorder().stopLog(boardState());
-    AfxMessageBox(boundedMessage("Could not write log file (%s): %s. Logging has stopped.", file, error), MB_OK);
+    reportWriteFailure(file, error);
     return 1;
 }
 
@@ -89,8 +93,7 @@ void CMainFrame::OnLogStop() {
     playCommandBeep();
     AfxGetApp()->DoWaitCursor(1);
     std::string error;
-    logRecorder().writeStagedRecords(error);
-    logRecorder().stopLog(boardState());
+    if (logRecorder().finishLog(boardState(), error) != 0) reportWriteFailure(boardState().logFileName, error);
     AfxGetApp()->DoWaitCursor(-1);
 }
 

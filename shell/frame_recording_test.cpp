@@ -109,6 +109,27 @@ TEST_F(FrameRecordingTest, RecordAndStopWriteEveryStagedRecordOnce) {
     EXPECT_EQ(boardState().logging, 0);
 }
 
+// A board that delivers faster than the storage syncs: two records arrive
+// while each one is written. Stop writes what was staged before it and ends.
+TEST_F(FrameRecordingTest, StopEndsWhileTheBoardDeliversFasterThanTheLogSyncs) {
+    const uint8_t payload[4] = {1, 2, 3, 4};
+    int delivered = 0;  // bounded, so that a stop that never ends still ends the test
+    auto deliveringWhileWriting = [&] {
+        // As a decoder that saw logging set just before the stop cleared it.
+        for (int i = 0; i < 2 && delivered < 300; ++i, ++delivered) logRecorder().setPendingRecord(216, payload, 4);
+        return currentLocalTime();
+    };
+    std::string error;
+    ASSERT_EQ(logRecorder().startLog(boardState(), (docs / "busy.zrn").string(), "\\My Documents\\busy.zrn", error,
+                                     deliveringWhileWriting),
+              0);
+    for (int i = 0; i < 3; ++i) logRecorder().setPendingRecord(216, payload, 4);
+    shell->command(ID_LOG_STOP);
+    EXPECT_EQ(boardState().logging, 0);
+    EXPECT_FALSE(logRecorder().hasLog());
+    EXPECT_EQ(readFile(docs / "busy.zrn").size(), 15u + 3 * 18) << delivered << " records delivered meanwhile";
+}
+
 TEST_F(FrameRecordingTest, CancelledRecordStartsNothing) {
     shell->backend.whenIdle([this] { shell->backend.key(VK_ESCAPE); });
     shell->command(ID_LOG_START);
@@ -126,27 +147,40 @@ TEST_F(FrameRecordingTest, AFileThatCannotBeWrittenAtOpenSaysSoAndLoggingStaysOf
     EXPECT_EQ(box.text.rfind("Could not open file (", 0), 0u) << box.text;
 }
 
+// The storage fills up while records are written as they come, or while Stop
+// writes the ones left: one message, and what was written stays readable.
 TEST_F(FrameRecordingTest, AWriteThatFailsWhileRecordingStopsTheLogWithOneMessage) {
-    confirm(ID_LOG_START);
-    ASSERT_EQ(boardState().logging, 1);
-    // The storage fills up: no byte past the header and two records fits.
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 15 + 2 * 18;
-    setrlimit(RLIMIT_FSIZE, &small);
-    stageRecords(5);
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, SIG_DFL);
+    for (const bool atStop : {false, true}) {
+        SCOPED_TRACE(atStop ? "at stop" : "while recording");
+        const size_t boxesBefore = shell->backend.modals().size();
+        confirm(ID_LOG_START);
+        ASSERT_EQ(boardState().logging, 1);
+        // No byte past the header and two records fits.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 15 + 2 * 18;
+        setrlimit(RLIMIT_FSIZE, &small);
+        if (atStop) {
+            const uint8_t payload[4] = {1, 2, 3, 4};
+            for (int i = 0; i < 5; ++i) logRecorder().setPendingRecord(216, payload, 4);
+            shell->command(ID_LOG_STOP);
+        } else {
+            stageRecords(5);
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, SIG_DFL);
 
-    EXPECT_EQ(boardState().logging, 0);
-    int boxes = 0;
-    for (const auto& m : shell->backend.modals()) boxes += m.kind == "messagebox";
-    EXPECT_EQ(boxes, 1);
-    EXPECT_NE(shell->backend.modals().back().text.find("zarnlog.zrn"), std::string::npos);
-    // What was written before stays readable: the header and two whole records.
-    EXPECT_EQ(readFile(docs / "zarnlog.zrn").size(), 15u + 2 * 18);
+        EXPECT_EQ(boardState().logging, 0);
+        EXPECT_FALSE(logRecorder().hasLog());
+        int boxes = 0;
+        for (size_t i = boxesBefore; i < shell->backend.modals().size(); ++i)
+            boxes += shell->backend.modals()[i].kind == "messagebox";
+        EXPECT_EQ(boxes, 1);
+        EXPECT_NE(shell->backend.modals().back().text.find("zarnlog.zrn"), std::string::npos);
+        EXPECT_EQ(readFile(docs / "zarnlog.zrn").size(), 15u + 2 * 18);
+    }
 }
 
 TEST_F(FrameRecordingTest, SnapshotsAreNumberedAndCancelKeepsTheNumber) {

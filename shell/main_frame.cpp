@@ -1,10 +1,13 @@
 #include "shell/main_frame.h"
 
+#include <cstdio>
+
 #include "platform/event.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
 #include "platform/ui/window_system.h"
 #include "recording/log_recorder.h"
+#include "recording/track_recorder.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
 #include "shell/main_menu.h"
@@ -27,7 +30,10 @@ FrameStartup& frameStartup() {
     return startup;
 }
 
-CMainFrame::~CMainFrame() { takeDownBoard(); }
+CMainFrame::~CMainFrame() {
+    takeDownBoard();
+    stopPositions();
+}
 
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     Event delay;  // never signalled: the start-up's two pauses
@@ -38,6 +44,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     commandBar_.SetBarStyle(commandBar_.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_FIXED);
 
     setLogRecordSink(&logRecorder());
+    startPositions();
     boardState().notifyWindow = this;
     createStatusStrip();
     AfxGetApp()->DoWaitCursor(1);
@@ -71,6 +78,7 @@ void CMainFrame::OnSize(UINT type, int cx, int cy) {
 void CMainFrame::OnDestroy() {
     KillTimer(kFrameTimer);
     takeDownBoard();
+    stopPositions();
     CFrameWnd::OnDestroy();
 }
 
@@ -81,8 +89,8 @@ void CMainFrame::takeDownBoard() {
     board_.reset();
     if (boardState().notifyWindow == this) boardState().notifyWindow = nullptr;
     std::string error;
-    logRecorder().writeStagedRecords(error);
-    logRecorder().stopLog(boardState());
+    if (logRecorder().finishLog(boardState(), error) != 0)
+        std::fprintf(stderr, "zarn: could not write log file %s: %s\n", boardState().logFileName.c_str(), error.c_str());
 }
 
 // Repaint requests fold into one while waiting: the screen shows the latest
@@ -95,6 +103,7 @@ bool CMainFrame::postMessage(uint32_t message) {
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_BOARD_UPDATE) return OnBoardUpdate();
     if (message == WM_LOG_RECORD) return OnLogRecord();
+    if (message == WM_GPS_STATUS) return OnGpsStatus();
     return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/ui/frame.h"
 #include "screens/screen_host.h"
 #include "board/board_connection.h"
+#include "shell/title_marks.h"
 
 namespace zarn {
 
@@ -27,6 +28,10 @@ constexpr UINT ID_ABOUT = 32777;
 constexpr UINT kHiddenScreenId = 2;
 constexpr UINT kFrameTimer = 1;
 constexpr UINT kFrameTimerMs = 1000;
+// Posted from the position source's thread when gpsd's status changes.
+constexpr uint32_t WM_GPS_STATUS = kAppMessageBase + 102;
+
+class TrackRecorder;
 
 // What the frame's start-up waits and connects with; tests give their own.
 struct FrameStartup {
@@ -56,6 +61,7 @@ public:
 
     LRESULT OnBoardUpdate();
     LRESULT OnLogRecord();
+    LRESULT OnGpsStatus();
     void OnReturnToMainMenu();
     void OnUpArrow() {}
     void OnDownArrow() {}
@@ -65,15 +71,20 @@ public:
     void OnAbout();
 
     CCeCommandBar& commandBar() { return commandBar_; }
+    TitleMarks& titleMarks() { return titleMarks_; }
 
 private:
     bool createCommandBar();
     void bringUpBoard();
     void takeDownBoard();
+    void startPositions();
+    void stopPositions();
 
     CCeCommandBar commandBar_;
     std::array<std::string, 6> tooltipTexts_;
     std::unique_ptr<BoardConnection> board_;
+    TitleMarks titleMarks_;
+    std::unique_ptr<TrackRecorder> track_;  // none while positions are off
 };
 
 }  // namespace zarn

@@ -1,5 +1,7 @@
 #include "shell/shell_test_support.h"
 
+#include <stdlib.h>
+
 #include "board/board_state.h"
 #include "board/request_frame.h"
 #include "platform/ui/window_system.h"
@@ -45,6 +47,7 @@ bool AnsweringBoard::sendBytes(const uint8_t* bytes, uint32_t length) {
 }
 
 ShellHarness::ShellHarness(Board kind) {
+    setenv("ZARN_GPSD", "off", 0);  // a gpsd on this machine stays out of tests that name none
     backend.install();
     if (kind == Board::Answering) {
         frameStartup().waitMs = 0;
