@@ -1,6 +1,6 @@
 #pragma once
 // How the SDL window is asked for, from the environment:
-//   ZARN_SCALE       whole scale factor (1, 2, ...); unset: the largest that fits
+//   ZARN_SCALE       whole scale factor (1, 2, ...); unset or 0: the largest that fits
 //   ZARN_ROTATE      0, 90, 180 or 270: the picture turned clockwise, for a
 //                    panel mounted sideways
 //   ZARN_FULLSCREEN  1: the whole display
