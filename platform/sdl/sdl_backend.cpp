@@ -155,6 +155,8 @@ private:
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
             mostScale_ = options_.scale;
             SDL_ShowCursor(SDL_DISABLE);
+            // Minimising ends the program; losing the focus to another window must not.
+            SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
         } else {
             mostScale_ = options_.scale >= 1 ? options_.scale : largestWindowScale();
             const CSize size = ScreenPlacement(options_.rotation, mostScale_, {}).pictureSize();
