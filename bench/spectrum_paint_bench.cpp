@@ -5,6 +5,7 @@
 
 #include "board/board_state.h"
 #include "platform/gdi/dc.h"
+#include "screens/measurement_view.h"
 #include "screens/spectrum_paint.h"
 #include "screens/status_strip.h"
 
@@ -34,7 +35,8 @@ void BM_SpectrumPaintThreeTraces(benchmark::State& state) {
     CDC windowDc(window, CPoint(0, 26), CRect(0, 26, 240, 294));
     const CRect client(0, 0, 240, 268);
     for (auto _ : state) {
-        paintSpectrum(&windowDc, client, board, strip);
+        MeasurementPaint image(&windowDc, client);
+        paintSpectrum(image.dc(), board, strip);
         benchmark::DoNotOptimize(window.pixels.data());
     }
 }

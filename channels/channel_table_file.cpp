@@ -74,6 +74,7 @@ bool readChannelTable(ByteSource& source, ChannelTableContents& table) {
         read.count = static_cast<uint8_t>(k + 1);
         if (!skipToLineFeed(source)) break;
     }
+    if (read.stored == 0) return false;  // not one channel line, not even the end line
     table = read;
     return true;
 }

@@ -10,8 +10,10 @@
 // channel and the format number their low 16 bits.
 //
 // readChannelTable reads such a file byte by byte:
-//  - false (an invalid table) when the format number is not 2 or the file ends
-//    inside line 1 or 2; `table` is then left as it was.
+//  - false (an invalid table) when the format number is not 2, the file ends
+//    inside line 1 or 2, or no slot could be read: not one channel line whose
+//    channel field is complete, not even the end line. `table` is then left
+//    as it was.
 //  - Lines 1 and 2 may also end in a bare LF.
 //  - A field keeps at most 255 characters; the rest is skipped up to its delimiter.
 //  - The file may end anywhere among the channel lines: the slots whose channel

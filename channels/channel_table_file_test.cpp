@@ -120,7 +120,6 @@ TEST(ChannelTableFile, EndOfFileAmongChannelsKeepsTheCompleteSlots) {
         const char* tail;
         int count;
     } cases[] = {
-        {"", 0},
         {"0,384,\r\n", 1},
         {"0,384,\r\n1,", 1},
         {"0,384,\r\n1,512", 1},     // channel field not complete
@@ -132,6 +131,17 @@ TEST(ChannelTableFile, EndOfFileAmongChannelsKeepsTheCompleteSlots) {
         Read r = readText(header() + c.tail, marked());
         ASSERT_TRUE(r.valid) << c.tail;
         EXPECT_EQ(r.table.count, c.count) << c.tail;
+    }
+}
+
+TEST(ChannelTableFile, NoSlotReadIsAnInvalidTable) {
+    const std::string huge(1024 * 1024, '7');
+    for (const std::string& tail : {std::string(), std::string("0,384"), std::string("0"), std::string("abc\r\ndef\r\n"),
+                                    "0," + huge}) {
+        Read r = readText(header() + tail, marked());
+        EXPECT_FALSE(r.valid) << tail.substr(0, 20);
+        EXPECT_EQ(r.table.count, 1) << tail.substr(0, 20);
+        EXPECT_EQ(r.table.slots[0].channel, 77) << tail.substr(0, 20);
     }
 }
 

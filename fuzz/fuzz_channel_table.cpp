@@ -1,5 +1,6 @@
 // Arbitrary files through the channel-table reader, from memory and from a
-// FILE; both must agree, and a table never holds more than 30 channels.
+// FILE; both must agree, a table never holds more than 30 channels, and a
+// table is valid exactly when it read a slot.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fromMemory.count > zarn::kChannelTableLines || fromMemory.count > fromMemory.stored ||
         fromMemory.stored > fromMemory.count + 1)
         __builtin_trap();
-    if (!validMemory && (fromMemory.count != 0 || fromMemory.stored != 0)) __builtin_trap();
+    if (validMemory != (fromMemory.stored != 0)) __builtin_trap();  // a valid table read at least one slot
+    if (!validMemory && fromMemory.count != 0) __builtin_trap();
 
     if (size == 0) return 0;
     std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");

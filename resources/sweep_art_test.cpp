@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "platform/gdi/colours.h"
 #include "platform/gdi/dc.h"
@@ -18,6 +19,25 @@ Surface decoded(int id) {
 }
 
 COLORREF at(const Surface& s, int x, int y) { return pixelToRgb(s.at(x, y)); }
+
+// The picture as the spectrum screen shows it, stretched into w x h.
+Surface shown(const Surface& picture, int w, int h) {
+    Surface out(w, h);
+    Surface source = picture;
+    CDC from(source), to(out);
+    to.StretchBlt(0, 0, w, h, &from, 0, 0, picture.width, picture.height, SRCCOPY);
+    return out;
+}
+
+// Its rows top to bottom, each run of equal rows counted once.
+std::vector<std::vector<uint32_t>> distinctRows(const Surface& s) {
+    std::vector<std::vector<uint32_t>> rows;
+    for (int y = 0; y < s.height; ++y) {
+        std::vector<uint32_t> row(s.pixels.begin() + y * s.width, s.pixels.begin() + (y + 1) * s.width);
+        if (rows.empty() || rows.back() != row) rows.push_back(std::move(row));
+    }
+    return rows;
+}
 
 // How many pixels of each colour a picture holds.
 std::map<COLORREF, int> colours(const Surface& s) {
@@ -66,12 +86,25 @@ TEST(SweepArtTest, BigButtonsAreFramedWithColouredLettering) {
         EXPECT_EQ(at(s, 17, 26), f.ground) << f.id;
         EXPECT_GT(colours(s)[f.ink], 20) << f.id;
     }
-    // 159 points left with the diamond on the right; 160 is its mirror image.
-    const Surface left = decoded(159), right = decoded(160);
+    // As shown, 159 points left with the diamond on the right; 160 is its mirror image.
+    const Surface left = shown(decoded(159), 35, 26), right = shown(decoded(160), 35, 26);
     EXPECT_EQ(at(left, 35 - 12, 13), RGB(128, 0, 128));
     EXPECT_EQ(at(right, 11, 13), RGB(128, 0, 128));
-    EXPECT_EQ(at(left, 5, 13), kBlack);
-    EXPECT_EQ(at(right, 29, 13), kBlack);
+    for (int y : {13, 14}) {  // the shaft keeps both its rows
+        EXPECT_EQ(at(left, 5, y), kBlack) << y;
+        EXPECT_EQ(at(right, 29, y), kBlack) << y;
+    }
+}
+
+TEST(SweepArtTest, TheScreenShowsEveryRowOfEveryButton) {
+    // The screen's rectangles are a row shorter than the pictures: the row the
+    // stretch drops must repeat its neighbour, or lettering loses a stroke.
+    for (int id = 159; id <= 182; ++id) {
+        const Surface picture = decoded(id);
+        ASSERT_EQ(picture.width, 35) << id;
+        const Surface onScreen = shown(picture, 35, picture.height - 1);
+        EXPECT_EQ(distinctRows(onScreen), distinctRows(picture)) << id;
+    }
 }
 
 TEST(SweepArtTest, GraticuleLinesFallOnTheGraphGrid) {

@@ -1,9 +1,9 @@
 #include "screens/band_raster_view.h"
 
 #include "board/board_state.h"
-#include "platform/ui/sound.h"
 #include "screens/offscreen_paint.h"
 #include "screens/screen_host.h"
+#include "screens/sounds.h"
 
 namespace zarn {
 
@@ -32,7 +32,7 @@ void CZarnView::OnLButtonDown(UINT flags, CPoint point) {
     if (hit >= 0) {
         boardState().pcsPlan.setPcsRaster(kRasters[static_cast<size_t>(hit)]);
         if (ScreenHost* host = screenHost()) host->switchToMainMenu();
-        PlaySound("Online", nullptr, 0);
+        playOnlineSound();
     }
     CFormView::OnLButtonDown(flags, point);
 }

@@ -1,12 +1,12 @@
 #include "screens/channel_openers.h"
 
 #include "board/board_sequences.h"
-#include "channels/channel_table_load.h"
 #include "platform/ui/app.h"
+#include "screens/channel_table_load.h"
 #include "screens/single_options.h"
 #include "screens/single_view.h"
+#include "screens/sounds.h"
 #include "screens/table_view.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "board/board_state.h"
 #include "recording/log_recorder.h"
+#include "screens/sounds.h"
 #include "screens/status_strip.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 

@@ -16,10 +16,12 @@ void CServerOptions::loadOptions() {
 }
 
 void CServerOptions::applyOptions(BoardState& board) {
-    if (m_band == 0 || m_band == 1) {
+    if (m_band == 0 || m_band == 1)
         board.bandIndex = static_cast<uint8_t>(m_band);
-        board.applyServerSweep();
-    }
+    else if (board.bandIndex > 1)
+        board.bandIndex = 0;  // no band chosen, none kept
+    // The kept band sweeps its whole band too, not the window another screen left.
+    board.applyServerSweep();
     if (m_servers >= 0 && m_servers <= 9) board.serverCountSetting = static_cast<uint32_t>(m_servers);
     writeOptionLines(kServerOptionsFile, {optionInt(m_band), optionInt(m_servers)});
 }

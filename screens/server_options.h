@@ -4,10 +4,11 @@
 //
 //  - loadOptions reads the two choices; a missing file, line or number
 //    keeps -1.
-//  - applyOptions sets the band and the full-band sweep window, then writes
-//    the file. Without a band choice the previous band and window stay; a
-//    server count outside 0..9 leaves the stored setting alone. The file
-//    records the choices as they are.
+//  - applyOptions sets the band and its full-band sweep window, then writes
+//    the file. Without a band choice the previous band is kept (band 0 when
+//    there is none) and gets its full-band window all the same; a server
+//    count outside 0..9 leaves the stored setting alone. The file records the
+//    choices as they are.
 
 #include <string>
 

@@ -17,25 +17,26 @@ struct ServerCase {
     const char* name;
     int band, servers;
     uint32_t raster;
-    uint8_t bandIndex;
+    uint8_t bandBefore, bandIndex;
     uint16_t start, step, count;
     uint32_t setting;
 };
 
 TEST(ServerOptionsTest, TheBandChoiceSetsTheFullBandSweep) {
     const ServerCase cases[] = {
-        {"cellular", 0, 9, 50000, 0, 1, 1, 833, 9},
-        {"PCS 30 kHz", 1, 0, 30000, 1, 2, 3, 1999, 0},
-        {"PCS 50 kHz", 1, 4, 50000, 1, 5, 5, 1200, 4},
-        {"PCS 200 kHz", 1, 9, 200000, 1, 20, 20, 298, 9},
-        {"no band keeps the previous one", -1, -1, 50000, 1, 7, 2, 99, 10},
-        {"a band out of range too", 3, 12, 50000, 1, 7, 2, 99, 10},
+        {"cellular", 0, 9, 50000, 1, 0, 1, 1, 833, 9},
+        {"PCS 30 kHz", 1, 0, 30000, 1, 1, 2, 3, 1999, 0},
+        {"PCS 50 kHz", 1, 4, 50000, 1, 1, 5, 5, 1200, 4},
+        {"PCS 200 kHz", 1, 9, 200000, 1, 1, 20, 20, 298, 9},
+        {"no band keeps the previous one, swept whole", -1, -1, 50000, 1, 1, 5, 5, 1200, 10},
+        {"a band out of range too", 3, 12, 200000, 1, 1, 20, 20, 298, 10},
+        {"no band and none kept: cellular", -1, -1, 50000, 255, 0, 1, 1, 833, 10},
     };
     for (const ServerCase& c : cases) {
         testing::TempDevice root;
         RecordingBoard b;
         b.pcsPlan.setPcsRaster(c.raster);
-        b.bandIndex = 1;
+        b.bandIndex = c.bandBefore;
         b.sweepStart = 7, b.sweepStep = 2, b.sweepCount = 99;
         CServerOptions o;
         o.m_band = c.band;

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "platform/gdi/colours.h"
-#include "screens/offscreen_paint.h"
 #include "screens/server_view.h"
 
 namespace zarn {
@@ -50,11 +49,7 @@ ServerRow serverRow(BoardState& board, const ServerEntry& entry) {
     return {format("%.2f", megahertz), format("%d", static_cast<int>(channel)), format("%d", int{entry.level})};
 }
 
-void paintServers(CDC* screen, const CRect& client, BoardState& board, StatusStrip& strip) {
-    OffscreenPaint paint(screen, client);
-    CDC* dc = paint.dc();
-    SelectedFont font(dc, 80);
-    dc->FillSolidRect(client, kBlack);
+void paintServers(CDC* dc, BoardState& board, StatusStrip& strip) {
     strip.drawBanner(dc);
     dc->FillSolidRect(kProgressFill, kBlack);
     dc->SetTextColor(kWhite);

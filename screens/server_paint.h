@@ -1,6 +1,6 @@
 #pragma once
-// The best-servers screen's picture, drawn off screen and copied to `screen`
-// in one piece; and its texts, one function each.
+// The best-servers screen's picture, onto the black image of a measurement
+// paint; and its texts, one function each.
 
 #include <string>
 
@@ -10,7 +10,7 @@
 
 namespace zarn {
 
-void paintServers(CDC* screen, const CRect& client, BoardState& board, StatusStrip& strip);
+void paintServers(CDC* dc, BoardState& board, StatusStrip& strip);
 
 std::string progressText(BoardState& board);
 struct ServerRow {

@@ -2,11 +2,11 @@
 // CServer: the best-servers screen: how far the running sweep has got, and the
 // ten strongest points of the last whole sweep as frequency, channel and level.
 
-#include "platform/ui/doc_view.h"
+#include "screens/measurement_view.h"
 
 namespace zarn {
 
-class CServer : public CFormView {
+class CServer : public CMeasurementView {
     DECLARE_DYNCREATE(CServer)
 public:
     static constexpr UINT kTemplate = 113;
@@ -14,9 +14,9 @@ public:
     static constexpr int kRows = 10;
 
     CServer();
-    void OnDraw(CDC* dc) override;
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
+
+protected:
+    void paint(CDC* dc, const CRect& client) override;
 };
 
 }  // namespace zarn

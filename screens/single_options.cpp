@@ -31,7 +31,7 @@ void CSingleOptions::loadOptions() {
     int flag = 0;
     if (lines.getInt(0, flag, INT_MIN, INT_MAX)) cellularActive = flag != 0;
     if (lines.getInt(1, flag, INT_MIN, INT_MAX)) pcsActive = flag != 0;
-    lines.getInt(2, entryUnit, -1, 1);
+    lines.getInt(2, entryUnit, INT_MIN, INT_MAX);
     lines.getTypedValue(3, cellularValue, channelUnit());
     lines.getTypedValue(4, pcsValue, channelUnit());
 }

@@ -32,7 +32,7 @@ public:
 
     int cellularActive = 0;
     int pcsActive = 0;
-    int entryUnit = -1;  // 0 MHz, 1 channel, -1 none chosen (read like a channel)
+    int entryUnit = -1;  // 0 MHz, 1 channel; -1 (none chosen) or any other value read is taken as a channel
     double cellularValue = 0.0;
     double pcsValue = 0.0;
 

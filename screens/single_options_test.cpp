@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "platform/headless/headless_backend.h"
@@ -135,8 +136,32 @@ TEST_F(SingleOptions, OverlongLinesAndHugeNumbersAreBounded) {
     root.writeBelowRoot("opt.zrn", "1\n0\n5\n99999999999999999999\n0\n");
     CSingleOptions channels;
     channels.loadOptions();
-    EXPECT_EQ(channels.entryUnit, 1);
     EXPECT_EQ(channels.cellularValue, OptionLines::kTypedValueLimit);
+}
+
+TEST_F(SingleOptions, TheEntryUnitIsKeptAsAtoiReadsIt) {
+    struct Case {
+        const char* unitLine;
+        const char* valueLine;
+        int unit;
+        const char* written;  // the file after applying, cellular active
+    } cases[] = {
+        {"5", "384.9", 5, "1\n0\n5\n384\n0\n"},
+        {"-7x", "384.9", -7, "1\n0\n-7\n384\n0\n"},
+        {" +2", "384.9", 2, "1\n0\n2\n384\n0\n"},
+        {"99999999999", "384.9", INT_MAX, "1\n0\n2147483647\n384\n0\n"},
+        {"MHz", "881.52", 0, "1\n0\n0\n881.520000\n0.000000\n"},
+    };
+    for (const Case& c : cases) {
+        root.writeBelowRoot("opt.zrn", std::string("1\n0\n") + c.unitLine + "\n" + c.valueLine + "\n0\n");
+        CSingleOptions o;
+        o.loadOptions();
+        EXPECT_EQ(o.entryUnit, c.unit) << c.unitLine;
+        o.applyOptions(board);
+        // Any unit but 0 reads, tunes and writes the values as channels.
+        EXPECT_EQ(board.cellularPlan.tunedChannel(), 384u) << c.unitLine;
+        EXPECT_EQ(root.readBelowRoot("opt.zrn"), c.written) << c.unitLine;
+    }
 }
 
 TEST_F(SingleOptions, TypedValuesBeyondEveryRangeConvertSafely) {

@@ -6,13 +6,11 @@
 #include "board/board_state.h"
 #include "board/level.h"
 #include "platform/gdi/colours.h"
-#include "screens/marker_button.h"
-#include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
 
 namespace zarn {
 
-IMPLEMENT_DYNCREATE(CSingle, CFormView)
+IMPLEMENT_DYNCREATE(CSingle, CMeasurementView)
 
 namespace {
 
@@ -34,33 +32,22 @@ int singleTraceY(int16_t level) {
     return std::clamp(y, CSingle::kTraceTop, CSingle::kTraceBottom);
 }
 
-CSingle::CSingle() : CFormView(kTemplate) {}
+CSingle::CSingle() : CMeasurementView(kTemplate) {}
 
-void CSingle::OnDraw(CDC* screen) {
-    if (busy_) return;
-    busy_ = true;
-    CRect client;
-    GetClientRect(&client);
-    {
-        OffscreenPaint paint(screen, client);
-        CDC* dc = paint.dc();
-        SelectedFont font(dc, 80);
-        StatusStrip& strip = statusStrip();
-        dc->FillSolidRect(client, kBlack);
-        strip.drawBitmapInRect(dc, kSingleBackground, client.left, client.top, client.right, client.bottom);
-        strip.drawBanner(dc);
+void CSingle::paint(CDC* dc, const CRect& client) {
+    StatusStrip& strip = statusStrip();
+    strip.drawBitmapInRect(dc, kSingleBackground, client.left, client.top, client.right, client.bottom);
+    strip.drawBanner(dc);
 
-        const BoardState& board = boardState();
-        const bool both = board.boardMode == 2;
-        const bool drawn[2] = {both || board.levelFresh[0] != 0, both || board.levelFresh[1] != 0};
-        for (int band = 0; band < 2; ++band)
-            if (drawn[band]) drawBand(dc, band);
-        for (int band = 0; band < 2; ++band)
-            if (drawn[band]) drawBar(dc, band);
-        strip.drawBandLine(dc);
-        strip.drawClockLine(dc);
-    }
-    busy_ = false;
+    const BoardState& board = boardState();
+    const bool both = board.boardMode == 2;
+    const bool drawn[2] = {both || board.levelFresh[0] != 0, both || board.levelFresh[1] != 0};
+    for (int band = 0; band < 2; ++band)
+        if (drawn[band]) drawBand(dc, band);
+    for (int band = 0; band < 2; ++band)
+        if (drawn[band]) drawBar(dc, band);
+    strip.drawBandLine(dc);
+    strip.drawClockLine(dc);
 }
 
 // The band's text line and its trace, the newest level appended first.
@@ -106,17 +93,6 @@ void CSingle::drawBar(CDC* dc, int band) {
     line(dc, kTraceLeft, peak, kTraceRight, peak);
     line(dc, left, peak, left + kBarWidth, peak);
     dc->SelectObject(old);
-}
-
-void CSingle::OnLButtonDown(UINT flags, CPoint point) {
-    markerPenDown(this, point);
-    CFormView::OnLButtonDown(flags, point);
-}
-
-// The other screens release INC on pen up; this one does too, so it never stays drawn pressed.
-void CSingle::OnLButtonUp(UINT flags, CPoint point) {
-    markerPenUp(this);
-    CFormView::OnLButtonUp(flags, point);
 }
 
 }  // namespace zarn

@@ -6,14 +6,14 @@
 
 #include <array>
 
-#include "platform/ui/doc_view.h"
 #include "screens/level_history.h"
+#include "screens/measurement_view.h"
 
 namespace zarn {
 
 constexpr unsigned kSingleBackground = 154;
 
-class CSingle : public CFormView {
+class CSingle : public CMeasurementView {
     DECLARE_DYNCREATE(CSingle)
 public:
     static constexpr UINT kTemplate = 109;
@@ -24,13 +24,13 @@ public:
     static constexpr int kBarWidth = 14;
 
     CSingle();
-    void OnDraw(CDC* dc) override;
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
 
     // What the run has kept of band 0 or 1.
     const LevelHistory& history(int band) const { return histories_[static_cast<size_t>(band)]; }
     int peak(int band) const { return peaks_[static_cast<size_t>(band)]; }
+
+protected:
+    void paint(CDC* dc, const CRect& client) override;
 
 private:
     void drawBand(CDC* dc, int band);
@@ -38,7 +38,6 @@ private:
 
     std::array<LevelHistory, 2> histories_;
     std::array<int, 2> peaks_{kTraceBottom, kTraceBottom};
-    bool busy_ = false;
 };
 
 // The trace y of a level in 1/16 dB: -20 dBm at y 70, 1.5 pixels a dB, held in 70..219.

@@ -14,16 +14,22 @@ constexpr uint8_t kModeSweep = 5;
 
 int traceIndex(int n) { return std::clamp(n, 1, 3); }
 
-// Puts the window of `count` points around `centre`, its start pinned at 0.
+// Puts the window of `count` points around `centre`, held inside the band:
+// pinned at offset 0 or at the band's last offset, it keeps its width and its
+// centre moves with it. The marker stays on the offset it marks.
 void placeWindow(BoardState& board, uint32_t centre, uint32_t count) {
-    const uint32_t half = uint32_t{board.sweepStep} * (count / 2);
-    if (half > centre) {
-        board.sweepStart = 0;
-        board.sweepCentre = static_cast<uint16_t>(half);
-    } else {
-        board.sweepStart = static_cast<uint16_t>(centre - half);
-        board.sweepCentre = static_cast<uint16_t>(centre);
+    const uint32_t step = board.sweepStep;
+    const uint32_t half = step * (count / 2);
+    const uint32_t width = count ? step * (count - 1) : 0;
+    const uint32_t last = lastBandOffset(board);
+    bool pinned = half > centre;
+    uint32_t start = pinned ? 0 : centre - half;
+    if (start + width > last) {
+        start = width > last ? 0 : last - width;
+        pinned = true;
     }
+    board.sweepStart = static_cast<uint16_t>(start);
+    board.sweepCentre = static_cast<uint16_t>(pinned ? start + half : centre);
     board.sweepCount = static_cast<uint16_t>(count);
 }
 
@@ -89,9 +95,8 @@ void zoomIn(BoardState& board) {
 
 void zoomOut(BoardState& board) {
     const uint32_t count = 2u * board.sweepCount;
-    const uint32_t half = uint32_t{board.sweepStep} * (count / 2);
-    const uint32_t start = half > board.sweepCentre ? 0 : board.sweepCentre - half;
-    if (count == 0 || start + uint32_t{board.sweepStep} * (count - 1) > lastBandOffset(board)) return;
+    // Only a window wider than the band is refused; one that passes an end is moved inside.
+    if (count == 0 || uint32_t{board.sweepStep} * (count - 1) > lastBandOffset(board)) return;
     returnToIdle(board);
     placeWindow(board, board.sweepCentre, count);
     sweepNewWindow(board);
@@ -99,7 +104,7 @@ void zoomOut(BoardState& board) {
 
 void recentre(BoardState& board, uint32_t offset) {
     returnToIdle(board);
-    placeWindow(board, std::min(offset, kLastTraceOffset), board.sweepCount);
+    placeWindow(board, std::min(offset, lastBandOffset(board)), board.sweepCount);
     sweepNewWindow(board);
 }
 

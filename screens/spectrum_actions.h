@@ -1,9 +1,12 @@
 #pragma once
 // What the spectrum screen's buttons and graph taps do to the board state.
-// The window arithmetic is done in 32 bits: a window never starts below
-// offset 0, and zooming out stops before the window would run past the
-// band's last offset. The zoom and re-centre actions stop the board, send
-// the new window and start the sweep again; the others send nothing.
+// The window arithmetic is done in 32 bits. Zoom and re-centre keep the
+// window inside the band: one that would start below offset 0 or end past
+// the band's last offset (832 cellular, 6000 PCS) keeps its width and is
+// pinned at that end, its centre moving with it; zooming out is refused only
+// when the doubled window is wider than the band. The zoom and re-centre
+// actions stop the board, send the new window and start the sweep again; the
+// others send nothing.
 
 #include <cstdint>
 

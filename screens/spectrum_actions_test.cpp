@@ -84,16 +84,22 @@ TEST(SpectrumActionsTest, ZoomKeepsTheWindowInsideTheBand) {
         {"in from one point does nothing", {100, 1, 100, 1}, true, {100, 1, 100, 1}, false},
         {"in from no points does nothing", {100, 0, 100, 1}, true, {100, 0, 100, 1}, false},
         {"out pins the start and moves the centre", {0, 200, 100, 1}, false, {0, 400, 200, 1}, true},
-        {"out past the cellular band does nothing", {1, 833, 417, 1}, false, {1, 833, 417, 1}, false},
+        {"out wider than the cellular band does nothing", {1, 833, 417, 1}, false, {1, 833, 417, 1}, false},
+        {"out one point wider than the band does nothing", {208, 417, 416, 1}, false, {208, 417, 416, 1}, false},
         {"out on the full 50 kHz sweep does nothing", {5, 1200, 3000, 5}, false, {5, 1200, 3000, 5}, false},
         {"out on PCS to the whole band", {1500, 600, 3000, 5}, false, {0, 1200, 3000, 5}, true},
+        {"out near the cellular top pins the end", {392, 416, 600, 1}, false, {1, 832, 417, 1}, true},
+        {"out near the PCS top pins the end", {5000, 200, 5500, 5}, false, {4005, 400, 5005, 5}, true},
+        {"in on a window cut at the band's end stays inside", {780, 53, 830, 1}, true, {807, 26, 820, 1}, true},
     };
     for (const ZoomCase& c : cases) {
         RecordingBoard b;
         b.bandIndex = c.before.step == 1 ? 0 : 1;
         setWindow(b, c.before);
+        b.markerOffset = 600;
         c.in ? zoomIn(b) : zoomOut(b);
         EXPECT_EQ(windowOf(b), c.after) << c.name;
+        EXPECT_EQ(b.markerOffset, 600) << c.name;  // it marks a frequency, not a place in the window
         EXPECT_EQ(b.requests, c.sends ? restartRequests(c.after) : std::vector<Request>{}) << c.name;
     }
 }
@@ -115,12 +121,23 @@ TEST(SpectrumActionsTest, RecentreFromGraphTaps) {
     EXPECT_EQ(windowOf(full), (Window{0, 833, 416, 1}));
     EXPECT_EQ(full.requests, restartRequests(windowOf(full)));
 
+    // At the right edge the window would pass offset 832: it ends there instead.
     setWindow(full, {1, 833, 417, 1});
     EXPECT_EQ(graphTapOffset(full, 230), 1u + 828u);
     full.requests.clear();
     recentre(full, graphTapOffset(full, 230));
-    EXPECT_EQ(windowOf(full), (Window{413, 833, 829, 1}));
+    EXPECT_EQ(windowOf(full), (Window{0, 833, 416, 1}));
     EXPECT_EQ(full.requests, restartRequests(windowOf(full)));
+
+    RecordingBoard pcs;
+    pcs.bandIndex = 1;
+    setWindow(pcs, {2500, 200, 3000, 5});
+    pcs.markerOffset = 3000;
+    recentre(pcs, 5900);
+    EXPECT_EQ(windowOf(pcs), (Window{5005, 200, 5505, 5}));  // last point 6000
+    EXPECT_EQ(pcs.markerOffset, 3000);
+    recentre(pcs, 40000);  // no offset past the band
+    EXPECT_EQ(windowOf(pcs), (Window{5005, 200, 5505, 5}));
 }
 
 TEST(SpectrumActionsTest, GraphTapsOnPcsCountInRasterSteps) {

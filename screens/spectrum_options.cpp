@@ -44,12 +44,14 @@ void applyPcs(BoardState& board, double centre, double span, bool megahertz) {
     const uint32_t points = static_cast<uint32_t>(clampedTrunc(wanted, 1, most));
     const uint32_t centreOffset = std::min(offset, kLastTraceOffset);
     const uint32_t half = step * (points / 2);
+    const uint32_t start = half > centreOffset ? 0 : centreOffset - half;
+    // As on the cellular band: no point past the band's last offset.
+    const uint32_t pointsLeft = step ? (kLastTraceOffset - start) / step + 1 : 1;
     board.sweepCentre = static_cast<uint16_t>(centreOffset);
     board.sweepStep = static_cast<uint16_t>(step);
-    board.sweepStart = static_cast<uint16_t>(half > centreOffset ? 0 : centreOffset - half);
-    board.sweepCount = static_cast<uint16_t>(points);
+    board.sweepStart = static_cast<uint16_t>(start);
+    board.sweepCount = static_cast<uint16_t>(std::min(points, pointsLeft));
 }
-
 
 }  // namespace
 

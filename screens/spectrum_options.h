@@ -5,8 +5,8 @@
 //  - loadOptions fills the members from the file; a missing file, line or
 //    number keeps the member as constructed.
 //  - applyOptions turns the members into the sweep window (start never below
-//    0, the PCS centre inside the band, at least one point and no more than
-//    the band holds), puts the marker on the centre and writes the file back.
+//    0, the PCS centre inside the band, at least one point and none past the
+//    band's last offset), puts the marker on the centre and writes the file back.
 //    Without a band choice (-1) the previous band and window stay; the file
 //    still records -1.
 

@@ -44,7 +44,9 @@ TEST(SpectrumOptionsTest, ChoicesBecomeTheSweepWindow) {
         {"PCS 200 kHz", 1, 0, 1960.0, 10.0, 200000, 2500, 50, 3000, 20},
         {"PCS start would wrap", 1, 0, 1935.0, 20.0, 50000, 0, 400, 500, 5},
         {"PCS centre 0", 1, 0, 0.0, 1.0, 50000, 0, 20, 0, 5},
-        {"PCS centre above the band", 1, 0, 2100.0, 1.0, 50000, 5950, 20, 6000, 5},
+        {"PCS centre above the band", 1, 0, 2100.0, 1.0, 50000, 5950, 11, 6000, 5},
+        {"PCS window cut at the band's end", 1, 0, 1985.0, 20.0, 50000, 4500, 301, 5500, 5},
+        {"PCS 30 kHz window cut at the band's end", 1, 1, 1990, 100, 30000, 5822, 60, 5972, 3},
         {"PCS negative span", 1, 0, 1960.0, -5.0, 50000, 3000, 1, 3000, 5},
         {"PCS huge span", 1, 0, 1960.0, 1e9, 50000, 0, 1200, 3000, 5},
         {"PCS NaN span", 1, 0, 1960.0, std::nan(""), 30000, 3000, 1, 3000, 3},
@@ -191,6 +193,31 @@ TEST(SpectrumOptionsTest, DialogShowsAndReadsBackItsControls) {
     EXPECT_EQ(o.m_centre, 1960.0);
     EXPECT_EQ(o.m_span, 10.0);
     EXPECT_EQ(o.m_units, 0);
+}
+
+TEST(SpectrumOptionsTest, TextThatIsNoFiniteNumberKeepsTheDialogOpen) {
+    testing::TempDevice root;
+    HeadlessBackend backend;
+    backend.install();
+    for (const char* typed : {"nan", "NaN", "-nan", "nan(7)", "inf", "-INF", "infinity", "1e999"}) {
+        CSpectrumOptions o;
+        backend.whenIdle([&] {
+            o.item(1020)->SetWindowText(typed);
+            backend.key(VK_RETURN);
+        });
+        backend.whenIdle([&] {
+            EXPECT_EQ(backend.modals().back().kind, "messagebox") << typed;
+            EXPECT_EQ(backend.modals().back().text, "Please enter a number.") << typed;
+            backend.key(VK_RETURN);
+        });
+        backend.whenIdle([&] {
+            o.item(1020)->SetWindowText("881.52");
+            backend.key(VK_RETURN);
+        });
+        EXPECT_EQ(o.DoModal(), IDOK) << typed;
+        EXPECT_EQ(o.m_centre, 881.52) << typed;
+    }
+    EXPECT_EQ(backend.unansweredModals(), 0);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "board/level.h"
 #include "platform/gdi/colours.h"
-#include "screens/offscreen_paint.h"
 #include "screens/spectrum_actions.h"
 #include "screens/spectrum_layout.h"
 
@@ -94,11 +93,7 @@ bool plotTrace(CDC* dc, const BoardState& board, int n, int& markerDbm) {
     return marked;
 }
 
-void paintSpectrum(CDC* screen, const CRect& client, BoardState& board, StatusStrip& strip) {
-    OffscreenPaint paint(screen, client);
-    CDC* dc = paint.dc();
-    SelectedFont font(dc, 80);
-    dc->FillSolidRect(client, kBlack);
+void paintSpectrum(CDC* dc, BoardState& board, StatusStrip& strip) {
     strip.drawBanner(dc);
     strip.drawBitmap(dc, kGraticule, kGraticuleAt.x, kGraticuleAt.y, kGraticuleSize.cx, kGraticuleSize.cy);
     for (const BigButton& b : kBigButtons)

@@ -3,22 +3,19 @@
 #include <functional>
 
 #include "board/board_state.h"
-#include "screens/marker_button.h"
+#include "screens/sounds.h"
 #include "screens/spectrum_actions.h"
 #include "screens/spectrum_layout.h"
 #include "screens/spectrum_paint.h"
 #include "screens/status_strip.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 
-IMPLEMENT_DYNCREATE(CSpectrum, CFormView)
+IMPLEMENT_DYNCREATE(CSpectrum, CMeasurementView)
 
 namespace {
 
 using namespace spectrum;
-
-bool painting = false;
 
 using TraceAction = void (*)(BoardState&, int);
 constexpr TraceAction kTraceActions[3] = {selectTrace, toggleTraceVisible, toggleTraceHold};
@@ -46,34 +43,16 @@ std::function<void(BoardState&)> actionAt(CPoint point) {
 
 }  // namespace
 
-CSpectrum::CSpectrum() : CFormView(kTemplate) {}
+CSpectrum::CSpectrum() : CMeasurementView(kTemplate) {}
 
-void CSpectrum::OnDraw(CDC* dc) {
-    if (painting) return;
-    painting = true;
-    CRect client;
-    GetClientRect(&client);
-    paintSpectrum(dc, client, boardState(), statusStrip());
-    painting = false;
-}
+void CSpectrum::paint(CDC* dc, const CRect&) { paintSpectrum(dc, boardState(), statusStrip()); }
 
-bool CSpectrum::runAction(CPoint point) {
-    if (const std::function<void(BoardState&)> action = actionAt(point)) {
-        PlayWaveResource("PING");
-        action(boardState());
-        return true;
-    }
-    return markerPenDown(this, point);
-}
-
-void CSpectrum::OnLButtonDown(UINT flags, CPoint point) {
-    runAction(point);
-    CFormView::OnLButtonDown(flags, point);
-}
-
-void CSpectrum::OnLButtonUp(UINT flags, CPoint point) {
-    markerPenUp(this);
-    CFormView::OnLButtonUp(flags, point);
+bool CSpectrum::penDown(CPoint point) {
+    const std::function<void(BoardState&)> action = actionAt(point);
+    if (!action) return false;
+    PlayWaveResource("PING");
+    action(boardState());
+    return true;
 }
 
 }  // namespace zarn

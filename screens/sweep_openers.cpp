@@ -3,9 +3,9 @@
 #include "board/board_sequences.h"
 #include "screens/server_options.h"
 #include "screens/server_view.h"
+#include "screens/sounds.h"
 #include "screens/spectrum_options.h"
 #include "screens/spectrum_view.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 namespace {

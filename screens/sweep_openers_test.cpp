@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "screens/screen_test_support.h"
+#include "screens/server_paint.h"
 #include "screens/server_view.h"
 #include "screens/spectrum_view.h"
 #include "screens/sweep_test_support.h"
@@ -61,14 +62,16 @@ TEST_F(SweepOpenersTest, CancellingStillAppliesWhatWasLoaded) {
     EXPECT_EQ(root.readBelowRoot("opts.zrn"), "1\n0\n1960.000000\n10.000000\n");
 }
 
-TEST_F(SweepOpenersTest, BestServersWithoutAnyChoiceKeepsTheBand) {
+TEST_F(SweepOpenersTest, BestServersWithoutAnyChoiceSweepsTheKeptBandWhole) {
     board.bandIndex = 0;
     screen.backend.whenIdle([&] { screen.backend.key(VK_RETURN); });
     openBestServers(board, screen.frame(), 2);
     ASSERT_EQ(screen.frame()->switches.size(), 1u);
     EXPECT_EQ(screen.frame()->switches[0], RUNTIME_CLASS(CServer));
     EXPECT_EQ(board.bandIndex, 0);  // never 255
-    EXPECT_EQ(board.sweepCount, 201);
+    EXPECT_EQ(board.sweepStart, 1);
+    EXPECT_EQ(board.sweepCount, 833);  // not the spectrum screen's 201 points
+    EXPECT_EQ(progressText(board), "Current Channel = 9999 of 833");
     EXPECT_EQ(sender.types, kSweepStart);
     EXPECT_EQ(board.screenMode, kModeBestServers);
     EXPECT_EQ(root.readBelowRoot("optv.zrn"), "-1\n-1\n");

@@ -5,13 +5,11 @@
 
 #include "board/level.h"
 #include "platform/gdi/colours.h"
-#include "screens/marker_button.h"
-#include "screens/offscreen_paint.h"
 #include "screens/status_strip.h"
 
 namespace zarn {
 
-IMPLEMENT_DYNCREATE(CTable, CFormView)
+IMPLEMENT_DYNCREATE(CTable, CMeasurementView)
 
 namespace {
 
@@ -27,7 +25,7 @@ uint32_t tableSlotFrequency(const BoardState& board, uint8_t band, uint16_t chan
 }
 
 CTable::CTable()
-    : CFormView(kTemplate),
+    : CMeasurementView(kTemplate),
       colours_{kWhite, kWhite, kWhite, kWhite, kCyan, kCyan, kGreen, kGreen, kGreen, kYellow, kYellow, kRed, kRed, kRed} {}
 
 TableRow CTable::row(const BoardState& board, const ChannelSlot& slot) const {
@@ -46,49 +44,28 @@ TableRow CTable::row(const BoardState& board, const ChannelSlot& slot) const {
     return r;
 }
 
-void CTable::OnDraw(CDC* screen) {
-    if (busy_) return;
-    busy_ = true;
-    CRect client;
-    GetClientRect(&client);
-    {
-        OffscreenPaint paint(screen, client);
-        CDC* dc = paint.dc();
-        SelectedFont font(dc, 80);
-        StatusStrip& strip = statusStrip();
-        dc->FillSolidRect(client, kBlack);
-        strip.drawBitmapInRect(dc, kTableBackground, kBackgroundRect.left, kBackgroundRect.top,
-                               kBackgroundRect.right, kBackgroundRect.bottom);
+void CTable::paint(CDC* dc, const CRect&) {
+    StatusStrip& strip = statusStrip();
+    strip.drawBitmapInRect(dc, kTableBackground, kBackgroundRect.left, kBackgroundRect.top, kBackgroundRect.right,
+                           kBackgroundRect.bottom);
 
-        const BoardState& board = boardState();
-        const int rows = std::min<int>(board.channelTableCount, kChannelSlots);
-        for (int i = 0; i < rows; ++i) {
-            const ChannelSlot slot = board.channelTable[i];
-            const TableRow r = row(board, slot);
-            const int top = kFirstRowTop + kRowPitch * i;
-            const int bottom = top + kBarHeight;
-            char text[32];
-            dc->SetBkColor(kBlack);
-            dc->SetTextColor(r.colour);
-            std::snprintf(text, sizeof text, "%.2f", r.megahertz);
-            dc->DrawText(text, CRect{160, top, 200, bottom}, DT_CENTER | DT_VCENTER);
-            std::snprintf(text, sizeof text, "%.2f", r.dbm);
-            dc->DrawText(text, CRect{200, top, 240, bottom}, DT_CENTER | DT_VCENTER);
-            dc->FillSolidRect(r.barLeft, top, r.barWidth, kBarHeight, r.colour);
-        }
-        strip.drawClockLine(dc);
+    const BoardState& board = boardState();
+    const int rows = std::min<int>(board.channelTableCount, kChannelSlots);
+    for (int i = 0; i < rows; ++i) {
+        const ChannelSlot slot = board.channelTable[i];
+        const TableRow r = row(board, slot);
+        const int top = kFirstRowTop + kRowPitch * i;
+        const int bottom = top + kBarHeight;
+        char text[32];
+        dc->SetBkColor(kBlack);
+        dc->SetTextColor(r.colour);
+        std::snprintf(text, sizeof text, "%.2f", r.megahertz);
+        dc->DrawText(text, CRect{160, top, 200, bottom}, DT_CENTER | DT_VCENTER);
+        std::snprintf(text, sizeof text, "%.2f", r.dbm);
+        dc->DrawText(text, CRect{200, top, 240, bottom}, DT_CENTER | DT_VCENTER);
+        dc->FillSolidRect(r.barLeft, top, r.barWidth, kBarHeight, r.colour);
     }
-    busy_ = false;
-}
-
-void CTable::OnLButtonDown(UINT flags, CPoint point) {
-    markerPenDown(this, point);
-    CFormView::OnLButtonDown(flags, point);
-}
-
-void CTable::OnLButtonUp(UINT flags, CPoint point) {
-    markerPenUp(this);
-    CFormView::OnLButtonUp(flags, point);
+    strip.drawClockLine(dc);
 }
 
 }  // namespace zarn

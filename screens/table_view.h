@@ -6,7 +6,7 @@
 #include <array>
 
 #include "board/board_state.h"
-#include "platform/ui/doc_view.h"
+#include "screens/measurement_view.h"
 
 namespace zarn {
 
@@ -20,24 +20,23 @@ struct TableRow {
     double megahertz;  // 0 for a band without a plan
 };
 
-class CTable : public CFormView {
+class CTable : public CMeasurementView {
     DECLARE_DYNCREATE(CTable)
 public:
     static constexpr UINT kTemplate = 117;
     static constexpr int kFirstRowTop = 11, kRowPitch = 8, kBarHeight = 7;
 
     CTable();
-    void OnDraw(CDC* dc) override;
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
 
     // The text colour of a level's tens of dB (0..13).
     COLORREF colour(int index) const { return colours_[static_cast<size_t>(index)]; }
     TableRow row(const BoardState& board, const ChannelSlot& slot) const;
 
+protected:
+    void paint(CDC* dc, const CRect& client) override;
+
 private:
     std::array<COLORREF, 14> colours_;
-    bool busy_ = false;
 };
 
 // The frequency of a table slot's channel in Hz; 0 for a band that selects no plan.

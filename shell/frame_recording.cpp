@@ -9,8 +9,8 @@
 #include "recording/jpeg_writer.h"
 #include "recording/log_recorder.h"
 #include "recording/snapshot_counter.h"
+#include "screens/sounds.h"
 #include "shell/main_frame.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 namespace {

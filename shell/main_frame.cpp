@@ -8,10 +8,10 @@
 #include "platform/ui/window_system.h"
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
+#include "screens/sounds.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
 #include "shell/main_menu.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 

@@ -3,10 +3,10 @@
 #include "board/board_state.h"
 #include "screens/channel_openers.h"
 #include "screens/offscreen_paint.h"
+#include "screens/sounds.h"
 #include "screens/status_strip.h"
 #include "screens/sweep_openers.h"
 #include "shell/main_frame.h"
-#include "shell/sounds.h"
 
 namespace zarn {
 

@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/ui/dialog.h"
@@ -67,7 +68,8 @@ void DDX_Text(CDataExchange* dx, int id, double& value) {
     std::string t = trimmed(item->GetWindowText());
     if (!t.empty() && t.front() == '+') t.erase(0, 1);
     auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size()) {
+    // from_chars also takes "nan" and "inf", which no option can hold.
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || !std::isfinite(parsed)) {
         dx->Fail(item, "Please enter a number.");
         return;
     }

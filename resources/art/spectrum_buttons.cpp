@@ -1,13 +1,16 @@
 // Bitmaps 159 - 164: the spectrum screen's big buttons (35 x 27): marker
-// left and right, marker to centre and to peak, zoom out and in.
+// left and right, marker to centre and to peak, zoom out and in. The screen
+// shows them 35 x 26, so each face is drawn at that size and spread over the
+// rows the stretch keeps.
 #include "resources/art/sweep_art.h"
 #include "resources/gen/artwork.h"
+#include "resources/gen/as_shown.h"
 #include "resources/gen/canvas.h"
 
 namespace zarn::art {
 namespace {
 
-constexpr int kW = 35, kH = 27;
+constexpr int kW = 35, kH = 26;  // as shown
 constexpr COLORREF kOrange = RGB(224, 128, 64);
 
 void diamond(CDC& dc, int cx, int cy, int r, COLORREF c) {
@@ -38,7 +41,7 @@ void markerStep(CDC& dc, bool right) {
 }
 
 void magnifier(CDC& dc, bool plus) {
-    const int cx = 9, cy = 17;
+    const int cx = 9, cy = 16;
     disc(dc, cx, cy, 5, vga::red);
     disc(dc, cx, cy, 4, vga::white);
     dc.FillSolidRect(cx - 2, cy, 5, 1, vga::red);
@@ -50,7 +53,7 @@ void zoom(CDC& dc, bool in) {
     framedWhite(dc, kW, kH, kOrange);
     label(dc, "ZOOM", CRect(1, 2, kW - 1, 10), vga::red, vga::white);
     magnifier(dc, in);
-    label(dc, in ? "IN" : "OUT", CRect(17, 13, kW - 1, 21), vga::red, vga::white);
+    label(dc, in ? "IN" : "OUT", CRect(17, 12, kW - 1, 20), vga::red, vga::white);
 }
 
 void marker(CDC& dc, const char* where) {
@@ -61,15 +64,17 @@ void marker(CDC& dc, const char* where) {
 }  // namespace
 
 void drawSpectrumButton(CDC& dc, int id) {
-    switch (id) {
-    case 159: markerStep(dc, false); break;
-    case 160: markerStep(dc, true); break;
-    case 161: marker(dc, "MARKER\nTO\nCENTER"); break;
-    case 162: marker(dc, "MARKER\nTO\nPEAK"); break;
-    case 163: zoom(dc, false); break;
-    case 164: zoom(dc, true); break;
-    default: break;
-    }
+    drawAsShown(dc, CSize(kW, kH), [id](CDC& face) {
+        switch (id) {
+        case 159: markerStep(face, false); break;
+        case 160: markerStep(face, true); break;
+        case 161: marker(face, "MARKER\nTO\nCENTER"); break;
+        case 162: marker(face, "MARKER\nTO\nPEAK"); break;
+        case 163: zoom(face, false); break;
+        case 164: zoom(face, true); break;
+        default: break;
+        }
+    });
 }
 
 }  // namespace zarn::art

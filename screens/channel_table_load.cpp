@@ -1,8 +1,9 @@
+#include "screens/channel_table_load.h"
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
-#include "channels/channel_table_load.h"
 #include "platform/device_root.h"
 #include "platform/message_box.h"
 #include "platform/ui/dialog.h"

@@ -1,4 +1,4 @@
-#include "shell/sounds.h"
+#include "screens/sounds.h"
 
 #include "platform/ui/sound.h"
 

@@ -1,10 +1,11 @@
+#include "screens/channel_table_load.h"
+
 #include <gtest/gtest.h>
 
 #include "board/board_state.h"
-#include "channels/channel_table_load.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/ui/window_system.h"
 #include "platform/temp_device.h"
+#include "platform/ui/window_system.h"
 
 namespace zarn {
 namespace {
@@ -65,28 +66,27 @@ TEST_F(LoadChannelTable, CancelKeepsTheOldTable) {
     expectOldTable();
 }
 
-TEST_F(LoadChannelTable, WrongFormatSaysSoAndKeepsTheOldTable) {
-    root.writeBelowRoot("My Documents/old.kct", "3\r\nSurvey\r\n0,384,\r\n");
-    choose("old.kct");
-    backend.whenIdle([this] {
-        EXPECT_EQ(backend.modals().back().kind, "messagebox");
-        EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
-        backend.key(VK_RETURN);
-    });
-    loadChannelTable(nullptr);
-    expectOldTable();
-    EXPECT_EQ(backend.unansweredModals(), 0);
-}
-
-TEST_F(LoadChannelTable, TruncatedHeaderIsAnInvalidTable) {
-    root.writeBelowRoot("My Documents/cut.kct", "2\r\nSurv");
-    choose("cut.kct");
-    backend.whenIdle([this] {
-        EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
-        backend.key(VK_RETURN);
-    });
-    loadChannelTable(nullptr);
-    expectOldTable();
+TEST_F(LoadChannelTable, AWrongFormatOrAFileThatGivesNoSlotSaysSoAndKeepsTheOldTable) {
+    const std::string cases[] = {
+        "3\r\nSurvey\r\n0,384,\r\n",                   // format 3
+        "2\r\nSurv",                                  // ends in the header
+        "2\r\nSurvey\r\n",                             // no channel line
+        "2\r\nSurvey\r\n0,38",                         // ends inside the first channel
+        "2\r\nSurvey\r\nno commas\r\nat all\r\n",      // lines without commas
+        "2\r\nSurvey\r\n0," + std::string(300000, '4'),  // an endless channel field
+    };
+    for (const std::string& text : cases) {
+        root.writeBelowRoot("My Documents/bad.kct", text);
+        choose("bad.kct");
+        backend.whenIdle([this] {
+            EXPECT_EQ(backend.modals().back().kind, "messagebox");
+            EXPECT_EQ(backend.modals().back().text, "Invalid Channel Table.");
+            backend.key(VK_RETURN);
+        });
+        loadChannelTable(nullptr);
+        expectOldTable();
+        EXPECT_EQ(backend.unansweredModals(), 0) << text.substr(0, 30);
+    }
 }
 
 TEST_F(LoadChannelTable, FileThatDoesNotOpenShowsTheSystemsText) {
