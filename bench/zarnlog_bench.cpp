@@ -1,9 +1,17 @@
-// zarnlog csv and zarnlog plot on a one-hour spectrum log of full cellular
-// sweeps: 1600 sweeps of 833 points, about 5.4 MB. Goal: under a second each.
+// zarnlog on long spectrum logs of full cellular sweeps (833 points):
+// - in process, one hour (1600 sweeps, about 5.4 MB): csv and plot;
+// - the zarnlog program itself on one day (about 128 MB) and one week (about
+//   900 MB) of sweeps every 2.25 s, each made on the fly: wall time, MB of log
+//   per second and the program's peak resident size. Goals: csv at least
+//   100 MB/s, a week's plot under 10 s, at most 64 MB resident.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "recording/synthetic_log.h"
@@ -13,48 +21,82 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct HourLog {
-    HourLog() : dir(fs::temp_directory_path() / ("zarnlog-bench-" + std::to_string(getpid()))) {
+struct BenchLogs {
+    BenchLogs() : dir(fs::temp_directory_path() / ("zarnlog-bench-" + std::to_string(getpid()))) {
         fs::create_directories(dir);
-        path = (dir / "hour.zrn").string();
-        ok = zarn::writeCellularSweepLog(path, 1600, 2);
     }
-    ~HourLog() { fs::remove_all(dir); }
+    ~BenchLogs() { fs::remove_all(dir); }
+    // The log of `sweeps` sweeps, written on first use; empty when it cannot be written.
+    std::string log(long sweeps, int millisecondsApart) {
+        auto found = paths.find(sweeps);
+        if (found != paths.end()) return found->second;
+        const std::string path = (dir / ("sweeps-" + std::to_string(sweeps) + ".zrn")).string();
+        return paths[sweeps] = zarn::writeCellularSweepLog(path, sweeps, millisecondsApart) ? path : "";
+    }
     fs::path dir;
-    std::string path;
-    bool ok = false;
+    std::map<long, std::string> paths;
 };
 
-HourLog& hourLog() {
-    static HourLog log;
-    return log;
+BenchLogs& logs() {
+    static BenchLogs l;
+    return l;
 }
 
-void run(benchmark::State& state, std::vector<std::string> args) {
-    HourLog& log = hourLog();
-    if (!log.ok) {
-        state.SkipWithError("cannot write the log");
-        return;
-    }
+std::string hourLog() { return logs().log(1600, 2000); }
+
+void inProcess(benchmark::State& state, std::vector<std::string> args) {
+    if (args[1].empty()) return state.SkipWithError("cannot write the log");
     for (auto _ : state) {
         std::ostringstream out, err;
-        if (zarn::runZarnlog(args, out, err) != 0) {
-            state.SkipWithError(err.str().c_str());
-            return;
-        }
+        if (zarn::runZarnlog(args, out, err) != 0) return state.SkipWithError(err.str().c_str());
     }
-    state.counters["log_MB"] = static_cast<double>(fs::file_size(log.path)) / 1e6;
+    state.counters["log_MB"] = static_cast<double>(fs::file_size(args[1])) / 1e6;
 }
 
-void BM_ZarnlogCsv(benchmark::State& state) {
-    run(state, {"csv", hourLog().path, "-o", hourLog().dir.string()});
-}
+void BM_ZarnlogCsv(benchmark::State& state) { inProcess(state, {"csv", hourLog(), "-o", logs().dir.string()}); }
 void BM_ZarnlogPlot(benchmark::State& state) {
-    run(state, {"plot", hourLog().path, "-o", (hourLog().dir / "hour.png").string()});
+    inProcess(state, {"plot", hourLog(), "-o", (logs().dir / "hour.png").string()});
 }
+
+// The program run once per iteration; its wall time, and its peak resident size from wait4.
+void program(benchmark::State& state, const std::string& verb) {
+    const long days = state.range(0);
+    const std::string log = logs().log(days * 38400, 2250);
+    if (log.empty()) return state.SkipWithError("cannot write the log");
+    const std::string out = (logs().dir / (verb == "plot" ? "long.png" : "csv")).string();
+    long maxKb = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t child = fork();
+        if (child == 0) {
+            if (!freopen("/dev/null", "w", stdout)) _exit(126);
+            if (verb == "info") execl(ZARNLOG_PATH, "zarnlog", "info", log.c_str(), static_cast<char*>(nullptr));
+            execl(ZARNLOG_PATH, "zarnlog", verb.c_str(), log.c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return state.SkipWithError(("zarnlog " + verb + " failed").c_str());
+        maxKb = std::max(maxKb, usage.ru_maxrss);
+    }
+    const double mb = static_cast<double>(fs::file_size(log)) / 1e6;
+    state.counters["log_MB"] = mb;
+    state.counters["MB_per_s"] = benchmark::Counter(mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["max_RSS_MB"] = static_cast<double>(maxKb) / 1024.0;
+}
+
+void BM_ZarnlogProgramInfo(benchmark::State& state) { program(state, "info"); }
+void BM_ZarnlogProgramCsv(benchmark::State& state) { program(state, "csv"); }
+void BM_ZarnlogProgramPlot(benchmark::State& state) { program(state, "plot"); }
 
 }  // namespace
 
 BENCHMARK(BM_ZarnlogCsv)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ZarnlogPlot)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// Argument: days of log.
+BENCHMARK(BM_ZarnlogProgramInfo)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_ZarnlogProgramCsv)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_ZarnlogProgramPlot)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -6,24 +6,18 @@
 #include "board/little_endian.h"
 
 namespace zarn {
-namespace {
-
-}  // namespace
 
 LogPlans::LogPlans(uint32_t pcsRaster) {
     setUpCellularPlan(cellular_);
     setUpPcsPlan(pcs_);
     pcs_.setPcsRaster(pcsRaster);
+    // Offsets 0..832 and 0..6000: the sweep's samples in use.
+    for (uint32_t offset = 0; offset <= 832; ++offset) hz_[0].push_back(cellular_.offsetToFrequency(offset));
+    for (uint32_t offset = 0; offset <= kTraceOffsets; ++offset) hz_[1].push_back(pcs_.offsetToFrequency(offset));
 }
 
 const BandPlan* LogPlans::plan(uint8_t band) const {
     return band == 0 ? &cellular_ : band == 1 ? &pcs_ : nullptr;
-}
-
-uint32_t LogPlans::offsetHz(uint8_t band, uint32_t offset) const {
-    const BandPlan* p = plan(band);
-    const uint32_t top = band == 0 ? 832 : kTraceOffsets;
-    return p && offset <= top ? p->offsetToFrequency(offset) : 0;
 }
 
 uint32_t LogPlans::spacingHz(uint8_t band) const {
@@ -33,12 +27,13 @@ uint32_t LogPlans::spacingHz(uint8_t band) const {
 
 uint32_t LogPlans::tableChannelHz(uint8_t band, uint32_t channel) const {
     if (band == 0) return cellular_.channelToFrequency(channel);
-    return band == 1 ? pcs_.pcsChannelToFrequency(channel) : 0;
+    return band == 1 && rasterKnown() ? pcs_.pcsChannelToFrequency(channel) : 0;
 }
 
 uint32_t LogPlans::channelOfOffset(uint8_t band, uint32_t offset) const {
     if (band == 0) return cellular_.frequencyToChannel(offsetHz(0, offset));
-    return band == 1 ? pcs_.offsetToPcsChannel(offset) : 0;
+    if (band != 1) return 0;
+    return rasterKnown() ? pcs_.offsetToPcsChannel(offset) : kUnknownChannel;
 }
 
 bool decodeSingleChannel(const LogPlans& plans, const LogRecord& r, SingleChannelReading& out) {
@@ -68,10 +63,11 @@ bool decodeSweep(const LogPlans& plans, const LogRecord& r, Sweep& out) {
     if (r.type != kModeSpectrum || r.length < 5 || r.payload[0] > 1) return false;
     const size_t count = u16At(r.payload + 3);
     if (r.length != 5 + 4 * count) return false;
+    const uint32_t stride = plans.sweepStride(r.payload[0]);
+    if (stride == 0) return false;
     out.band = r.payload[0];
     out.start = u16At(r.payload + 1);
-    const uint32_t stride = plans.sweepStride(out.band);
-    out.firstHz = plans.offsetHz(out.band, out.start);
+    out.firstHz = plans.plan(out.band)->offsetToFrequency(out.start);
     out.stepHz = stride * plans.spacingHz(out.band);
     out.points.resize(count);
     for (size_t j = 0; j < count; ++j) {

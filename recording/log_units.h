@@ -5,8 +5,11 @@
 // - Levels are stored in 1/16 dB (best servers in whole dBm); -130 dBm marks a
 //   point that was never measured.
 // - A channel or offset outside its band has frequency 0; callers show it
-//   blank. Table slots past the table's count are not returned.
-// - PCS channels are the public numbers of the log's raster.
+//   blank, and a sweep entry there counts as not measured. Table slots past
+//   the table's count are not returned.
+// - PCS channels are the public numbers of the log's raster. With the raster
+//   unknown (0) they are kUnknownChannel, PCS table slots have no frequency,
+//   and PCS sweeps do not decode: their entries' places follow the raster.
 
 #include <cstdint>
 #include <vector>
@@ -17,14 +20,19 @@
 
 namespace zarn {
 
+constexpr uint32_t kUnknownChannel = UINT32_MAX;
+
 class LogPlans {
 public:
     explicit LogPlans(uint32_t pcsRaster);
     const BandPlan* plan(uint8_t band) const;
     uint32_t pcsRaster() const { return pcs_.pcsRaster(); }
-    // Band offsets between the entries of a sweep record.
+    bool rasterKnown() const { return pcs_.pcsRaster() != 0; }
+    // Band offsets between the entries of a sweep record; 0 when not known.
     uint32_t sweepStride(uint8_t band) const { return band == 1 ? pcs_.pcsRaster() / 10000 : 1; }
-    uint32_t offsetHz(uint8_t band, uint32_t offset) const;
+    uint32_t offsetHz(uint8_t band, uint32_t offset) const {
+        return band <= 1 && offset < hz_[band].size() ? hz_[band][offset] : 0;
+    }
     uint32_t spacingHz(uint8_t band) const;
     // A channel-table slot's channel (cellular number, or PCS number of the raster).
     uint32_t tableChannelHz(uint8_t band, uint32_t channel) const;
@@ -33,6 +41,7 @@ public:
 
 private:
     BandPlan cellular_, pcs_;
+    std::vector<uint32_t> hz_[2];  // of each offset in the band
 };
 
 struct TunedReading {
@@ -55,11 +64,13 @@ struct SweepPoint {
     uint32_t hz = 0;
     int16_t level = 0;
     bool onGrid = false;  // at start + index x stride, where the sweep put it
+    // A level the board delivered for this place in the band.
+    bool measured() const { return onGrid && hz != 0; }
 };
 struct Sweep {
     uint8_t band = 0;
     uint16_t start = 0;
-    uint32_t firstHz = 0;
+    uint32_t firstHz = 0;  // of the start offset in the band's raster, also past the band's end
     uint32_t stepHz = 0;
     std::vector<SweepPoint> points;
 };

@@ -115,3 +115,57 @@ TEST(LogUnits, OffsetsOutsideTheBandHaveNoFrequency) {
     EXPECT_EQ(plans.offsetHz(1, 6001), 0u);
     EXPECT_EQ(plans.offsetHz(2, 0), 0u);
 }
+
+// A band-0 sweep that runs past the band's last offset (832), or starts past it.
+TEST(LogUnits, SweepEntriesPastTheBandAreNotMeasured) {
+    const struct { uint16_t start, count; uint32_t firstHz; std::vector<bool> measured; } cases[] = {
+        {831, 3, 893940000, {true, true, false}},
+        {900, 2, 896010000, {false, false}},
+    };
+    const LogPlans plans(50000);
+    for (const auto& c : cases) {
+        Built b;
+        b.payload = {0};
+        put16(b.payload, c.start);
+        put16(b.payload, c.count);
+        for (int j = 0; j < c.count; ++j) {
+            put16(b.payload, c.start + j);
+            put16(b.payload, 32767);
+        }
+        Sweep s;
+        ASSERT_TRUE(decodeSweep(plans, b.record(218), s)) << c.start;
+        EXPECT_EQ(s.firstHz, c.firstHz) << c.start;
+        std::vector<bool> measured;
+        for (const SweepPoint& p : s.points) measured.push_back(p.measured());
+        EXPECT_EQ(measured, c.measured) << c.start;
+    }
+}
+
+TEST(LogUnits, AnUnknownRasterLeavesOutOnlyWhatNeedsIt) {
+    const LogPlans plans(0);
+    EXPECT_FALSE(plans.rasterKnown());
+    Built single;
+    for (int v : {384, -1000, 3250, -1208}) put16(single.payload, v);
+    SingleChannelReading reading;
+    ASSERT_TRUE(decodeSingleChannel(plans, single.record(216), reading));
+    EXPECT_EQ(reading.band[0].channel, 384u);
+    EXPECT_EQ(reading.band[1].channel, kUnknownChannel);
+    EXPECT_EQ(reading.band[1].hz, 1962500000u);  // a band offset needs no raster
+    Built table;
+    table.payload.assign(201, 0);
+    table.payload[0] = 2;
+    table.payload[1] = 0, table.payload[2] = 128, table.payload[3] = 1;  // cellular 384
+    table.payload[6] = 1, table.payload[7] = 25;                          // PCS 25
+    std::vector<TableReading> slots;
+    ASSERT_TRUE(decodeTable(plans, table.record(217), slots));
+    ASSERT_EQ(slots.size(), 2u);
+    EXPECT_EQ(slots[0].hz, 881520000u);
+    EXPECT_EQ(slots[1].hz, 0u);
+    Built sweep;
+    sweep.payload = {1};
+    for (int v : {100, 1, 100, -1600}) put16(sweep.payload, v);
+    Sweep s;
+    EXPECT_FALSE(decodeSweep(plans, sweep.record(218), s));
+    sweep.payload[0] = 0;
+    EXPECT_TRUE(decodeSweep(plans, sweep.record(218), s));
+}

@@ -1,11 +1,50 @@
 #include "recording/synthetic_log.h"
 
 #include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
 
 #include "board/log_records.h"
-#include "recording/log_file.h"
 
 namespace zarn {
+namespace {
+
+// Hands each staged record straight to a buffered file, encoded as CLogFile encodes it.
+struct BufferedLogSink : RecordSink {
+    explicit BufferedLogSink(const std::string& path) : file(std::fopen(path.c_str(), "wb"), std::fclose) {}
+    void write(const std::vector<uint8_t>& bytes) {
+        ok = ok && file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    }
+    void setPendingRecord(uint8_t type, const uint8_t* bytes, int length) override {
+        write(encodeLogRecord(time, note, type, bytes, static_cast<size_t>(length)));
+        note.clear();
+    }
+    bool close() { return ok && file && std::fclose(file.release()) == 0; }
+
+    std::unique_ptr<FILE, int (*)(FILE*)> file;
+    bool ok = true;
+    LocalTime time{};
+    std::string note;
+};
+
+int16_t cellularSweepLevel(uint16_t offset, long sweep) {
+    double dbm = -110.0 + ((offset * 7919LL + sweep * 104729LL) % 97) / 20.0;  // noise floor
+    const double fade = 6.0 * std::sin(static_cast<double>(sweep) * 0.05);
+    const int near384 = std::abs(offset - 417), near1 = std::abs(offset - 34);
+    if (near384 < 4) dbm = std::max(dbm, -55.0 - 6.0 * near384);
+    if (near1 < 3) dbm = std::max(dbm, -72.0 + fade - 8.0 * near1);
+    return static_cast<int16_t>(std::lround(dbm * 16));
+}
+
+}  // namespace
+
+LocalTime syntheticTime(long long seconds) {
+    const std::time_t t = 1089381600 + seconds;  // 2004-07-09 14:00:00
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
 
 SyntheticLog::SyntheticLog(std::string path, uint32_t pcsRaster, int secondsApart)
     : board_(std::make_unique<BoardState>()), secondsApart_(secondsApart) {
@@ -13,7 +52,7 @@ SyntheticLog::SyntheticLog(std::string path, uint32_t pcsRaster, int secondsApar
     log_ = std::make_unique<CLogFile>(std::move(path), [this] {
         const int s = seconds_;
         seconds_ += secondsApart_;
-        return LocalTime{2004, 7, 9, 14 + s / 3600 % 10, s / 60 % 60, s % 60};
+        return syntheticTime(s);
     });
     ok_ = log_->openLog(pcsRaster) == 0;
     board_->logging = 1;
@@ -77,22 +116,22 @@ void SyntheticLog::frame(uint8_t type, const std::vector<uint8_t>& payload) {
     if (log_->writePendingRecord() != 0) ok_ = false;
 }
 
-bool writeCellularSweepLog(const std::string& path, int sweeps, int secondsApart) {
-    SyntheticLog log(path, 50000, secondsApart);
-    for (int s = 0; s < sweeps && log.ok(); ++s) {
-        if (s > 0 && s % 100 == 0) log.note("Marker #" + std::to_string(s / 100));
-        const double fade = 6.0 * std::sin(s * 0.05);
-        log.sweep(0, 0, 833, [&](uint16_t offset) {
-            double dbm = -110.0 + ((offset * 7919 + s * 104729) % 97) / 20.0;  // noise floor
-            const int near384 = std::abs(offset - 417), near1 = std::abs(offset - 34);
-            if (near384 < 4) dbm = std::max(dbm, -55.0 - 6.0 * near384);
-            if (near1 < 3) dbm = std::max(dbm, -72.0 + fade - 8.0 * near1);
-            return static_cast<int16_t>(std::lround(dbm * 16));
-        });
+bool writeCellularSweepLog(const std::string& path, long sweeps, int millisecondsApart) {
+    BufferedLogSink sink(path);
+    sink.write(encodeLogHeader(50000));
+    auto board = std::make_unique<BoardState>();
+    board->setScreenMode(kModeSpectrum);
+    board->bandIndex = 0;
+    board->sweepStart = 0;
+    board->sweepCount = 833;
+    for (long s = 0; s < sweeps && sink.ok; ++s) {
+        if (s > 0 && s % 100 == 0) sink.note = "Marker #" + std::to_string(s / 100);
+        sink.time = syntheticTime(s * millisecondsApart / 1000);
+        for (uint16_t offset = 0; offset < 833; ++offset) board->sweepCapture[offset] = {offset, cellularSweepLevel(offset, s)};
+        board->logRecordPending = 1;
+        stageLogRecord(*board, sink, 14, nullptr, 0);
     }
-    const bool ok = log.ok();
-    log.close();
-    return ok;
+    return sink.close();
 }
 
 }  // namespace zarn

@@ -1,7 +1,7 @@
 #pragma once
 // Logs for tests and benchmarks, written by CLogFile from a board state the
 // way the decoder stages them. The clock starts at 2004-07-09 14:00:00 and
-// moves on `secondsApart` per record.
+// moves on `secondsApart` per record, through the calendar.
 
 #include <cstdint>
 #include <functional>
@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "board/board_state.h"
+#include "recording/log_file.h"
 
 namespace zarn {
-
-class CLogFile;
 
 struct SyntheticLog {
     explicit SyntheticLog(std::string path, uint32_t pcsRaster = 50000, int secondsApart = 1);
@@ -45,8 +44,14 @@ private:
     bool ok_ = false;
 };
 
-// A full cellular sweep log: `sweeps` records of 833 points, a carrier at
-// 881.52 MHz and a fading one at 870.03, a "Marker #n" every 100 sweeps.
-bool writeCellularSweepLog(const std::string& path, int sweeps, int secondsApart);
+// The synthetic clock `seconds` after 2004-07-09 14:00:00.
+LocalTime syntheticTime(long long seconds);
+
+// A full cellular sweep log: `sweeps` records of 833 points, one every
+// `millisecondsApart` (time stamps keep whole seconds), a carrier at 881.52 MHz
+// and a fading one at 870.03, a "Marker #n" every 100 sweeps. The bytes are
+// CLogFile's (its encoder, the decoder's record builder) without the flush
+// after each record, so a week of sweeps takes seconds to make.
+bool writeCellularSweepLog(const std::string& path, long sweeps, int millisecondsApart);
 
 }  // namespace zarn

@@ -21,11 +21,16 @@ zarn_add_check(TEST gdi_test
   ${ZARN_GDI_DIR}/resource_test.cpp
   LIBS zarn_gdi)
 
-# Golden-image checks for tests of both drawing and windows.
+# Surfaces as PNG files, for programs and tests alike.
 find_package(PNG REQUIRED)
+add_library(zarn_png STATIC ${ZARN_GDI_DIR}/png_file.cpp)
+target_include_directories(zarn_png PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(zarn_png PUBLIC PNG::PNG)
+
+# Golden-image checks for tests of both drawing and windows; no program links them.
 add_library(zarn_golden STATIC ${ZARN_GDI_DIR}/golden.cpp)
 target_include_directories(zarn_golden PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(zarn_golden PRIVATE ZARN_DEFAULT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-target_link_libraries(zarn_golden PUBLIC PNG::PNG)
+target_link_libraries(zarn_golden PUBLIC zarn_png)
 zarn_add_check(TEST golden_test ${ZARN_GDI_DIR}/golden_test.cpp LIBS zarn_golden)
 zarn_add_check(TEST gdi_golden_test ${ZARN_GDI_DIR}/text_golden_test.cpp LIBS zarn_gdi zarn_golden)

@@ -10,10 +10,11 @@
 //   message names the first differing pixel (x, y, expected, actual) in
 //   reading order, or the differing sizes. A match removes a stale
 //   <name>.actual.png.
-// - PNG files are 8-bit RGB, no alpha.
+// - PNG files are 8-bit RGB, no alpha (png_file.h reads and writes them).
 
 #include <string>
 
+#include "platform/gdi/png_file.h"
 #include "platform/gdi/surface.h"
 
 namespace zarn {
@@ -26,7 +27,5 @@ struct GoldenResult {
 GoldenResult compareWithGolden(const Surface& surface, const std::string& name);
 
 std::string goldenDirectory();
-bool writePng(const std::string& path, const Surface& surface);
-bool readPng(const std::string& path, Surface& surface);
 
 }  // namespace zarn

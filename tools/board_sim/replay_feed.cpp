@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 #include "board/little_endian.h"
 #include "board/request_frame.h"
@@ -44,10 +42,14 @@ std::vector<uint8_t> samplePayload(uint16_t offset, uint16_t level) {
 }  // namespace
 
 bool ReplayFeed::load(const std::vector<uint8_t>& bytes, std::string& error) {
+    LogReader reader(bytes.data(), bytes.size());
+    return load(reader, error);
+}
+
+bool ReplayFeed::load(LogReader& reader, std::string& error) {
     steps_.clear();
     pending_.clear();
     next_ = 0;
-    LogReader reader(bytes.data(), bytes.size());
     LogHeader header;
     if (!reader.readHeader(header)) {
         error = reader.problem();
@@ -60,8 +62,8 @@ bool ReplayFeed::load(const std::vector<uint8_t>& bytes, std::string& error) {
         stamps.push_back(secondsOf(r.time));
         steps_.push_back({0, r.type, std::vector<uint8_t>(r.payload, r.payload + r.length)});
     }
-    if (status == ReadStatus::Bad)
-        warning_ = "bad record at byte " + std::to_string(reader.badOffset()) + " (" + reader.problem() + ")";
+    if (status == ReadStatus::Damaged)
+        warning_ = "bad record at byte " + std::to_string(reader.damage().offset) + " (" + reader.damage().problem + ")";
     // Seconds from the first record, never going back; a second's records share it evenly.
     long long second = 0, previous = stamps.empty() ? 0 : stamps.front();
     std::vector<long long> at(stamps.size());
@@ -80,12 +82,12 @@ bool ReplayFeed::load(const std::vector<uint8_t>& bytes, std::string& error) {
 }
 
 bool ReplayFeed::loadFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
+    LogReader reader;
+    if (!reader.open(path)) {
+        error = "cannot read " + path + ": " + reader.problem();
         return false;
     }
-    return load({std::istreambuf_iterator<char>(in), {}}, error);
+    return load(reader, error);
 }
 
 void ReplayFeed::expand(const Step& s, uint8_t mode, uint8_t band) {

@@ -19,6 +19,10 @@
 #include <utility>
 #include <vector>
 
+namespace zarn {
+class LogReader;
+}
+
 namespace zarn::sim {
 
 class ReplayFeed {
@@ -39,6 +43,7 @@ public:
     const std::string& warning() const { return warning_; }
 
 private:
+    bool load(LogReader& reader, std::string& error);
     struct Step {
         double due;
         uint8_t type;

@@ -145,14 +145,15 @@ LogSpan readLogSpan(const std::string& path) {
     LogHeader header;
     if (!reader.readHeader(header)) span.problem = reader.problem();
     LogRecord r;
-    while (span.problem.empty() && reader.next(r) == ReadStatus::Record) {
+    ReadStatus status = ReadStatus::End;
+    while (span.problem.empty() && (status = reader.next(r)) == ReadStatus::Record) {
         const long long at = stampSeconds(r.time.year, r.time.month, r.time.day, r.time.hour, r.time.minute,
                                           r.time.second);
         if (span.records++ == 0) span.first = at;
         span.last = at;
         span.singleChannel += r.type == kModeSingleChannel && r.length == 8;
     }
-    if (span.problem.empty()) span.problem = reader.problem();
+    if (status == ReadStatus::Damaged) span.problem = reader.damage().problem;
     return span;
 }
 

@@ -1,15 +1,25 @@
 #include "tools/zarnlog/log_csv.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "recording/log_units.h"
+#include "tools/zarnlog/log_text.h"
 
 namespace zarn {
 namespace {
+
+constexpr size_t kFlushAt = size_t{1} << 18;
 
 void appendInt(std::string& out, long long v) {
     char text[24];
@@ -17,7 +27,7 @@ void appendInt(std::string& out, long long v) {
     out.append(text, end);
 }
 
-// An integer count of 1/10^digits units, trailing zeros of the fraction dropped.
+// An integer count of 1/10^digits units, trailing zeros of the fraction dropped down to `keep`.
 void appendFixed(std::string& out, long long value, int digits, int keep) {
     long long scale = 1;
     for (int i = 0; i < digits; ++i) scale *= 10;
@@ -33,22 +43,27 @@ void appendFixed(std::string& out, long long value, int digits, int keep) {
         --shown;
     }
     if (shown == 0) return;
-    char text[16];
-    std::snprintf(text, sizeof text, ".%0*lld", shown, fraction);
-    out += text;
+    char text[20];
+    for (int i = shown - 1; i >= 0; --i, fraction /= 10) text[i] = static_cast<char>('0' + fraction % 10);
+    out += '.';
+    out.append(text, static_cast<size_t>(shown));
 }
 
 void appendNote(std::string& out, const std::string& note) {
     out += '"';
-    for (char c : note) {
+    for (char c : noteUtf8(note)) {
         if (c == '"') out += '"';
-        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+        out += c;
     }
     out += '"';
 }
 
 void appendFrequency(std::string& out, uint32_t hz) {
     if (hz) appendMegahertz(out, hz);
+}
+
+void appendChannel(std::string& out, uint32_t channel) {
+    if (channel != kUnknownChannel) appendInt(out, channel);
 }
 
 void appendLead(std::string& row, const LogRecord& r) {
@@ -76,7 +91,7 @@ void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string& r
     appendLead(row, r);
     for (const TunedReading& t : reading.band) {
         row += ',';
-        appendInt(row, t.channel);
+        appendChannel(row, t.channel);
         row += ',';
         appendFrequency(row, t.hz);
         row += ',';
@@ -85,8 +100,7 @@ void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string& r
     row += '\n';
 }
 
-void tableRows(const LogPlans& plans, const LogRecord& r, std::string& row) {
-    std::vector<TableReading> slots;
+void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReading>& slots, std::string& row) {
     decodeTable(plans, r, slots);
     for (const TableReading& s : slots) {
         appendLead(row, r);
@@ -102,8 +116,41 @@ void tableRows(const LogPlans& plans, const LogRecord& r, std::string& row) {
     }
 }
 
-void spectrumRow(const LogPlans& plans, const LogRecord& r, std::string& row) {
-    Sweep s;
+// ", <dBm>" of every level, made once: spectrum rows are mostly these.
+class LevelTexts {
+public:
+    static constexpr size_t kLongest = 12;  // ", -2047.9375"
+    LevelTexts() {
+        std::string text;
+        for (int level = INT16_MIN; level <= INT16_MAX; ++level) {
+            text = ", ";
+            appendDbm(text, static_cast<int16_t>(level));
+            Entry& e = entries_[static_cast<uint16_t>(level)];
+            e.length = static_cast<uint8_t>(text.size());
+            text.copy(e.text, text.size());
+        }
+    }
+    // Writes the text of `level` at `out` (room for kLongest); returns the end.
+    char* put(char* out, int16_t level) const {
+        const Entry& e = entries_[static_cast<uint16_t>(level)];
+        std::memcpy(out, e.text, kLongest);
+        return out + e.length;
+    }
+
+private:
+    struct Entry {
+        uint8_t length = 0;
+        char text[kLongest] = {};
+    };
+    Entry entries_[65536];
+};
+
+const LevelTexts& levelTexts() {
+    static const LevelTexts texts;
+    return texts;
+}
+
+void spectrumRow(const LogPlans& plans, const LogRecord& r, Sweep& s, std::string& row) {
     if (!decodeSweep(plans, r, s)) return;
     char date[16];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", r.time.year, r.time.month, r.time.day);
@@ -117,17 +164,24 @@ void spectrumRow(const LogPlans& plans, const LogRecord& r, std::string& row) {
     row += ", ";
     appendInt(row, s.stepHz);
     row += ".00, 1";
+    const LevelTexts& texts = levelTexts();
+    const size_t at = row.size();
+    row.resize(at + s.points.size() * LevelTexts::kLongest);
+    char* out = row.data() + at;
     for (const SweepPoint& p : s.points) {
-        row += ", ";
-        if (p.onGrid) appendDbm(row, p.level);
-        else row += "nan";
+        if (p.measured()) {
+            out = texts.put(out, p.level);
+        } else {
+            std::memcpy(out, ", nan", 5);
+            out += 5;
+        }
     }
+    row.resize(static_cast<size_t>(out - row.data()));
     row += '\n';
 }
 
-void serverRows(const LogPlans& plans, const LogRecord& r, std::string& row) {
+void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRank>& ranks, std::string& row) {
     uint8_t band = 0;
-    std::vector<ServerRank> ranks;
     decodeBestServers(plans, r, band, ranks);
     for (const ServerRank& s : ranks) {
         appendLead(row, r);
@@ -136,7 +190,7 @@ void serverRows(const LogPlans& plans, const LogRecord& r, std::string& row) {
         row += ',';
         appendFrequency(row, s.hz);
         row += ',';
-        appendInt(row, s.channel);
+        appendChannel(row, s.channel);
         row += ',';
         appendInt(row, s.level);
         row += '\n';
@@ -166,6 +220,84 @@ CsvKind kindOf(uint8_t type) {
     }
 }
 
+// Each kind's text gathered and handed on in large pieces, the first at the kind's first row.
+class CsvTexts {
+public:
+    explicit CsvTexts(const CsvOutput& out) : out_(out) {}
+    std::string& text(CsvKind kind) {
+        Text& t = texts_[static_cast<int>(kind)];
+        if (!t.begun && t.text.empty()) t.text = header(kind);
+        return t.text;
+    }
+    // False when the output refused the text.
+    bool handOn(CsvKind kind) {
+        Text& t = texts_[static_cast<int>(kind)];
+        if (t.begun && t.text.size() < kFlushAt) return true;
+        t.begun = true;
+        return pass(kind, t);
+    }
+    bool finish() {
+        for (int k = 0; k < kKinds; ++k)
+            if (!texts_[k].text.empty() && !pass(static_cast<CsvKind>(k), texts_[k])) return false;
+        return true;
+    }
+
+private:
+    static constexpr int kKinds = 6;
+    struct Text {
+        std::string text;
+        bool begun = false;
+    };
+    bool pass(CsvKind kind, Text& t) {
+        const bool ok = out_(kind, t.text);
+        t.text.clear();
+        return ok;
+    }
+    const CsvOutput& out_;
+    Text texts_[kKinds];
+};
+
+// One CSV file, written with write(2) so that a failure keeps the system's reason.
+class CsvFile {
+public:
+    explicit CsvFile(std::string path) : path_(std::move(path)) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0) fail();
+    }
+    ~CsvFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    CsvFile(const CsvFile&) = delete;
+    CsvFile& operator=(const CsvFile&) = delete;
+    bool opened() const { return fd_ >= 0; }
+    bool write(std::string_view text) {
+        while (fd_ >= 0 && !text.empty()) {
+            const ssize_t n = ::write(fd_, text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0) errno = ENOSPC;
+            if (n <= 0) return fail();
+            text.remove_prefix(static_cast<size_t>(n));
+        }
+        return fd_ >= 0;
+    }
+    bool close() {
+        if (fd_ < 0) return error_.empty();
+        if (::close(std::exchange(fd_, -1)) == 0) return true;
+        return fail();
+    }
+    const std::string& error() const { return error_; }
+
+private:
+    bool fail() {
+        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
+        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+        return false;
+    }
+    std::string path_;
+    int fd_ = -1;
+    std::string error_;
+};
+
 }  // namespace
 
 const char* csvSuffix(CsvKind kind) {
@@ -180,66 +312,78 @@ const char* csvSuffix(CsvKind kind) {
     return "other";
 }
 
-void appendDbm(std::string& out, int16_t sixteenths) { appendFixed(out, sixteenths * 625LL, 4, 1); }
+void appendDbm(std::string& out, int16_t sixteenths) {
+    static constexpr const char* kSixteenths[16] = {".0",   ".0625", ".125", ".1875", ".25", ".3125",
+                                                    ".375", ".4375", ".5",   ".5625", ".625", ".6875",
+                                                    ".75",  ".8125", ".875", ".9375"};
+    int v = sixteenths;
+    if (v < 0) {
+        out += '-';
+        v = -v;
+    }
+    appendInt(out, v / 16);
+    out += kSixteenths[v % 16];
+}
 
 void appendMegahertz(std::string& out, uint32_t hz) { appendFixed(out, hz, 6, 2); }
 
-void writeCsv(const LoadedLog& log, const std::function<std::ostream&(CsvKind)>& open) {
-    const LogPlans plans(log.header.pcsRaster);
-    std::map<CsvKind, std::ostream*> streams;
-    auto stream = [&](CsvKind kind) -> std::ostream& {
-        auto found = streams.find(kind);
-        if (found != streams.end()) return *found->second;
-        std::ostream& s = open(kind);
-        s << header(kind);
-        streams[kind] = &s;
-        return s;
-    };
-    std::string row;
-    for (const LogRecord& r : log.records) {
-        row.clear();
+bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, const DamageSink& damaged) {
+    const LogPlans plans(header.pcsRaster);
+    CsvTexts texts(out);
+    Sweep sweep;
+    std::vector<TableReading> slots;
+    std::vector<ServerRank> ranks;
+    const bool read = forEachRecord(reader, [&](const LogRecord& r) {
         const CsvKind kind = kindOf(r.type);
+        std::string& row = texts.text(kind);
+        const size_t before = row.size();
         switch (kind) {
         case CsvKind::SingleChannel: singleChannelRows(plans, r, row); break;
-        case CsvKind::ChannelTable: tableRows(plans, r, row); break;
-        case CsvKind::Spectrum: spectrumRow(plans, r, row); break;
-        case CsvKind::BestServers: serverRows(plans, r, row); break;
+        case CsvKind::ChannelTable: tableRows(plans, r, slots, row); break;
+        case CsvKind::Spectrum: spectrumRow(plans, r, sweep, row); break;
+        case CsvKind::BestServers: serverRows(plans, r, ranks, row); break;
         default: frameRow(r, row); break;
         }
-        stream(kind) << row;
-        if (r.note.empty()) continue;
-        row.clear();
-        row += isoTime(r.time);
-        row += ',';
-        appendInt(row, r.type);
-        row += ',';
-        appendInt(row, static_cast<long long>(r.offset));
-        row += ',';
-        appendNote(row, r.note);
-        row += '\n';
-        stream(CsvKind::Notes) << row;
-    }
+        // A sweep that gives no row (PCS, raster unknown) begins no file.
+        const bool noRow = kind == CsvKind::Spectrum && row.size() == before;
+        if (!noRow && !texts.handOn(kind)) return false;
+        if (r.note.empty()) return true;
+        std::string& note = texts.text(CsvKind::Notes);
+        note += isoTime(r.time);
+        note += ',';
+        appendInt(note, r.type);
+        note += ',';
+        appendInt(note, static_cast<long long>(r.offset));
+        note += ',';
+        appendNote(note, r.note);
+        note += '\n';
+        return texts.handOn(CsvKind::Notes);
+    }, damaged);
+    return read && texts.finish();
 }
 
-bool writeCsvFiles(const LoadedLog& log, const std::string& dir, const std::string& stem,
-                   std::vector<std::string>& written, std::string& error) {
-    std::map<CsvKind, std::unique_ptr<std::ofstream>> files;
-    std::ofstream failed;
-    writeCsv(log, [&](CsvKind kind) -> std::ostream& {
-        const std::string path = (dir.empty() ? "" : dir + "/") + stem + "-" + csvSuffix(kind) + ".csv";
-        auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
-        if (!*file) {
-            if (error.empty()) error = "cannot write " + path;
-            return failed;
+bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string& dir, const std::string& stem,
+                   std::vector<std::string>& written, std::string& error, const DamageSink& damaged) {
+    std::map<CsvKind, std::unique_ptr<CsvFile>> files;
+    const size_t before = written.size();
+    bool ok = writeCsv(reader, header, [&](CsvKind kind, std::string_view text) {
+        std::unique_ptr<CsvFile>& file = files[kind];
+        if (!file) {
+            const std::string path = (dir.empty() ? "" : dir + "/") + stem + "-" + csvSuffix(kind) + ".csv";
+            file = std::make_unique<CsvFile>(path);
+            if (file->opened()) written.push_back(path);
         }
-        written.push_back(path);
-        return *(files[kind] = std::move(file));
-    });
+        return file->write(text);
+    }, damaged);
     for (auto& [kind, file] : files) {
-        file->flush();
-        if (!*file && error.empty()) error = std::string("write failed: ") + csvSuffix(kind);
+        if (ok) ok = file->close();
+        if (!file->error().empty() && error.empty()) error = file->error();
     }
-    return error.empty();
+    if (!ok && error.empty()) error = "read error: " + reader.readError();
+    if (ok) return true;
+    for (size_t i = before; i < written.size(); ++i) std::remove(written[i].c_str());
+    written.resize(before);
+    return false;
 }
 
 }  // namespace zarn

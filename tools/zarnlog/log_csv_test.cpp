@@ -20,20 +20,14 @@ std::string tempPath(const std::string& name) {
     return (fs::temp_directory_path() / ("zarnlog-" + std::to_string(getpid()) + "-" + name)).string();
 }
 
-std::vector<uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Every CSV of a log, by kind.
 std::map<CsvKind, std::string> csvOf(const std::string& path) {
-    LoadedLog log;
-    EXPECT_TRUE(loadLog(readBytes(path), log)) << log.problem;
-    fs::remove(path);
-    std::map<CsvKind, std::ostringstream> streams;
-    writeCsv(log, [&](CsvKind kind) -> std::ostream& { return streams[kind]; });
+    LogReader reader;
+    LogHeader header;
+    EXPECT_TRUE(reader.open(path) && reader.readHeader(header)) << reader.problem();
     std::map<CsvKind, std::string> out;
-    for (auto& [kind, s] : streams) out[kind] = s.str();
+    EXPECT_TRUE(writeCsv(reader, header, [&](CsvKind kind, std::string_view text) { return out[kind] += text, true; }));
+    fs::remove(path);
     return out;
 }
 
@@ -165,15 +159,39 @@ TEST(LogCsv, EachOtherTypeHasAHeaderAndRowsInPhysicalUnits) {
     EXPECT_EQ(csv.count(CsvKind::Spectrum), 0u);
 }
 
-TEST(LogCsv, NotesWithQuotesAndControlCharactersStayOneField) {
+// Notes are bytes of the device's code page: one UTF-8 field each, quotes doubled, controls blank.
+TEST(LogCsv, NotesWithQuotesControlsAndCodePageBytesStayOneUtf8Field) {
+    const struct { const char* note; const char* field; } cases[] = {
+        {"a \"b\",\nc", "\"a \"\"b\"\", c\""},
+        {"caf\xE9 \x80 5\xB0", "\"caf\u00e9 \u20ac 5\u00b0\""},
+        {"\x1b[31mred\r", "\" [31mred \""},
+        {"\x81\x9f", "\"\ufffd\u0178\""},
+    };
     const std::string path = tempPath("quote.zrn");
     {
         SyntheticLog log(path);
-        log.note("a \"b\",\nc");
-        log.frame(14, {});
+        for (const auto& c : cases) {
+            log.note(c.note);
+            log.frame(14, {});
+        }
         ASSERT_TRUE(log.ok());
     }
     const auto rows = lines(csvOf(path).at(CsvKind::Frames));
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1], "2004-07-09T14:00:00,\"a \"\"b\"\", c\",14,");
+    ASSERT_EQ(rows.size(), 5u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(rows[i + 1], "2004-07-09T14:00:0" + std::to_string(i) + "," + cases[i].field + ",14,");
+}
+
+// A record whose offsets run past the band's last one (832), or start past it: nothing beyond the band is a level.
+TEST(LogCsv, SweepEntriesPastTheBandAreNan) {
+    const std::string path = tempPath("band.zrn");
+    {
+        SyntheticLog log(path);
+        log.sweep(0, 831, 3, [](uint16_t o) { return int16_t(o <= 832 ? -1600 : 32767); });
+        log.sweep(0, 900, 2, [](uint16_t) { return int16_t(32767); });
+        ASSERT_TRUE(log.ok());
+    }
+    EXPECT_EQ(lines(csvOf(path).at(CsvKind::Spectrum)),
+              (std::vector<std::string>{"2004-07-09, 14:00:00, 893940000, 894030000, 30000.00, 1, -100.0, -100.0, nan",
+                                        "2004-07-09, 14:00:01, 896010000, 896070000, 30000.00, 1, nan, nan"}));
 }

@@ -2,35 +2,42 @@
 
 #include <map>
 
+#include "tools/zarnlog/log_text.h"
+
 namespace zarn {
 
-std::string recordTypeName(uint8_t type) {
-    switch (type) {
-    case 216: return "single channel";
-    case 217: return "channel table";
-    case 218: return "spectrum";
-    case 219: return "best servers";
-    default: return "frame " + std::to_string(type);
-    }
-}
-
-void writeInfo(const LoadedLog& log, std::ostream& out) {
-    out << "version: " << log.header.version << "\n";
-    out << "PCS raster: " << log.header.pcsRaster / 1000 << " kHz\n";
-    out << "records: " << log.records.size() << "\n";
+bool writeInfo(LogReader& reader, const LogHeader& header, std::ostream& out, const DamageSink& damaged) {
     std::map<uint8_t, size_t> counts;
-    for (const LogRecord& r : log.records) ++counts[r.type];
+    size_t records = 0, notes = 0;
+    LocalTime first{}, last{};
+    const bool read = forEachRecord(reader, [&](const LogRecord& r) {
+        if (records++ == 0) first = r.time;
+        last = r.time;
+        ++counts[r.type];
+        notes += !r.note.empty();
+        return true;
+    }, damaged);
+    if (!read) return false;
+    out << "version: " << header.version << "\n";
+    if (header.pcsRaster) out << "PCS raster: " << header.pcsRaster / 1000 << " kHz\n";
+    else out << "PCS raster: unknown (header byte " << int(header.rasterByte) << ")\n";
+    out << "records: " << records << "\n";
     for (auto [type, count] : counts) out << "  " << int(type) << " " << recordTypeName(type) << ": " << count << "\n";
-    if (!log.records.empty()) {
-        out << "first: " << isoTime(log.records.front().time) << "\n";
-        out << "last: " << isoTime(log.records.back().time) << "\n";
+    if (records) {
+        out << "first: " << isoTime(first) << "\n";
+        out << "last: " << isoTime(last) << "\n";
     }
-    size_t notes = 0;
-    for (const LogRecord& r : log.records) notes += !r.note.empty();
     out << "notes: " << notes << "\n";
-    for (const LogRecord& r : log.records)
-        if (!r.note.empty()) out << "  " << isoTime(r.time) << " " << r.note << "\n";
-    if (log.damaged) out << "damaged: " << log.problem << " at byte " << log.badOffset << "\n";
+    const size_t stretches = reader.damagedStretches(), skipped = reader.damagedBytes();
+    if (notes && !forEachRecord(reader, [&](const LogRecord& r) {
+            if (!r.note.empty()) out << "  " << isoTime(r.time) << " " << noteForTerminal(r.note) << "\n";
+            return true;
+        }))
+        return false;
+    if (stretches)
+        out << "damaged: " << stretches << (stretches == 1 ? " stretch, " : " stretches, ") << skipped
+            << " bytes skipped\n";
+    return true;
 }
 
 }  // namespace zarn

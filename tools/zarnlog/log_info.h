@@ -1,14 +1,15 @@
 #pragma once
-// `zarnlog info`: the header, record counts by type, first and last time, the notes.
+// `zarnlog info`: the header, record counts by type, first and last time, the
+// notes (escaped for a terminal), and what damage was skipped. A log with
+// notes is read twice: their count comes before them.
 
 #include <ostream>
 
-#include "tools/zarnlog/loaded_log.h"
+#include "recording/log_reader.h"
 
 namespace zarn {
 
-void writeInfo(const LoadedLog& log, std::ostream& out);
-// "single channel", "channel table", "spectrum", "best servers" or "frame <type>".
-std::string recordTypeName(uint8_t type);
+// False when a read error cut it short.
+bool writeInfo(LogReader& reader, const LogHeader& header, std::ostream& out, const DamageSink& damaged = {});
 
 }  // namespace zarn

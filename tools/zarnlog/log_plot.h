@@ -10,15 +10,20 @@
 // - one line per channel for channel-table records.
 // Notes show as labelled ticks on the time axis. Best-server and frame
 // records are not drawn.
+//
+// The log is read twice, a record at a time: once for the panels' sizes and
+// scales, once to draw them. Memory follows the picture, not the log.
 
 #include <string>
 
 #include "platform/gdi/surface.h"
-#include "tools/zarnlog/loaded_log.h"
+#include "recording/log_reader.h"
 
 namespace zarn {
 
-// False (and an empty surface) when no record can be drawn.
-bool plotLog(const LoadedLog& log, const std::string& title, Surface& image);
+// False (and an empty surface) when no record can be drawn, or when a read
+// error cut the log short (reader.readError() set).
+bool plotLog(LogReader& reader, const LogHeader& header, const std::string& title, Surface& image,
+             const DamageSink& damaged = {});
 
 }  // namespace zarn

@@ -5,10 +5,9 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/gdi/golden.h"
+#include "recording/log_reader.h"
 #include "recording/synthetic_log.h"
 #include "tools/zarnlog/colour_map.h"
 
@@ -17,17 +16,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// CLogFile flushes every record to storage; on a tmpfs that costs nothing.
+fs::path fastTempFolder() {
+    std::error_code ec;
+    return fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+}
+
+// Writes a log with `fill` and plots it; false when nothing was drawn.
 template <typename Fill>
-void loadWritten(LoadedLog& loaded, Fill fill) {
-    const std::string path = (fs::temp_directory_path() / ("zarnlog-plot-" + std::to_string(getpid()) + ".zrn")).string();
+bool plotWritten(Fill fill, Surface& image, const std::string& title = "small.zrn") {
+    const std::string path = (fastTempFolder() / ("zarnlog-plot-" + std::to_string(getpid()) + ".zrn")).string();
     {
         SyntheticLog log(path);
         fill(log);
-        ASSERT_TRUE(log.ok());
+        EXPECT_TRUE(log.ok());
     }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(loadLog({std::istreambuf_iterator<char>(in), {}}, loaded)) << loaded.problem;
+    LogReader reader;
+    LogHeader header;
+    EXPECT_TRUE(reader.open(path) && reader.readHeader(header)) << reader.problem();
+    const bool drawn = plotLog(reader, header, title, image);
     fs::remove(path);
+    return drawn;
 }
 
 // A carrier that drifts up the band by one channel a sweep over a -110 dBm floor.
@@ -55,19 +64,15 @@ TEST(ColourMap, RunsFromDarkBlueToYellowWithGreenRisingThroughout) {
 }
 
 TEST(LogPlot, WaterfallOfASmallLogMatchesItsGoldenImage) {
-    LoadedLog log;
-    loadWritten(log, smallSpectrum);
     Surface image;
-    ASSERT_TRUE(plotLog(log, "small.zrn", image));
+    ASSERT_TRUE(plotWritten(smallSpectrum, image));
     const GoldenResult result = compareWithGolden(image, "zarnlog_waterfall");
     EXPECT_TRUE(result.ok) << result.message;
 }
 
 TEST(LogPlot, TheStrongestPointIsTheTopColourAndTheFloorTheBottom) {
-    LoadedLog log;
-    loadWritten(log, smallSpectrum);
     Surface image;
-    ASSERT_TRUE(plotLog(log, "small.zrn", image));
+    ASSERT_TRUE(plotWritten(smallSpectrum, image));
     // The first sweep fills the first rows of the plot; its carrier sits at offset 410.
     const int top = 22 + 22 + 2, left = 70;
     const int carrierX = left + (410 - 400) * 620 / 40 + 5;
@@ -76,20 +81,44 @@ TEST(LogPlot, TheStrongestPointIsTheTopColourAndTheFloorTheBottom) {
 }
 
 TEST(LogPlot, LevelsAndTablesGetLinePanelsAndOtherRecordsNone) {
-    LoadedLog lines;
-    loadWritten(lines, [](SyntheticLog& log) {
+    Surface image;
+    ASSERT_TRUE(plotWritten([](SyntheticLog& log) {
         for (int i = 0; i < 5; ++i) log.singleChannel(384, int16_t(-1000 - 16 * i), 3250, -1200);
         for (int i = 0; i < 5; ++i) log.table({{0, 384, -900}, {1, 25, -1100}});
-    });
-    Surface image;
-    ASSERT_TRUE(plotLog(lines, "lines.zrn", image));
+    }, image));
     EXPECT_EQ(image.width, 800);
     EXPECT_EQ(image.height, 22 + 2 * (22 + 220 + 34));
-    LoadedLog none;
-    loadWritten(none, [](SyntheticLog& log) {
+    EXPECT_FALSE(plotWritten([](SyntheticLog& log) {
         log.bestServers(0, {{417, -55}});
         log.frame(14, {1, 2});
-    });
-    EXPECT_FALSE(plotLog(none, "none.zrn", image));
+    }, image));
     EXPECT_EQ(image.width, 0);
+}
+
+// More sweeps than rows and more records than columns, notes of every width
+// crowding the same rows and columns, tables whose slots come and go: the
+// picture a reading of the whole log into memory drew, pixel for pixel.
+TEST(LogPlot, ALongLogFoldsIntoThePictureOfAllItsRecords) {
+    Surface image;
+    ASSERT_TRUE(plotWritten([](SyntheticLog& log) {
+        for (int s = 0; s < 2100; ++s) {
+            if (s % 2 == 0) log.note(std::string(1 + s % 23, 'M') + std::to_string(s));
+            log.sweep(static_cast<uint8_t>(s % 3 == 0), s % 3 == 0 ? 3000 : 400, 30, [&](uint16_t o) {
+                return static_cast<int16_t>((o * 37 + s * 11) % 23 == 0 ? SyntheticLog::kNotCaptured : -1700 + (o * 7 + s * 5) % 600);
+            });
+        }
+        for (int i = 0; i < 1500; ++i) {
+            if (i % 100 < 4) log.note("Marker #" + std::to_string(i));
+            log.singleChannel(384, static_cast<int16_t>(-1400 + (i * 53) % 500), 3250, static_cast<int16_t>(-1000 - (i * 31) % 700));
+        }
+        for (int i = 0; i < 1300; ++i) {
+            if (i % 50 < 3) log.note(std::string(i % 30, '-') + "T");
+            std::vector<ChannelSlot> slots;
+            for (int k = 0; k < 1 + (i / 90) % 12; ++k)
+                slots.push_back({static_cast<uint8_t>(k % 2), static_cast<uint16_t>(300 + 17 * k), static_cast<int16_t>(-1500 + (i * (k + 3) * 29) % 800)});
+            log.table(slots);
+        }
+    }, image, "long.zrn"));
+    const GoldenResult result = compareWithGolden(image, "zarnlog_long_log");
+    EXPECT_TRUE(result.ok) << result.message;
 }
