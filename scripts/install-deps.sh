@@ -14,6 +14,8 @@ packages=(
   xvfb xauth libx11-dev libxtst-dev
   # positions from gpsd; gpsfake replays drives for the tests, read back through GDAL
   gpsd gpsd-clients libgps-dev libgdal-dev
+  # the Debian package and its checks (scripts/package.sh)
+  dpkg-dev lintian desktop-file-utils man-db
 )
 
 missing=()

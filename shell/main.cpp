@@ -1,6 +1,6 @@
 // zarn: the receiver application.
-#include "platform/sdl/window_options.h"
 #include "platform/ui/win_main.h"
+#include "shell/command_line.h"
 #include "shell/zarn_app.h"
 
 namespace {
@@ -8,6 +8,8 @@ zarn::CZarnApp theApp;
 }
 
 int main(int argc, char** argv) {
-    if (const auto status = zarn::readWindowArguments(argc, argv)) return *status;
+    zarn::ZarnCommandLine line;
+    if (const auto status = zarn::readZarnCommandLine(argc, argv, line)) return *status;
+    zarn::applyZarnCommandLine(line);
     return zarn::AfxWinMain(argc, argv);
 }

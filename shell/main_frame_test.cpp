@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "board/board_state.h"
+#include "platform/temp_device.h"
 #include "platform/ui/app.h"
+#include "platform/ui/win_main.h"
 #include "screens/band_raster_view.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
@@ -167,6 +169,21 @@ TEST(ZarnAppTest, FailingSocketsEndTheApplicationWithOneMessageAndNoWindow) {
     EXPECT_EQ(shell.backend.modals()[0].text, "Windows sockets initialization failed.");
     EXPECT_EQ(shell.app.m_pMainWnd, nullptr);
     EXPECT_EQ(shell.board.connections, 0);
+}
+
+TEST(ZarnAppTest, AStartUpThatFailsEndsTheProgramWithStatusOne) {
+    testing::TempDevice device;
+    setenv("ZARN_UI", "headless", 1);
+    setSocketInitFailsForTest(true);
+    int status = -1;
+    {
+        CZarnApp app;
+        char* argv[] = {const_cast<char*>("zarn"), nullptr};
+        status = AfxWinMain(1, argv);
+    }
+    setSocketInitFailsForTest(false);
+    unsetenv("ZARN_UI");
+    EXPECT_EQ(status, 1);
 }
 
 }  // namespace

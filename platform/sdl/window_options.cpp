@@ -1,8 +1,5 @@
 #include "platform/sdl/window_options.h"
 
-#include <getopt.h>
-#include <stdlib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -30,35 +27,7 @@ bool flag(const char* name) {
     return text && std::string(text) == "1";
 }
 
-int usage(const char* program, const char* problem) {
-    std::fprintf(stderr, "%s: %s\nUsage: %s [--fullscreen] [--rotate 0|90|180|270]\n", program, problem, program);
-    return 2;
-}
-
 }  // namespace
-
-std::optional<int> readWindowArguments(int argc, char** argv) {
-    static const option kOptions[] = {{"fullscreen", no_argument, nullptr, 'f'},
-                                      {"rotate", required_argument, nullptr, 'r'},
-                                      {nullptr, 0, nullptr, 0}};
-    const char* program = argc > 0 ? argv[0] : "zarn";
-    opterr = 0;
-    optind = 1;
-    for (int c; (c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
-        if (c == 'f') {
-            setenv("ZARN_FULLSCREEN", "1", 1);
-        } else if (c == 'r' && ScreenPlacement::validRotation(std::atoi(optarg)) &&
-                   std::to_string(std::atoi(optarg)) == optarg) {
-            setenv("ZARN_ROTATE", optarg, 1);
-        } else if (c == 'r') {
-            return usage(program, "--rotate takes 0, 90, 180 or 270");
-        } else {
-            return usage(program, "unknown option or missing value");
-        }
-    }
-    if (optind < argc) return usage(program, "unexpected argument");
-    return std::nullopt;
-}
 
 WindowOptions windowOptionsFromEnvironment() {
     WindowOptions o;

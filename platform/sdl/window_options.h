@@ -6,12 +6,6 @@
 //   ZARN_FULLSCREEN  1: the whole display
 //   ZARN_MUTE        1: no sound, and no audio device opened
 // A value that makes no sense is named on stderr and the default used.
-//
-// readWindowArguments(argc, argv): --fullscreen and --rotate DEGREES on a
-// program's command line, set as ZARN_FULLSCREEN and ZARN_ROTATE; nullopt to
-// run, else the exit status (2: a usage error, with the reason on stderr).
-
-#include <optional>
 
 namespace zarn {
 
@@ -23,6 +17,5 @@ struct WindowOptions {
 };
 
 WindowOptions windowOptionsFromEnvironment();
-std::optional<int> readWindowArguments(int argc, char** argv);
 
 }  // namespace zarn
