@@ -34,6 +34,8 @@ install(TARGETS zarn zarnlog zarn-board-sim RUNTIME DESTINATION ${CMAKE_INSTALL_
 zarn_install_doc(zarn.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarnlog.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-board-sim.1 ${CMAKE_INSTALL_MANDIR}/man1)
+# Not enabled by the package: a kiosk turns it on (README, "On a hand-held").
+zarn_install_doc(zarn-kiosk.service lib/systemd/system)
 
 # The desktop: menu entry, icon in every size, and access to the board's adapters.
 install(FILES packaging/zarn.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
