@@ -39,7 +39,7 @@ expected=(
   usr/share/icons/hicolor/128x128/apps/zarn.png
   usr/share/zarn/samples/cellular_survey.kct usr/share/zarn/samples/pcs_survey.kct
   usr/share/zarn/samples/mixed_survey.kct
-  usr/lib/udev/rules.d/60-zarn-serial-adapters.rules
+  usr/lib/udev/rules.d/60-zarn-serial-adapters.rules usr/lib/systemd/system/zarn-kiosk.service
   usr/share/doc/zarn/copyright usr/share/doc/zarn/changelog.gz
 )
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')

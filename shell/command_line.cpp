@@ -25,6 +25,8 @@ const char* const kEpilogue =
     "  ZARN_ROOT   host folder of the device's root (default $XDG_DATA_HOME/zarn)\n"
     "  ZARN_CARD   host folder of the storage card\n"
     "  ZARN_SCALE  whole window scale factor\n"
+    "  ZARN_ROTATE the picture turned clockwise when --rotate is not given\n"
+    "  ZARN_FULLSCREEN  1: the whole display, as --fullscreen\n"
     "  ZARN_MUTE   1 silences all sounds\n"
     "  ZARN_GPSD   gpsd's host:port for positions, or off (default localhost:2947)\n"
     "  ZARN_UI     headless runs without a window\n";
@@ -40,6 +42,18 @@ CommandLine zarnOptions(ZarnCommandLine& line) {
                            "the board's serial port, ahead of the registry's\n"
                            "(a device path, or a name in /dev/serial/by-id)",
                            line.port),
+                flagOption("fullscreen", 'f',
+                           "the whole display: the picture at the largest whole\n"
+                           "scale that fits, centred on black, no pointer",
+                           line.fullscreen),
+                {"rotate", 'r', "DEGREES", "the picture turned clockwise, 0, 90, 180 or 270,\nfor a panel mounted sideways",
+                 [&line](const char* value) {
+                     const std::string text = value;
+                     if (text != "0" && text != "90" && text != "180" && text != "270")
+                         return "'" + text + "' is not 0, 90, 180 or 270";
+                     line.rotate = text;
+                     return std::string();
+                 }},
             },
             kEpilogue};
 }
@@ -92,7 +106,11 @@ std::optional<int> takeBoardPort(const char* program, std::string& port) {
     return std::nullopt;
 }
 
-void applyZarnCommandLine(const ZarnCommandLine& line) { putBoardPortFirst(line.port); }
+void applyZarnCommandLine(const ZarnCommandLine& line) {
+    putBoardPortFirst(line.port);
+    if (line.fullscreen) setenv("ZARN_FULLSCREEN", "1", 1);
+    if (!line.rotate.empty()) setenv("ZARN_ROTATE", line.rotate.c_str(), 1);
+}
 
 void putBoardPortFirst(const std::string& port) {
     setFirstActiveDriver(port.empty() ? "" : kGivenPortPnpId, port);

@@ -9,9 +9,12 @@
 //    returns under another ttyUSB number; a bare name is looked up in
 //    /dev/serial/by-id, else taken below /dev. A name that the port discovery could
 //    not hold is a usage error.
+//  - --fullscreen and --rotate DEGREES (0, 90, 180 or 270) are the window's
+//    ZARN_FULLSCREEN and ZARN_ROTATE.
 //  - applyZarnCommandLine(line): a given port is listed first among the registry's
 //    active drivers as the card would be, on this and every later reading of it, so
-//    the discovery finds it by its own rules.
+//    the discovery finds it by its own rules; the window's options are set in the
+//    environment the window reads.
 
 #include <optional>
 #include <string>
@@ -20,6 +23,8 @@ namespace zarn {
 
 struct ZarnCommandLine {
     std::string port;
+    bool fullscreen = false;
+    std::string rotate;  // empty: not given
 };
 
 std::optional<int> readZarnCommandLine(int argc, char** argv, ZarnCommandLine& line);

@@ -6,6 +6,7 @@
 #include "platform/event.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
+#include "platform/ui/window_system.h"
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "screens/band_raster_view.h"
@@ -93,7 +94,12 @@ void CMainFrame::takeDownBoard() {
         std::fprintf(stderr, "zarn: could not write log file %s: %s\n", boardState().logFileName.c_str(), error.c_str());
 }
 
-bool CMainFrame::postMessage(uint32_t message) { return PostMessage(message) != FALSE; }
+// Repaint requests fold into one while waiting: the screen shows the latest
+// state whenever it is painted, and a fast stream must not pile up in the queue.
+bool CMainFrame::postMessage(uint32_t message) {
+    if (message == WM_BOARD_UPDATE) return WindowSystem::get().postCoalesced(this, message);
+    return PostMessage(message) != FALSE;
+}
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_BOARD_UPDATE) return OnBoardUpdate();

@@ -42,6 +42,8 @@ protected:
 TEST_F(MainFrameTest, StartUpBringsUpTheBoardAndShowsTheBandRasterScreen) {
     EXPECT_EQ(shell.backend.title(), "KMT Zarn");
     EXPECT_TRUE(shell.backend.mapped());
+    ASSERT_NE(findIcon(128, 32), nullptr);
+    EXPECT_EQ(shell.backend.icon(), findIcon(128, 32));  // the window's icon
     ASSERT_NE(dynamic_cast<CZarnView*>(shell.view()), nullptr);
     EXPECT_EQ(shell.view()->GetDlgCtrlID(), static_cast<int>(AFX_IDW_PANE_FIRST));
     EXPECT_EQ(shell.board.connections, 1);

@@ -104,6 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"zarn", {"--help"}, 0, "  -p, --port=PATH"}, Case{"zarn", {"--version"}, 0, kVersionLine.c_str()},
         Case{"zarn", {"--bogus"}, 2, "zarn: unknown option '--bogus'"},
         Case{"zarn", {"--port"}, 2, "zarn: option '--port' needs a value (PATH)"},
+        Case{"zarn", {"--rotate", "45"}, 2, "zarn: --rotate: '45' is not 0, 90, 180 or 270"},
         Case{"zarn-board-sim", {"--help"}, 0, "Scene file:"},
         Case{"zarn-board-sim", {"-V"}, 0, kVersionLine.c_str()},
         Case{"zarn-board-sim", {"--seconds", "abc"}, 2, "zarn-board-sim: --seconds: 'abc' is not a number"},
