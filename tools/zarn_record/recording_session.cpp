@@ -296,7 +296,7 @@ void Session::showProgress(bool last) {
 // Idle, staged records written, the port restored; the log closed last.
 int Session::finish(int status) {
     if (connection_) {
-        if (connection_->portOpen() && !board_.boardLost) returnToIdle(board_);
+        if (!board_.boardLost && connection_->portOpen()) returnToIdle(board_);
         connection_.reset();
     }
     board_.notifyWindow = nullptr;

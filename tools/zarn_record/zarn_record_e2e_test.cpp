@@ -171,6 +171,14 @@ TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {
     pumpUntil([] { return false; }, 500ms);  // the measurement under way
     const Frames zarnSent = endZarn();
 
+    // The user's screen settings are theirs: zarn-record reads none and writes none.
+    const auto settings = [this] {
+        std::string all;
+        for (const char* file : {"/opt.zrn", "/opts.zrn", "/optv.zrn"}) all += testing::readWholeFile(device.root + file) + "|";
+        return all;
+    };
+    writeFile(m.optionsFile ? m.optionsFile : "opt.zrn", "the user's own\n");
+    const std::string before = settings();
     RecordChild child;
     std::vector<std::string> args = m.args;
     args.insert(args.end(), {"--seconds", "2", "--csv", "-"});
@@ -187,7 +195,7 @@ TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {
     for (const LoggedRecord& r : logged.records) ASSERT_EQ(r.type, m.type) << "only the measurement's records";
     expectScene(m, logged);
     EXPECT_EQ(child.out(), zarnlogCsv(log(), csvKindOf(m.type))) << "every row as zarnlog csv writes it";
-    EXPECT_FALSE(std::filesystem::exists(device.root + "/" + (m.optionsFile ? m.optionsFile : "opt.zrn") + ".new"));
+    EXPECT_EQ(settings(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(, EachMeasurement, ::testing::ValuesIn(kMeasurements),
