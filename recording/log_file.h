@@ -5,7 +5,8 @@
 // user-interface thread writes one staged record per WM_LOG_RECORD
 // (writePendingRecord), in the order they were staged. Every record is
 // flushed to storage before writePendingRecord returns, so a killed process
-// or a power cut loses at most the record being written.
+// or a power cut loses at most the record being written; a write that fails
+// (storage full) takes its part-written record back off the end.
 
 #include <cstdint>
 #include <deque>
