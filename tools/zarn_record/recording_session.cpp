@@ -296,7 +296,8 @@ void Session::showProgress(bool last) {
 // Idle, staged records written, the port restored; the log closed last.
 int Session::finish(int status) {
     if (connection_) {
-        if (!board_.boardLost && connection_->portOpen()) returnToIdle(board_);
+        // A board that never answered is not asked for anything more.
+        if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
         connection_.reset();
     }
     board_.notifyWindow = nullptr;

@@ -76,14 +76,15 @@ protected:
         device.sim.stop();
         return testing::requestFrames(testing::readWholeFile(device.capturePath()));
     }
-    // zarn-record against a new simulator in the same device root; its exit status.
-    int record(std::vector<std::string> args, RecordChild& child, const std::vector<std::string>& simArgs = {}) {
-        std::vector<std::string> sa = simArgs;
-        sa.insert(sa.end(), {"--capture", recordCapture()});
+    // zarn-record against a simulator of its own (on --port, beside zarn's), in the same device root.
+    void startRecord(std::vector<std::string> args, RecordChild& child, std::vector<std::string> simArgs = {}) {
+        simArgs.insert(simArgs.end(), {"--no-register", "--capture", recordCapture()});
         std::string error;
-        EXPECT_TRUE(sim.start(ZARN_BOARD_SIM_PATH, sa, error)) << error;
-        args.insert(args.end(), {"--raster", "50", "-o", log()});
-        EXPECT_TRUE(child.start(args, {{"ZARN_ROOT", device.root}}));
+        ASSERT_TRUE(sim.start(ZARN_BOARD_SIM_PATH, simArgs, error)) << error;
+        args.insert(args.end(), {"--raster", "50", "-o", log(), "--port", sim.ptyPath()});
+        ASSERT_TRUE(child.start(args, {{"ZARN_ROOT", device.root}}));
+    }
+    int finishRecord(RecordChild& child) {
         const int status = child.wait(30s);
         sim.stop();
         return status;
@@ -168,9 +169,6 @@ std::string zarnlogCsv(const std::string& log, CsvKind kind) {
 TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {
     const Measurement& m = GetParam();
     ASSERT_NO_FATAL_FAILURE(openInZarn(m));
-    pumpUntil([] { return false; }, 500ms);  // the measurement under way
-    const Frames zarnSent = endZarn();
-
     // The user's screen settings are theirs: zarn-record reads none and writes none.
     const auto settings = [this] {
         std::string all;
@@ -179,10 +177,13 @@ TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {
     };
     writeFile(m.optionsFile ? m.optionsFile : "opt.zrn", "the user's own\n");
     const std::string before = settings();
-    RecordChild child;
+    RecordChild child;  // meanwhile, against a simulator of its own
     std::vector<std::string> args = m.args;
-    args.insert(args.end(), {"--seconds", "2", "--csv", "-"});
-    ASSERT_EQ(record(args, child, {"--unpaced"}), 0) << child.err();
+    args.insert(args.end(), {"--seconds", "1", "--csv", "-"});
+    ASSERT_NO_FATAL_FAILURE(startRecord(args, child, {"--unpaced"}));
+    pumpUntil([] { return false; }, 500ms);  // zarn's measurement under way
+    const Frames zarnSent = endZarn();
+    ASSERT_EQ(finishRecord(child), 0) << child.err();
     const Frames recordSent = testing::requestFrames(testing::readWholeFile(recordCapture()));
     ASSERT_FALSE(recordSent.empty());
     EXPECT_EQ(recordSent.back(), (std::vector<uint8_t>{8, 0})) << "the board is put to idle at the end";
@@ -230,6 +231,9 @@ TEST_F(RecordBesideZarn, AReplayedSurveyGivesTheSpectrumScreensRecordPayloads) {
     }
     const Measurement spectrum{"", {"--spectrum", "880:883"}, "opts.zrn", "0\n0\n881.5\n3\n", {120, 110}, kModeSpectrum};
     ASSERT_NO_FATAL_FAILURE(openInZarn(spectrum, {"--replay", survey}));
+    // The same survey played to zarn-record by a simulator of its own, meanwhile.
+    RecordChild child;
+    ASSERT_NO_FATAL_FAILURE(startRecord({"--spectrum", "880:883", "--seconds", "5"}, child, {"--replay", survey}));
     const std::string zarnLog = device.root + "/My Documents/zarnlog.zrn";
     shell->backend.whenIdle([this] { shell->backend.key(VK_RETURN); });
     shell->command(ID_LOG_START);
@@ -237,9 +241,7 @@ TEST_F(RecordBesideZarn, AReplayedSurveyGivesTheSpectrumScreensRecordPayloads) {
     shell->command(ID_LOG_STOP);
     const LoggedRecords byZarn = testing::readLogged(zarnLog);
     endZarn();
-
-    RecordChild child;
-    ASSERT_EQ(record({"--spectrum", "880:883", "--seconds", "5"}, child, {"--replay", survey}), 0) << child.err();
+    ASSERT_EQ(finishRecord(child), 0) << child.err();
     const LoggedRecords byRecord = testing::readLogged(log());
     const auto fromZarn = middleSweeps(byZarn), fromRecord = middleSweeps(byRecord);
     int compared = 0;
