@@ -50,9 +50,9 @@ double utcOf(std::string_view text) {
     double fraction = 0;
     if (!rest.empty() && rest[0] == '.') {
         size_t digits = 1;
-        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+        for (double unit = 0.1; digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9'; ++digits, unit /= 10)
+            fraction += (rest[digits] - '0') * unit;
         if (digits == 1) return NAN;
-        fraction = number(std::string("0") + std::string(rest.substr(0, digits)));
         rest.remove_prefix(digits);
     }
     int offset = 0;

@@ -66,7 +66,7 @@ void addServers(const LogPlans& plans, const LogRecord& r, std::vector<MapFeatur
     std::vector<ServerRank> ranks;
     if (!decodeBestServers(plans, r, band, ranks)) return;
     MapFeature f = begin(MapLayer::Servers, r);
-    f.values.push_back(static_cast<long long>(band));
+    f.values.emplace_back(std::in_place_type<long long>, band);
     for (const ServerRank& s : ranks)
         f.values.insert(f.values.end(), {channelValue(s.channel), megahertzValue(s.hz), static_cast<long long>(s.level)});
     f.dbm = ranks.front().level;
@@ -86,7 +86,7 @@ void addSpectrum(const LogPlans& plans, const LogRecord& r, std::vector<MapFeatu
         ++measured;
     }
     MapFeature f = begin(MapLayer::Spectrum, r);
-    f.values.push_back(static_cast<long long>(sweep.band));
+    f.values.emplace_back(std::in_place_type<long long>, sweep.band);
     if (peak) {
         f.values.insert(f.values.end(), {peak->hz / 1e6, dbmOfLevel(peak->level), sum / static_cast<double>(measured)});
         f.dbm = dbmOfLevel(peak->level);
@@ -137,7 +137,7 @@ void mapFeatures(const LogPlans& plans, const LogRecord& r, std::vector<MapFeatu
     }
     if (r.note.empty()) return;
     MapFeature note = begin(MapLayer::Notes, r);
-    note.values.push_back(static_cast<long long>(r.type));
+    note.values.emplace_back(std::in_place_type<long long>, r.type);
     out.push_back(std::move(note));
 }
 

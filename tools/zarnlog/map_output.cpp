@@ -61,10 +61,14 @@ std::optional<MapFormat> mapFormatOf(const std::string& path) {
 }
 
 struct MapOutput::Gdal {
-    Gdal() {
+    explicit Gdal(MapFormat format) : kml(format == MapFormat::Kml) {
         static const bool registered = (GDALAllRegister(), true);
         (void)registered;
         CPLPushErrorHandler(CPLQuietErrorHandler);
+        // Values as <Data> rather than <SimpleData>: GDAL 3.6 tidies every
+        // SimpleData by copying the whole document, which takes minutes for a
+        // day of records.
+        if (kml) CPLSetThreadLocalConfigOption("LIBKML_USE_SIMPLEFIELD", "NO");
         srs = OSRNewSpatialReference(nullptr);
         OSRImportFromEPSG(srs, 4326);
         OSRSetAxisMappingStrategy(srs, OAMS_TRADITIONAL_GIS_ORDER);
@@ -72,6 +76,7 @@ struct MapOutput::Gdal {
     ~Gdal() {
         close();
         OSRDestroySpatialReference(srs);
+        if (kml) CPLSetThreadLocalConfigOption("LIBKML_USE_SIMPLEFIELD", nullptr);
         CPLPopErrorHandler();
     }
     bool close() {
@@ -92,6 +97,7 @@ struct MapOutput::Gdal {
         GDALDatasetH handle;
         bool inTransaction;
     };
+    bool kml;
     OGRSpatialReferenceH srs = nullptr;
     std::vector<Dataset> datasets;
     std::array<OGRLayerH, kMapLayers> layers{};
@@ -99,7 +105,7 @@ struct MapOutput::Gdal {
 };
 
 MapOutput::MapOutput(MapFormat format, std::string path, LevelScale scale)
-    : format_(format), path_(std::move(path)), scale_(scale), gdal_(std::make_unique<Gdal>()) {}
+    : format_(format), path_(std::move(path)), scale_(scale), gdal_(std::make_unique<Gdal>(format)) {}
 
 MapOutput::~MapOutput() = default;
 
@@ -193,7 +199,9 @@ bool MapOutput::write(const MapFeature& feature, const Place& place) {
     }
     if (format_ == MapFormat::Kml && feature.dbm) {
         const double dbm = std::clamp(*feature.dbm, std::floor(scale_.lo), std::ceil(scale_.hi));
-        OGR_F_SetStyleString(f, ("@" + styleName(static_cast<int>(std::floor(dbm)))).c_str());
+        std::string style = "@";
+        style += styleName(static_cast<int>(std::floor(dbm)));
+        OGR_F_SetStyleString(f, style.c_str());
     }
     CPLErrorReset();
     const OGRErr made = OGR_L_CreateFeature(layer, f);
