@@ -73,6 +73,7 @@ void CoveragePanel::mark(const LogRecord& r, std::optional<double> dbm) {
     cell = std::isnan(cell) ? v : std::max(cell, v);
 }
 
+// Under the plot, between the corners' coordinates.
 void CoveragePanel::scaleBar(CDC& dc, int plotTop) const {
     const double metresPerPixel = kMetresPerDegree / pixelsPerDegree_;
     // The longest of 1, 2 or 5 times a power of ten metres in a quarter of the width.
@@ -84,11 +85,11 @@ void CoveragePanel::scaleBar(CDC& dc, int plotTop) const {
             break;
         }
     const int length = static_cast<int>(std::lround(metres / metresPerPixel));
-    const int x = kLeft + 12, y = plotTop + plotHeight_ - 12;
+    const int x = kLeft + (kPlotWidth - length) / 2, y = plotTop + plotHeight_ + 24;
     for (int row : {y, y + 1}) line(dc, x, row, x + length, row, kInk);
-    line(dc, x, y - 5, x, y + 2, kInk);
-    line(dc, x + length, y - 5, x + length, y + 2, kInk);
-    text(dc, metresText(metres), x + length / 2, y - 18, DT_CENTER);
+    line(dc, x, y - 4, x, y + 2, kInk);
+    line(dc, x + length, y - 4, x + length, y + 2, kInk);
+    text(dc, metresText(metres), x + length / 2, y - 17, DT_CENTER);
 }
 
 int CoveragePanel::draw(CDC& dc, Surface& image, int top) const {
