@@ -170,15 +170,6 @@ int pointsAfterTheFirstBreak(const std::string& track) {
     return second == std::string::npos ? 0 : countOf(track, "<trkpt", second);
 }
 
-// Single channel on cellular channel 384, logged to \My Documents\zarnlog.zrn, as a user does it.
-void recordSingleChannel(testing::ShellHarness& shell, const std::string& root) {
-    std::ofstream(root + "/opt.zrn") << "1\n0\n1\n384\n0\n";
-    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
-    shell.tap(120, 40);  // SINGLE CHANNEL
-    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
-    shell.command(ID_LOG_START);
-}
-
 class TrackE2e : public testing::MainMenuE2e {
 protected:
     void TearDown() override {
@@ -192,7 +183,7 @@ protected:
         setenv("ZARN_GPSD", gps.address().c_str(), 1);
     }
     void record() {
-        recordSingleChannel(*shell, device.root);
+        testing::recordSingleChannel(*shell, device.root);
         ASSERT_EQ(boardState().screenMode, kModeSingleChannel);
         ASSERT_EQ(boardState().logging, 1);
     }
@@ -260,7 +251,7 @@ TEST_F(TrackE2e, AProgramKilledWhileLoggingLeavesATrackThatParses) {
     if (child == 0) {
         testing::ShellHarness zarn(testing::ShellHarness::Board::Serial);
         zarn.tap(120, 170);  // 1900 (50kHz)
-        recordSingleChannel(zarn, device.root);
+        testing::recordSingleChannel(zarn, device.root);
         for (;;) {
             zarn.backend.runUntilIdle();
             std::this_thread::sleep_for(5ms);
