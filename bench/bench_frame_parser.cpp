@@ -39,11 +39,11 @@ void feedStream(benchmark::State& state, uint8_t screenMode) {
     board.sweepStep = 1;
     board.screenMode = screenMode;
     const std::vector<uint8_t> stream = sweepStream(20);
-    zarn::resetFrameParser();
+    zarn::FrameParser parser(board);
     for (auto _ : state) {
         for (uint8_t b : stream) {
-            if (board.parserState == zarn::kParserDelivered) board.parserState = zarn::kParserIdle;
-            zarn::feedByte(board, b);
+            parser.release();
+            parser.feed(b);
         }
         benchmark::ClobberMemory();
     }

@@ -6,6 +6,7 @@
 
 #include "board/board_state.h"
 #include "board/byte_sender.h"
+#include "board/frame_types.h"
 #include "board/little_endian.h"
 #include "board/request_frame.h"
 
@@ -33,30 +34,30 @@ bool BoardState::sendRequest(uint8_t type, const uint8_t* payload, uint16_t leng
     return true;
 }
 
-bool BoardState::sendVersionRequest() { return sendRequest(1, nullptr, 0); }
-bool BoardState::sendSerialRequest() { return sendRequest(2, nullptr, 0); }
+bool BoardState::sendVersionRequest() { return sendRequest(typeCode(RequestType::Version), nullptr, 0); }
+bool BoardState::sendSerialRequest() { return sendRequest(typeCode(RequestType::Serial), nullptr, 0); }
 
 bool BoardState::sendCode5(uint16_t value) {
     uint8_t p[2];
     putU16(p, value);
-    return sendRequest(5, p, 2);
+    return sendRequest(typeCode(RequestType::Code5), p, 2);
 }
 
-bool BoardState::sendMode(uint8_t mode) { return sendRequest(8, &mode, 1); }
-bool BoardState::sendBand(uint8_t band) { return sendRequest(9, &band, 1); }
+bool BoardState::sendMode(uint8_t mode) { return sendRequest(typeCode(RequestType::Mode), &mode, 1); }
+bool BoardState::sendBand(uint8_t band) { return sendRequest(typeCode(RequestType::Band), &band, 1); }
 
 bool BoardState::sendTune(uint32_t step) {
     commandedStep = step;
     uint8_t p[4];
     putU16(p, static_cast<uint16_t>(step));
     putU16(p + 2, static_cast<uint16_t>(step >> 16));
-    return sendRequest(10, p, 4);
+    return sendRequest(typeCode(RequestType::Tune), p, 4);
 }
 
 bool BoardState::sendTableEntry(uint8_t slot, uint8_t band, uint16_t offset) {
     uint8_t p[4] = {slot, band, 0, 0};
     putU16(p + 2, offset);
-    return sendRequest(17, p, 4);
+    return sendRequest(typeCode(RequestType::TableEntry), p, 4);
 }
 
 bool BoardState::sendSweepParameters() {
@@ -64,9 +65,11 @@ bool BoardState::sendSweepParameters() {
     putU16(p, sweepStart);
     putU16(p + 2, sweepCount);
     putU16(p + 4, sweepStep);
-    return sendRequest(21, p, 6);
+    return sendRequest(typeCode(RequestType::SweepParameters), p, 6);
 }
 
-bool BoardState::sendTableLength(uint8_t count) { return sendRequest(32, &count, 1); }
+bool BoardState::sendTableLength(uint8_t count) {
+    return sendRequest(typeCode(RequestType::TableLength), &count, 1);
+}
 
 }  // namespace zarn

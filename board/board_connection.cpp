@@ -12,7 +12,9 @@ constexpr uint32_t kLineSpeed = 38400;
 
 class SerialBoardConnection : public BoardConnection {
 public:
-    SerialBoardConnection() { setRequestSender(&link_); }
+    explicit SerialBoardConnection(RecordSink* sink) : thread_(boardState(), link_.sendSlot(), link_, clock_, sink) {
+        setRequestSender(&link_);
+    }
     ~SerialBoardConnection() override {
         thread_.stop();
         setRequestSender(nullptr);
@@ -22,11 +24,13 @@ public:
 private:
     SerialLink link_{kLineSpeed};
     SystemSecondsClock clock_;
-    LinkThread thread_{boardState(), link_.sendSlot(), link_, clock_};
+    LinkThread thread_;
 };
 
 }  // namespace
 
-std::unique_ptr<BoardConnection> openSerialBoard() { return std::make_unique<SerialBoardConnection>(); }
+std::unique_ptr<BoardConnection> openSerialBoard(RecordSink* sink) {
+    return std::make_unique<SerialBoardConnection>(sink);
+}
 
 }  // namespace zarn

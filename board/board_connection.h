@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "board/frame_parser.h"
+
 namespace zarn {
 
 class BoardConnection {
@@ -15,7 +17,7 @@ public:
 };
 
 // The serial link at 38400 bit/s to the board's port, with the link thread
-// not yet started; requests go to it from now on.
-std::unique_ptr<BoardConnection> openSerialBoard();
+// not yet started; requests go to it from now on, log records to `sink`.
+std::unique_ptr<BoardConnection> openSerialBoard(RecordSink* sink);
 
 }  // namespace zarn

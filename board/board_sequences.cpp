@@ -67,4 +67,15 @@ void restartSweep(BoardState& board) {
     board.sendMode(kModeSweep);
 }
 
+void resumeMeasurement(BoardState& board) {
+    returnToIdle(board);
+    switch (board.screenMode) {
+    case kModeSingleChannel: startSingleChannel(board); break;
+    case kModeChannelTable: uploadChannelTable(board); break;
+    case kModeSpectrum:
+    case kModeBestServers: startSweep(board); break;
+    default: break;
+    }
+}
+
 }  // namespace zarn

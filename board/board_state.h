@@ -16,6 +16,9 @@ namespace zarn {
 constexpr uint32_t kAppMessageBase = 0x8000;  // the window system's first private message
 constexpr uint32_t WM_BOARD_UPDATE = kAppMessageBase + 100;  // 0x8064
 constexpr uint32_t WM_LOG_RECORD = kAppMessageBase + 101;    // 0x8065
+// From the link thread: the board's port failed, and a port found again has answered.
+constexpr uint32_t WM_BOARD_LOST = kAppMessageBase + 110;
+constexpr uint32_t WM_BOARD_ANSWERED = kAppMessageBase + 111;
 
 // The main frame's window, as the decoder sees it.
 struct MessagePoster {
@@ -100,9 +103,6 @@ public:
     // Index 1..3 of the trace that receives samples, whatever activeTrace holds.
     int activeTraceIndex() const { return activeTrace >= 1 && activeTrace <= 3 ? activeTrace : 1; }
 
-    uint16_t getParserState() const { return parserState; }
-    void setParserState(uint16_t state) { parserState = state; }
-
     MessagePoster* notifyWindow = nullptr;
     uint8_t channelTableCount = 0;
     ChannelSlot channelTable[kChannelSlots] = {};
@@ -142,7 +142,9 @@ public:
     // Written on the link thread, read on the user-interface thread: always
     // points at a static label, so a reader never sees a half-written text.
     std::atomic<const char*> modeName{"Mode Unknown"};
-    uint16_t parserState = 0;
+    uint16_t parserState = 0;  // the link's FrameParser keeps its state here
+    // Set by the link thread from a port failure until a port found again answers.
+    std::atomic<bool> boardLost{false};
 };
 
 // The one board state of the process.

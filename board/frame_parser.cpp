@@ -1,116 +1,77 @@
 #include "board/frame_parser.h"
 
-#include <atomic>
 #include <cstring>
 
+#include "board/frame_types.h"
+#include "board/little_endian.h"
+#include "board/log_records.h"
 #include "board/request_frame.h"
 #include "board/sweep_decoder.h"
-#include "board/log_records.h"
 
 namespace zarn {
 
-namespace {
+FrameParser::FrameParser(BoardState& board, RecordSink* sink) : board_(board), sink_(sink) {}
 
-// Receive storage, used only by the link thread.
-uint8_t receiveBuffer[kReceiveBufferSize];
-uint16_t receiveLength = 0;
-uint8_t frameType = 0;
-
-// Decoder statics.
-uint8_t decoderBusy = 0;
-int16_t lastSlotReported = 0;
-
-std::atomic<RecordSink*> recordSink{nullptr};
-
-// Every byte past the payload reads as zero, as if the whole buffer had been
-// cleared; only the bytes the previous frame stored need clearing.
-void startPayload() {
-    std::memset(receiveBuffer, 0, receiveLength);
-    receiveLength = 0;
+// Only the bytes the previous frame stored need clearing to keep the buffer zero past the payload.
+FrameParser::Feed FrameParser::startPayload() {
+    std::memset(buffer_, 0, length_);
+    length_ = 0;
+    setState(ParserState::Data);
+    return Feed::Pending;
 }
 
-void store(uint8_t b) { receiveBuffer[receiveLength++] = b; }
-
-}  // namespace
-
-void setLogRecordSink(RecordSink* sink) { recordSink = sink; }
-RecordSink* logRecordSink() { return recordSink; }
-
-void resetFrameParser() {
-    std::memset(receiveBuffer, 0, sizeof receiveBuffer);
-    receiveLength = 0;
-    frameType = 0;
-    decoderBusy = 0;
-    lastSlotReported = 0;
-    resetSweepDecoder();
+FrameParser::Feed FrameParser::deliver() {
+    setState(ParserState::Delivered);
+    decode();
+    return Feed::Delivered;
 }
 
-int feedByte(BoardState& board, uint8_t b) {
-    uint16_t& state = board.parserState;
-    switch (state) {
-    case kParserIdle:
-    case 1:
-        state = b == kFrameMark ? kParserStart : kParserIdle;
+FrameParser::Feed FrameParser::abandon(Abandon reason) {
+    abandonReason_ = reason;
+    setState(ParserState::Idle);
+    return Feed::Abandoned;
+}
+
+FrameParser::Feed FrameParser::feed(uint8_t b) {
+    switch (state()) {
+    case ParserState::Start:
+        setState(b == kFrameStart ? ParserState::Type : ParserState::Idle);
         break;
-    case kParserStart:
-        state = b == kFrameStart ? kParserType : kParserIdle;
+    case ParserState::Type:
+        type_ = b;
+        if (b != kFrameMark) return startPayload();
+        setState(ParserState::TypeEscape);
         break;
-    case kParserType:
-        frameType = b;
-        if (b == kFrameMark) {
-            state = kParserTypeEscape;
-        } else {
-            startPayload();
-            state = kParserData;
-        }
-        break;
-    case kParserTypeEscape:
-        startPayload();
-        state = kParserData;
-        break;
-    case kParserData:
+    case ParserState::TypeEscape:
+        return startPayload();
+    case ParserState::Data:
         // The limit stops plain bytes only: an escaped 0x11 may still be byte 4097.
         if (b == kFrameMark) {
-            state = kParserDataEscape;
-        } else if (receiveLength >= kMaxStoredPayload) {
-            state = kParserIdle;
+            setState(ParserState::DataEscape);
+        } else if (length_ >= kMaxStoredPayload) {
+            return abandon(Abandon::PayloadTooLong);
         } else {
-            store(b);
+            buffer_[length_++] = b;
         }
         break;
-    case kParserDataEscape:
-        if (b == kFrameEnd) {
-            state = kParserDelivered;
-            decodeFrame(board, frameType, receiveBuffer, receiveLength);
-        } else if (b == kFrameEscape && receiveLength <= kMaxStoredPayload) {
-            store(kFrameMark);
-            state = kParserData;
-        } else {
-            state = kParserIdle;
-        }
+    case ParserState::DataEscape:
+        if (b == kFrameEnd) return deliver();
+        if (b != kFrameEscape) return abandon(Abandon::BadEscape);
+        if (length_ > kMaxStoredPayload) return abandon(Abandon::PayloadTooLong);
+        buffer_[length_++] = kFrameMark;
+        setState(ParserState::Data);
         break;
-    case kParserDelivered:
+    case ParserState::Delivered:
         break;
-    default:
-        state = kParserIdle;  // a state no transition leads to
+    case ParserState::Idle:
+    default:  // no transition leads anywhere else; state 1 has always behaved as idle
+        setState(b == kFrameMark ? ParserState::Start : ParserState::Idle);
         break;
     }
-    return 1;
+    return Feed::Pending;
 }
 
 namespace {
-
-// Payload readers that see zeros past the end, like the cleared buffer.
-uint8_t byteAt(const uint8_t* p, uint16_t n, int i) { return i < n ? p[i] : 0; }
-uint16_t u16At(const uint8_t* p, uint16_t n, int i) {
-    return static_cast<uint16_t>(byteAt(p, n, i) | (byteAt(p, n, i + 1) << 8));
-}
-uint32_t u32At(const uint8_t* p, uint16_t n, int i) {
-    return u16At(p, n, i) | (static_cast<uint32_t>(u16At(p, n, i + 2)) << 16);
-}
-void copyBlock(uint8_t* to, int size, const uint8_t* p, uint16_t n, int from) {
-    for (int i = 0; i < size; ++i) to[i] = byteAt(p, n, from + i);
-}
 
 // A text ends at its NUL or at the end of the payload; at most 31 are kept.
 void copyText(char (&to)[32], const uint8_t* p, uint16_t n) {
@@ -118,6 +79,8 @@ void copyText(char (&to)[32], const uint8_t* p, uint16_t n) {
     for (; i < 31 && i < n && p[i] != 0; ++i) to[i] = static_cast<char>(p[i]);
     to[i] = '\0';
 }
+
+uint32_t u32At(const uint8_t* p) { return u16At(p) | (static_cast<uint32_t>(u16At(p + 2)) << 16); }
 
 const char* modeLabel(uint8_t mode, const char* previous) {
     switch (mode) {
@@ -137,76 +100,92 @@ void setLevel(BoardState& board, int band, int16_t value) {
     board.levelFresh[band] = 1;
 }
 
-void applyTableLevel(BoardState& board, uint8_t slot, int16_t value) {
-    setLevel(board, slot == 0 ? 0 : 1, value);
-    if (slot < lastSlotReported) board.logRecordPending = 1;
-    lastSlotReported = slot;
-    if (slot < kChannelSlots) board.channelTable[slot].level = value;
+}  // namespace
+
+void FrameParser::applyTableLevel(uint8_t slot, int16_t value) {
+    setLevel(board_, slot == 0 ? 0 : 1, value);
+    if (slot < lastSlotReported_) board_.logRecordPending = 1;
+    lastSlotReported_ = slot;
+    if (slot < kChannelSlots) board_.channelTable[slot].level = value;
 }
 
-// Applies one reply; returns the repaint flag.
-int applyReply(BoardState& board, uint8_t t, const uint8_t* p, uint16_t n) {
-    switch (t) {
-    case 1:
-        copyText(board.firmwareVersion, p, n);
-        board.postRequest(2, nullptr, 0);
+bool FrameParser::stageRecord() {
+    return board_.logging == 1 && sink_ && stageLogRecord(board_, *sink_, type_, buffer_, length_);
+}
+
+// The finished sweep's record, before the sample that starts the next one lands in its capture.
+bool FrameParser::endSweep() {
+    board_.logRecordPending = 1;
+    return board_.screenMode == kModeSpectrum && stageRecord();
+}
+
+int FrameParser::sweepSample(bool& staged) {
+    const uint16_t offset = sampleOffset(u16At(buffer_));
+    if (startsNewSweep(board_, offset)) staged = endSweep();
+    applySweepSample(board_, offset, i16At(buffer_ + 2));
+    if (++sampleCounter_ < 5) return 0;
+    sampleCounter_ = 0;
+    return 1;
+}
+
+// The payload reads as zeros past its end (the buffer is), so short payloads need no checks.
+int FrameParser::applyReply(bool& staged) {
+    const uint8_t* p = buffer_;
+    switch (static_cast<ReplyType>(type_)) {
+    case ReplyType::Version:
+        copyText(board_.firmwareVersion, p, length_);
+        board_.postRequest(typeCode(RequestType::Serial), nullptr, 0);
         return 1;
-    case 2:
-        copyText(board.serialNumber, p, n);
+    case ReplyType::Serial:
+        copyText(board_.serialNumber, p, length_);
         return 1;
-    case 3:
-        copyBlock(board.reply3Block, byteAt(p, n, 0) == 2 ? 24 : 12, p, n, 1);
+    case ReplyType::Block3:
+        std::memcpy(board_.reply3Block, p + 1, p[0] == 2 ? 24 : 12);
         return 1;
-    case 8:
-    case 11:
-        board.boardMode = byteAt(p, n, 0);
-        board.modeName = modeLabel(board.boardMode, board.modeName);
+    case ReplyType::Mode:
+    case ReplyType::ModeReport:
+        board_.boardMode = p[0];
+        board_.modeName = modeLabel(board_.boardMode, board_.modeName);
         return 1;
-    case 9:
-        board.reportedBand = byteAt(p, n, 0);
+    case ReplyType::Band:
+        board_.reportedBand = p[0];
         return 1;
-    case 10:
-        board.commandedStep = u32At(p, n, 0);
+    case ReplyType::Tune:
+        board_.commandedStep = u32At(p);
         return 1;
-    case 13:
-    case 21:
-    case 22:
+    case ReplyType::Report13:
+    case ReplyType::SweepParameters:
+    case ReplyType::Report22:
         return 1;
-    case 14:
-        setLevel(board, board.reportedBand == 0 ? 0 : 1, static_cast<int16_t>(u16At(p, n, 0)));
+    case ReplyType::SingleLevel:
+        setLevel(board_, board_.reportedBand == 0 ? 0 : 1, i16At(p));
         return 1;
-    case 15:
-        applyTableLevel(board, byteAt(p, n, 0), static_cast<int16_t>(u16At(p, n, 1)));
+    case ReplyType::TableLevel:
+        applyTableLevel(p[0], i16At(p + 1));
         return 1;
-    case 16:
-        copyBlock(board.reply16Block, 24, p, n, 4);
+    case ReplyType::Block16:
+        std::memcpy(board_.reply16Block, p + 4, sizeof board_.reply16Block);
         return 1;
-    case 18:
-        copyBlock(board.reply18Block, 97, p, n, 0);
+    case ReplyType::Block18:
+        std::memcpy(board_.reply18Block, p, sizeof board_.reply18Block);
         return 1;
-    case 33:
-        if (n != 5) return 0;
-        return applySweepSample(board, u16At(p, n, 0), static_cast<int16_t>(u16At(p, n, 2)));
+    case ReplyType::SweepSample:
+        return length_ == 5 ? sweepSample(staged) : 0;
     default:
         return 0;
     }
 }
 
-}  // namespace
-
-void decodeFrame(BoardState& board, uint8_t t, const uint8_t* p, uint16_t n) {
-    if (decoderBusy) return;
-    decoderBusy = 1;
-    const int repaint = applyReply(board, t, p, n);
-    if (board.logging == 1) {
-        if (RecordSink* sink = recordSink.load()) {
-            if (stageLogRecord(board, *sink, t, p, n) && board.notifyWindow)
-                board.notifyWindow->postMessage(WM_LOG_RECORD);
-        }
-    }
-    if (t < kReplyEvents) board.replyEvents[t].pulse();
-    if (repaint && board.repaintEnabled && board.notifyWindow) board.notifyWindow->postMessage(WM_BOARD_UPDATE);
-    decoderBusy = 0;
+void FrameParser::decode() {
+    if (busy_) return;
+    busy_ = 1;
+    bool staged = false;
+    const int repaint = applyReply(staged);
+    if (!staged) staged = stageRecord();
+    if (staged && board_.notifyWindow) board_.notifyWindow->postMessage(WM_LOG_RECORD);
+    if (type_ < kReplyEvents) board_.replyEvents[type_].pulse();
+    if (repaint && board_.repaintEnabled && board_.notifyWindow) board_.notifyWindow->postMessage(WM_BOARD_UPDATE);
+    busy_ = 0;
 }
 
 }  // namespace zarn

@@ -14,9 +14,23 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// Feeds bytes without the link thread's reset of the delivered state.
-void feedRaw(BoardState& b, const Bytes& bytes) {
-    for (uint8_t x : bytes) feedByte(b, x);
+using Feed = FrameParser::Feed;
+using Abandon = FrameParser::Abandon;
+
+struct Outcome {
+    int delivered = 0;
+    int abandoned = 0;
+};
+
+// Feeds bytes without the link thread's release of a delivered frame.
+Outcome feedRaw(FrameParser& parser, const Bytes& bytes) {
+    Outcome o;
+    for (uint8_t x : bytes) {
+        const Feed f = parser.feed(x);
+        o.delivered += f == Feed::Delivered;
+        o.abandoned += f == Feed::Abandoned;
+    }
+    return o;
 }
 
 }  // namespace
@@ -26,7 +40,7 @@ TEST(FrameParser, SerialNumberFrameStoresTextPulsesAndRepaints) {
     w.feed({0x11, 0x12, 0x02, 0x41, 0x42, 0x43, 0x11, 0x13});
     EXPECT_STREQ(w.board.serialNumber, "ABC");
     EXPECT_EQ(w.window.count(WM_BOARD_UPDATE), 1);
-    EXPECT_EQ(w.board.parserState, kParserDelivered);
+    EXPECT_TRUE(w.parser.delivered());
 }
 
 TEST(FrameParser, NoRepaintWhileRepaintsAreSuspended) {
@@ -37,27 +51,31 @@ TEST(FrameParser, NoRepaintWhileRepaintsAreSuspended) {
     EXPECT_TRUE(w.window.messages.empty());
 }
 
-TEST(FrameParser, StreamsOfBytesGiveTheStatesOfTheMachine) {
+// Each well-formed stream beside the broken one it is easily taken for.
+TEST(FrameParser, StreamsBesideTheirBrokenTwins) {
     struct Case {
         const char* what;
         Bytes bytes;
-        uint16_t endState;
+        int delivered, abandoned;
+        Abandon reason;
         uint8_t boardMode;  // reply 8 decoded when not 0xEE
     } cases[] = {
-        {"escaped payload byte", {0x11, 0x12, 0x08, 0x11, 0x14, 0x11, 0x13}, kParserDelivered, 0x11},
-        {"frame start inside payload abandons", {0x11, 0x12, 0x08, 0x00, 0x11, 0x12, 0x08, 0x02, 0x11, 0x13}, kParserIdle, 0xEE},
-        {"0x11 0x11 0x12 is no frame start", {0x11, 0x11, 0x12, 0x08, 0x03, 0x11, 0x13}, kParserIdle, 0xEE},
-        {"noise before a frame", {0x00, 0x00, 0x12, 0x13, 0x11, 0x00, 0x11, 0x12, 0x08, 0x04, 0x11, 0x13}, kParserDelivered, 4},
-        {"truncated frame", {0x11, 0x12, 0x08, 0x02}, kParserData, 0xEE},
-        {"truncated in escape", {0x11, 0x12, 0x08, 0x02, 0x11}, kParserDataEscape, 0xEE},
-        {"bad escape abandons and consumes", {0x11, 0x12, 0x08, 0x02, 0x11, 0x15, 0x11, 0x13}, kParserIdle, 0xEE},
-        {"type escape drops any next byte", {0x11, 0x12, 0x11, 0x99, 0x05, 0x11, 0x13}, kParserDelivered, 0xEE},
+        {"escaped payload byte", {0x11, 0x12, 0x08, 0x11, 0x14, 0x11, 0x13}, 1, 0, Abandon::None, 0x11},
+        {"bad escape abandons and consumes", {0x11, 0x12, 0x08, 0x02, 0x11, 0x15, 0x11, 0x13}, 0, 1, Abandon::BadEscape, 0xEE},
+        {"noise before a frame", {0x00, 0x00, 0x12, 0x13, 0x11, 0x00, 0x11, 0x12, 0x08, 0x04, 0x11, 0x13}, 1, 0, Abandon::None, 4},
+        {"0x11 0x11 0x12 is no frame start", {0x11, 0x11, 0x12, 0x08, 0x03, 0x11, 0x13}, 0, 0, Abandon::None, 0xEE},
+        {"type escape drops any next byte", {0x11, 0x12, 0x11, 0x99, 0x05, 0x11, 0x13}, 1, 0, Abandon::None, 0xEE},
+        {"frame start inside payload abandons", {0x11, 0x12, 0x08, 0x00, 0x11, 0x12, 0x08, 0x02, 0x11, 0x13}, 0, 1, Abandon::BadEscape, 0xEE},
+        {"frames back to back", {0x11, 0x12, 0x08, 0x04, 0x11, 0x13, 0x11, 0x12, 0x08, 0x02, 0x11, 0x13}, 1, 0, Abandon::None, 4},
+        {"truncated frame", {0x11, 0x12, 0x08, 0x02}, 0, 0, Abandon::None, 0xEE},
     };
     for (const auto& c : cases) {
         WiredBoard w;
         w.board.boardMode = 0xEE;
-        feedRaw(w.board, c.bytes);
-        EXPECT_EQ(w.board.parserState, c.endState) << c.what;
+        const Outcome o = feedRaw(w.parser, c.bytes);
+        EXPECT_EQ(o.delivered, c.delivered) << c.what;
+        EXPECT_EQ(o.abandoned, c.abandoned) << c.what;
+        EXPECT_EQ(w.parser.abandonReason(), c.reason) << c.what;
         EXPECT_EQ(w.board.boardMode, c.boardMode) << c.what;
     }
 }
@@ -71,16 +89,27 @@ TEST(FrameParser, EscapedTypeFrameCarriesItsPayload) {
     EXPECT_EQ(w.log.records[0].bytes, (Bytes{0x05}));
 }
 
-TEST(FrameParser, DeliveredStateIgnoresBytesUntilTheLinkThreadResetsIt) {
+TEST(FrameParser, ADeliveredFrameHoldsTheMachineUntilReleased) {
     WiredBoard w;
-    feedRaw(w.board, {0x11, 0x12, 0x09, 0x01, 0x11, 0x13, 0x11, 0x12, 0x09, 0x00, 0x11, 0x13});
+    const Bytes band0 = {0x11, 0x12, 0x09, 0x00, 0x11, 0x13};
+    feedRaw(w.parser, {0x11, 0x12, 0x09, 0x01, 0x11, 0x13});
+    feedRaw(w.parser, band0);
     EXPECT_EQ(w.board.reportedBand, 1);  // the second frame was ignored
-    w.board.parserState = kParserIdle;
-    feedRaw(w.board, {0x11, 0x12, 0x09, 0x00, 0x11, 0x13});
+    w.parser.release();
+    EXPECT_EQ(feedRaw(w.parser, band0).delivered, 1);
     EXPECT_EQ(w.board.reportedBand, 0);
 }
 
-TEST(FrameParser, BackToBackFramesAreAllDecodedWhenTheStateIsReset) {
+TEST(FrameParser, ARestartDropsAFrameCutShort) {
+    WiredBoard w;
+    feedRaw(w.parser, {0x11, 0x12, 0x09, 0x01});
+    w.parser.restart();
+    EXPECT_EQ(feedRaw(w.parser, {0x11, 0x12, 0x08, 0x00, 0x11, 0x13}).delivered, 1);
+    EXPECT_EQ(w.board.reportedBand, 0);
+    EXPECT_STREQ(w.board.modeName.load(), "Idle Mode");
+}
+
+TEST(FrameParser, BackToBackFramesAreAllDecodedWhenEachIsReleased) {
     WiredBoard w;
     Bytes stream;
     for (uint8_t slot = 0; slot < 5; ++slot) {
@@ -92,41 +121,40 @@ TEST(FrameParser, BackToBackFramesAreAllDecodedWhenTheStateIsReset) {
 }
 
 TEST(FrameParser, PayloadLimitAbandonsTheFramePastTheLimit) {
-    auto frameWith = [](int payloadBytes) {
+    auto frameWith = [](int payloadBytes, int escapedAtEnd = 0) {
         Bytes f = {0x11, 0x12, 0x30};
         f.insert(f.end(), payloadBytes, 0x41);
+        for (int i = 0; i < escapedAtEnd; ++i) f.insert(f.end(), {0x11, 0x14});
         f.insert(f.end(), {0x11, 0x13});
         return f;
     };
-    for (int stored : {4095, 4096}) {
+    struct Case {
+        const char* what;
+        Bytes frame;
+        size_t stored;  // 0: abandoned
+    } cases[] = {
+        {"4096 plain bytes", frameWith(4096), 4096},
+        {"4097 plain bytes", frameWith(4097), 0},
+        {"an escaped 0x11 as byte 4097", frameWith(4096, 1), 4097},
+        {"a second escaped byte past the limit", frameWith(4096, 2), 0},
+    };
+    for (const auto& c : cases) {
         WiredBoard w;
         w.board.logging = 1;
-        feedRaw(w.board, frameWith(stored));
-        ASSERT_EQ(w.log.records.size(), 1u) << stored;
-        EXPECT_EQ(w.log.records[0].bytes.size(), static_cast<size_t>(stored));
+        const Outcome o = feedRaw(w.parser, c.frame);
+        if (c.stored == 0) {
+            EXPECT_EQ(o.abandoned, 1) << c.what;
+            EXPECT_EQ(w.parser.abandonReason(), Abandon::PayloadTooLong) << c.what;
+            EXPECT_TRUE(w.log.records.empty()) << c.what;
+            feedRaw(w.parser, frameWith(3));  // the next frame is found again
+            ASSERT_EQ(w.log.records.size(), 1u) << c.what;
+            EXPECT_EQ(w.log.records[0].bytes, Bytes(3, 0x41)) << "nothing of the dropped frame: " << c.what;
+        } else {
+            ASSERT_EQ(w.log.records.size(), 1u) << c.what;
+            EXPECT_EQ(w.log.records[0].bytes.size(), c.stored) << c.what;
+            EXPECT_EQ(w.log.records[0].bytes.back(), c.stored > 4096 ? 0x11 : 0x41) << c.what;
+        }
     }
-    WiredBoard w;
-    w.board.logging = 1;
-    feedRaw(w.board, frameWith(4097));
-    EXPECT_TRUE(w.log.records.empty());
-    EXPECT_EQ(w.board.parserState, kParserIdle);
-    feedRaw(w.board, frameWith(3));  // the next frame is found again
-    EXPECT_EQ(w.log.records.size(), 1u);
-
-    WiredBoard escaped;
-    escaped.board.logging = 1;
-    Bytes f = frameWith(4096);
-    f.insert(f.end() - 2, {0x11, 0x14});
-    feedRaw(escaped.board, f);
-    ASSERT_EQ(escaped.log.records.size(), 1u);
-    EXPECT_EQ(escaped.log.records[0].bytes.size(), 4097u);
-    EXPECT_EQ(escaped.log.records[0].bytes.back(), 0x11);
-
-    WiredBoard twice;  // a second escaped byte past the limit abandons the frame
-    twice.board.logging = 1;
-    f.insert(f.end() - 2, {0x11, 0x14});
-    feedRaw(twice.board, f);
-    EXPECT_TRUE(twice.log.records.empty());
 }
 
 TEST(FrameParser, IdentityTextsAreCutAt31CharactersAndEndWithThePayload) {

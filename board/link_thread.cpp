@@ -1,11 +1,16 @@
 #include "board/link_thread.h"
 
+#include <errno.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <set>
+#include <string>
 
-#include "board/frame_parser.h"
+#include "board/frame_types.h"
 
 namespace zarn {
 namespace {
@@ -30,8 +35,8 @@ void stopRunningThreads() {
 
 uint32_t SystemSecondsClock::seconds() { return static_cast<uint32_t>(std::time(nullptr)); }
 
-LinkThread::LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock)
-    : board_(board), slot_(slot), port_(port), clock_(clock) {}
+LinkThread::LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock, RecordSink* sink)
+    : board_(board), slot_(slot), port_(port), clock_(clock), parser_(board, sink) {}
 
 LinkThread::~LinkThread() { stop(); }
 
@@ -64,21 +69,24 @@ bool LinkThread::waitForRequest(uint32_t waitMs) {
 double LinkThread::cpuSeconds() const { return thread_ ? thread_->cpuSeconds() : 0.0; }
 
 void LinkThread::begin() {
-    board_.parserState = kParserIdle;
+    parser_.restart();
     readCount_ = readPos_ = 0;
 }
 
 void LinkThread::pass() {
     if (readPos_ == readCount_) {
-        readPos_ = 0;
-        readCount_ = port_.valid() ? port_.readBytes(readBuffer_, kReadChunk) : 0;
+        readPos_ = readCount_ = 0;
+        if (port_.valid()) {
+            const int got = port_.readBytes(readBuffer_, kReadChunk);
+            if (got < 0) portFailed(-got);
+            else readCount_ = static_cast<uint32_t>(got);
+        }
     }
     const bool haveByte = readPos_ < readCount_;
-    if (!haveByte || board_.parserState == kParserDelivered) idlePass(haveByte ? 0 : kIdleWaitMs);
+    if (!haveByte || parser_.delivered()) idlePass(haveByte ? 0 : kIdleWaitMs);
     if (haveByte) {
-        feedByte(board_, readBuffer_[readPos_++]);
+        if (parser_.feed(readBuffer_[readPos_++]) == FrameParser::Feed::Delivered) frameDecoded();
         lastActivity_ = now_;
-        if (board_.parserState == kParserDelivered) framesDecoded_.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
@@ -87,18 +95,71 @@ void LinkThread::pass() {
 // paced bytes come a few at a time, and an empty read in the middle of a frame must not
 // abandon it.
 void LinkThread::idlePass(uint32_t waitMs) {
-    if (board_.parserState == kParserDelivered) board_.parserState = kParserIdle;
+    parser_.release();
     while (waitForRequest(waitMs)) {
         uint8_t copy[SendSlot::kCapacity];
         const uint32_t length = slot_.take(copy);
         lastActivity_ = now_;
-        if (length && port_.valid()) port_.writeBytes(copy, length);
+        if (!length || !port_.valid()) continue;
+        const int result = port_.writeBytes(copy, length);
+        if (result < 0) portFailed(-result);
     }
     now_ = clock_.seconds();
     if (now_ > lastActivity_ + kKeepAliveAfter) {
         slot_.storeIfEmpty(kKeepAlive, sizeof kKeepAlive);
         lastActivity_ = now_;
     }
+    // Once the board's own serial-number request is on the line, the frame's requests may follow.
+    if (announceAnswer_ && !slot_.pending()) {
+        announceAnswer_ = false;
+        post(WM_BOARD_ANSWERED);
+    }
+    if (boardSeen_ != Board::Up && now_ >= lastLook_ + kLookAgainAfter) lookForBoard();
+}
+
+void LinkThread::post(uint32_t message) {
+    if (board_.notifyWindow) board_.notifyWindow->postMessage(message);
+}
+
+void LinkThread::portFailed(int error) {
+    if (error != EIO && error != ENXIO && error != ENODEV) return;  // the device is still there
+    const std::string name = port_.name();
+    port_.close();
+    parser_.restart();  // a frame cut short is no frame
+    lastLook_ = clock_.seconds();
+    announceAnswer_ = false;
+    if (boardSeen_ != Board::Up) {  // a port found again failed: still lost
+        boardSeen_ = Board::Lost;
+        return;
+    }
+    boardSeen_ = Board::Lost;
+    board_.boardLost = true;
+    std::fprintf(stderr, "%s: the board is lost: its port %s failed (%s); looking for it every %u s\n",
+                 program_invocation_short_name, name.c_str(), std::strerror(error), kLookAgainAfter);
+    post(WM_BOARD_LOST);
+}
+
+// Reopening brings the board up as at start-up: its version first; the decoder asks for
+// the serial number when the version comes.
+void LinkThread::lookForBoard() {
+    lastLook_ = now_;
+    if (!port_.reopen()) {
+        boardSeen_ = Board::Lost;
+        return;
+    }
+    boardSeen_ = Board::Asked;
+    parser_.restart();
+    board_.postRequest(typeCode(RequestType::Version), nullptr, 0);
+}
+
+void LinkThread::frameDecoded() {
+    framesDecoded_.fetch_add(1, std::memory_order_relaxed);
+    if (boardSeen_ != Board::Asked) return;
+    boardSeen_ = Board::Up;
+    board_.boardLost = false;
+    announceAnswer_ = true;
+    std::fprintf(stderr, "%s: the board answers again on %s\n", program_invocation_short_name,
+                 port_.name().c_str());
 }
 
 }  // namespace zarn

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -21,23 +22,38 @@ using Bytes = std::vector<uint8_t>;
 
 struct FakePort : PortIo {
     bool valid() const override { return isValid; }
-    uint32_t readBytes(uint8_t* buffer, uint32_t capacity) override {
+    int readBytes(uint8_t* buffer, uint32_t capacity) override {
         std::lock_guard lock(mutex);
         ++reads;
         if (onRead) onRead();
+        if (readError) return -readError;
         if (input.empty()) return 0;
         Bytes& chunk = input.front();
         const uint32_t n = std::min<uint32_t>(capacity, static_cast<uint32_t>(chunk.size()));
         std::copy(chunk.begin(), chunk.begin() + n, buffer);
         chunk.erase(chunk.begin(), chunk.begin() + n);
         if (chunk.empty()) input.pop_front();
-        return n;
+        return static_cast<int>(n);
     }
-    void writeBytes(const uint8_t* bytes, uint32_t length) override {
+    int writeBytes(const uint8_t* bytes, uint32_t length) override {
         std::lock_guard lock(mutex);
+        if (writeError) return -writeError;
         writes.emplace_back(bytes, bytes + length);
         if (onWrite) onWrite();
+        return 0;
     }
+    void close() override {
+        isValid = false;
+        ++closes;
+    }
+    bool reopen() override {
+        ++reopens;
+        if (isValid) ++silentReopens;
+        isValid = reopenOpens;
+        readError = writeError = 0;
+        return isValid;
+    }
+    std::string name() const override { return "/dev/fake"; }
     std::vector<Bytes> writtenCopy() {
         std::lock_guard lock(mutex);
         return writes;
@@ -47,6 +63,9 @@ struct FakePort : PortIo {
     std::deque<Bytes> input;
     std::vector<Bytes> writes;
     int reads = 0;
+    int readError = 0, writeError = 0;
+    int closes = 0, reopens = 0, silentReopens = 0;
+    bool reopenOpens = false;
     std::function<void()> onRead, onWrite;
 };
 
@@ -63,6 +82,12 @@ struct WatchedLinkThread : LinkThread {
         return LinkThread::waitForRequest(waitMs);
     }
     std::vector<uint32_t> waits;
+};
+
+// Never sleeps in its waits, for tests that run many idle passes.
+struct QuickLinkThread : LinkThread {
+    using LinkThread::LinkThread;
+    bool waitForRequest(uint32_t) override { return LinkThread::waitForRequest(0); }
 };
 
 Bytes frame(uint8_t type, const Bytes& payload) {
@@ -186,7 +211,9 @@ TEST_F(LinkThreadTest, EmptyReadsInsideAFrameDoNotAbandonIt) {
     EXPECT_EQ(link.framesDecoded(), 2u);
     EXPECT_EQ(board.board.traces[1].samples[7], -1696);
     EXPECT_STREQ(board.board.serialNumber, "X\x11Y");
-    EXPECT_EQ(board.board.parserState, kParserIdle) << "the delivered frame is released by the idle pass";
+    port.input.push_back(frame(9, {1}));
+    passes(12);
+    EXPECT_EQ(link.framesDecoded(), 3u) << "the delivered frame is released by the idle pass";
 }
 
 TEST_F(LinkThreadTest, RequestStoredDuringAStreamIsWrittenAfterTheNextFrame) {
@@ -239,4 +266,94 @@ TEST_F(LinkThreadTest, StopEndsTheThreadAndIsSafeTwice) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(port.reads, readsAfterStop);
     link.stop();
+}
+
+// Only errors that mean the port's device has gone lose the board; a silent board on a
+// working port, or a write that waits too long, does not.
+TEST_F(LinkThreadTest, OnlyAGonePortLosesTheBoard) {
+    struct Case {
+        const char* what;
+        int readError, writeError;
+        bool lost;
+    } cases[] = {
+        {"hang-up on read", EIO, 0, true},        {"adapter gone on read", ENXIO, 0, true},
+        {"device gone on write", 0, ENODEV, true}, {"write timed out", 0, ETIMEDOUT, false},
+        {"bad request to the driver", EINVAL, 0, false}, {"silent board", 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        WiredBoard wired;
+        FakePort fake;
+        FakeClock quiet;
+        QuickLinkThread thread(wired.board, slot, fake, quiet);
+        thread.begin();
+        fake.readError = c.readError;
+        fake.writeError = c.writeError;
+        for (uint32_t t = 5000; t < 5030; ++t) {  // keep-alives are written now and then
+            quiet.now = t;
+            for (int i = 0; i < 3; ++i) thread.pass();
+        }
+        EXPECT_EQ(wired.board.boardLost.load(), c.lost) << c.what;
+        EXPECT_EQ(wired.window.count(WM_BOARD_LOST), c.lost ? 1 : 0) << c.what;
+        EXPECT_EQ(fake.closes, c.lost ? 1 : 0) << c.what;
+        EXPECT_EQ(fake.reopens, c.lost ? 14 : 0) << c.what << ": a look every 2 s";
+    }
+}
+
+TEST_F(LinkThreadTest, ALostBoardIsLookedForEveryTwoSecondsAndBackWhenItAnswers) {
+    link.begin();
+    passes(2);
+    port.input.push_back({0x11, 0x12, 0x02, 'O', 'L'});  // the line breaks inside a frame
+    passes(6);
+    port.readError = EIO;
+    passes(2);
+    ASSERT_TRUE(board.board.boardLost);
+    EXPECT_EQ(board.window.count(WM_BOARD_LOST), 1);
+    clock.now = 5001;
+    passes(5);
+    EXPECT_EQ(port.reopens, 0) << "not before 2 s";
+    clock.now = 5002;
+    passes(5);
+    EXPECT_EQ(port.reopens, 1) << "nothing to open yet: looked once, lost still";
+    EXPECT_TRUE(board.board.requests.empty());
+    port.reopenOpens = true;
+    clock.now = 5004;
+    passes(3);
+    ASSERT_EQ(port.reopens, 2);
+    ASSERT_EQ(board.board.requests.size(), 1u);
+    EXPECT_EQ(board.board.requests[0], (Request{1, {}})) << "the board is asked for its version first";
+    EXPECT_TRUE(board.board.boardLost) << "an open port is not yet the board";
+    EXPECT_EQ(board.window.count(WM_BOARD_ANSWERED), 0);
+
+    port.input.push_back(frame(2, {'N', 'E', 'W', 0}));
+    passes(12);
+    EXPECT_STREQ(board.board.serialNumber, "NEW") << "the broken frame does not swallow the new board's";
+    EXPECT_FALSE(board.board.boardLost);
+    EXPECT_EQ(board.window.count(WM_BOARD_ANSWERED), 1);
+    EXPECT_EQ(board.window.count(WM_BOARD_LOST), 1);
+    clock.now = 5010;
+    passes(5);
+    EXPECT_EQ(port.reopens, 2) << "a board that answers is not looked for";
+}
+
+TEST_F(LinkThreadTest, APortFoundAgainThatStaysSilentIsGivenUpAtTheNextLook) {
+    link.begin();
+    passes(2);
+    port.readError = ENXIO;
+    passes(2);
+    port.reopenOpens = true;
+    clock.now = 5002;
+    passes(3);
+    ASSERT_EQ(port.reopens, 1);
+    clock.now = 5003;
+    passes(3);
+    EXPECT_EQ(port.reopens, 1);
+    clock.now = 5004;
+    passes(3);
+    EXPECT_EQ(port.reopens, 2);
+    EXPECT_EQ(port.silentReopens, 1) << "the silent port was handed back for the next candidate";
+    EXPECT_EQ(board.board.requests.size(), 2u) << "the next port is asked for the version too";
+    port.input.push_back(frame(8, {0}));
+    passes(10);
+    EXPECT_FALSE(board.board.boardLost);
+    EXPECT_EQ(board.window.count(WM_BOARD_LOST), 1) << "said once, however long it took";
 }

@@ -91,7 +91,8 @@ TEST(LogRecords, BestServersRecordAtTheWrap) {
     EXPECT_EQ(static_cast<int16_t>(u16(r.bytes, 3)), -40);
 }
 
-TEST(LogRecords, SpectrumRecordTakesEveryWthCaptureEntryForPcs) {
+// The sample that starts the next sweep (-900, at the start again) stays out of the record.
+TEST(LogRecords, SpectrumRecordHoldsTheFinishedSweepTakingEveryWthCaptureEntryForPcs) {
     struct Case { uint8_t band; uint32_t raster; uint16_t start, step, count; size_t length; } cases[] = {
         {1, 200000, 20, 20, 298, 1197}, {1, 50000, 5, 5, 1200, 4805}, {0, 50000, 1, 1, 833, 3337},
     };
@@ -114,10 +115,17 @@ TEST(LogRecords, SpectrumRecordTakesEveryWthCaptureEntryForPcs) {
         EXPECT_EQ(r.bytes[0], c.band);
         EXPECT_EQ(u16(r.bytes, 1), c.start);
         EXPECT_EQ(u16(r.bytes, 3), c.count);
-        EXPECT_EQ(u16(r.bytes, 5), c.start);  // entry 0 holds the wrapping sample
-        EXPECT_EQ(static_cast<int16_t>(u16(r.bytes, 7)), -900);
+        EXPECT_EQ(u16(r.bytes, 5), c.start);  // entry 0: the finished sweep's own first point
+        EXPECT_EQ(static_cast<int16_t>(u16(r.bytes, 7)), -1000);
         EXPECT_EQ(u16(r.bytes, 9), c.start + c.step);  // entry 1: the next point
         EXPECT_EQ(static_cast<int16_t>(u16(r.bytes, 11)), -1001);
+        // The wrap sample opens the next sweep's record.
+        w.feedSample(static_cast<uint16_t>(c.start + c.step), -950);
+        w.feedSample(c.start, -800);
+        ASSERT_EQ(w.log.records.size(), 2u) << c.count;
+        EXPECT_EQ(w.window.count(WM_LOG_RECORD), 2) << c.count;
+        EXPECT_EQ(static_cast<int16_t>(u16(w.log.records[1].bytes, 7)), -900) << c.count;
+        EXPECT_EQ(static_cast<int16_t>(u16(w.log.records[1].bytes, 11)), -950) << c.count;
     }
 }
 

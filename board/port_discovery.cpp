@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "platform/registry.h"
 
@@ -31,25 +33,22 @@ bool startsWith(const char* text, const char* prefix) {
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// Whether this driver is the card; on success its Name is in name.
-bool matchDriver(HKEY driver, char name[kPortNameSize]) {
+// The driver's Name when it is the card (an empty Name too); nothing when it is not.
+std::optional<std::string> cardPortName(HKEY driver) {
     char16_t value[kValueChars];
     char pnpId[kValueChars + 1];
-    if (!readNarrow(driver, u"PnpId", value, pnpId, sizeof pnpId)) return false;
+    if (!readNarrow(driver, u"PnpId", value, pnpId, sizeof pnpId)) return std::nullopt;
     char portName[kPortNameSize];
     for (const char* prefix : {"Quatech", "CF-Serial_I-O"}) {
-        if (startsWith(pnpId, prefix) && readNarrow(driver, u"Name", value, portName, sizeof portName)) {
-            std::memcpy(name, portName, sizeof portName);
-            return true;
-        }
+        if (startsWith(pnpId, prefix) && readNarrow(driver, u"Name", value, portName, sizeof portName))
+            return std::string(portName);
     }
-    return false;
+    return std::nullopt;
 }
 
-}  // namespace
-
-void discoverPortName(char name[kPortNameSize]) {
-    std::strcpy(name, "COM1:");
+// Hands `found` the port name of each card among the active drivers, in their order, until it says stop.
+template <typename Found>
+void enumerateCards(Found found) {
     HKEY active = nullptr;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Drivers\\Active", 0, KEY_READ, &active) != ERROR_SUCCESS) return;
     char16_t keyName[kKeyNameChars];
@@ -60,11 +59,31 @@ void discoverPortName(char name[kPortNameSize]) {
         if (rc != ERROR_SUCCESS) continue;
         HKEY driver = nullptr;
         if (RegOpenKeyEx(active, keyName, 0, KEY_READ, &driver) != ERROR_SUCCESS) continue;
-        const bool found = matchDriver(driver, name);
+        const std::optional<std::string> name = cardPortName(driver);
         RegCloseKey(driver);
-        if (found) break;
+        if (name && found(*name)) break;
     }
     RegCloseKey(active);
+}
+
+}  // namespace
+
+void discoverPortName(char name[kPortNameSize]) {
+    std::strcpy(name, kDefaultPortName);
+    enumerateCards([&](const std::string& found) {
+        std::memcpy(name, found.c_str(), found.size() + 1);
+        return true;
+    });
+}
+
+std::vector<std::string> discoverPortNames() {
+    std::vector<std::string> names;
+    enumerateCards([&](const std::string& found) {
+        names.push_back(found);
+        return false;
+    });
+    if (names.empty()) names.push_back(kDefaultPortName);
+    return names;
 }
 
 }  // namespace zarn

@@ -3,10 +3,18 @@
 // whose PnpId begins with "Quatech" or "CF-Serial_I-O" (case-sensitive) gives its Name.
 // Writes the name, NUL-terminated, into name (128 bytes); "COM1:" when nothing matches.
 
+#include <string>
+#include <vector>
+
 namespace zarn {
 
 constexpr unsigned kPortNameSize = 128;
+constexpr const char* kDefaultPortName = "COM1:";
 
 void discoverPortName(char name[kPortNameSize]);
+
+// Every matching driver's Name, in the registry's order ("COM1:" alone when none matches):
+// the ports to try in turn when the first cannot be opened.
+std::vector<std::string> discoverPortNames();
 
 }  // namespace zarn

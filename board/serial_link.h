@@ -1,11 +1,14 @@
 #pragma once
 // SerialLink: owner of the board's serial port and of the send slot the link thread
 // empties. Construction finds the port (registry), opens and configures it at the given
-// speed; failures are shown to the user once and leave the link without a port, in
-// which case requests are taken but go nowhere. Destruction drops RTS, pauses 1000 ms
-// and closes the port.
+// speed; failures are shown to the user once (and on stderr with the system's reason)
+// and leave the link without a port, in which case requests are taken but go nowhere.
+// When the link thread finds the board gone it closes the port and, every 2 s, reopens:
+// the registry is read again and every matching port tried in turn, without a word.
+// Destruction drops RTS, pauses 1000 ms and closes the port.
 
 #include <cstdint>
+#include <string>
 
 #include "board/byte_sender.h"
 #include "board/port_discovery.h"
@@ -18,12 +21,21 @@ namespace zarn {
 constexpr const char* kCannotOpenText = "Cannot Open Connection To Board.";
 constexpr const char* kSetCommStateText = "Could not SetCommState";
 
-// The port as the link thread uses it: reads that never wait, plain writes.
+// The port as the link thread uses it: reads that never wait, plain writes, and, once
+// its device has gone, the way back to the board.
 struct PortIo {
     virtual ~PortIo() = default;
     virtual bool valid() const = 0;
-    virtual uint32_t readBytes(uint8_t* buffer, uint32_t capacity) = 0;  // 0 when nothing is there
-    virtual void writeBytes(const uint8_t* bytes, uint32_t length) = 0;
+    // Bytes read, 0 when nothing is there; -errno when the read failed.
+    virtual int readBytes(uint8_t* buffer, uint32_t capacity) = 0;
+    // 0, or -errno when the write failed.
+    virtual int writeBytes(const uint8_t* bytes, uint32_t length) = 0;
+    virtual void close() = 0;
+    // Looks for the board's port again and opens the first that opens. The port closed
+    // when the board was lost, and a port still open (opened by the last call, the board
+    // silent on it, now closed), are tried after the others.
+    virtual bool reopen() = 0;
+    virtual std::string name() const = 0;
 };
 
 class SerialLink : public ByteSender, public PortIo {
@@ -37,19 +49,25 @@ public:
     bool sendBytes(const uint8_t* bytes, uint32_t length) override;
 
     bool valid() const override { return port_ != INVALID_COMM_HANDLE; }
-    uint32_t readBytes(uint8_t* buffer, uint32_t capacity) override;
-    void writeBytes(const uint8_t* bytes, uint32_t length) override;
+    int readBytes(uint8_t* buffer, uint32_t capacity) override;
+    int writeBytes(const uint8_t* bytes, uint32_t length) override;
+    void close() override;
+    bool reopen() override;
+    std::string name() const override { return portName_; }
 
     const char* portName() const { return portName_; }
     SendSlot& sendSlot() { return slot_; }
 
 private:
-    void open(uint32_t speed);
+    enum class Failed { Nothing, Open, Setup };
+    Failed openPort(const char* name);
 
     SendSlot slot_;
     Event closeWait_;
+    const uint32_t speed_;
     CommHandle port_ = INVALID_COMM_HANDLE;
     char portName_[kPortNameSize] = {};
+    std::string failedPort_;  // closed when the board was lost
 };
 
 }  // namespace zarn

@@ -1,15 +1,23 @@
 #include "board/serial_link.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 
 #include <string>
 #include <vector>
 
 #include "platform/message_box.h"
 #include "platform/registry.h"
+#include "platform/registry_file.h"
 
 using namespace zarn;
 
@@ -40,6 +48,22 @@ protected:
     BoxRecorder boxes;
 };
 
+struct Pty {
+    Pty() { openpty(&master, &slave, name, nullptr, nullptr); }
+    ~Pty() {
+        if (slave >= 0) close(slave);
+        if (master >= 0) close(master);
+    }
+    int master = -1, slave = -1;
+    char name[128] = {};
+};
+
+// Tests run as root, whom no permission stops: the open is then made as nobody.
+void becomeNobody() {
+    if (geteuid() != 0) return;
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) std::_Exit(3);
+}
+
 }  // namespace
 
 TEST_F(SerialLinkTest, MissingPortShowsCannotOpenAndRunsWithoutPort) {
@@ -53,7 +77,7 @@ TEST_F(SerialLinkTest, MissingPortShowsCannotOpenAndRunsWithoutPort) {
     const uint8_t bytes[] = {1, 2};
     EXPECT_TRUE(link.sendBytes(bytes, 2));  // taken, goes nowhere
     uint8_t buf[4];
-    EXPECT_EQ(link.readBytes(buf, 4), 0u);
+    EXPECT_EQ(link.readBytes(buf, 4), 0);
 }
 
 TEST_F(SerialLinkTest, PortThatIsNoTerminalShowsSetCommStateAndCloses) {
@@ -86,4 +110,80 @@ TEST_F(SerialLinkTest, OpensAPtyAndStoresAtMost128Bytes) {
     }
     close(slave);
     close(master);
+}
+
+// The box stays the device's; stderr names the port, the system's reason and what helps.
+TEST_F(SerialLinkTest, APortThatDoesNotOpenIsNamedOnStderrWithTheReasonAndAHint) {
+    Pty locked, forbidden;
+    ASSERT_GE(locked.master, 0);
+    ASSERT_GE(forbidden.master, 0);
+    const int holder = open(locked.name, O_RDWR | O_NOCTTY);  // another program using the port
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(fchmod(forbidden.slave, 0), 0);
+    struct Case {
+        const char* what;
+        std::string port;
+        bool asNobody;
+        std::string says;
+    } cases[] = {
+        {"missing", "/dev/zarn-missing-port", false,
+         "/dev/zarn-missing-port: No such file or directory.*hint: .*ls -l /dev/serial/by-id/"},
+        {"without permission", forbidden.name, true,
+         std::string(forbidden.name) + ": Permission denied.*hint: .*dialout.*uaccess"},
+        {"held by another program", locked.name, false,
+         std::string(locked.name) + ": Device or resource busy.*hint: .*ModemManager"},
+    };
+    for (const auto& c : cases) {
+        registerPort(c.port);
+        EXPECT_EXIT(
+            {
+                if (c.asNobody) becomeNobody();
+                SerialLink link(38400);
+                const bool boxShown = boxes.texts == std::vector<std::string>{kCannotOpenText};
+                std::_Exit(!link.valid() && boxShown ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "cannot open the board's port " + c.says)
+            << c.what;
+    }
+    close(holder);
+}
+
+// Reopening reads the registry file again, as a new simulator's key is written to it, and
+// tries every card in turn: a key left behind by a killed simulator does not block the next.
+TEST_F(SerialLinkTest, ReopenReadsTheRegistryAgainAndTriesEveryCardInTurn) {
+    char tmpl[] = "/tmp/zarn-reopen-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string file = std::string(tmpl) + "/registry.reg";
+    const std::string active = "HKEY_LOCAL_MACHINE\\Drivers\\Active\\";
+    auto addCard = [&](const std::string& key, const std::string& name) {
+        ASSERT_TRUE(setRegistryKey(file, active + key, {{"PnpId", "CF-Serial_I-O"}, {"Name", name}}));
+    };
+    addCard("ZarnSim1", "/dev/zarn-killed-terminal");
+    loadRegistry(file, std::string(tmpl) + "/no-adapters");
+    SerialLink link(38400);
+    ASSERT_FALSE(link.valid());
+    EXPECT_FALSE(link.reopen());
+
+    Pty first, second;
+    addCard("ZarnSim2", first.name);
+    ASSERT_TRUE(link.reopen());
+    EXPECT_STREQ(link.portName(), first.name);
+    addCard("ZarnSim3", second.name);
+    ASSERT_TRUE(link.reopen()) << "the board was silent on the first: the second comes first now";
+    EXPECT_STREQ(link.portName(), second.name);
+    link.close();
+    ASSERT_TRUE(link.reopen());
+    EXPECT_STREQ(link.portName(), first.name);
+    link.close();
+    ASSERT_TRUE(link.reopen()) << "the port that failed is tried after the others";
+    EXPECT_STREQ(link.portName(), second.name);
+
+    close(second.master);  // the board's side goes away
+    second.master = -1;
+    uint8_t buf[8];
+    EXPECT_EQ(link.readBytes(buf, sizeof buf), -EIO);
+    EXPECT_EQ(link.writeBytes(buf, 1), -EIO);
+    link.close();
+    EXPECT_FALSE(link.valid());
+    std::filesystem::remove_all(tmpl);
 }

@@ -8,12 +8,9 @@
 namespace zarn {
 
 namespace {
-uint8_t sampleCounter = 0;
 constexpr int kRankedServers = 10;
 constexpr int16_t kRankFloor = -130;  // whole dBm
 }  // namespace
-
-void resetSweepDecoder() { sampleCounter = 0; }
 
 void rankBestServers(BoardState& board) {
     for (ServerEntry& e : board.bestServers) e = {0, kRankFloor};
@@ -47,8 +44,7 @@ void resetTrace(SpectrumTrace& trace) {
 
 }  // namespace
 
-int applySweepSample(BoardState& board, uint16_t offset, int16_t level) {
-    const uint16_t o = std::min<uint16_t>(offset, kTraceOffsets);
+void applySweepSample(BoardState& board, uint16_t o, int16_t level) {
     SpectrumTrace& trace = board.traces[board.activeTraceIndex()];
     trace.pointCount = board.sweepCount;
     if (board.screenMode == kModeSpectrum && board.logging) {
@@ -56,15 +52,11 @@ int applySweepSample(BoardState& board, uint16_t offset, int16_t level) {
         board.sweepCapture[k] = {o, level};
     }
     storeSample(trace, o, level);
-    if (board.sweepPosition > o) {
-        board.logRecordPending = 1;
+    if (startsNewSweep(board, o)) {
         rankBestServers(board);
         if (board.screenMode != kModeSpectrum) resetTrace(board.traces[1]);
     }
     board.sweepPosition = o;
-    if (++sampleCounter < 5) return 0;
-    sampleCounter = 0;
-    return 1;
 }
 
 }  // namespace zarn

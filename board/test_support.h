@@ -55,19 +55,18 @@ struct RecordRecorder : RecordSink {
     std::vector<Record> records;
 };
 
-// A board wired to recorders, with the parser back at its start state.
+// A board wired to recorders and to a parser of its own, as a link wires it; records go to
+// `sink` when one is given, else to `log`.
 struct WiredBoard {
-    WiredBoard() {
-        resetFrameParser();
+    explicit WiredBoard(RecordSink* sink = nullptr) : parser(board, sink ? sink : &log) {
         board.notifyWindow = &window;
-        setLogRecordSink(&log);
     }
-    ~WiredBoard() { setLogRecordSink(nullptr); }
 
+    // Releases each delivered frame before the next byte, as the link thread does.
     void feed(const std::vector<uint8_t>& bytes) {
         for (uint8_t b : bytes) {
-            if (board.parserState == kParserDelivered) board.parserState = kParserIdle;  // as the link thread does
-            feedByte(board, b);
+            parser.release();
+            parser.feed(b);
         }
     }
     void feedSample(uint16_t offset, int16_t level) {
@@ -80,6 +79,7 @@ struct WiredBoard {
     RecordingBoard board;
     MessageRecorder window;
     RecordRecorder log;
+    FrameParser parser;
 };
 
 }  // namespace zarn::testing

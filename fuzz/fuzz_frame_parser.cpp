@@ -28,10 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static NullBoard board;
     static NullSink sink;
     static NullWindow window;
-    zarn::resetFrameParser();
-    board.parserState = 0;
+    zarn::FrameParser parser(board, &sink);
+    parser.restart();
     board.notifyWindow = &window;
-    zarn::setLogRecordSink(&sink);
     const uint8_t modes[] = {0, 216, 217, 218, 219, data[0]};
     board.screenMode = modes[data[1] % 6];
     board.sweepStart = u16(data + 2);
@@ -44,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t rasters[] = {30000, 50000, 200000, 0};
     board.pcsPlan.setPcsRaster(rasters[data[13] % 4]);
     for (size_t i = kSettings; i < size; ++i) {
-        if (board.parserState == zarn::kParserDelivered) board.parserState = zarn::kParserIdle;
-        zarn::feedByte(board, data[i]);
+        parser.release();
+        parser.feed(data[i]);
     }
     return 0;
 }

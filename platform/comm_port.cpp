@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -28,6 +29,24 @@ namespace {
 
 std::mutex openMutex;
 std::set<std::pair<dev_t, ino_t>> openPorts;
+thread_local int lastError = 0;
+
+bool fail(int error) {
+    lastError = error;
+    return false;
+}
+
+CommHandle failOpen(int error) {
+    lastError = error;
+    return INVALID_COMM_HANDLE;
+}
+
+// A terminal whose other side has gone (a pty's master closed, an adapter pulled) reads as
+// nothing for ever, as an idle line does; only poll tells them apart.
+bool hungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
 
 struct SpeedEntry {
     uint32_t baud;
@@ -104,17 +123,25 @@ std::string commPortPath(const std::string& name) {
     return n >= 1 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
 }
 
+int lastCommError() { return lastError; }
+
 CommHandle CreateCommPort(const std::string& name) {
     const std::string path = commPortPath(name);
-    if (path.empty()) return INVALID_COMM_HANDLE;
+    if (path.empty()) return failOpen(ENOENT);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return INVALID_COMM_HANDLE;
+    if (fd < 0) return failOpen(errno);
+    // Another program's lock on a terminal means it is using the port.
+    if (isatty(fd) && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        close(fd);
+        return failOpen(error);
+    }
     struct stat st {};
     fstat(fd, &st);
     std::lock_guard lock(openMutex);
     if (!openPorts.insert({st.st_dev, st.st_ino}).second) {
         close(fd);
-        return INVALID_COMM_HANDLE;
+        return failOpen(EBUSY);
     }
     auto* port = new CommPort;
     port->fd = fd;
@@ -144,9 +171,11 @@ bool GetCommState(CommHandle port, DCB* dcb) {
 
 bool SetCommState(CommHandle port, const DCB* dcb) {
     termios t {};
-    if (!valid(port) || !dcb || tcgetattr(port->fd, &t) != 0) return false;
+    if (!valid(port) || !dcb) return fail(EINVAL);
+    if (tcgetattr(port->fd, &t) != 0) return fail(errno);
     makeRawMode(t);
-    if (!applyLineSettings(t, *dcb) || tcsetattr(port->fd, TCSANOW, &t) != 0) return false;
+    if (!applyLineSettings(t, *dcb)) return fail(EINVAL);
+    if (tcsetattr(port->fd, TCSANOW, &t) != 0) return fail(errno);
     const bool rts = modemLine(port->fd, TIOCM_RTS, dcb->fRtsControl == RTS_CONTROL_ENABLE);
     const bool dtr = modemLine(port->fd, TIOCM_DTR, dcb->fDtrControl == DTR_CONTROL_ENABLE);
     return rts && dtr;
@@ -192,33 +221,35 @@ bool EscapeCommFunction(CommHandle port, uint32_t function) {
 
 bool ReadFile(CommHandle port, void* buffer, uint32_t length, uint32_t* read) {
     if (read) *read = 0;
-    if (!valid(port) || !buffer) return false;
+    if (!valid(port) || !buffer) return fail(EINVAL);
     const ssize_t n = ::read(port->fd, buffer, length);
-    if (n >= 0) {
+    if (n > 0) {
         if (read) *read = static_cast<uint32_t>(n);
         return true;
     }
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == EIO;
+    if (n == 0) return length == 0 || !hungUp(port->fd) || fail(EIO);
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || fail(errno);
 }
 
 bool WriteFile(CommHandle port, const void* buffer, uint32_t length, uint32_t* written) {
     if (written) *written = 0;
-    if (!valid(port) || (!buffer && length)) return false;
+    if (!valid(port) || (!buffer && length)) return fail(EINVAL);
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     uint32_t done = 0;
-    while (done < length) {
+    int error = 0;
+    while (done < length && !error) {
         const ssize_t n = ::write(port->fd, bytes + done, length - done);
         if (n > 0) {
             done += static_cast<uint32_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
             pollfd p{port->fd, POLLOUT, 0};
-            if (poll(&p, 1, 1000) <= 0) break;
+            if (poll(&p, 1, 1000) <= 0) error = ETIMEDOUT;
         } else {
-            break;
+            error = n < 0 ? errno : EIO;
         }
     }
     if (written) *written = done;
-    return done == length;
+    return !error || fail(error);
 }
 
 bool CloseCommPort(CommHandle port) {

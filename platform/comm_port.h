@@ -6,7 +6,8 @@
 //  - CreateCommPort(name): opens read/write, O_NOCTTY (never becomes the controlling
 //    terminal), non-blocking, and keeps the terminal's settings to restore at close.
 //    INVALID_COMM_HANDLE on failure. No sharing: a second open of a port that is open in
-//    this process fails.
+//    this process fails, and a terminal is locked (flock) so that another program that
+//    locks it, or holds a lock on it, is kept apart; both fail with EBUSY.
 //  - GetCommState / SetCommState: the line settings. SetCommState applies raw mode
 //    (makeRawMode, the one place that names the terminal flags) plus the DCB's speed,
 //    data bits, parity, stop bits and flow control, then drives RTS and DTR as the DCB
@@ -19,8 +20,12 @@
 //  - PurgeComm: PURGE_TXCLEAR drops unsent output, PURGE_RXCLEAR unread input (tcflush).
 //  - EscapeCommFunction: SETRTS/CLRRTS/SETDTR/CLRDTR; refused by a pty = success.
 //  - ReadFile: at most `length` bytes, never waits; count 0 when nothing is there. False on
-//    an error other than "nothing yet" (a pty whose other side is gone reads as nothing).
-//  - WriteFile: writes all bytes, waiting for room in the output queue; false on error.
+//    an error other than "nothing yet"; a terminal that has hung up (a pty whose other side
+//    is gone, an adapter pulled out) fails with EIO.
+//  - WriteFile: writes all bytes, waiting up to 1 s at a time for room in the output queue;
+//    false on error (ETIMEDOUT when the room never came).
+//  - lastCommError(): the errno of the last call of this thread that failed, as the
+//    device's GetLastError: why a port did not open, or why a read or write failed.
 //  - CloseCommPort: restores the saved settings and closes; the handle is then invalid.
 
 #include <cstdint>
@@ -80,5 +85,6 @@ bool EscapeCommFunction(CommHandle port, uint32_t function);
 bool ReadFile(CommHandle port, void* buffer, uint32_t length, uint32_t* read);
 bool WriteFile(CommHandle port, const void* buffer, uint32_t length, uint32_t* written);
 bool CloseCommPort(CommHandle port);
+int lastCommError();
 
 }  // namespace zarn

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/utf16.h"
 
@@ -16,10 +17,19 @@ struct RegistryKeyHandle {
 
 namespace {
 
+// Names fold as strcasecmp does in the C locale: ASCII letters only.
+std::string foldedName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
 struct Key {
     std::string name;
     std::vector<std::pair<std::string, std::string>> values;
-    std::vector<std::unique_ptr<Key>> subkeys;
+    std::vector<std::unique_ptr<Key>> subkeys;  // in the order added, for enumeration
+    std::unordered_map<std::string, Key*> byName;  // folded name -> subkey, so a lookup is not a scan
 };
 
 std::mutex& treeMutex() {
@@ -52,9 +62,8 @@ std::vector<std::string> splitKeyPath(const std::string& path) {
 }
 
 Key* child(Key& key, const std::string& name) {
-    for (auto& sub : key.subkeys)
-        if (sameName(sub->name, name)) return sub.get();
-    return nullptr;
+    const auto it = key.byName.find(foldedName(name));
+    return it == key.byName.end() ? nullptr : it->second;
 }
 
 Key* find(const std::vector<std::string>& path) {
@@ -72,6 +81,7 @@ Key& findOrAdd(const std::vector<std::string>& path) {
             key->subkeys.push_back(std::make_unique<Key>());
             next = key->subkeys.back().get();
             next->name = part;
+            key->byName.emplace(foldedName(part), next);
         }
         key = next;
     }
@@ -153,6 +163,7 @@ namespace registry {
 void clear() {
     std::lock_guard lock(treeMutex());
     treeRoot().subkeys.clear();
+    treeRoot().byName.clear();
 }
 
 void addKey(const std::string& keyPath) {
@@ -183,6 +194,7 @@ bool removeKey(const std::string& keyPath) {
     auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
                            [&](const auto& k) { return sameName(k->name, last); });
     if (it == parent->subkeys.end()) return false;
+    parent->byName.erase(foldedName(last));
     parent->subkeys.erase(it);
     return true;
 }

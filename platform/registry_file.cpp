@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <sstream>
 
 #include "platform/device_root.h"
@@ -102,6 +104,18 @@ bool readWhole(const std::string& file, std::string& bytes) {
     return true;
 }
 
+struct GivenDriver {
+    std::mutex mutex;
+    std::string pnpId, name;
+};
+
+GivenDriver& givenDriver() {
+    static GivenDriver driver;
+    return driver;
+}
+
+const std::string kGivenDriverKey = std::string(kActiveDriversKey) + "\\ZarnGiven";
+
 void listSerialAdapters(const std::string& folder) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
@@ -118,8 +132,9 @@ void listSerialAdapters(const std::string& folder) {
     }
 }
 
-// Rewrites `file` with the block of `keyPath` dropped and `block` appended, under a lock.
-bool replaceKeyBlock(const std::string& file, const std::string& keyPath, const std::string& block) {
+// Rewrites `file` without the blocks of the keys `drop` names and with `block` appended, under a lock.
+bool rewriteKeys(const std::string& file, const std::function<bool(const std::string&)>& drop,
+                 const std::string& block) {
     const std::string lockPath = file + ".lock";
     const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock < 0) return false;
@@ -131,7 +146,7 @@ bool replaceKeyBlock(const std::string& file, const std::string& keyPath, const 
     for (const auto& line : splitLines(toUtf8(bytes))) {
         if (line == kHeader) continue;
         const std::string path = keyLinePath(line);
-        if (!path.empty()) skipping = strcasecmp(path.c_str(), keyPath.c_str()) == 0;
+        if (!path.empty()) skipping = drop(path);
         if (!skipping) out += line + "\n";
     }
     if (!block.empty()) {
@@ -150,6 +165,10 @@ bool replaceKeyBlock(const std::string& file, const std::string& keyPath, const 
     flock(lock, LOCK_UN);
     close(lock);
     return ok;
+}
+
+std::function<bool(const std::string&)> sameKey(const std::string& keyPath) {
+    return [keyPath](const std::string& path) { return strcasecmp(path.c_str(), keyPath.c_str()) == 0; };
 }
 
 }  // namespace
@@ -175,12 +194,48 @@ int parseRegistryText(const std::string& bytes) {
     return taken;
 }
 
+namespace {
+std::mutex lastLoadMutex;
+std::string lastFile, lastSerialById = "/dev/serial/by-id";
+bool loadedOnce = false;
+}  // namespace
+
 int loadRegistry(const std::string& file, const std::string& serialById) {
+    {
+        std::lock_guard lock(lastLoadMutex);
+        lastFile = file;
+        lastSerialById = serialById;
+        loadedOnce = true;
+    }
     registry::clear();
+    GivenDriver& given = givenDriver();
+    std::lock_guard lock(given.mutex);
+    if (!given.pnpId.empty()) registry::addKey(kGivenDriverKey);  // first in the enumeration
     std::string bytes;
     const int taken = readWhole(file, bytes) ? parseRegistryText(bytes) : 0;
+    if (!given.pnpId.empty()) {
+        registry::setValue(kGivenDriverKey, "PnpId", given.pnpId);
+        registry::setValue(kGivenDriverKey, "Name", given.name);
+    }
     listSerialAdapters(serialById);
     return taken;
+}
+
+int reloadRegistry() {
+    std::string file, serialById;
+    {
+        std::lock_guard lock(lastLoadMutex);
+        file = loadedOnce ? lastFile : registryFilePath();
+        serialById = lastSerialById;
+    }
+    return loadRegistry(file, serialById);
+}
+
+void setFirstActiveDriver(const std::string& pnpId, const std::string& name) {
+    GivenDriver& given = givenDriver();
+    std::lock_guard lock(given.mutex);
+    given.pnpId = pnpId;
+    given.name = name;
 }
 
 std::string registryFilePath() {
@@ -196,11 +251,15 @@ bool setRegistryKey(const std::string& file, const std::string& keyPath,
     for (const auto& [name, value] : values)
         block.append("\"").append(escape(name)).append("\"=\"").append(escape(value)).append("\"\n");
     block.append("\n");
-    return replaceKeyBlock(file, keyPath, block);
+    return rewriteKeys(file, sameKey(keyPath), block);
 }
 
 bool removeRegistryKey(const std::string& file, const std::string& keyPath) {
-    return replaceKeyBlock(file, keyPath, "");
+    return rewriteKeys(file, sameKey(keyPath), "");
+}
+
+bool removeRegistryKeysIf(const std::string& file, const std::function<bool(const std::string&)>& drop) {
+    return rewriteKeys(file, drop, "");
 }
 
 }  // namespace zarn

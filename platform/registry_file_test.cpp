@@ -160,3 +160,22 @@ TEST_F(RegistryFile, SetKeyCreatesAMissingFile) {
     EXPECT_EQ(read(file).rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
     EXPECT_EQ(parseRegistryText(read(file)), 1);
 }
+
+TEST_F(RegistryFile, AGivenDriverComesFirstOnEveryReadWhateverTheFileSays) {
+    const std::string file = dir_ + "/registry.reg";
+    std::ofstream(file) << kSample
+                        << "\r\n[HKEY_LOCAL_MACHINE\\Drivers\\Active\\ZarnGiven]\r\n\"PnpId\"=\"Other\"\r\n";
+    setFirstActiveDriver("CF-Serial_I-O given", "/dev/serial/by-id/usb-FTDI_A1-if00-port0");
+    for (int read = 0; read < 2; ++read) {  // start-up, then a reload after a lost board
+        loadRegistry(file, dir_ + "/no-by-id");
+        EXPECT_EQ(subkey(u"Drivers\\Active", 0), "ZarnGiven");
+        EXPECT_EQ(subkey(u"Drivers\\Active", 1), "22");
+        EXPECT_EQ(subkey(u"Drivers\\Active", 3), "<none>");
+        EXPECT_EQ(value(u"Drivers\\Active\\ZarnGiven", u"PnpId"), "CF-Serial_I-O given");
+        EXPECT_EQ(value(u"Drivers\\Active\\ZarnGiven", u"Name"), "/dev/serial/by-id/usb-FTDI_A1-if00-port0");
+    }
+    setFirstActiveDriver("", "");
+    loadRegistry(file, dir_ + "/no-by-id");
+    EXPECT_EQ(subkey(u"Drivers\\Active", 0), "22");
+    EXPECT_EQ(value(u"Drivers\\Active\\ZarnGiven", u"PnpId"), "Other");
+}

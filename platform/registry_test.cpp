@@ -106,6 +106,31 @@ TEST_F(Registry, HandleToRemovedKeyFailsInsteadOfCrashing) {
     RegCloseKey(key);
 }
 
+// The simulator removes its key at the end and a new one adds it again, under any case.
+TEST_F(Registry, ARemovedKeyComesBackLastUnderAnyCase) {
+    EXPECT_TRUE(registry::removeKey("hkey_local_machine\\DRIVERS\\active\\22"));
+    EXPECT_FALSE(registry::removeKey("HKEY_LOCAL_MACHINE\\Drivers\\Active\\22"));
+    registry::setValue("HKEY_LOCAL_MACHINE\\Drivers\\Active\\22", "Name", "COM4:");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Drivers\\Active", 0, KEY_READ, &key), ERROR_SUCCESS);
+    char16_t name[16];
+    std::u16string names;
+    for (DWORD i = 0;; ++i) {
+        DWORD chars = 16;
+        if (RegEnumKeyEx(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names += std::u16string(name) + u",";
+    }
+    RegCloseKey(key);
+    EXPECT_EQ(names, u"05,22,");
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"DRIVERS\\ACTIVE\\22", 0, KEY_READ, &key), ERROR_SUCCESS);
+    uint8_t data[16];
+    DWORD bytes = sizeof data;
+    ASSERT_EQ(RegQueryValueEx(key, u"name", nullptr, nullptr, data, &bytes), ERROR_SUCCESS);
+    EXPECT_EQ(narrowRead(data, bytes), std::u16string(u"COM4:") + u'\0');
+    EXPECT_EQ(RegQueryValueEx(key, u"PnpId", nullptr, nullptr, data, &bytes), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
 TEST(Utf16, RoundTripsNonAscii) {
     const std::string text = "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x93\xBB";
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(text)), text);

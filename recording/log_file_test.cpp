@@ -189,9 +189,8 @@ TEST(LogRecorder, FailedWriteWhileRecordingIsReportedAndWhatWasWrittenStays) {
 
 TEST(LogRecords, EachRecordTypeFromBoardBytesToFileBytes) {
     TempDir dir;
-    zarn::testing::WiredBoard w;
     LogRecorder recorder;
-    setLogRecordSink(&recorder);
+    zarn::testing::WiredBoard w(&recorder);
     std::string error;
     ASSERT_EQ(recorder.startLog(w.board, dir.file("e.zrn"), "\\e.zrn", error, fixedClock), 0);
     struct Step { uint8_t mode; std::function<void()> feed; uint8_t type; size_t payload; };
@@ -219,5 +218,4 @@ TEST(LogRecords, EachRecordTypeFromBoardBytesToFileBytes) {
         EXPECT_EQ(lengthField, s.payload + 1) << int(s.mode);
     }
     recorder.stopLog(w.board);
-    setLogRecordSink(nullptr);
 }

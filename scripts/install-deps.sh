@@ -11,9 +11,11 @@ packages=(
   # platform: window, pointer, keyboard, sound; text; snapshots; pictures
   libsdl2-dev libfreetype-dev xfonts-base libjpeg62-turbo-dev libpng-dev
   # a display for the window tests, and reading the window back from it
-  xvfb xauth libx11-dev
+  xvfb xauth libx11-dev libxtst-dev
   # positions from gpsd; gpsfake replays drives for the tests, read back through GDAL
   gpsd gpsd-clients libgps-dev libgdal-dev
+  # the Debian package and its checks (scripts/package.sh)
+  dpkg-dev lintian desktop-file-utils man-db
 )
 
 missing=()

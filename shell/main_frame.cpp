@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "board/board_sequences.h"
 #include "platform/event.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
+#include "platform/ui/window_system.h"
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
+#include "screens/band_raster_view.h"
 #include "screens/sounds.h"
 #include "screens/status_strip.h"
 #include "shell/about_dlg.h"
@@ -42,12 +45,11 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     if (!createCommandBar()) return -1;
     commandBar_.SetBarStyle(commandBar_.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_FIXED);
 
-    setLogRecordSink(&logRecorder());
     startPositions();
     boardState().notifyWindow = this;
     createStatusStrip();
     AfxGetApp()->DoWaitCursor(1);
-    board_ = frameStartup().connect();
+    board_ = frameStartup().connect(&logRecorder());
     delay.wait(frameStartup().waitMs);
     board_->startLinkThread();
     boardState().sendVersionRequest();
@@ -92,17 +94,42 @@ void CMainFrame::takeDownBoard() {
         std::fprintf(stderr, "zarn: could not write log file %s: %s\n", boardState().logFileName.c_str(), error.c_str());
 }
 
-bool CMainFrame::postMessage(uint32_t message) { return PostMessage(message) != FALSE; }
+// Repaint requests fold into one while waiting: the screen shows the latest
+// state whenever it is painted, and a fast stream must not pile up in the queue.
+bool CMainFrame::postMessage(uint32_t message) {
+    if (message == WM_BOARD_UPDATE) return WindowSystem::get().postCoalesced(this, message);
+    return PostMessage(message) != FALSE;
+}
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_BOARD_UPDATE) return OnBoardUpdate();
     if (message == WM_LOG_RECORD) return OnLogRecord();
+    if (message == WM_BOARD_LOST) return OnBoardLost();
+    if (message == WM_BOARD_ANSWERED) return OnBoardAnswered();
     if (message == WM_GPS_STATUS) return OnGpsStatus();
     return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 
 LRESULT CMainFrame::OnBoardUpdate() {
     if (CView* view = GetActiveView()) view->InvalidateRect(nullptr, FALSE);
+    return 1;
+}
+
+// No box: the user may be walking with the device. A log being recorded stays open.
+LRESULT CMainFrame::OnBoardLost() {
+    titleMarks_.setBoardLost(true);
+    return 1;
+}
+
+// The board answers on a port found again: what the open screen asked of it is asked again.
+LRESULT CMainFrame::OnBoardAnswered() {
+    titleMarks_.setBoardLost(false);
+    CView* view = GetActiveView();
+    if (!view || view->IsKindOf(RUNTIME_CLASS(CZarnView))) return 1;  // before the menu there is nothing to resume
+    AfxGetApp()->DoWaitCursor(1);
+    if (view->IsKindOf(RUNTIME_CLASS(CMain))) returnToIdle(boardState());
+    else resumeMeasurement(boardState());
+    AfxGetApp()->DoWaitCursor(-1);
     return 1;
 }
 

@@ -36,7 +36,7 @@ class TrackRecorder;
 // What the frame's start-up waits and connects with; tests give their own.
 struct FrameStartup {
     uint32_t waitMs = 1500;
-    std::function<std::unique_ptr<BoardConnection>()> connect = openSerialBoard;
+    std::function<std::unique_ptr<BoardConnection>(RecordSink*)> connect = openSerialBoard;
 };
 FrameStartup& frameStartup();
 
@@ -61,6 +61,8 @@ public:
 
     LRESULT OnBoardUpdate();
     LRESULT OnLogRecord();
+    LRESULT OnBoardLost();
+    LRESULT OnBoardAnswered();
     LRESULT OnGpsStatus();
     void OnReturnToMainMenu();
     void OnUpArrow() {}

@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "board/board_state.h"
+#include "platform/gdi/colours.h"
+#include "platform/temp_device.h"
 #include "platform/ui/app.h"
+#include "platform/ui/win_main.h"
+#include "platform/ui/window_system.h"
 #include "screens/band_raster_view.h"
+#include "screens/spectrum_view.h"
+#include "screens/table_view.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
 
@@ -36,6 +42,8 @@ protected:
 TEST_F(MainFrameTest, StartUpBringsUpTheBoardAndShowsTheBandRasterScreen) {
     EXPECT_EQ(shell.backend.title(), "KMT Zarn");
     EXPECT_TRUE(shell.backend.mapped());
+    ASSERT_NE(findIcon(128, 32), nullptr);
+    EXPECT_EQ(shell.backend.icon(), findIcon(128, 32));  // the window's icon
     ASSERT_NE(dynamic_cast<CZarnView*>(shell.view()), nullptr);
     EXPECT_EQ(shell.view()->GetDlgCtrlID(), static_cast<int>(AFX_IDW_PANE_FIRST));
     EXPECT_EQ(shell.board.connections, 1);
@@ -155,6 +163,50 @@ TEST_F(MainFrameTest, MinimisingEndsTheApplicationAndTakesTheBoardDown) {
     EXPECT_EQ(shell.app.Run(), 0);
 }
 
+// A lost board shows the title bar's mark and no box; when it answers again, the open
+// screen's own requests are sent again.
+TEST_F(MainFrameTest, ALostBoardIsMarkedAndItsAnswerBringsBackTheOpenScreensRequests) {
+    struct Case {
+        const char* what;
+        const CRuntimeClass* screen;
+        uint8_t mode;
+        std::vector<uint8_t> types;
+    } cases[] = {
+        {"band raster", RUNTIME_CLASS(CZarnView), kModeNone, {}},
+        {"main menu after a sweep", RUNTIME_CLASS(CMain), kModeSpectrum, {8}},
+        {"spectrum", RUNTIME_CLASS(CSpectrum), kModeSpectrum, {8, 9, 5, 10, 21, 8}},
+        {"channel table", RUNTIME_CLASS(CTable), kModeChannelTable, {8, 32, 5, 8}},
+    };
+    const auto redInTitle = [&] {
+        int red = 0;
+        for (int y = 0; y < 26; ++y)
+            for (int x = 120; x < 180; ++x) red += pixelToRgb(shell.backend.framebuffer().at(x, y)) == kRed;
+        return red;
+    };
+    boardState().channelTableCount = 0;
+    for (const auto& c : cases) {
+        shell.frame()->SwitchView(c.screen, kHiddenScreenId);
+        boardState().setScreenMode(c.mode);
+        shell.backend.runUntilIdle();
+        const size_t boxes = shell.backend.modals().size();
+        shell.frame()->PostMessage(WM_BOARD_LOST);
+        shell.backend.runUntilIdle();
+        EXPECT_EQ(WindowSystem::get().statusMark().text, "NO BOARD") << c.what;
+        EXPECT_GT(redInTitle(), 20) << c.what;
+        EXPECT_EQ(shell.backend.modals().size(), boxes) << c.what;
+
+        shell.board.requests.clear();
+        shell.frame()->PostMessage(WM_BOARD_ANSWERED);
+        shell.backend.runUntilIdle();
+        std::vector<uint8_t> types;
+        for (const auto& r : shell.board.requests) types.push_back(r.type);
+        EXPECT_EQ(types, c.types) << c.what;
+        EXPECT_EQ(WindowSystem::get().statusMark().text, "") << c.what;
+        EXPECT_EQ(redInTitle(), 0) << c.what;
+    }
+    boardState().setScreenMode(kModeNone);
+}
+
 TEST(ZarnAppTest, FailingSocketsEndTheApplicationWithOneMessageAndNoWindow) {
     setSocketInitFailsForTest(true);
     ShellHarness shell;
@@ -165,6 +217,21 @@ TEST(ZarnAppTest, FailingSocketsEndTheApplicationWithOneMessageAndNoWindow) {
     EXPECT_EQ(shell.backend.modals()[0].text, "Windows sockets initialization failed.");
     EXPECT_EQ(shell.app.m_pMainWnd, nullptr);
     EXPECT_EQ(shell.board.connections, 0);
+}
+
+TEST(ZarnAppTest, AStartUpThatFailsEndsTheProgramWithStatusOne) {
+    testing::TempDevice device;
+    setenv("ZARN_UI", "headless", 1);
+    setSocketInitFailsForTest(true);
+    int status = -1;
+    {
+        CZarnApp app;
+        char* argv[] = {const_cast<char*>("zarn"), nullptr};
+        status = AfxWinMain(1, argv);
+    }
+    setSocketInitFailsForTest(false);
+    unsetenv("ZARN_UI");
+    EXPECT_EQ(status, 1);
 }
 
 }  // namespace

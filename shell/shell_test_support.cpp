@@ -51,7 +51,7 @@ ShellHarness::ShellHarness(Board kind) {
     backend.install();
     if (kind == Board::Answering) {
         frameStartup().waitMs = 0;
-        frameStartup().connect = [this] { return std::make_unique<AnsweringConnection>(board); };
+        frameStartup().connect = [this](RecordSink*) { return std::make_unique<AnsweringConnection>(board); };
     }
     started = app.InitInstance();
     backend.runUntilIdle();

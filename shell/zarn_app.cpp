@@ -18,6 +18,7 @@ constexpr Accelerator kAccelerators[] = {
 std::span<const Accelerator> mainAccelerators() { return kAccelerators; }
 
 BOOL CZarnApp::InitInstance() {
+    started_ = false;
     if (!AfxSocketInit()) {
         AfxMessageBox(loadString(IDP_SOCKETS_INIT_FAILED), MB_OK);
         return FALSE;
@@ -31,6 +32,7 @@ BOOL CZarnApp::InitInstance() {
     m_pMainWnd->SetWindowText(kMainWindowTitle);
     m_pMainWnd->ShowWindow(SW_SHOW);
     m_pMainWnd->UpdateWindow();
+    started_ = true;
     return TRUE;
 }
 

@@ -25,6 +25,11 @@ class CZarnApp : public CWinApp {
 public:
     CZarnApp() : CWinApp("zarn") {}
     BOOL InitInstance() override;
+    // 1 after a start-up that failed, so the program's exit status says so.
+    int ExitInstance() override { return started_ ? 0 : 1; }
+
+private:
+    bool started_ = false;
 };
 
 }  // namespace zarn

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/command_line.h"
 #include "platform/gdi/resource.h"
 #include "platform/ui/app.h"
 #include "platform/ui/dialog.h"
@@ -75,6 +76,15 @@ public:
 
 GalleryApp theApp;
 
+const CommandLine kCommandLine{"ui_gallery",
+                               "Shows a message box, a dialog with every kind of control and an open-file\n"
+                               "dialog, one after the other, and prints how each was answered.\n"
+                               "ZARN_UI=headless runs it without a window (each dialog is then cancelled).",
+                               {}};
+
 }  // namespace
 
-int main(int argc, char** argv) { return kRegistered ? zarn::AfxWinMain(argc, argv) : 1; }
+int main(int argc, char** argv) {
+    if (const auto status = parseCommandLine(kCommandLine, argc, argv)) return *status;
+    return kRegistered ? zarn::AfxWinMain(argc, argv) : 1;
+}

@@ -13,28 +13,33 @@ namespace {
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-bool encode(FILE* f, const Surface& s) {
+bool encode(FILE* f, const Surface& s, std::optional<uint32_t> seeThrough) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
         return false;
     }
-    std::vector<uint8_t> row(static_cast<size_t>(s.width) * 3);
+    const int channels = seeThrough ? 4 : 3;
+    std::vector<uint8_t> row(static_cast<size_t>(s.width) * channels);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, s.width, s.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, s.width, s.height, 8, seeThrough ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < s.height; ++y) {
         for (int x = 0; x < s.width; ++x) {
-            uint32_t p = s.at(x, y);
-            row[3 * x] = static_cast<uint8_t>(p >> 16);
-            row[3 * x + 1] = static_cast<uint8_t>(p >> 8);
-            row[3 * x + 2] = static_cast<uint8_t>(p);
+            const uint32_t p = s.at(x, y);
+            const bool clear = seeThrough && p == *seeThrough;
+            uint8_t* out = &row[static_cast<size_t>(x) * channels];
+            out[0] = clear ? 0 : static_cast<uint8_t>(p >> 16);
+            out[1] = clear ? 0 : static_cast<uint8_t>(p >> 8);
+            out[2] = clear ? 0 : static_cast<uint8_t>(p);
+            if (seeThrough) out[3] = clear ? 0 : 255;
         }
         png_write_row(png, row.data());
     }
@@ -45,14 +50,14 @@ bool encode(FILE* f, const Surface& s) {
 
 }  // namespace
 
-bool writePng(const std::string& path, const Surface& s, std::string* error) {
+bool writePng(const std::string& path, const Surface& s, std::string* error, std::optional<uint32_t> seeThrough) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         if (error) *error = std::strerror(errno);
         return false;
     }
     errno = 0;
-    bool ok = encode(f, s);
+    bool ok = encode(f, s, seeThrough);
     int why = ok ? 0 : errno;
     if (ok && std::fflush(f) != 0) ok = false, why = errno;
     if (std::fclose(f) != 0 && ok) ok = false, why = errno;

@@ -2,11 +2,30 @@
 
 #include <algorithm>
 
-#include "platform/ui/window_system.h"
+#include "platform/ui/dialog.h"
+
 
 namespace zarn {
 
-void HeadlessBackend::install() { WindowSystem::get().reset(this); }
+void HeadlessBackend::install() {
+    auto& sys = WindowSystem::get();
+    sys.reset(this);
+    sys.observeModals([this](const Modal& modal) { modals_.push_back(modal); });
+}
+
+Surface HeadlessBackend::messageBoxScreen(const std::string& text) {
+    HeadlessBackend headless;
+    headless.install();
+    headless.setLocalTime(0, 0);
+    Surface screen;
+    headless.whenIdle([&] {
+        screen = headless.framebuffer();
+        WindowSystem::get().activeModalInfo()->modalCaptionButton(IDOK);
+    });
+    AfxMessageBox(text.c_str());
+    WindowSystem::get().reset(nullptr);
+    return screen;
+}
 
 void HeadlessBackend::push(InputEvent::Kind kind, int x, int y, unsigned key, bool shift) {
     InputEvent e;
@@ -76,7 +95,7 @@ void HeadlessBackend::runFor(uint64_t ms) {
     limit_ = limit;
     while (!sys.quitting()) {
         if (sys.dispatchOne() || runStep()) continue;
-        uint64_t next = sys.nextTimerDeadline();
+        uint64_t next = sys.nextDeadline();
         if (next > limit) break;
         now_ = std::max(now_, next);
     }
@@ -84,7 +103,7 @@ void HeadlessBackend::runFor(uint64_t ms) {
     limit_ = outer;
 }
 
-void HeadlessBackend::present(const Surface& screen) {
+void HeadlessBackend::present(const Surface& screen, const std::vector<CRect>&) {
     framebuffer_ = screen;
     ++presents_;
 }
@@ -96,9 +115,5 @@ void HeadlessBackend::playWave(const std::string& name, const uint8_t*, size_t c
 }
 
 void HeadlessBackend::beep(unsigned) { ++beeps_; }
-
-void HeadlessBackend::modalShown(const std::string& kind, const std::string& caption, const std::string& text) {
-    modals_.push_back({kind, caption, text});
-}
 
 }  // namespace zarn

@@ -2,7 +2,8 @@
 // HeadlessBackend: the window system in-process, for tests. Nothing is shown;
 // time stands still until the test moves it.
 //
-//  - install() makes it the backend of a fresh window system.
+//  - install() makes it the backend of a fresh window system, and the
+//    observer of the modals that open there (modals()).
 //  - tap/penDown/penUp/penMove/key/type queue input in screen pixels; it is
 //    delivered when the loop runs (runUntilIdle, runFor, or a modal loop).
 //  - whenIdle(step) queues a step of a script; steps run one at a time, each
@@ -13,7 +14,8 @@
 //    does not move the clock. runFor(ms) also moves the clock, timer expiry by
 //    timer expiry, up to now + ms.
 //  - A synchronous sound moves the clock by its length.
-//  - framebuffer() is the last presented screen.
+//  - framebuffer() is the last presented screen. Paint rounds follow one
+//    another at once unless setFrameInterval() gives them a display's pace.
 
 #include <cstdint>
 #include <deque>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "platform/ui/backend.h"
+#include "platform/ui/window_system.h"
 
 namespace zarn {
 
@@ -34,13 +37,12 @@ public:
         uint64_t startMs;
         uint64_t durationMs;
     };
-    struct Modal {
-        std::string kind;
-        std::string caption;
-        std::string text;
-    };
+    using Modal = WindowSystem::ModalOpened;
 
     void install();
+    // The screen while AfxMessageBox(text) is up, at 00:00, drawn by a headless
+    // window system of its own (left with no backend), for comparisons.
+    static Surface messageBoxScreen(const std::string& text);
 
     // Time.
     void advance(uint64_t ms) { now_ += ms; }
@@ -71,6 +73,7 @@ public:
     const std::vector<Sound>& sounds() const { return sounds_; }
     int beeps() const { return beeps_; }
     const std::vector<Modal>& modals() const { return modals_; }
+    const BitmapResource* icon() const { return icon_; }
     int unansweredModals() const { return unanswered_; }
 
     // UiBackend.
@@ -79,13 +82,15 @@ public:
     bool pollInput(InputEvent& event) override;
     bool waitInput(uint64_t deadlineMs) override;
     void wake() override {}
-    void present(const Surface& screen) override;
+    void present(const Surface& screen, const std::vector<CRect>& changed) override;
+    uint32_t frameIntervalMs() override { return frameInterval_; }
+    void setFrameInterval(uint32_t ms) { frameInterval_ = ms; }
     void setTitle(const std::string& title) override { title_ = title; }
     void showMainWindow() override { mapped_ = true; }
     void setWaitCursor(bool on) override { waitCursor_ = on; }
     void playWave(const std::string& name, const uint8_t* samples, size_t count, int rate, bool async) override;
     void beep(unsigned type) override;
-    void modalShown(const std::string& kind, const std::string& caption, const std::string& text) override;
+    void setIcon(const BitmapResource& icon) override { icon_ = &icon; }
 
 private:
     bool runStep();
@@ -99,6 +104,7 @@ private:
     std::deque<std::function<void()>> steps_;
     Surface framebuffer_{240, 320};
     int presents_ = 0;
+    uint32_t frameInterval_ = 0;
     std::string title_;
     bool mapped_ = false;
     bool waitCursor_ = false;
@@ -106,6 +112,7 @@ private:
     int beeps_ = 0;
     std::vector<Modal> modals_;
     int unanswered_ = 0;
+    const BitmapResource* icon_ = nullptr;
 };
 
 }  // namespace zarn

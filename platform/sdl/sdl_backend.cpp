@@ -4,91 +4,53 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
-#include <vector>
+#include <string>
 
+#include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_presenter.h"
+#include "platform/sdl/window_options.h"
+#include "platform/ui/screen_placement.h"
 #include "platform/ui/sound.h"
 
 namespace zarn {
 
 namespace {
 
-constexpr int kWidth = 240;
-constexpr int kHeight = 320;
-constexpr int kAudioRate = 22050;
-
-int chooseScale() {
-    if (const char* s = std::getenv("ZARN_SCALE"); s && *s) {
-        int v = std::atoi(s);
-        if (v >= 1) return v;
-    }
-    SDL_Rect bounds;
-    if (SDL_GetDisplayUsableBounds(0, &bounds) != 0) return 1;
-    int scale = 3;
-    while (scale > 1 && (kWidth * scale > bounds.w || kHeight * scale > bounds.h)) --scale;
-    return scale;
-}
-
-unsigned virtualKey(SDL_Keycode k) {
-    switch (k) {
-    case SDLK_TAB: return 0x09;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER: return 0x0D;
-    case SDLK_ESCAPE: return 0x1B;
-    case SDLK_BACKSPACE: return 0x08;
-    case SDLK_LEFT: return 0x25;
-    case SDLK_UP: return 0x26;
-    case SDLK_RIGHT: return 0x27;
-    case SDLK_DOWN: return 0x28;
-    case SDLK_DELETE: return 0x2E;
-    case SDLK_HOME: return 0x24;
-    case SDLK_END: return 0x23;
-    default: return 0;
-    }
-}
+constexpr int kMostWindowScale = 3;
+constexpr int kMostPresentsPerSecond = 60;
 
 class SdlBackend : public UiBackend {
 public:
+    explicit SdlBackend(const WindowOptions& options) : options_(options) {}
+
     bool start() {
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
             std::fprintf(stderr, "zarn: cannot start the window: %s\n", SDL_GetError());
             return false;
         }
-        scale_ = chooseScale();
-        window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth * scale_, kHeight * scale_,
-                                   SDL_WINDOW_HIDDEN);
-        if (!window_) {
+        if (!openWindow()) {
             std::fprintf(stderr, "zarn: cannot open the window: %s\n", SDL_GetError());
             return false;
         }
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        texture_ = renderer_ ? SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight) : nullptr;
-        if (!texture_) {
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        presenter_ = createPresenter(window_);
+        if (!presenter_) {
             std::fprintf(stderr, "zarn: cannot draw into the window: %s\n", SDL_GetError());
             return false;
         }
+        frameInterval_ = frameInterval();
         wakeEvent_ = SDL_RegisterEvents(1);
-        const char* mute = std::getenv("ZARN_MUTE");
-        muted_ = mute && std::string(mute) == "1";
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            SDL_AudioSpec want{};
-            want.freq = kAudioRate;
-            want.format = AUDIO_U8;
-            want.channels = 1;
-            want.samples = 1024;
-            audio_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-            if (audio_) SDL_PauseAudioDevice(audio_, 0);
-        }
+        audio_ = std::make_unique<SdlAudio>(options_.muted);
         SDL_StartTextInput();
         return true;
     }
 
     ~SdlBackend() override {
-        if (audio_) SDL_CloseAudioDevice(audio_);
+        audio_.reset();
+        presenter_.reset();
         if (cursor_) SDL_FreeCursor(cursor_);
-        if (texture_) SDL_DestroyTexture(texture_);
-        if (renderer_) SDL_DestroyRenderer(renderer_);
         if (window_) SDL_DestroyWindow(window_);
         SDL_Quit();
     }
@@ -105,8 +67,13 @@ public:
 
     bool pollInput(InputEvent& out) override {
         SDL_Event e;
-        while (SDL_PollEvent(&e))
-            if (translate(e, out)) return true;
+        while (SDL_PollEvent(&e)) {
+            if (e.type == SDL_WINDOWEVENT) {
+                if (windowEvent(e.window, out)) return true;
+            } else if (input_.translate(e, placement_, windowSize(), out)) {
+                return true;
+            }
+        }
         return false;
     }
 
@@ -126,12 +93,17 @@ public:
         SDL_PushEvent(&e);
     }
 
-    void present(const Surface& screen) override {
-        SDL_UpdateTexture(texture_, nullptr, screen.pixels.data(), kWidth * 4);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+    void present(const Surface& screen, const std::vector<CRect>& changed) override {
+        const bool first = !screen_;
+        screen_ = &screen;
+        if (first) {
+            presenter_->place(placement_, screen);
+        } else {
+            presenter_->present(screen, changed);
+        }
     }
+
+    uint32_t frameIntervalMs() override { return frameInterval_; }
 
     void setTitle(const std::string& title) override { SDL_SetWindowTitle(window_, title.c_str()); }
     void showMainWindow() override { SDL_ShowWindow(window_); }
@@ -144,16 +116,8 @@ public:
 
     void playWave(const std::string&, const uint8_t* samples, size_t count, int rate, bool async) override {
         if (rate <= 0) return;
-        uint64_t durationMs = static_cast<uint64_t>(count) * 1000 / static_cast<uint64_t>(rate);
-        if (audio_ && !muted_) {
-            // Nearest-sample resampling to the device rate is plenty for these sounds.
-            size_t outCount = static_cast<size_t>(static_cast<uint64_t>(count) * kAudioRate / static_cast<uint64_t>(rate));
-            std::vector<uint8_t> out(outCount);
-            for (size_t i = 0; i < outCount; ++i) out[i] = samples[std::min(count - 1, i * static_cast<size_t>(rate) / kAudioRate)];
-            SDL_ClearQueuedAudio(audio_);
-            SDL_QueueAudio(audio_, out.data(), static_cast<Uint32>(out.size()));
-        }
-        if (!async) SDL_Delay(static_cast<Uint32>(durationMs));
+        audio_->play(samples, count, rate);
+        if (!async) SDL_Delay(static_cast<Uint32>(static_cast<uint64_t>(count) * 1000 / static_cast<uint64_t>(rate)));
     }
 
     void beep(unsigned) override {
@@ -161,89 +125,109 @@ public:
         playWave("beep", s.data(), s.size(), kSchemeRate, true);
     }
 
-    bool read(Surface& out) {
-        Surface scaled(kWidth * scale_, kHeight * scale_);
-        if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, scaled.pixels.data(), scaled.width * 4) != 0) return false;
-        out = Surface(kWidth, kHeight);
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) out.at(x, y) = scaled.at(x * scale_, y * scale_) & 0x00FFFFFF;
+    // The mask makes the icon's background see-through.
+    void setIcon(const BitmapResource& icon) override {
+        Surface pixels;
+        if (!decodeBitmap(icon, pixels)) return;
+        SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, pixels.width, pixels.height, 32, SDL_PIXELFORMAT_ARGB8888);
+        if (!image) return;
+        for (int y = 0; y < pixels.height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(image->pixels) + y * image->pitch);
+            for (int x = 0; x < pixels.width; ++x) {
+                const bool opaque = !icon.mask || icon.mask[static_cast<size_t>(y) * pixels.width + x];
+                row[x] = (opaque ? 0xFF000000u : 0u) | (pixels.at(x, y) & 0x00FFFFFF);
+            }
+        }
+        SDL_SetWindowIcon(window_, image);
+        SDL_FreeSurface(image);
+    }
+
+    bool read(Surface& out) { return presenter_->read(out); }
+
+private:
+    // In a window: the turned picture at its scale. Full screen: the whole
+    // display, the picture placed when the window's size is known.
+    bool openWindow() {
+        Uint32 flags = SDL_WINDOW_HIDDEN;
+        SDL_Rect area{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 0, 0};
+        if (options_.fullscreen) {
+            if (SDL_GetDisplayBounds(0, &area) != 0) return false;
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+            mostScale_ = options_.scale;
+            SDL_ShowCursor(SDL_DISABLE);
+            // Minimising ends the program; losing the focus to another window must not.
+            SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        } else {
+            mostScale_ = options_.scale >= 1 ? options_.scale : largestWindowScale();
+            const CSize size = ScreenPlacement(options_.rotation, mostScale_, {}).pictureSize();
+            area.w = size.cx;
+            area.h = size.cy;
+        }
+        window_ = SDL_CreateWindow("", area.x, area.y, area.w, area.h, flags);
+        if (!window_) return false;
+        placement_ = ScreenPlacement::fit(windowSize(), options_.rotation, mostScale_);
         return true;
     }
 
-private:
-    bool translate(const SDL_Event& e, InputEvent& out) {
+    int largestWindowScale() const {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayUsableBounds(0, &bounds) != 0) return 1;
+        return ScreenPlacement::fit({bounds.w, bounds.h}, options_.rotation, kMostWindowScale).scale();
+    }
+
+    CSize windowSize() const {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window_, &w, &h);
+        return {w, h};
+    }
+
+    // One display refresh: vsync paces a renderer; otherwise at most 60 a second.
+    uint32_t frameInterval() const {
+        SDL_DisplayMode mode{};
+        const int refresh = SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+        if (presenter_->vsync()) return static_cast<uint32_t>(1000 / refresh);
+        const int rate = std::min(refresh, kMostPresentsPerSecond);
+        return static_cast<uint32_t>((1000 + rate - 1) / rate);
+    }
+
+    bool windowEvent(const SDL_WindowEvent& w, InputEvent& out) {
         out = InputEvent{};
-        switch (e.type) {
-        case SDL_QUIT:
+        switch (w.event) {
+        case SDL_WINDOWEVENT_CLOSE:
             out.kind = InputEvent::Kind::Close;
             return true;
-        case SDL_WINDOWEVENT:
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                out.kind = InputEvent::Kind::Close;
-                return true;
-            }
-            if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) {
-                out.kind = InputEvent::Kind::Minimise;
-                return true;
-            }
-            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) SDL_RenderPresent(renderer_);
+        case SDL_WINDOWEVENT_MINIMIZED:
+            out.kind = InputEvent::Kind::Minimise;
+            return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            placement_ = ScreenPlacement::fit(windowSize(), options_.rotation, mostScale_);
+            if (screen_) presenter_->place(placement_, *screen_);
             return false;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            if (e.button.button != SDL_BUTTON_LEFT) return false;
-            out.kind = e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::Kind::PenDown : InputEvent::Kind::PenUp;
-            out.x = e.button.x / scale_;
-            out.y = e.button.y / scale_;
-            return true;
-        case SDL_MOUSEMOTION:
-            out.kind = InputEvent::Kind::PenMove;
-            out.x = e.motion.x / scale_;
-            out.y = e.motion.y / scale_;
-            return true;
-        case SDL_KEYDOWN: {
-            unsigned vk = virtualKey(e.key.keysym.sym);
-            if (!vk) return false;
-            out.kind = InputEvent::Kind::Key;
-            out.key = vk;
-            out.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
-            return true;
-        }
-        case SDL_TEXTINPUT:
-            return text(e.text.text, out);
+        case SDL_WINDOWEVENT_EXPOSED:
+            if (screen_) presenter_->refresh();
+            return false;
         default:
             return false;
         }
     }
 
-    // Typed text arrives as UTF-8; the dialogs take Latin-1 characters one at a time.
-    bool text(const char* utf8, InputEvent& out) {
-        const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-        unsigned c = 0;
-        if (p[0] < 0x80) {
-            c = p[0];
-        } else if ((p[0] & 0xE0) == 0xC0 && p[1]) {
-            c = ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
-        }
-        if (c == 0 || c > 0xFF) return false;
-        out.kind = InputEvent::Kind::Char;
-        out.key = c;
-        return true;
-    }
-
+    WindowOptions options_;
+    int mostScale_ = 0;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
+    std::unique_ptr<SdlPresenter> presenter_;
+    std::unique_ptr<SdlAudio> audio_;
+    SdlInput input_;
     SDL_Cursor* cursor_ = nullptr;
-    SDL_AudioDeviceID audio_ = 0;
+    ScreenPlacement placement_;
+    const Surface* screen_ = nullptr;  // the window system's, once presented
+    uint32_t frameInterval_ = 0;
     Uint32 wakeEvent_ = 0;
-    int scale_ = 1;
-    bool muted_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<UiBackend> createSdlBackend() {
-    auto backend = std::make_unique<SdlBackend>();
+    auto backend = std::make_unique<SdlBackend>(windowOptionsFromEnvironment());
     if (!backend->start()) return nullptr;
     return backend;
 }

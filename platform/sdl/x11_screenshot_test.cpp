@@ -4,18 +4,16 @@
 // Skipped only when Xvfb itself cannot start.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/headless/headless_backend.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/x11_grab.h"
+#include "platform/sdl/xvfb_server.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window_system.h"
 
@@ -24,71 +22,17 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 namespace zarn {
 namespace {
 
-// A private X server on a display number it picks itself; number() is
-// empty when it did not come up within a generous wait.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (pid_ > 0) readNumber(fds[0]);
-        close(fds[0]);
-    }
-    ~Xvfb() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    const std::string& number() const { return number_; }
-
-private:
-    void readNumber(int fd) {
-        std::string text;
-        pollfd p{fd, POLLIN, 0};
-        char c;
-        while (poll(&p, 1, 20000) > 0 && read(fd, &c, 1) == 1) {
-            if (c == '\n') break;
-            text += c;
-        }
-        if (!text.empty()) number_ = text;
-    }
-    pid_t pid_ = -1;
-    std::string number_;
-};
-
-Surface headlessMessageBox(const char* text) {
-    HeadlessBackend headless;
-    headless.install();
-    headless.setLocalTime(0, 0);
-    Surface expected;
-    headless.whenIdle([&] {
-        expected = headless.framebuffer();
-        WindowSystem::get().activeModalInfo()->modalCaptionButton(IDOK);
-    });
-    AfxMessageBox(text);
-    return expected;
-}
-
 TEST(SdlX11, ScreenshotOfTheRealWindowMatchesTheHeadlessFramebuffer) {
-    Xvfb server;
-    if (server.number().empty()) GTEST_SKIP() << "Xvfb cannot start here";
-    std::string display = ":" + server.number();
+    XvfbServer server;
+    if (server.display().empty()) GTEST_SKIP() << "Xvfb cannot start here";
+    const std::string& display = server.display();
     setenv("DISPLAY", display.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("ZARN_SCALE", "1", 1);
     setenv("ZARN_MUTE", "1", 1);
     const char* text = "Same pixels on the X server";
-    Surface expected = headlessMessageBox(text);
+    Surface expected = HeadlessBackend::messageBoxScreen(text);
     ASSERT_EQ(expected.width, 240);
 
     auto sdl = createSdlBackend();
@@ -128,6 +72,42 @@ TEST(SdlX11, ScreenshotOfTheRealWindowMatchesTheHeadlessFramebuffer) {
         for (int px = 0; px < 240; ++px)
             if (shown.at(px, y) != expected.at(px, y) && differing++ == 0) firstX = px, firstY = y;
     EXPECT_EQ(differing, 0) << "first difference at " << firstX << "," << firstY;
+}
+
+// The icon resource reaches the window manager as _NET_WM_ICON, see-through
+// where its mask says so.
+TEST(SdlX11, TheWindowCarriesTheProgramIconWithItsMask) {
+    XvfbServer server;
+    if (server.display().empty()) GTEST_SKIP() << "Xvfb cannot start here";
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("ZARN_SCALE", "1", 1);
+    setenv("ZARN_MUTE", "1", 1);
+    static const uint32_t runs[] = {32 * 16, 0xC00000, 32 * 16, 0x0000C0};
+    std::vector<uint8_t> mask(32 * 32);
+    for (size_t i = 0; i < mask.size(); ++i) mask[i] = (i % 32 + i / 32) % 3 != 0;
+    const BitmapResource icon{128, 32, 32, 24, runs, 2, mask.data()};
+
+    auto sdl = createSdlBackend();
+    ASSERT_TRUE(sdl) << "SDL's x11 driver did not start on " << server.display();
+    sdl->setIcon(icon);
+    sdl->showMainWindow();
+    sdl->present(Surface(240, 320, 0x808080), {CRect(0, 0, 240, 320)});
+    Surface shown;
+    InputEvent ignored;
+    for (int i = 0; i < 200 && !readX11WindowIcon(server.display().c_str(), 240, 320, shown); ++i) {
+        while (sdl->pollInput(ignored)) {
+        }
+        sdl->waitInput(sdl->nowMs() + 25);
+    }
+    sdl.reset();
+    ASSERT_EQ(shown.width, 32);
+    ASSERT_EQ(shown.height, 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const uint32_t alpha = mask[static_cast<size_t>(y) * 32 + x] ? 0xFF000000u : 0u;
+            ASSERT_EQ(shown.at(x, y), alpha | (y < 16 ? 0xC00000u : 0x0000C0u)) << x << "," << y;
+        }
 }
 
 }  // namespace

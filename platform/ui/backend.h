@@ -14,20 +14,25 @@
 //                    give (headless: no scripted step left), which ends the
 //                    loop that waits.
 //  - wake():         safe from any thread; ends a waitInput early.
-//  - present():      shows the 240 x 320 screen.
+//  - present():      shows the 240 x 320 screen; it differs from the screen
+//                    presented before only inside the changed rectangles.
+//  - frameIntervalMs(): the least time between two paint rounds, one display
+//                    refresh; 0 lets each follow at once.
 //  - showMainWindow(): maps the host window on its first call.
 //  - playWave():     plays 8-bit unsigned mono samples (copied) at the given
 //                    rate; async = false returns when they have played. A new
 //                    sound cuts off the one playing. name is for the record.
 //  - beep():         the standard short beep, asynchronous.
-//  - modalShown():   told when a message box, dialog or file dialog opens
-//                    (kind "messagebox", "dialog" or "filedialog"), for the
-//                    headless record; the SDL window ignores it.
+//  - setIcon():      the program's icon (an icon resource with its mask), for
+//                    the host window and the desktop's task list.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/gdi/geometry.h"
+#include "platform/gdi/resource.h"
 #include "platform/gdi/surface.h"
 
 namespace zarn {
@@ -51,15 +56,14 @@ public:
     virtual bool pollInput(InputEvent& event) = 0;
     virtual bool waitInput(uint64_t deadlineMs) = 0;
     virtual void wake() = 0;
-    virtual void present(const Surface& screen) = 0;
+    virtual void present(const Surface& screen, const std::vector<CRect>& changed) = 0;
+    virtual uint32_t frameIntervalMs() { return 0; }
     virtual void setTitle(const std::string& title) = 0;
     virtual void showMainWindow() = 0;
     virtual void setWaitCursor(bool on) = 0;
     virtual void playWave(const std::string& name, const uint8_t* samples, size_t count, int rate, bool async) = 0;
     virtual void beep(unsigned type) = 0;
-    virtual void modalShown(const std::string& kind, const std::string& caption, const std::string& text) {
-        (void)kind, (void)caption, (void)text;
-    }
+    virtual void setIcon(const BitmapResource& icon) { (void)icon; }
 };
 
 }  // namespace zarn

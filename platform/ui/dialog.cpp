@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ui/app.h"
 #include "platform/ui/window_dc.h"
 
 namespace zarn {
@@ -48,7 +49,7 @@ int CDialog::DoModal() {
     panel_->createIn(this, [this](char ch) { panelKey(ch); });
     OnInitDialog();
     ShowWindow(SW_SHOW);
-    if (sys.backend()) sys.backend()->modalShown(modalKind(), caption_, modalText());
+    sys.modalOpened({modalKind(), caption_, modalText()});
     int result = sys.runModal(this, this);
     DestroyWindow();
     panel_.reset();
@@ -78,9 +79,11 @@ BOOL CDialog::UpdateData(BOOL save) {
     return dx.failed() ? FALSE : TRUE;
 }
 
-HICON CDialog::SetIcon(HICON icon, BOOL) {
+HICON CDialog::SetIcon(HICON icon, BOOL big) {
     HICON old = icon_;
     icon_ = icon;
+    const CWinApp* app = AfxGetApp();
+    if (big && app && app->m_pMainWnd == this) WindowSystem::get().setProgramIcon(icon);
     return old;
 }
 

@@ -15,6 +15,9 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, CCreateCon
     std::string title = loadString(static_cast<int>(resourceId));
     title = title.substr(0, title.find('\n'));
     CRect rect(0, WindowSystem::kClientTop, WindowSystem::kScreenWidth, WindowSystem::kScreenHeight);
+    // The icon of the same number, at the size a window's icon is drawn.
+    const int id = static_cast<int>(resourceId);
+    WindowSystem::get().setProgramIcon(findIcon(id, kIconSize) ? findIcon(id, kIconSize) : findIcon(id));
     return Create(nullptr, title.c_str(), style & ~WS_VISIBLE, rect, parent, resourceId, context);
 }
 

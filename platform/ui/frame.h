@@ -3,8 +3,10 @@
 // client area is 240 x 294, the active view takes rows 0..267 (screen rows
 // 26..293) and the command bar the rest (screen rows 294..319).
 //
-//  - LoadFrame creates the window; the base OnCreate creates the first view
-//    from the creation context with control id AFX_IDW_PANE_FIRST.
+//  - LoadFrame creates the window, titled by the string and shown with the
+//    icon of its resource number (the 32 x 32 one where there are several);
+//    the base OnCreate creates the first view from the creation context with
+//    control id AFX_IDW_PANE_FIRST.
 //  - SetActiveView tells the old and new views (OnActivateView) when notify
 //    is TRUE. GetActiveView is null until a view was made active.
 //  - RecalcLayout gives the child with id AFX_IDW_PANE_FIRST the view area
@@ -24,6 +26,7 @@ class CFrameWnd : public CWnd {
 public:
     static const CRect rectDefault;
     static constexpr int kViewHeight = 268;
+    static constexpr int kIconSize = 32;
 
     CFrameWnd() = default;
     BOOL LoadFrame(UINT resourceId, DWORD style = 0, CWnd* parent = nullptr, CCreateContext* context = nullptr);

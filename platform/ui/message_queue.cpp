@@ -22,6 +22,15 @@ void MessageQueue::post(const MSG& msg) {
     queue_.push_back(msg);
 }
 
+bool MessageQueue::postUnlessWaiting(const MSG& msg) {
+    std::lock_guard lock(mutex_);
+    const bool waiting = std::any_of(queue_.begin(), queue_.end(), [&](const MSG& m) {
+        return m.hwnd == msg.hwnd && m.message == msg.message && !m.reply;
+    });
+    if (!waiting) queue_.push_back(msg);
+    return !waiting;
+}
+
 bool MessageQueue::take(MSG& msg) {
     std::lock_guard lock(mutex_);
     if (queue_.empty()) return false;

@@ -19,6 +19,8 @@ add_library(zarn_ui STATIC
   ${ZARN_UI_DIR}/message_box.cpp
   ${ZARN_UI_DIR}/message_queue.cpp
   ${ZARN_UI_DIR}/numeric_panel.cpp
+  ${ZARN_UI_DIR}/present_stats.cpp
+  ${ZARN_UI_DIR}/screen_placement.cpp
   ${ZARN_UI_DIR}/sound.cpp
   ${ZARN_UI_DIR}/timer_table.cpp
   ${ZARN_UI_DIR}/title_bar.cpp
@@ -37,21 +39,33 @@ target_link_libraries(zarn_ui_headless PUBLIC zarn_ui)
 zarn_add_check(TEST ui_test
   ${ZARN_UI_DIR}/timer_table_test.cpp
   ${ZARN_UI_DIR}/window_system_test.cpp
+  ${ZARN_UI_DIR}/screen_placement_test.cpp
   ${ZARN_UI_DIR}/frame_test.cpp
   ${ZARN_UI_DIR}/dialog_test.cpp
   ${ZARN_UI_DIR}/sound_test.cpp
   LIBS zarn_ui_headless zarn_golden)
 
 find_package(SDL2 REQUIRED)
-add_library(zarn_ui_sdl STATIC ${ZARN_PLATFORM_DIR}/sdl/sdl_backend.cpp)
+add_library(zarn_ui_sdl STATIC ${ZARN_PLATFORM_DIR}/sdl/sdl_backend.cpp ${ZARN_PLATFORM_DIR}/sdl/sdl_presenter.cpp
+  ${ZARN_PLATFORM_DIR}/sdl/sdl_audio.cpp ${ZARN_PLATFORM_DIR}/sdl/sdl_input.cpp ${ZARN_PLATFORM_DIR}/sdl/window_options.cpp)
 target_link_libraries(zarn_ui_sdl PUBLIC zarn_ui PRIVATE SDL2::SDL2)
 
 add_library(zarn_ui_main STATIC ${ZARN_UI_DIR}/win_main.cpp)
 target_link_libraries(zarn_ui_main PUBLIC zarn_ui_sdl zarn_ui_headless)
 
-zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main)
+zarn_add_check(TEST ui_sdl_test ${PROJECT_SOURCE_DIR}/platform/sdl/sdl_backend_test.cpp LIBS zarn_ui_main zarn_golden SDL2::SDL2)
+if(ZARN_TESTS)
+  # The same cases through an SDL renderer and its texture, the path a GPU takes.
+  gtest_discover_tests(ui_sdl_test TEST_PREFIX "Renderer." DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "SDL_RENDER_DRIVER=software;ZARN_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZARN_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endif()
+
+# A private Xvfb, and a window on it read back and clicked, for the window
+# tests and the measuring tool.
+find_package(X11 REQUIRED)
+add_library(zarn_x11_probe STATIC ${PROJECT_SOURCE_DIR}/platform/sdl/xvfb_server.cpp
+  ${PROJECT_SOURCE_DIR}/platform/sdl/x11_grab.cpp)
+target_link_libraries(zarn_x11_probe PUBLIC zarn_gdi PRIVATE X11::X11 X11::Xtst)
 
 # The same window on a private Xvfb, read back from the X server.
-find_package(X11 REQUIRED)
-zarn_add_check(TEST ui_x11_test ${PROJECT_SOURCE_DIR}/platform/sdl/x11_screenshot_test.cpp
-  ${PROJECT_SOURCE_DIR}/platform/sdl/x11_grab.cpp LIBS zarn_ui_main X11::X11)
+zarn_add_check(TEST ui_x11_test ${PROJECT_SOURCE_DIR}/platform/sdl/x11_screenshot_test.cpp LIBS zarn_ui_main zarn_x11_probe)

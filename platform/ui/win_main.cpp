@@ -25,7 +25,8 @@ int AfxWinMain(int, char**) {
     if (!backend) return 1;
     WindowSystem::get().reset(backend.get());
     loadRegistry(registryFilePath());  // the device's registry, as at power-on
-    int status = app->InitInstance() ? app->Run() : 0;
+    // A start-up that ends the program at once has ExitInstance give the status.
+    int status = app->InitInstance() ? app->Run() : app->ExitInstance();
     if (app->m_pMainWnd && app->m_pMainWnd->isCreated()) app->m_pMainWnd->DestroyWindow();
     WindowSystem::get().reset(nullptr);
     return status;

@@ -4,7 +4,7 @@
 // (ROOT/registry.reg and the host's USB serial adapters) first. ZARN_UI=headless runs it without a
 // window (every dialog it shows is cancelled, as no one answers); otherwise
 // it opens the SDL window. Returns the exit status: 1 when no window could be
-// opened, 0 when InitInstance returns FALSE, else what Run returns.
+// opened, ExitInstance's value when InitInstance returns FALSE, else what Run returns.
 
 namespace zarn {
 

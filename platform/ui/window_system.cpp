@@ -1,9 +1,11 @@
 #include "platform/ui/window_system.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/ui/app.h"
 #include "platform/ui/cwnd.h"
+#include "platform/ui/present_stats.h"
 #include "platform/ui/title_bar.h"
 
 namespace zarn {
@@ -19,6 +21,55 @@ uint32_t desktopPixel(int y) {
     if (y < WindowSystem::kClientTop) return rgbToPixel(RGB(0, 0, 128));
     if (y >= WindowSystem::kBarTop) return rgbToPixel(RGB(192, 192, 192));
     return rgbToPixel(RGB(255, 255, 255));
+}
+
+// Where now differs from before, as a few rectangles: runs of changed rows
+// (short unchanged gaps bridged), each as wide as its changes. All of now
+// when before is not of its size.
+void findChanges(const Surface& before, const Surface& now, std::vector<CRect>& areas) {
+    constexpr int kBridgedRows = 4;
+    constexpr size_t kMostAreas = 8;
+    areas.clear();
+    if (before.width != now.width || before.height != now.height) {
+        areas.emplace_back(0, 0, now.width, now.height);
+        return;
+    }
+    const size_t rowBytes = static_cast<size_t>(now.width) * sizeof(uint32_t);
+    for (int y = 0; y < now.height; ++y) {
+        const uint32_t* a = &before.pixels[static_cast<size_t>(y) * now.width];
+        const uint32_t* b = &now.pixels[static_cast<size_t>(y) * now.width];
+        if (std::memcmp(a, b, rowBytes) == 0) continue;
+        int left = 0, right = now.width;
+        while (a[left] == b[left]) ++left;
+        while (a[right - 1] == b[right - 1]) --right;
+        if (!areas.empty() && y - areas.back().bottom <= kBridgedRows) {
+            CRect& run = areas.back();
+            run = CRect(std::min(run.left, left), run.top, std::max(run.right, right), y + 1);
+        } else {
+            areas.emplace_back(left, y, right, y + 1);
+        }
+    }
+    while (areas.size() > kMostAreas) {  // fold the two closest together
+        size_t closest = 0;
+        for (size_t i = 1; i + 1 < areas.size(); ++i)
+            if (areas[i + 1].top - areas[i].bottom < areas[closest + 1].top - areas[closest].bottom) closest = i;
+        CRect& a = areas[closest];
+        const CRect& b = areas[closest + 1];
+        a = CRect(std::min(a.left, b.left), a.top, std::max(a.right, b.right), b.bottom);
+        areas.erase(areas.begin() + static_cast<ptrdiff_t>(closest) + 1);
+    }
+}
+
+void copyArea(const Surface& from, const CRect& area, Surface& to) {
+    if (to.width != from.width || to.height != from.height) {
+        to = from;
+        return;
+    }
+    for (int y = area.top; y < area.bottom; ++y) {
+        const size_t row = static_cast<size_t>(y) * from.width;
+        std::copy(from.pixels.begin() + static_cast<ptrdiff_t>(row + area.left),
+                  from.pixels.begin() + static_cast<ptrdiff_t>(row + area.right), to.pixels.begin() + static_cast<ptrdiff_t>(row + area.left));
+    }
 }
 
 }  // namespace
@@ -42,6 +93,7 @@ void WindowSystem::reset(UiBackend* backend) {
         if (dropped.reply) dropped.reply->complete(0);
     timers_ = TimerTable();
     modals_.clear();
+    modalObserver_ = nullptr;
     capture_ = nullptr;
     hover_ = nullptr;
     quit_ = false;
@@ -49,6 +101,10 @@ void WindowSystem::reset(UiBackend* backend) {
     waitCursor_ = 0;
     mapped_ = false;
     paintsPending_ = false;
+    nextPaintAt_ = 0;
+    lastUpdateAt_ = 0;
+    plannedWake_ = 0;
+    shown_ = Surface();
     statusMark_ = {};
     for (int y = 0; y < kScreenHeight; ++y)
         for (int x = 0; x < kScreenWidth; ++x) screen_.at(x, y) = desktopPixel(y);
@@ -149,6 +205,10 @@ void WindowSystem::setStatusMark(const StatusMark& mark) {
     if (titleBar_) titleBar_->Invalidate(FALSE);
 }
 
+void WindowSystem::setProgramIcon(const BitmapResource* icon) {
+    if (icon && backend_) backend_->setIcon(*icon);
+}
+
 void WindowSystem::mainTitleChanged() {
     CWnd* main = mainWindow();
     if (backend_ && main) backend_->setTitle(main->GetWindowText());
@@ -157,8 +217,20 @@ void WindowSystem::mainTitleChanged() {
 
 bool WindowSystem::post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (hwnd && !alive(hwnd)) return false;
-    queue_.post({hwnd, message, wParam, lParam, nullptr});
+    const uint64_t stamp = !onUiThread() && present_stats::enabled() ? present_stats::nowUs() : 0;
+    queue_.post({hwnd, message, wParam, lParam, nullptr, stamp});
     if (backend_) backend_->wake();
+    return true;
+}
+
+// No wake when the loop is due to look within a frame anyway: during a stream
+// of updates it wakes once per frame, not once per update.
+bool WindowSystem::postCoalesced(HWND hwnd, UINT message) {
+    if (hwnd && !alive(hwnd)) return false;
+    const uint64_t stamp = !onUiThread() && present_stats::enabled() ? present_stats::nowUs() : 0;
+    if (!queue_.postUnlessWaiting({hwnd, message, 0, 0, nullptr, stamp, true}) || !backend_) return true;
+    const uint32_t interval = backend_->frameIntervalMs();
+    if (interval == 0 || plannedWake_.load() > backend_->nowMs() + interval) backend_->wake();
     return true;
 }
 
@@ -193,6 +265,7 @@ void WindowSystem::paintNow(CWnd* wnd) {
     if (!wnd->IsWindowVisible()) return;
     wnd->invalid_ = false;
     wnd->SendMessage(WM_PAINT);
+    present_stats::painted();
     // Whatever lies above it is drawn again, so it stays on top.
     paintsPending_ = true;
     std::vector<CWnd*> order;
@@ -217,9 +290,30 @@ void WindowSystem::paintPending() {
         if (!w->invalid_ && !covered) continue;
         w->invalid_ = false;
         w->SendMessage(WM_PAINT);
+        present_stats::painted();
         painted.push_back(area);
     }
-    if (!painted.empty() && backend_) backend_->present(screen_);
+    if (painted.empty() || !backend_) return;
+    nextPaintAt_ = now() + backend_->frameIntervalMs();
+    present();
+}
+
+void WindowSystem::present() {
+    findChanges(shown_, screen_, changed_);
+    if (changed_.empty()) {
+        present_stats::nothingToShow();
+        return;
+    }
+    for (const CRect& area : changed_) copyArea(screen_, area, shown_);
+    backend_->present(screen_, changed_);
+    present_stats::presented();
+}
+
+bool WindowSystem::paintDue() const { return now() >= nextPaintAt_; }
+
+uint64_t WindowSystem::nextDeadline() const {
+    const uint64_t timer = timers_.nextDeadline();
+    return paintsPending_ ? std::min(timer, nextPaintAt_) : timer;
 }
 
 void WindowSystem::dispatch(const MSG& msg) {
@@ -237,6 +331,11 @@ bool WindowSystem::dispatchOne() {
     MSG msg;
     if (queue_.take(msg)) {
         dispatch(msg);
+        if (msg.coalesced) lastUpdateAt_ = now();
+        if (msg.postedUs) {
+            present_stats::updateHandled(msg.postedUs);
+            if (!paintsPending_) present_stats::nothingToShow();
+        }
         return true;
     }
     InputEvent event;
@@ -244,7 +343,7 @@ bool WindowSystem::dispatchOne() {
         deliver(event);
         return true;
     }
-    if (paintsPending_) {
+    if (paintsPending_ && paintDue()) {
         paintPending();
         return true;
     }
@@ -256,9 +355,20 @@ bool WindowSystem::dispatchOne() {
     return false;
 }
 
+bool WindowSystem::updatesStreaming() const {
+    const uint32_t interval = backend_->frameIntervalMs();
+    return interval > 0 && now() <= lastUpdateAt_ + 2 * interval;
+}
+
+// The planned wake is published before the queue's last look, so a poster
+// that sees it also has its message seen.
 bool WindowSystem::waitForWork() {
     if (!backend_) return false;
-    return backend_->waitInput(timers_.nextDeadline());
+    uint64_t deadline = nextDeadline();
+    if (updatesStreaming()) deadline = std::min(deadline, std::max(nextPaintAt_, now() + backend_->frameIntervalMs()));
+    plannedWake_.store(deadline);
+    if (!queue_.empty()) return true;
+    return backend_->waitInput(deadline);
 }
 
 int WindowSystem::run() {

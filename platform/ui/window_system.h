@@ -5,7 +5,14 @@
 //  - Work comes out in this order: posted and sent messages, then input,
 //    then paints (every marked window once, bottom to top; a window above a
 //    repainted one repaints too, so overlapping windows stay whole), then one
-//    due timer. The screen is presented once after a round of paints.
+//    due timer. The screen is presented once after a round of paints, with
+//    the rectangles that changed since the last present; a round that
+//    changed no pixel presents nothing.
+//  - Paint rounds are at least the backend's frame interval apart (one
+//    display refresh): what is marked meanwhile waits for the next round, so
+//    a stream of updates is shown at the display's pace, the latest state
+//    each time. postCoalesced() keeps at most one copy of a message waiting;
+//    while such messages stream in, the loop looks for them once a frame.
 //  - run() loops until WM_QUIT (PostQuitMessage) or the backend has nothing
 //    more to give, and returns the exit code.
 //  - runModal(w) keeps every posted message, paint and timer flowing while
@@ -18,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <unordered_set>
 #include <string>
@@ -74,6 +82,8 @@ public:
     const std::vector<CWnd*>& topLevels() const { return topLevels_; }
     CWnd* mainWindow() const;
     void mainTitleChanged();
+    // The icon the host window shows (the main frame's, or a dialog's that is the main window).
+    void setProgramIcon(const BitmapResource* icon);
 
     // The main window's status mark in the title bar ("GPS", "NO BOARD"), drawn
     // in its colour between x 120 and 179; empty text shows none. UI thread only.
@@ -91,10 +101,14 @@ public:
     void postQuit(int exitCode);
     bool quitting() const { return quit_; }
 
+    // Safe from any thread: posts unless the same message for hwnd is still waiting.
+    bool postCoalesced(HWND hwnd, UINT message);
+
     // Timers.
     void setTimer(HWND hwnd, UINT_PTR id, uint32_t periodMs);
     bool killTimer(HWND hwnd, UINT_PTR id);
-    uint64_t nextTimerDeadline() const { return timers_.nextDeadline(); }
+    // When the loop next has work without input: a timer, or the next paint round.
+    uint64_t nextDeadline() const;
 
     // Painting.
     void invalidated();  // a window was marked
@@ -106,6 +120,17 @@ public:
     int run();
     int runModal(CWnd* wnd, ModalWindow* modal);
     void endModal(CWnd* wnd, int result);
+    // Told when a message box, dialog or file dialog opens (kind "messagebox",
+    // "dialog" or "filedialog"), for a test's record; reset() drops the observer.
+    struct ModalOpened {
+        std::string kind;
+        std::string caption;
+        std::string text;
+    };
+    void observeModals(std::function<void(const ModalOpened&)> observer) { modalObserver_ = std::move(observer); }
+    void modalOpened(const ModalOpened& modal) {
+        if (modalObserver_) modalObserver_(modal);
+    }
     CWnd* activeModal() const { return modals_.empty() ? nullptr : modals_.back().wnd; }
     ModalWindow* activeModalInfo() const { return modals_.empty() ? nullptr : modals_.back().info; }
     size_t modalDepth() const { return modals_.size(); }
@@ -136,6 +161,9 @@ private:
     bool waitForWork();
     void ensureTitleBar();
     void uncover(const CRect& area, const CWnd* except);
+    bool paintDue() const;
+    bool updatesStreaming() const;
+    void present();
 
     UiBackend* backend_ = nullptr;
     std::thread::id uiThread_;
@@ -144,11 +172,17 @@ private:
     MessageQueue queue_;
     TimerTable timers_;
     std::vector<Modal> modals_;
+    std::function<void(const ModalOpened&)> modalObserver_;
     TitleBar* titleBar_ = nullptr;
     StatusMark statusMark_;
     CWnd* capture_ = nullptr;
     CWnd* hover_ = nullptr;  // told WM_MOUSELEAVE when the pointer moves elsewhere
     bool paintsPending_ = false;
+    uint64_t nextPaintAt_ = 0;
+    uint64_t lastUpdateAt_ = 0;              // a coalesced message was last handled
+    std::atomic<uint64_t> plannedWake_{0};   // when the loop next looks by itself
+    Surface shown_;  // what the backend was last given
+    std::vector<CRect> changed_;
     std::atomic<bool> quit_{false};
     int exitCode_ = 0;
     int waitCursor_ = 0;

@@ -109,6 +109,71 @@ TEST_F(WindowSystemTest, PaintWaitsUntilPostedMessagesAreHandled) {
     painter.DestroyWindow();
 }
 
+// A window showing a number: each update it handles makes it show the next.
+class Counter : public CWnd {
+public:
+    int shown = 0, handled = 0;
+    LRESULT WindowProc(UINT m, WPARAM w, LPARAM l) override {
+        if (m != WM_BOARD_UPDATE) return CWnd::WindowProc(m, w, l);
+        ++handled;
+        Invalidate(FALSE);
+        return 1;
+    }
+    void OnPaint() override {
+        shown = handled;
+        Surface& screen = WindowSystem::get().screen();
+        for (int x = 0; x < 240; ++x) screen.at(x, 100) = static_cast<uint32_t>(shown);
+    }
+};
+
+// At a display's pace: updates fold while they wait, each frame shows the
+// latest, and none waits more than a frame.
+TEST_F(WindowSystemTest, AStreamOfUpdatesIsShownOncePerFrameTheLatestEachTime) {
+    backend.setFrameInterval(17);
+    auto& sys = WindowSystem::get();
+    Counter counter;
+    counter.Create(nullptr, "", WS_VISIBLE, CRect(0, 26, 240, 294), nullptr, 0);
+    counter.Invalidate(FALSE);
+    backend.runUntilIdle();  // t = 0: the first frame
+    const int presents = backend.presents();
+
+    std::thread link([&] {
+        for (int i = 0; i < 200; ++i) sys.postCoalesced(&counter, WM_BOARD_UPDATE);
+    });
+    link.join();
+    backend.runUntilIdle();
+    EXPECT_EQ(counter.handled, 1);  // 200 posts, one waiting message
+
+    backend.advance(5);
+    sys.postCoalesced(&counter, WM_BOARD_UPDATE);
+    backend.runUntilIdle();
+    EXPECT_EQ(counter.handled, 2);
+    EXPECT_EQ(backend.presents(), presents);  // the frame is not over yet
+    backend.runFor(12);                       // t = 17: the next frame
+    EXPECT_EQ(backend.presents(), presents + 1);
+    EXPECT_EQ(backend.framebuffer().at(0, 100), 2u);
+
+    for (int i = 0; i < 10; ++i) {
+        sys.postCoalesced(&counter, WM_BOARD_UPDATE);
+        backend.runFor(1);
+    }
+    backend.runFor(50);
+    EXPECT_EQ(counter.handled, 12);
+    EXPECT_EQ(backend.presents(), presents + 2);  // ten updates in one frame: one present
+    EXPECT_EQ(backend.framebuffer().at(0, 100), 12u);
+    counter.DestroyWindow();
+}
+
+TEST_F(WindowSystemTest, APaintThatChangesNoPixelPresentsNothing) {
+    top.Invalidate(FALSE);
+    backend.runUntilIdle();
+    const int presents = backend.presents();
+    top.Invalidate(FALSE);
+    backend.runUntilIdle();
+    EXPECT_EQ(top.paints, 2);
+    EXPECT_EQ(backend.presents(), presents);
+}
+
 TEST_F(WindowSystemTest, HiddenWindowDoesNotPaintUntilShown) {
     top.ShowWindow(SW_HIDE);
     top.Invalidate(FALSE);

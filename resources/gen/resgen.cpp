@@ -1,12 +1,14 @@
 // zarn_resgen: draws and synthesises the program's pictures and sounds and
 // writes them as C++ arrays that register themselves at start-up.
 // Usage: zarn_resgen OUTPUT.cpp
+//        zarn_resgen --icons FOLDER   (the desktop icons, FOLDER/NxN/apps/zarn.png)
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "resources/gen/artwork.h"
+#include "resources/gen/desktop_icons.h"
 #include "resources/gen/encode.h"
 
 namespace {
@@ -77,8 +79,14 @@ std::string generate() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--icons") {
+        std::string error;
+        if (zarn::art::writeDesktopIcons(argv[2], error)) return 0;
+        std::fprintf(stderr, "zarn_resgen: %s\n", error.c_str());
+        return 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zarn_resgen OUTPUT.cpp\n");
+        std::fprintf(stderr, "usage: zarn_resgen OUTPUT.cpp | zarn_resgen --icons FOLDER\n");
         return 2;
     }
     std::string text = generate();

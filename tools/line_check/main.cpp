@@ -1,18 +1,21 @@
 // zarn-line-check: the link thread against zarn-board-sim streaming full cellular sweeps.
 // Compares the frames the simulator sent with the frames the program decoded, paced at
 // 38400 bit/s and then unpaced, and gives the link thread's processor use.
+#include <errno.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "board/board_sequences.h"
 #include "board/link_thread.h"
 #include "board/serial_link.h"
+#include "platform/command_line.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
 #include "tools/line_check/sim_process.h"
@@ -22,24 +25,33 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const char* const kHelp = R"(Usage: zarn-line-check [options]
+const char* const kSummary = R"(Starts zarn-board-sim in a scratch device root, connects the link thread to it and
+streams full cellular sweeps (start 1, count 833, step 1), paced at 38400 bit/s and
+then unpaced; compares the frames the simulator sent with those the program decoded
+and gives the link thread's processor use.)";
 
-Starts zarn-board-sim in a scratch device root, connects the link thread to it and
-streams full cellular sweeps (start 1, count 833, step 1).
-
-  --seconds N     paced streaming time (default 20)
-  --unpaced N     unpaced streaming time (default 10; 0 skips it)
-  --idle N        idle time for the processor measurement (default 5)
-  --sim PATH      the simulator (default: the one built with this program)
-  --help          this text
-
-Exit status 0 when no frame was lost.
+const char* const kStatus = R"(Exit status: 0 when no frame was lost, 1 when frames were lost or the simulator did
+not start, 3 when the link did not reach the simulator's port.
 )";
 
 struct Options {
     double seconds = 20, unpaced = 10, idle = 5;
     std::string sim = ZARN_BOARD_SIM_PATH;
 };
+
+CommandLine lineCheckOptions(Options& o) {
+    return {"zarn-line-check",
+            kSummary,
+            {
+                numberOption("seconds", 0, "N", "paced streaming time (default 20)", o.seconds, 0.1, 86400),
+                numberOption("unpaced", 0, "N", "unpaced streaming time (default 10; 0 skips it)", o.unpaced, 0, 86400),
+                numberOption("idle", 0, "N", "idle time for the processor measurement (default 5)", o.idle, 0, 86400),
+                textOption("sim", 0, "PATH", "the simulator (default: the one built with this program)", o.sim),
+            },
+            kStatus};
+}
+
+constexpr int kNoBoard = 3;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -66,22 +78,24 @@ Clock::time_point drain(const LinkThread& thread) {
     return lastMoved;
 }
 
-bool runOnce(const Options& o, bool paced, double streamSeconds, double idleSeconds, Run& r) {
+// 0, or the exit status of a run that could not stream.
+int runOnce(const Options& o, bool paced, double streamSeconds, double idleSeconds, Run& r) {
     SimProcess sim;
     std::string error;
     std::vector<std::string> args;
     if (!paced) args.push_back("--unpaced");
     if (!sim.start(o.sim, args, error)) {
         std::fprintf(stderr, "zarn-line-check: %s\n", error.c_str());
-        return false;
+        return 1;
     }
     loadRegistry(registryFilePath(), "/nonexistent");
     BoardState board;
     {
         SerialLink link(38400);
         if (!link.valid() || sim.ptyPath() != link.portName()) {
-            std::fprintf(stderr, "zarn-line-check: the link did not open the simulator's port\n");
-            return false;
+            std::fprintf(stderr, "zarn-line-check: the link did not open the simulator's port %s\n",
+                         sim.ptyPath().c_str());
+            return kNoBoard;
         }
         SystemSecondsClock clock;
         LinkThread thread(board, link.sendSlot(), link, clock);
@@ -114,7 +128,9 @@ bool runOnce(const Options& o, bool paced, double streamSeconds, double idleSeco
     sim.stop();
     r.simFrames = sim.framesSent();
     r.simSamples = sim.framesSent(33);
-    return r.simFrames >= 0;
+    if (r.simFrames >= 0) return 0;
+    std::fprintf(stderr, "zarn-line-check: the simulator gave no report\n");
+    return 1;
 }
 
 void print(const char* title, const Run& r) {
@@ -133,42 +149,29 @@ void print(const char* title, const Run& r) {
 
 int main(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "--help") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        } else if (a == "--seconds" && hasValue) {
-            o.seconds = std::atof(argv[++i]);
-        } else if (a == "--unpaced" && hasValue) {
-            o.unpaced = std::atof(argv[++i]);
-        } else if (a == "--idle" && hasValue) {
-            o.idle = std::atof(argv[++i]);
-        } else if (a == "--sim" && hasValue) {
-            o.sim = argv[++i];
-        } else {
-            std::fprintf(stderr, "zarn-line-check: bad option %s (see --help)\n", a.c_str());
-            return 2;
-        }
-    }
+    if (const auto status = parseCommandLine(lineCheckOptions(o), argc, argv)) return *status;
     char tmpl[] = "/tmp/zarn-line-check-XXXXXX";
-    const std::string root = mkdtemp(tmpl);
+    const char* made = mkdtemp(tmpl);
+    if (!made) {
+        std::fprintf(stderr, "zarn-line-check: no scratch folder in /tmp: %s\n", std::strerror(errno));
+        return 1;
+    }
+    const std::string root = made;
     setenv("ZARN_ROOT", root.c_str(), 1);
 
-    bool ok = true;
-    Run paced;
-    if (!runOnce(o, true, o.seconds, o.idle, paced)) return 1;
-    print("paced at 38400 bit/s", paced);
-    ok = paced.decoded == static_cast<uint64_t>(paced.simFrames);
-    if (o.unpaced > 0) {
-        Run unpaced;
-        if (!runOnce(o, false, o.unpaced, 0, unpaced)) return 1;
-        print("unpaced", unpaced);
-        ok = ok && unpaced.decoded == static_cast<uint64_t>(unpaced.simFrames);
+    Run paced, unpaced;
+    int status = runOnce(o, true, o.seconds, o.idle, paced);
+    if (status == 0) print("paced at 38400 bit/s", paced);
+    bool ok = status == 0 && paced.decoded == static_cast<uint64_t>(paced.simFrames);
+    if (status == 0 && o.unpaced > 0) {
+        status = runOnce(o, false, o.unpaced, 0, unpaced);
+        if (status == 0) print("unpaced", unpaced);
+        ok = ok && status == 0 && unpaced.decoded == static_cast<uint64_t>(unpaced.simFrames);
     }
-    std::string cleanup = "rm -rf '" + root + "'";
-    if (system(cleanup.c_str()) != 0) std::fprintf(stderr, "zarn-line-check: could not remove %s\n", root.c_str());
+    std::error_code error;
+    std::filesystem::remove_all(root, error);
+    if (error) std::fprintf(stderr, "zarn-line-check: could not remove %s: %s\n", root.c_str(), error.message().c_str());
+    if (status != 0) return status;
     std::printf("%s\n", ok ? "no frame lost" : "FRAMES LOST");
     return ok ? 0 : 1;
 }

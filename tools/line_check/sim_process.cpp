@@ -65,6 +65,14 @@ bool SimProcess::stop() {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+void SimProcess::killHard() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    close(output_);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
 long SimProcess::framesSent(int type) const {
     const std::string key = type < 0 ? "frames sent: " : "  type " + std::to_string(type) + ": ";
     const size_t at = report_.find(key);

@@ -19,6 +19,8 @@ public:
     const std::string& ptyPath() const { return ptyPath_; }
     // SIGTERM, then the rest of its output; true when it ended with status 0.
     bool stop();
+    // SIGKILL: gone at once, as a crash or a pulled adapter, its registry key left behind.
+    void killHard();
     const std::string& report() const { return report_; }
     // Frames of a type the simulator reported sending (type < 0: all frames); -1 if absent.
     long framesSent(int type = -1) const;
