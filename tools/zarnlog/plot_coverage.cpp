@@ -96,13 +96,16 @@ int CoveragePanel::draw(CDC& dc, Surface& image, int top) const {
     if (cells_.empty()) return 0;
     const int plotTop = top + kTitleHeight;
     const auto pixelOf = [&](const Point& p) { return std::pair{kLeft + static_cast<int>(p.x), plotTop + static_cast<int>(p.y)}; };
-    // The track under the points, segment by segment.
+    // The track under the points, segment by segment, cut at the first and
+    // last record so that the records at either end lie on it too.
     const auto& points = join_.track().points;
     for (size_t i = 1; i < points.size(); ++i) {
         const TrackPoint &a = points[i - 1], &b = points[i];
-        if (a.segment != b.segment || !inSpan(a) || !inSpan(b)) continue;
-        const auto [x0, y0] = pixelOf(project(a.lat, a.lon));
-        const auto [x1, y1] = pixelOf(project(b.lat, b.lon));
+        if (a.segment != b.segment || b.time <= counts_.first || a.time >= counts_.last) continue;
+        const Place from = inSpan(a) ? Place{a.lat, a.lon} : placeBetween(a, b, counts_.first);
+        const Place to = inSpan(b) ? Place{b.lat, b.lon} : placeBetween(a, b, counts_.last);
+        const auto [x0, y0] = pixelOf(project(from.lat, from.lon));
+        const auto [x1, y1] = pixelOf(project(to.lat, to.lon));
         line(dc, x0, y0, x1, y1, kTrack);
     }
     std::vector<std::tuple<float, int, int>> marks;

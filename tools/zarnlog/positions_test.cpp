@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -459,4 +460,11 @@ TEST(ZarnlogPlot, ATrackAddsTheCoveragePanel) {
     EXPECT_GT(image.height, before.height + 160);
     const GoldenResult golden = compareWithGolden(image, "zarnlog_coverage");
     EXPECT_TRUE(golden.ok) << golden.message;
+
+    // Records 11 and 12 only, the first half way between two points: the track still runs to it.
+    const Outcome two = zarnlog({"plot", dir.file("survey.zrn"), "--begin", "2004-07-09T14:00:11", "--end",
+                                 "2004-07-09T14:00:13", "-o", dir.file("two.png")});
+    ASSERT_EQ(two.status, 0) << two.err;
+    ASSERT_TRUE(readPng(dir.file("two.png"), image));
+    EXPECT_GT(std::count(image.pixels.begin(), image.pixels.end(), rgbToPixel(RGB(170, 170, 170))), 20);
 }

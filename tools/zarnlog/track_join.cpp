@@ -87,6 +87,11 @@ Placing TrackJoin::place(const LocalTime& stamp, Place& out) const {
     const TrackPoint& a = *(after - 1);
     const TrackPoint& b = *after;
     if (b.time - a.time > kLongestGap) return Placing::InGap;
+    out = placeBetween(a, b, t);
+    return Placing::Placed;
+}
+
+Place placeBetween(const TrackPoint& a, const TrackPoint& b, double t) {
     const double f = (t - a.time) / (b.time - a.time);
     double dLon = b.lon - a.lon;
     if (dLon > 180) dLon -= 360;
@@ -94,8 +99,7 @@ Placing TrackJoin::place(const LocalTime& stamp, Place& out) const {
     double lon = a.lon + f * dLon;
     if (lon > 180) lon -= 360;
     if (lon < -180) lon += 360;
-    out = {a.lat + f * (b.lat - a.lat), lon};
-    return Placing::Placed;
+    return {a.lat + f * (b.lat - a.lat), lon};
 }
 
 }  // namespace zarn

@@ -26,6 +26,9 @@ struct Place {
     double lat = 0, lon = 0;
 };
 
+// The place at moment `t` on the way from `a` to `b`, their times apart.
+Place placeBetween(const TrackPoint& a, const TrackPoint& b, double t);
+
 enum class Placing { Placed, Outside, InGap };
 
 struct PlacingCounts {
