@@ -2,7 +2,7 @@
 // zarn-board-sim, with a carrier that fades, while the real gpsd under
 // gpsfake replays a drive; zarnlog makes a map and a coverage picture of it,
 // and GDAL reads the map back. With ZARN_KEEP_LOG=DIR the picture is kept
-// there as coverage.png (the README's picture).
+// there as sim-coverage.png (the README's picture).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -132,7 +132,7 @@ TEST_F(MapE2e, ASurveyWithATrackBecomesAMapWhoseRecordsLieOnTheDrive) {
     ASSERT_EQ(plotted.status, 0) << plotted.output;
     EXPECT_NE(plotted.output.find("placed " + std::to_string(placed) + ", not placed"), std::string::npos) << plotted.output;
     if (const char* keep = getenv("ZARN_KEEP_LOG"))
-        fs::copy_file(picture, std::string(keep) + "/coverage.png", fs::copy_options::overwrite_existing);
+        fs::copy_file(picture, std::string(keep) + "/sim-coverage.png", fs::copy_options::overwrite_existing);
 }
 
 }  // namespace
