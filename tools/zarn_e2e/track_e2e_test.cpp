@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,6 +23,7 @@
 #include "shell/shell_test_support.h"
 #include "tools/zarn_e2e/gps_fake.h"
 #include "tools/zarn_e2e/main_menu_e2e.h"
+#include "tools/zarnlog/log_time.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -46,18 +46,6 @@ constexpr int kLostTo = kLostFrom + 5;
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Seconds on a clock without a zone, to compare and subtract stamps.
-long long stampSeconds(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return static_cast<long long>(timegm(&t));
 }
 
 struct DriveFix {
@@ -122,7 +110,7 @@ bool readTrack(const std::string& path, std::vector<TrackPoint>& points, std::st
         const int local = OGR_F_GetFieldIndex(f, "zarn_localtime");
         if (local >= 0 && std::sscanf(OGR_F_GetFieldAsString(f, local), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi,
                                       &zone) == 6)
-            p.local = stampSeconds(y, mo, d, h, mi, zone);
+            p.local = stampSeconds({y, mo, d, h, mi, zone});
         points.push_back(p);
         OGR_F_Destroy(f);
     }
@@ -147,8 +135,7 @@ LogSpan readLogSpan(const std::string& path) {
     LogRecord r;
     ReadStatus status = ReadStatus::End;
     while (span.problem.empty() && (status = reader.next(r)) == ReadStatus::Record) {
-        const long long at = stampSeconds(r.time.year, r.time.month, r.time.day, r.time.hour, r.time.minute,
-                                          r.time.second);
+        const long long at = stampSeconds(r.time);
         if (span.records++ == 0) span.first = at;
         span.last = at;
         span.singleChannel += r.type == kModeSingleChannel && r.length == 8;

@@ -19,7 +19,7 @@
 #include "recording/synthetic_log.h"
 #include "tools/zarnlog/colour_map.h"
 #include "tools/zarnlog/synthetic_track.h"
-#include "tools/zarnlog/zarnlog_command.h"
+#include "tools/zarnlog/zarnlog_test_support.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -31,26 +31,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Folder {
-    Folder() : path(fs::temp_directory_path() / ("zarnlog-map-" + std::to_string(getpid()) + "-" + std::to_string(n++))) {
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    fs::path path;
-    static inline int n = 0;
-};
+using zarn::testing::Outcome;
+using zarn::testing::readText;
+using zarn::testing::zarnlog;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome zarnlog(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runZarnlog(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using Folder = zarn::testing::TempFolder;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -295,11 +280,6 @@ TEST(ZarnlogMap, AnNmeaTrackJoinsThroughTheOffsetFromUtc) {
 }
 
 namespace {
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The text with the n-th occurrence (from 0) of `what` replaced.
 std::string replaced(std::string text, const std::string& what, const std::string& with, int n = 0) {
