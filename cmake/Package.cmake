@@ -90,7 +90,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "logs and JPEG snapshots in the field.\n"
   "\n"
   "The package holds the receiver program zarn, zarnlog to read, export (CSV,\n"
-  "rtl_power layout) and plot the logs on a desktop, and zarn-board-sim, which\n"
+  "rtl_power layout), plot and map (GeoPackage, KML, GeoJSON) the logs on a\n"
+  "desktop with the GPS tracks recorded beside them, and zarn-board-sim, which\n"
   "plays the board on a pseudo-terminal for demonstrations and tests. A udev rule\n"
   "gives the user at the seat access to the usual USB serial adapters.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")

@@ -72,7 +72,7 @@ void appendLead(std::string& row, const LogRecord& r) {
     appendNote(row, r.note);
 }
 
-const char* header(CsvKind kind) {
+const char* headerRow(CsvKind kind) {
     switch (kind) {
     case CsvKind::SingleChannel:
         return "time,note,cellular_channel,cellular_mhz,cellular_dbm,pcs_channel,pcs_mhz,pcs_dbm\n";
@@ -85,7 +85,22 @@ const char* header(CsvKind kind) {
     return "";
 }
 
-void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string& row) {
+// The header row, with lat and lon when the rows have them.
+std::string header(CsvKind kind, bool positions) {
+    std::string row = headerRow(kind);
+    if (positions && kind != CsvKind::Spectrum) row.insert(row.size() - 1, ",lat,lon");
+    return row;
+}
+
+// ",lat,lon" of a place, ",," without one.
+std::string placeColumns(const std::optional<Place>& place) {
+    if (!place) return ",,";
+    char text[64];
+    std::snprintf(text, sizeof text, ",%.7f,%.7f", place->lat, place->lon);
+    return text;
+}
+
+void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string_view tail, std::string& row) {
     SingleChannelReading reading;
     if (!decodeSingleChannel(plans, r, reading)) return;
     appendLead(row, r);
@@ -97,10 +112,12 @@ void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string& r
         row += ',';
         appendDbm(row, t.level);
     }
+    row += tail;
     row += '\n';
 }
 
-void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReading>& slots, std::string& row) {
+void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReading>& slots, std::string_view tail,
+               std::string& row) {
     decodeTable(plans, r, slots);
     for (const TableReading& s : slots) {
         appendLead(row, r);
@@ -112,6 +129,7 @@ void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReadi
         appendFrequency(row, s.hz);
         row += ',';
         appendDbm(row, s.level);
+        row += tail;
         row += '\n';
     }
 }
@@ -180,7 +198,8 @@ void spectrumRow(const LogPlans& plans, const LogRecord& r, Sweep& s, std::strin
     row += '\n';
 }
 
-void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRank>& ranks, std::string& row) {
+void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRank>& ranks, std::string_view tail,
+                std::string& row) {
     uint8_t band = 0;
     decodeBestServers(plans, r, band, ranks);
     for (const ServerRank& s : ranks) {
@@ -193,11 +212,12 @@ void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRan
         appendChannel(row, s.channel);
         row += ',';
         appendInt(row, s.level);
+        row += tail;
         row += '\n';
     }
 }
 
-void frameRow(const LogRecord& r, std::string& row) {
+void frameRow(const LogRecord& r, std::string_view tail, std::string& row) {
     static const char kHex[] = "0123456789abcdef";
     appendLead(row, r);
     row += ',';
@@ -207,6 +227,7 @@ void frameRow(const LogRecord& r, std::string& row) {
         row += kHex[r.payload[i] >> 4];
         row += kHex[r.payload[i] & 15];
     }
+    row += tail;
     row += '\n';
 }
 
@@ -223,10 +244,10 @@ CsvKind kindOf(uint8_t type) {
 // Each kind's text gathered and handed on in large pieces, the first at the kind's first row.
 class CsvTexts {
 public:
-    explicit CsvTexts(const CsvOutput& out) : out_(out) {}
+    CsvTexts(const CsvOutput& out, bool positions) : out_(out), positions_(positions) {}
     std::string& text(CsvKind kind) {
         Text& t = texts_[static_cast<int>(kind)];
-        if (!t.begun && t.text.empty()) t.text = header(kind);
+        if (!t.begun && t.text.empty()) t.text = header(kind, positions_);
         return t.text;
     }
     // False when the output refused the text.
@@ -254,6 +275,7 @@ private:
         return ok;
     }
     const CsvOutput& out_;
+    bool positions_;
     Text texts_[kKinds];
 };
 
@@ -327,22 +349,26 @@ void appendDbm(std::string& out, int16_t sixteenths) {
 
 void appendMegahertz(std::string& out, uint32_t hz) { appendFixed(out, hz, 6, 2); }
 
-bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, const DamageSink& damaged) {
+bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, const DamageSink& damaged,
+              const RecordPlacer& place) {
     const LogPlans plans(header.pcsRaster);
-    CsvTexts texts(out);
+    CsvTexts texts(out, static_cast<bool>(place));
     Sweep sweep;
     std::vector<TableReading> slots;
     std::vector<ServerRank> ranks;
+    std::string tail;
     const bool read = forEachRecord(reader, [&](const LogRecord& r) {
         const CsvKind kind = kindOf(r.type);
+        const bool rows = kind != CsvKind::Spectrum || !r.note.empty();
+        tail = place && rows ? placeColumns(place(r)) : std::string();
         std::string& row = texts.text(kind);
         const size_t before = row.size();
         switch (kind) {
-        case CsvKind::SingleChannel: singleChannelRows(plans, r, row); break;
-        case CsvKind::ChannelTable: tableRows(plans, r, slots, row); break;
+        case CsvKind::SingleChannel: singleChannelRows(plans, r, tail, row); break;
+        case CsvKind::ChannelTable: tableRows(plans, r, slots, tail, row); break;
         case CsvKind::Spectrum: spectrumRow(plans, r, sweep, row); break;
-        case CsvKind::BestServers: serverRows(plans, r, ranks, row); break;
-        default: frameRow(r, row); break;
+        case CsvKind::BestServers: serverRows(plans, r, ranks, tail, row); break;
+        default: frameRow(r, tail, row); break;
         }
         // A sweep that gives no row (PCS, raster unknown) begins no file.
         const bool noRow = kind == CsvKind::Spectrum && row.size() == before;
@@ -356,6 +382,7 @@ bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, 
         appendInt(note, static_cast<long long>(r.offset));
         note += ',';
         appendNote(note, r.note);
+        note += tail;
         note += '\n';
         return texts.handOn(CsvKind::Notes);
     }, damaged);
@@ -363,7 +390,8 @@ bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, 
 }
 
 bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string& dir, const std::string& stem,
-                   std::vector<std::string>& written, std::string& error, const DamageSink& damaged) {
+                   std::vector<std::string>& written, std::string& error, const DamageSink& damaged,
+                   const RecordPlacer& place) {
     std::map<CsvKind, std::unique_ptr<CsvFile>> files;
     const size_t before = written.size();
     bool ok = writeCsv(reader, header, [&](CsvKind kind, std::string_view text) {
@@ -374,7 +402,7 @@ bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string
             if (file->opened()) written.push_back(path);
         }
         return file->write(text);
-    }, damaged);
+    }, damaged, place);
     for (auto& [kind, file] : files) {
         if (ok) ok = file->close();
         if (!file->error().empty() && error.empty()) error = file->error();
