@@ -4,17 +4,21 @@
 //   900 MB) of sweeps every 2.25 s, each made on the fly: wall time, MB of log
 //   per second and the program's peak resident size. Goals: csv at least
 //   100 MB/s, a week's plot under 10 s, at most 64 MB resident.
+// - zarnlog map of the day's sweeps with a track of the day, a point a second
+//   (86,400), in each format. Goal: under 5 s.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
 #include "recording/synthetic_log.h"
+#include "tools/zarnlog/synthetic_track.h"
 #include "tools/zarnlog/zarnlog_command.h"
 
 namespace fs = std::filesystem;
@@ -58,19 +62,36 @@ void BM_ZarnlogPlot(benchmark::State& state) {
     inProcess(state, {"plot", hourLog(), "-o", (logs().dir / "hour.png").string()});
 }
 
+// A day's drive round a loop of a few kilometres, a point a second, beside the day's log.
+std::string dayTrack() {
+    const std::string path = (logs().dir / "day.gpx").string();
+    const bool made = zarn::writeSyntheticTrack(path, 0, 86400, 1, [](long long s) {
+        const double turn = 2 * M_PI * static_cast<double>(s) / 1800;
+        return std::optional<zarn::Place>({47.37 + 0.01 * std::sin(turn), 8.54 + 0.015 * std::cos(turn)});
+    });
+    return made ? path : "";
+}
+
 // The program run once per iteration; its wall time, and its peak resident size from wait4.
 void program(benchmark::State& state, const std::string& verb) {
     const long days = state.range(0);
     const std::string log = logs().log(days * 38400, 2250);
     if (log.empty()) return state.SkipWithError("cannot write the log");
-    const std::string out = (logs().dir / (verb == "plot" ? "long.png" : "csv")).string();
+    static const char* const kMaps[] = {"day.gpkg", "day.kml", "day.geojson", "day.csv"};
+    const std::string out = (logs().dir / (verb == "plot" ? "long.png" : verb == "map" ? kMaps[state.range(1)] : "csv")).string();
+    const std::string track = verb == "map" ? dayTrack() : "";
+    if (verb == "map" && track.empty()) return state.SkipWithError("cannot write the track");
     long maxKb = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const pid_t child = fork();
         if (child == 0) {
             if (!freopen("/dev/null", "w", stdout)) _exit(126);
+            if (verb == "map" && !freopen("/dev/null", "w", stderr)) _exit(126);  // its counts
             if (verb == "info") execl(ZARNLOG_PATH, "zarnlog", "info", log.c_str(), static_cast<char*>(nullptr));
+            if (verb == "map")
+                execl(ZARNLOG_PATH, "zarnlog", "map", log.c_str(), "--track", track.c_str(), "-o", out.c_str(),
+                      static_cast<char*>(nullptr));
             execl(ZARNLOG_PATH, "zarnlog", verb.c_str(), log.c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -90,6 +111,7 @@ void program(benchmark::State& state, const std::string& verb) {
 void BM_ZarnlogProgramInfo(benchmark::State& state) { program(state, "info"); }
 void BM_ZarnlogProgramCsv(benchmark::State& state) { program(state, "csv"); }
 void BM_ZarnlogProgramPlot(benchmark::State& state) { program(state, "plot"); }
+void BM_ZarnlogProgramMap(benchmark::State& state) { program(state, "map"); }
 
 }  // namespace
 
@@ -99,4 +121,6 @@ BENCHMARK(BM_ZarnlogPlot)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ZarnlogProgramInfo)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ZarnlogProgramCsv)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ZarnlogProgramPlot)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+// Arguments: days of log, then the map's format: GeoPackage, KML, GeoJSON, CSV.
+BENCHMARK(BM_ZarnlogProgramMap)->ArgsProduct({{1}, {0, 1, 2, 3}})->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -95,10 +95,10 @@ set(CPACK_PACKAGE_DESCRIPTION
   "\n"
   "The package holds the receiver program zarn, zarn-record to record surveys\n"
   "without a screen (with a systemd unit for monitoring sites), zarnlog to read,\n"
-  "export (CSV, rtl_power layout) and plot the logs on a desktop, and\n"
-  "zarn-board-sim, which plays the board on a pseudo-terminal for demonstrations\n"
-  "and tests. A udev rule gives the user at the seat access to the usual USB\n"
-  "serial adapters.")
+  "export (CSV, rtl_power layout), plot and map (GeoPackage, KML, GeoJSON) the\n"
+  "logs on a desktop with the GPS tracks recorded beside them, and zarn-board-sim,\n"
+  "which plays the board on a pseudo-terminal for demonstrations and tests. A udev\n"
+  "rule gives the user at the seat access to the usual USB serial adapters.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -12,18 +12,9 @@
 namespace zarn {
 namespace {
 
-constexpr const char* kSegmentOpen = "  <trkseg>\n";
-constexpr const char* kSegmentClose = "  </trkseg>\n";
-constexpr const char* kDocumentClose = " </trk>\n</gpx>\n";
 // From the deepest sea floor to the edge of space.
 constexpr double kLowestAltitude = -11000.0;
 constexpr double kHighestAltitude = 100000.0;
-
-std::string header() {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") +
-           "<gpx version=\"1.1\" creator=\"zarn " + kZarnVersion +
-           "\" xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:zarn=\"" + kTrackNamespace + "\">\n <trk>\n";
-}
 
 std::string utcText(double utc) {
     double whole = std::floor(utc);
@@ -55,7 +46,15 @@ bool altitudeKnown(const GpsFix& fix) {
            fix.altitude <= kHighestAltitude;
 }
 
-std::string pointText(const GpsFix& fix, const LocalTime& local) {
+}  // namespace
+
+std::string gpxHead() {
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") +
+           "<gpx version=\"1.1\" creator=\"zarn " + kZarnVersion +
+           "\" xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:zarn=\"" + kTrackNamespace + "\">\n <trk>\n";
+}
+
+std::string gpxPoint(const GpsFix& fix, const LocalTime& local) {
     char text[512];
     int n = std::snprintf(text, sizeof text, "   <trkpt lat=\"%.7f\" lon=\"%.7f\">", fix.latitude, fix.longitude);
     if (altitudeKnown(fix)) n += std::snprintf(text + n, sizeof text - n, "<ele>%.1f</ele>", fix.altitude);
@@ -65,8 +64,6 @@ std::string pointText(const GpsFix& fix, const LocalTime& local) {
                   utcText(fix.utc).c_str(), fix.mode >= 3 ? "3d" : "2d", localText(local).c_str());
     return text;
 }
-
-}  // namespace
 
 GpxTrack::GpxTrack(std::string path) : path_(std::move(path)) {}
 
@@ -82,8 +79,8 @@ bool GpxTrack::addFix(const GpsFix& fix, const LocalTime& local) {
     }
     if (!usableFix(fix)) return true;
     if (points_ > 0 && (local == lastLocal_ || std::floor(fix.utc) <= std::floor(lastUtc_))) return true;
-    std::string body = inSegment_ ? "" : kSegmentOpen;
-    body += pointText(fix, local);
+    std::string body = inSegment_ ? "" : kGpxSegmentOpen;
+    body += gpxPoint(fix, local);
     if (fd_ < 0) {
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd_ < 0) {
@@ -91,7 +88,7 @@ bool GpxTrack::addFix(const GpsFix& fix, const LocalTime& local) {
             errorText_ = std::strerror(errno);
             return false;
         }
-        body = header() + body;
+        body = gpxHead() + body;
     }
     inSegment_ = true;
     if (!write(body)) return false;
@@ -104,14 +101,14 @@ bool GpxTrack::addFix(const GpsFix& fix, const LocalTime& local) {
 void GpxTrack::endSegment() {
     if (!inSegment_) return;
     // The segment's closing tag is in the file already: it becomes part of the body.
-    bodyEnd_ += std::strlen(kSegmentClose);
+    bodyEnd_ += std::strlen(kGpxSegmentClose);
     inSegment_ = false;
 }
 
 // Writes body over the closing tags and the closing tags after it, in one
 // write, then flushes: the file is a whole document before and after.
 bool GpxTrack::write(const std::string& body) {
-    const std::string text = body + kSegmentClose + kDocumentClose;
+    const std::string text = body + kGpxSegmentClose + kGpxDocumentClose;
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done, static_cast<off_t>(bodyEnd_ + done));

@@ -17,6 +17,14 @@ namespace zarn {
 // The namespace of the extension element <zarn:localtime>.
 constexpr const char* kTrackNamespace = "urn:zarn:track:1";
 
+// The pieces of the document: its head, a segment's tags, a point (of a
+// usable fix) and the closing tags.
+std::string gpxHead();
+constexpr const char* kGpxSegmentOpen = "  <trkseg>\n";
+constexpr const char* kGpxSegmentClose = "  </trkseg>\n";
+std::string gpxPoint(const GpsFix& fix, const LocalTime& local);
+constexpr const char* kGpxDocumentClose = " </trk>\n</gpx>\n";
+
 class GpxTrack {
 public:
     explicit GpxTrack(std::string path);

@@ -61,6 +61,22 @@ std::string notRegular(mode_t mode) {
 
 }  // namespace
 
+int openRegularFile(const std::string& path, std::string& problem) {
+    problem.clear();
+    // Non-blocking, so that a FIFO without a writer is refused rather than waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        problem = std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) problem = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode)) problem = notRegular(st.st_mode);
+    if (problem.empty()) return fd;
+    ::close(fd);
+    return -1;
+}
+
 uint32_t rasterOfHeaderByte(uint8_t byte) {
     switch (byte) {
     case 3: return 30000;
@@ -104,20 +120,10 @@ bool LogReader::open(const std::string& path) {
     problem_.clear();
     readError_.clear();
     restart();
-    // Non-blocking, so that a FIFO without a writer is refused rather than waited on.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) {
-        problem_ = std::strerror(errno);
-        return false;
-    }
+    fd_ = openRegularFile(path, problem_);
+    if (fd_ < 0) return false;
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) problem_ = std::strerror(errno);
-    else if (!S_ISREG(st.st_mode)) problem_ = notRegular(st.st_mode);
-    if (!problem_.empty()) {
-        ::close(fd_);
-        fd_ = -1;
-        return false;
-    }
+    ::fstat(fd_, &st);
     size_ = static_cast<size_t>(st.st_size);
     buffer_.resize(kBufferSize);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);

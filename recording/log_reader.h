@@ -105,6 +105,10 @@ bool forEachRecord(LogReader& reader, const std::function<bool(const LogRecord&)
 // Why a payload does not fit its record type; empty when it does.
 std::string payloadProblem(uint8_t type, const uint8_t* payload, size_t length);
 
+// A regular file opened for reading; -1 with `problem` set for anything else
+// (a directory, a device, a FIFO: never waited on) or when it cannot be opened.
+int openRegularFile(const std::string& path, std::string& problem);
+
 // The PCS raster in Hz of a header's raster byte; 0 for a byte CLogFile never writes.
 uint32_t rasterOfHeaderByte(uint8_t byte);
 

@@ -16,11 +16,21 @@
 
 #include "board/board_state.h"
 #include "screens/screen_test_support.h"
+#include "shell/main_frame.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
 #include "tools/line_check/sim_device.h"
 
 namespace zarn::testing {
+
+// Single channel on cellular channel 384, logged to \My Documents\zarnlog.zrn, as a user does it.
+inline void recordSingleChannel(ShellHarness& shell, const std::string& root) {
+    std::ofstream(root + "/opt.zrn") << "1\n0\n1\n384\n0\n";
+    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
+    shell.tap(120, 40);  // SINGLE CHANNEL
+    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
+    shell.command(ID_LOG_START);
+}
 
 class MainMenuE2e : public ::testing::Test {
 protected:

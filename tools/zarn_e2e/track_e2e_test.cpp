@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,6 +23,7 @@
 #include "shell/shell_test_support.h"
 #include "tools/zarn_e2e/gps_fake.h"
 #include "tools/zarn_e2e/main_menu_e2e.h"
+#include "tools/zarnlog/log_time.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -46,18 +46,6 @@ constexpr int kLostTo = kLostFrom + 5;
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Seconds on a clock without a zone, to compare and subtract stamps.
-long long stampSeconds(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return static_cast<long long>(timegm(&t));
 }
 
 struct DriveFix {
@@ -122,7 +110,7 @@ bool readTrack(const std::string& path, std::vector<TrackPoint>& points, std::st
         const int local = OGR_F_GetFieldIndex(f, "zarn_localtime");
         if (local >= 0 && std::sscanf(OGR_F_GetFieldAsString(f, local), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi,
                                       &zone) == 6)
-            p.local = stampSeconds(y, mo, d, h, mi, zone);
+            p.local = stampSeconds({y, mo, d, h, mi, zone});
         points.push_back(p);
         OGR_F_Destroy(f);
     }
@@ -147,8 +135,7 @@ LogSpan readLogSpan(const std::string& path) {
     LogRecord r;
     ReadStatus status = ReadStatus::End;
     while (span.problem.empty() && (status = reader.next(r)) == ReadStatus::Record) {
-        const long long at = stampSeconds(r.time.year, r.time.month, r.time.day, r.time.hour, r.time.minute,
-                                          r.time.second);
+        const long long at = stampSeconds(r.time);
         if (span.records++ == 0) span.first = at;
         span.last = at;
         span.singleChannel += r.type == kModeSingleChannel && r.length == 8;
@@ -170,15 +157,6 @@ int pointsAfterTheFirstBreak(const std::string& track) {
     return second == std::string::npos ? 0 : countOf(track, "<trkpt", second);
 }
 
-// Single channel on cellular channel 384, logged to \My Documents\zarnlog.zrn, as a user does it.
-void recordSingleChannel(testing::ShellHarness& shell, const std::string& root) {
-    std::ofstream(root + "/opt.zrn") << "1\n0\n1\n384\n0\n";
-    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
-    shell.tap(120, 40);  // SINGLE CHANNEL
-    shell.backend.whenIdle([&] { shell.backend.key(VK_RETURN); });
-    shell.command(ID_LOG_START);
-}
-
 class TrackE2e : public testing::MainMenuE2e {
 protected:
     void TearDown() override {
@@ -192,7 +170,7 @@ protected:
         setenv("ZARN_GPSD", gps.address().c_str(), 1);
     }
     void record() {
-        recordSingleChannel(*shell, device.root);
+        testing::recordSingleChannel(*shell, device.root);
         ASSERT_EQ(boardState().screenMode, kModeSingleChannel);
         ASSERT_EQ(boardState().logging, 1);
     }
@@ -260,7 +238,7 @@ TEST_F(TrackE2e, AProgramKilledWhileLoggingLeavesATrackThatParses) {
     if (child == 0) {
         testing::ShellHarness zarn(testing::ShellHarness::Board::Serial);
         zarn.tap(120, 170);  // 1900 (50kHz)
-        recordSingleChannel(zarn, device.root);
+        testing::recordSingleChannel(zarn, device.root);
         for (;;) {
             zarn.backend.runUntilIdle();
             std::this_thread::sleep_for(5ms);

@@ -9,4 +9,10 @@ namespace zarn {
 // 0x00RRGGBB, as Surface pixels are.
 uint32_t viridisPixel(double t);
 
+// The levels from the low to the high end of the colour map, in dBm.
+struct LevelScale {
+    double lo = -120, hi = -40;
+    uint32_t pixel(double dbm) const { return viridisPixel((dbm - lo) / (hi - lo)); }
+};
+
 }  // namespace zarn

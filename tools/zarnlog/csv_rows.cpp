@@ -61,7 +61,7 @@ void appendLead(std::string& row, const LogRecord& r) {
     appendNote(row, r.note);
 }
 
-const char* headerText(CsvKind kind) {
+const char* headerRow(CsvKind kind) {
     switch (kind) {
     case CsvKind::SingleChannel:
         return "time,note,cellular_channel,cellular_mhz,cellular_dbm,pcs_channel,pcs_mhz,pcs_dbm\n";
@@ -74,7 +74,7 @@ const char* headerText(CsvKind kind) {
     return "";
 }
 
-void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string& row) {
+void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string_view tail, std::string& row) {
     SingleChannelReading reading;
     if (!decodeSingleChannel(plans, r, reading)) return;
     appendLead(row, r);
@@ -86,10 +86,12 @@ void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string& r
         row += ',';
         appendDbm(row, t.level);
     }
+    row += tail;
     row += '\n';
 }
 
-void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReading>& slots, std::string& row) {
+void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReading>& slots, std::string_view tail,
+               std::string& row) {
     decodeTable(plans, r, slots);
     for (const TableReading& s : slots) {
         appendLead(row, r);
@@ -101,6 +103,7 @@ void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReadi
         appendFrequency(row, s.hz);
         row += ',';
         appendDbm(row, s.level);
+        row += tail;
         row += '\n';
     }
 }
@@ -169,7 +172,8 @@ void spectrumRow(const LogPlans& plans, const LogRecord& r, Sweep& s, std::strin
     row += '\n';
 }
 
-void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRank>& ranks, std::string& row) {
+void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRank>& ranks, std::string_view tail,
+                std::string& row) {
     uint8_t band = 0;
     decodeBestServers(plans, r, band, ranks);
     for (const ServerRank& s : ranks) {
@@ -182,11 +186,12 @@ void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRan
         appendChannel(row, s.channel);
         row += ',';
         appendInt(row, s.level);
+        row += tail;
         row += '\n';
     }
 }
 
-void frameRow(const LogRecord& r, std::string& row) {
+void frameRow(const LogRecord& r, std::string_view tail, std::string& row) {
     static const char kHex[] = "0123456789abcdef";
     appendLead(row, r);
     row += ',';
@@ -196,6 +201,7 @@ void frameRow(const LogRecord& r, std::string& row) {
         row += kHex[r.payload[i] >> 4];
         row += kHex[r.payload[i] & 15];
     }
+    row += tail;
     row += '\n';
 }
 
@@ -225,19 +231,23 @@ const char* csvSuffix(CsvKind kind) {
 
 CsvKind csvKindOf(uint8_t recordType) { return kindOfType(recordType); }
 
-const char* csvHeader(CsvKind kind) { return headerText(kind); }
+std::string csvHeader(CsvKind kind, bool positions) {
+    std::string row = headerRow(kind);
+    if (positions && kind != CsvKind::Spectrum) row.insert(row.size() - 1, ",lat,lon");
+    return row;
+}
 
-void CsvRows::append(const LogRecord& r, std::string& row) {
+void CsvRows::append(const LogRecord& r, std::string& row, std::string_view tail) {
     switch (kindOfType(r.type)) {
-    case CsvKind::SingleChannel: singleChannelRows(plans_, r, row); break;
-    case CsvKind::ChannelTable: tableRows(plans_, r, slots_, row); break;
+    case CsvKind::SingleChannel: singleChannelRows(plans_, r, tail, row); break;
+    case CsvKind::ChannelTable: tableRows(plans_, r, slots_, tail, row); break;
     case CsvKind::Spectrum: spectrumRow(plans_, r, sweep_, row); break;
-    case CsvKind::BestServers: serverRows(plans_, r, ranks_, row); break;
-    default: frameRow(r, row); break;
+    case CsvKind::BestServers: serverRows(plans_, r, ranks_, tail, row); break;
+    default: frameRow(r, tail, row); break;
     }
 }
 
-void CsvRows::appendNoteRow(const LogRecord& r, std::string& row) {
+void CsvRows::appendNoteRow(const LogRecord& r, std::string& row, std::string_view tail) {
     if (r.note.empty()) return;
     row += isoTime(r.time);
     row += ',';
@@ -246,6 +256,7 @@ void CsvRows::appendNoteRow(const LogRecord& r, std::string& row) {
     appendInt(row, static_cast<long long>(r.offset));
     row += ',';
     appendNote(row, r.note);
+    row += tail;
     row += '\n';
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "recording/log_reader.h"
@@ -24,15 +25,17 @@ namespace zarn {
 enum class CsvKind { SingleChannel, ChannelTable, Spectrum, BestServers, Frames, Notes };
 const char* csvSuffix(CsvKind kind);  // "single", "table", "spectrum", "servers", "frames", "notes"
 CsvKind csvKindOf(uint8_t recordType);
-const char* csvHeader(CsvKind kind);  // with its line end; "" for spectrum
+// The header row with its line end ("" for spectrum), with lat and lon when the rows have them.
+std::string csvHeader(CsvKind kind, bool positions = false);
 
 class CsvRows {
 public:
     explicit CsvRows(uint32_t pcsRaster) : plans_(pcsRaster) {}
-    // Appends the rows of the record's kind (none for a sweep that gives no row).
-    void append(const LogRecord& r, std::string& row);
+    // Appends the rows of the record's kind (none for a sweep that gives no row);
+    // `tail` ends each row but a spectrum row, before its line end.
+    void append(const LogRecord& r, std::string& row, std::string_view tail = {});
     // Appends the record's row of the notes kind; nothing for a record without a note.
-    void appendNoteRow(const LogRecord& r, std::string& row);
+    void appendNoteRow(const LogRecord& r, std::string& row, std::string_view tail = {});
 
 private:
     LogPlans plans_;

@@ -10,19 +10,26 @@
 #include <memory>
 #include <utility>
 
-
 namespace zarn {
 namespace {
 
 constexpr size_t kFlushAt = size_t{1} << 18;
 
+// ",lat,lon" of a place, ",," without one.
+std::string placeColumns(const std::optional<Place>& place) {
+    if (!place) return ",,";
+    char text[64];
+    std::snprintf(text, sizeof text, ",%.7f,%.7f", place->lat, place->lon);
+    return text;
+}
+
 // Each kind's text gathered and handed on in large pieces, the first at the kind's first row.
 class CsvTexts {
 public:
-    explicit CsvTexts(const CsvOutput& out) : out_(out) {}
+    CsvTexts(const CsvOutput& out, bool positions) : out_(out), positions_(positions) {}
     std::string& text(CsvKind kind) {
         Text& t = texts_[static_cast<int>(kind)];
-        if (!t.begun && t.text.empty()) t.text = csvHeader(kind);
+        if (!t.begun && t.text.empty()) t.text = csvHeader(kind, positions_);
         return t.text;
     }
     // False when the output refused the text.
@@ -50,6 +57,7 @@ private:
         return ok;
     }
     const CsvOutput& out_;
+    bool positions_;
     Text texts_[kKinds];
 };
 
@@ -96,26 +104,31 @@ private:
 
 }  // namespace
 
-bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, const DamageSink& damaged) {
+bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, const DamageSink& damaged,
+              const RecordPlacer& place) {
     CsvRows rows(header.pcsRaster);
-    CsvTexts texts(out);
+    CsvTexts texts(out, static_cast<bool>(place));
+    std::string tail;
     const bool read = forEachRecord(reader, [&](const LogRecord& r) {
         const CsvKind kind = csvKindOf(r.type);
+        const bool placed = kind != CsvKind::Spectrum || !r.note.empty();
+        tail = place && placed ? placeColumns(place(r)) : std::string();
         std::string& row = texts.text(kind);
         const size_t before = row.size();
-        rows.append(r, row);
+        rows.append(r, row, tail);
         // A sweep that gives no row (PCS, raster unknown) begins no file.
         const bool noRow = kind == CsvKind::Spectrum && row.size() == before;
         if (!noRow && !texts.handOn(kind)) return false;
         if (r.note.empty()) return true;
-        rows.appendNoteRow(r, texts.text(CsvKind::Notes));
+        rows.appendNoteRow(r, texts.text(CsvKind::Notes), tail);
         return texts.handOn(CsvKind::Notes);
     }, damaged);
     return read && texts.finish();
 }
 
 bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string& dir, const std::string& stem,
-                   std::vector<std::string>& written, std::string& error, const DamageSink& damaged) {
+                   std::vector<std::string>& written, std::string& error, const DamageSink& damaged,
+                   const RecordPlacer& place) {
     std::map<CsvKind, std::unique_ptr<CsvFile>> files;
     const size_t before = written.size();
     bool ok = writeCsv(reader, header, [&](CsvKind kind, std::string_view text) {
@@ -126,7 +139,7 @@ bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string
             if (file->opened()) written.push_back(path);
         }
         return file->write(text);
-    }, damaged);
+    }, damaged, place);
     for (auto& [kind, file] : files) {
         if (ok) ok = file->close();
         if (!file->error().empty() && error.empty()) error = file->error();

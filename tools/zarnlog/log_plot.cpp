@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "tools/zarnlog/map_features.h"
+#include "tools/zarnlog/plot_coverage.h"
 #include "tools/zarnlog/plot_lines.h"
 #include "tools/zarnlog/plot_waterfall.h"
 
@@ -27,6 +29,8 @@ std::string channelName(const char* band, uint32_t channel, uint32_t hz) {
 struct Panels {
     Waterfall bands[2] = {Waterfall(0), Waterfall(1)};
     LinePanel single, table;
+    std::unique_ptr<CoveragePanel> coverage;
+    std::vector<MapFeature> features;
 
     Sweep sweep;
     SingleChannelReading reading;
@@ -56,7 +60,13 @@ struct Panels {
         return Kind::None;
     }
 
+    std::optional<double> level(const LogPlans& plans, const LogRecord& r) {
+        mapFeatures(plans, r, features);
+        return strongestLevel(features);
+    }
+
     void scan(const LogPlans& plans, const LogRecord& r) {
+        if (coverage) coverage->scan(r, level(plans, r));
         switch (decode(plans, r)) {
         case Kind::Sweep: bands[sweep.band].scan(sweep, r); break;
         case Kind::Single: single.scan(dbm, names, r.time); break;
@@ -66,6 +76,7 @@ struct Panels {
     }
 
     void draw(CDC& dc, const LogPlans& plans, const LogRecord& r) {
+        if (coverage) coverage->mark(r, level(plans, r));
         switch (decode(plans, r)) {
         case Kind::Sweep: bands[sweep.band].fold(dc, sweep, r); break;
         case Kind::Single: single.trace(dc, dbm, r); break;
@@ -80,6 +91,7 @@ struct Panels {
             if (!b.empty()) height += b.height();
         if (!single.empty()) height += single.height();
         if (!table.empty()) height += table.height();
+        if (coverage && !coverage->empty()) height += coverage->height();
         return height;
     }
 };
@@ -87,11 +99,27 @@ struct Panels {
 }  // namespace
 
 bool plotLog(LogReader& reader, const LogHeader& header, const std::string& title, Surface& image,
-             const DamageSink& damaged) {
+             const DamageSink& damaged, const PlotOptions& options) {
     image = Surface();
     const LogPlans plans(header.pcsRaster);
     auto panels = std::make_unique<Panels>();
-    if (!forEachRecord(reader, [&](const LogRecord& r) { return panels->scan(plans, r), true; }, damaged)) return false;
+    if (options.track) panels->coverage = std::make_unique<CoveragePanel>(*options.track, options.trackName);
+    const auto each = [&](auto visit) {
+        return [&, visit](const LogRecord& r) {
+            if (options.window.contains(r.time)) visit(r);
+            return true;
+        };
+    };
+    if (!forEachRecord(reader, each([&](const LogRecord& r) { panels->scan(plans, r); }), damaged)) return false;
+    if (panels->coverage) {
+        if (options.placing) *options.placing = panels->coverage->counts();
+        panels->coverage->fit();
+    }
+    if (options.scale) {
+        const Range scale{options.scale->lo, options.scale->hi};
+        for (Waterfall& b : panels->bands) b.setScale(scale);
+        if (panels->coverage) panels->coverage->setScale(scale);
+    }
     const int height = panels->height();
     if (height == kTitleHeight) return false;
 
@@ -105,7 +133,7 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
     for (Waterfall& b : panels->bands) b.beginFolding(plans);
     panels->single.beginTracing();
     panels->table.beginTracing();
-    if (!forEachRecord(reader, [&](const LogRecord& r) { return panels->draw(dc, plans, r), true; })) return false;
+    if (!forEachRecord(reader, each([&](const LogRecord& r) { panels->draw(dc, plans, r); }))) return false;
 
     const std::string raster = header.pcsRaster ? std::to_string(header.pcsRaster / 1000) + " kHz" : "unknown";
     text(dc, title + "  (PCS raster " + raster + ")", 8, 5);
@@ -115,6 +143,7 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
     if (!panels->single.empty()) top += panels->single.draw(dc, top, "Single channel: ");
     if (!panels->table.empty())
         top += panels->table.draw(dc, top, "Channel table: " + std::to_string(panels->table.records()) + " passes, ");
+    if (panels->coverage && !panels->coverage->empty()) top += panels->coverage->draw(dc, picture, top);
     dc.SelectObject(oldFont);
     image = std::move(picture);
     return true;

@@ -8,22 +8,35 @@
 //   than rows, each row shows the peak of the sweeps it covers;
 // - level over time for single-channel records (both tuned channels);
 // - one line per channel for channel-table records.
+// - with a track, a coverage panel: where the records were, coloured by level.
 // Notes show as labelled ticks on the time axis. Best-server and frame
-// records are not drawn.
+// records are not drawn but on the coverage panel.
 //
 // The log is read twice, a record at a time: once for the panels' sizes and
 // scales, once to draw them. Memory follows the picture, not the log.
 
+#include <optional>
 #include <string>
 
 #include "platform/gdi/surface.h"
 #include "recording/log_reader.h"
+#include "tools/zarnlog/colour_map.h"
+#include "tools/zarnlog/log_time.h"
+#include "tools/zarnlog/track_join.h"
 
 namespace zarn {
+
+struct PlotOptions {
+    std::optional<LevelScale> scale;  // of the colour bars; else whole tens of dB around what was seen
+    StampWindow window;               // only the records in it
+    const TrackJoin* track = nullptr;
+    std::string trackName;
+    PlacingCounts* placing = nullptr;  // set to the records' placing on the track
+};
 
 // False (and an empty surface) when no record can be drawn, or when a read
 // error cut the log short (reader.readError() set).
 bool plotLog(LogReader& reader, const LogHeader& header, const std::string& title, Surface& image,
-             const DamageSink& damaged = {});
+             const DamageSink& damaged = {}, const PlotOptions& options = {});
 
 }  // namespace zarn

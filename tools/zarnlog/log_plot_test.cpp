@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/gdi/golden.h"
 #include "recording/log_reader.h"
@@ -24,7 +26,7 @@ fs::path fastTempFolder() {
 
 // Writes a log with `fill` and plots it; false when nothing was drawn.
 template <typename Fill>
-bool plotWritten(Fill fill, Surface& image, const std::string& title = "small.zrn") {
+bool plotWritten(Fill fill, Surface& image, const std::string& title = "small.zrn", const PlotOptions& options = {}) {
     const std::string path = (fastTempFolder() / ("zarnlog-plot-" + std::to_string(getpid()) + ".zrn")).string();
     {
         SyntheticLog log(path);
@@ -34,7 +36,7 @@ bool plotWritten(Fill fill, Surface& image, const std::string& title = "small.zr
     LogReader reader;
     LogHeader header;
     EXPECT_TRUE(reader.open(path) && reader.readHeader(header)) << reader.problem();
-    const bool drawn = plotLog(reader, header, title, image);
+    const bool drawn = plotLog(reader, header, title, image, {}, options);
     fs::remove(path);
     return drawn;
 }
@@ -121,4 +123,62 @@ TEST(LogPlot, ALongLogFoldsIntoThePictureOfAllItsRecords) {
     }, image, "long.zrn"));
     const GoldenResult result = compareWithGolden(image, "zarnlog_long_log");
     EXPECT_TRUE(result.ok) << result.message;
+}
+
+// The scale given sets the colour bar's ends: its own ends draw what the
+// automatic scale draws, wider ends move the carrier down the colour map.
+TEST(LogPlot, TheLevelScaleGivenColoursTheWaterfall) {
+    Surface automatic, same, wider;
+    ASSERT_TRUE(plotWritten(smallSpectrum, automatic));
+    PlotOptions options;
+    options.scale = LevelScale{-110, -50};
+    ASSERT_TRUE(plotWritten(smallSpectrum, same, "small.zrn", options));
+    EXPECT_TRUE(same.pixels == automatic.pixels);
+    options.scale = LevelScale{-110, -30};
+    ASSERT_TRUE(plotWritten(smallSpectrum, wider, "small.zrn", options));
+    const int top = 22 + 22 + 2, carrierX = 70 + (410 - 400) * 620 / 40 + 5;
+    EXPECT_EQ(wider.at(carrierX, top), viridisPixel(0.75));
+}
+
+// A time window draws what a log of only the records inside it draws.
+TEST(LogPlot, ATimeWindowDrawsWhatALogOfOnlyItsRecordsDraws) {
+    const fs::path dir = fastTempFolder() / ("zarnlog-window-" + std::to_string(getpid()));
+    fs::create_directories(dir / "part");
+    const std::string whole = (dir / "w.zrn").string(), part = (dir / "part" / "w.zrn").string();
+    {
+        SyntheticLog log(whole);
+        smallSpectrum(log);
+        for (int i = 0; i < 6; ++i) log.singleChannel(384, int16_t(-1000 - 40 * i), 3250, -1200);
+        ASSERT_TRUE(log.ok());
+    }
+    StampWindow window{stampSeconds({2004, 7, 9, 14, 0, 3}), stampSeconds({2004, 7, 9, 14, 0, 15})};
+    {
+        std::ifstream in(whole, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        LogReader reader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        LogHeader header;
+        ASSERT_TRUE(reader.readHeader(header));
+        std::string kept = bytes.substr(0, 15);
+        LogRecord r;
+        while (reader.next(r) == ReadStatus::Record) {
+            const size_t end = static_cast<size_t>(r.payload - reinterpret_cast<const uint8_t*>(bytes.data())) + r.length;
+            if (window.contains(r.time)) kept += bytes.substr(r.offset, end - r.offset);
+        }
+        std::ofstream(part, std::ios::binary) << kept;
+    }
+    const auto plot = [](const std::string& path, const PlotOptions& options) {
+        LogReader reader;
+        LogHeader header;
+        Surface image;
+        EXPECT_TRUE(reader.open(path) && reader.readHeader(header));
+        EXPECT_TRUE(plotLog(reader, header, "w.zrn", image, {}, options));
+        return image;
+    };
+    PlotOptions options;
+    options.window = window;
+    const Surface windowed = plot(whole, options), alone = plot(part, {});
+    EXPECT_EQ(windowed.height, alone.height);
+    EXPECT_TRUE(windowed.pixels == alone.pixels);
+    EXPECT_FALSE(windowed.pixels == plot(whole, {}).pixels);
+    fs::remove_all(dir);
 }

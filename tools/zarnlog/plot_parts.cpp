@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/zarnlog/colour_map.h"
 #include "tools/zarnlog/log_text.h"
 
 namespace zarn::plot {
@@ -29,6 +30,21 @@ void line(CDC& dc, int x0, int y0, int x1, int y1, COLORREF colour) {
     dc.MoveTo(x0, y0);
     dc.LineTo(x1, y1);
     dc.SelectObject(old);
+}
+
+void colourBar(CDC& dc, Surface& image, int top, int height, Range db) {
+    const int x = kLeft + kPlotWidth + 26;
+    for (int y = 0; y < height; ++y)
+        for (int i = 0; i < 14; ++i) image.at(x + i, top + y) = viridisPixel(1.0 - y / double(height - 1));
+    CBrush frame(kInk);
+    dc.FrameRect(CRect{x - 1, top - 1, x + 15, top + height + 1}, &frame);
+    const double step = niceStep(db.hi - db.lo, 8);
+    for (double v = db.lo; v <= db.hi + 1e-9; v += step) {
+        const int y = top + static_cast<int>(std::lround((db.hi - v) / (db.hi - db.lo) * (height - 1)));
+        line(dc, x + 15, y, x + 19, y, kInk);
+        text(dc, std::to_string(static_cast<int>(v)), x + 21, y - 6);
+    }
+    text(dc, "dBm", x - 4, top - 16);
 }
 
 void markerLabel(CDC& dc, const std::string& note, int x, int y) {

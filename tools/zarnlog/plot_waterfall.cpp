@@ -22,21 +22,6 @@ void frequencyAxis(CDC& dc, int top, int height, double loHz, double hiHz) {
     text(dc, "MHz", kLeft + kPlotWidth, top + height + 20, DT_RIGHT);
 }
 
-void colourBar(CDC& dc, Surface& image, int top, int height, Range db) {
-    const int x = kLeft + kPlotWidth + 26;
-    for (int y = 0; y < height; ++y)
-        for (int i = 0; i < 14; ++i) image.at(x + i, top + y) = viridisPixel(1.0 - y / double(height - 1));
-    CBrush frame(kInk);
-    dc.FrameRect(CRect{x - 1, top - 1, x + 15, top + height + 1}, &frame);
-    const double step = niceStep(db.hi - db.lo, 8);
-    for (double v = db.lo; v <= db.hi + 1e-9; v += step) {
-        const int y = top + static_cast<int>(std::lround((db.hi - v) / (db.hi - db.lo) * (height - 1)));
-        line(dc, x + 15, y, x + 19, y, kInk);
-        text(dc, std::to_string(static_cast<int>(v)), x + 21, y - 6);
-    }
-    text(dc, "dBm", x - 4, top - 16);
-}
-
 }  // namespace
 
 void Waterfall::scan(const Sweep& s, const LogRecord& r) {
@@ -100,7 +85,7 @@ void Waterfall::fold(CDC& dc, const Sweep& s, const LogRecord& r) {
 
 int Waterfall::draw(CDC& dc, Surface& image, int top) const {
     if (cells_.empty()) return 0;
-    const Range scale = db_.tens();
+    const Range scale = scale_.value_or(db_.tens());
     const int height = rows(), plotTop = top + kTitleHeight;
     const double range = scale.hi - scale.lo;
     for (int y = 0; y < height; ++y)

@@ -4,6 +4,7 @@
 // covers. Fed twice: scan() with every sweep for the scales, then fold() with
 // every sweep again into the rows; only the rows are kept.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
     explicit Waterfall(uint8_t band) : band_(band) {}
     void scan(const Sweep& s, const LogRecord& r);
     bool empty() const { return span_.records == 0; }
+    // The levels from the bottom to the top colour; else whole tens of dB around what was seen.
+    void setScale(const Range& scale) { scale_ = scale; }
     // Its share of the picture's height, drawn or not.
     int height() const;
 
@@ -34,6 +37,7 @@ private:
     Span span_;
     Range hz_, db_;
     uint32_t step_ = 0;
+    std::optional<Range> scale_;
 
     // Folding.
     size_t folded_ = 0;

@@ -10,37 +10,18 @@
 
 #include "platform/gdi/golden.h"
 #include "recording/synthetic_log.h"
+#include "tools/zarnlog/zarnlog_test_support.h"
 
 using namespace zarn;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Folder {
-    Folder() : path(fs::temp_directory_path() / ("zarnlog-cmd-" + std::to_string(getpid()) + "-" + std::to_string(n++))) {
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    fs::path path;
-    static inline int n = 0;
-};
+using zarn::testing::Outcome;
+using zarn::testing::readText;
+using zarn::testing::zarnlog;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome zarnlog(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runZarnlog(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using Folder = zarn::testing::TempFolder;
 
 void writeSurvey(const std::string& path) {
     SyntheticLog log(path);

@@ -1,0 +1,36 @@
+#pragma once
+// Times of log records as numbers, and the time options of the command line.
+//
+// A record's stamp is the device's local clock without a zone. stampSeconds
+// counts it as if it were UTC, so that stamps compare and subtract; it is not
+// a moment in time until an offset from UTC is known.
+
+#include <optional>
+#include <string>
+
+#include "recording/log_file.h"
+
+namespace zarn {
+
+long long stampSeconds(const LocalTime& t);
+
+// "YYYY-MM-DDTHH:MM[:SS]" (a blank for the T is taken too), a stamp on the
+// device's clock; nullopt when it is no such time.
+std::optional<long long> parseStamp(const std::string& text);
+// "+HH:MM", "-HH:MM", "+HHMM" or "+HH", at most 14 hours: seconds east of UTC.
+std::optional<int> parseUtcOffset(const std::string& text);
+
+// Records from `begin` (included) to `end` (excluded), on the device's clock.
+struct StampWindow {
+    std::optional<long long> begin, end;
+    bool contains(const LocalTime& t) const {
+        const long long s = stampSeconds(t);
+        return (!begin || s >= *begin) && (!end || s < *end);
+    }
+    bool all() const { return !begin && !end; }
+};
+
+// The offset of the local time zone from UTC, in seconds, at a stamp on its clock.
+int localZoneOffset(long long stamp);
+
+}  // namespace zarn

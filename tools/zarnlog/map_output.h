@@ -1,0 +1,58 @@
+#pragma once
+// The files of `zarnlog map`, written through GDAL/OGR, the format chosen by
+// the output's extension:
+// - .gpkg (GeoPackage) and .kml hold one layer per record type in one file;
+//   KML points carry a style per whole dBm in the colours of the waterfall;
+// - .geojson and .csv hold one layer a file: OUT's name with the layer's
+//   ("survey-single.geojson"); a CSV has lat and lon columns after the values.
+// Points are WGS 84 longitude and latitude. An output that exists is
+// replaced; on a failure every file begun is removed again.
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/zarnlog/colour_map.h"
+#include "tools/zarnlog/map_features.h"
+#include "tools/zarnlog/track_join.h"
+
+namespace zarn {
+
+enum class MapFormat { GeoPackage, GeoJson, Kml, Csv };
+// By the extension, in any case; nullopt for another.
+std::optional<MapFormat> mapFormatOf(const std::string& path);
+
+class MapOutput {
+public:
+    MapOutput(MapFormat format, std::string path, LevelScale scale);
+    ~MapOutput();
+    MapOutput(const MapOutput&) = delete;
+    MapOutput& operator=(const MapOutput&) = delete;
+
+    // Creates the files and the layers marked; false with error().
+    bool begin(const std::array<bool, kMapLayers>& layers);
+    bool write(const MapFeature& feature, const Place& place);
+    // Closes every file; false with error() (and the files removed) when one fails.
+    bool finish();
+    // Removes every file begun.
+    void abandon();
+
+    const std::vector<std::string>& files() const { return files_; }
+    const std::string& error() const { return error_; }
+
+    struct Gdal;
+
+private:
+    bool fail(const std::string& what);
+
+    MapFormat format_;
+    std::string path_;
+    LevelScale scale_;
+    std::unique_ptr<Gdal> gdal_;
+    std::vector<std::string> files_;
+    std::string error_;
+};
+
+}  // namespace zarn
