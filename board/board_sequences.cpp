@@ -67,15 +67,20 @@ void restartSweep(BoardState& board) {
     board.sendMode(kModeSweep);
 }
 
-void resumeMeasurement(BoardState& board) {
-    returnToIdle(board);
-    switch (board.screenMode) {
+void startMeasurement(BoardState& board, uint8_t mode) {
+    switch (mode) {
     case kModeSingleChannel: startSingleChannel(board); break;
     case kModeChannelTable: uploadChannelTable(board); break;
     case kModeSpectrum:
     case kModeBestServers: startSweep(board); break;
     default: break;
     }
+    board.setScreenMode(mode);
+}
+
+void resumeMeasurement(BoardState& board) {
+    returnToIdle(board);
+    startMeasurement(board, board.screenMode);
 }
 
 }  // namespace zarn

@@ -13,6 +13,9 @@ void startSingleChannel(BoardState& board);  // from singleChannelMode 1 or 2
 void uploadChannelTable(BoardState& board);  // 32, 17 per slot, 5 with 32, 8 with 2
 void startSweep(BoardState& board);          // 9, 5 with 1, 10, 21, 8 with 5
 void restartSweep(BoardState& board);        // 8 with 0, 21, 8 with 5
+// The opening requests of the measurement `mode` names (a screen mode), which then
+// becomes the screen mode: the last step of every way into a measurement.
+void startMeasurement(BoardState& board, uint8_t mode);
 // 8 with 0, then the opening requests of the measurement screenMode names, for a board
 // that was lost and answers again.
 void resumeMeasurement(BoardState& board);

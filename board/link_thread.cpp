@@ -69,6 +69,7 @@ bool LinkThread::waitForRequest(uint32_t waitMs) {
 double LinkThread::cpuSeconds() const { return thread_ ? thread_->cpuSeconds() : 0.0; }
 
 void LinkThread::begin() {
+    lastFrame_ = now_ = clock_.seconds();
     parser_.restart();
     readCount_ = readPos_ = 0;
 }
@@ -114,6 +115,8 @@ void LinkThread::idlePass(uint32_t waitMs) {
         announceAnswer_ = false;
         post(WM_BOARD_ANSWERED);
     }
+    if (boardSeen_ == Board::Up && silenceLimit_ && port_.valid() && now_ >= lastFrame_ + silenceLimit_)
+        boardLost("no frame for " + std::to_string(silenceLimit_) + " s");
     if (boardSeen_ != Board::Up && now_ >= lastLook_ + kLookAgainAfter) lookForBoard();
 }
 
@@ -123,6 +126,10 @@ void LinkThread::post(uint32_t message) {
 
 void LinkThread::portFailed(int error) {
     if (error != EIO && error != ENXIO && error != ENODEV) return;  // the device is still there
+    boardLost(std::string("its port failed (") + std::strerror(error) + ")");
+}
+
+void LinkThread::boardLost(const std::string& why) {
     const std::string name = port_.name();
     port_.close();
     parser_.restart();  // a frame cut short is no frame
@@ -134,8 +141,8 @@ void LinkThread::portFailed(int error) {
     }
     boardSeen_ = Board::Lost;
     board_.boardLost = true;
-    std::fprintf(stderr, "%s: the board is lost: its port %s failed (%s); looking for it every %u s\n",
-                 program_invocation_short_name, name.c_str(), std::strerror(error), kLookAgainAfter);
+    std::fprintf(stderr, "%s: the board on %s is lost: %s; looking for it every %u s\n", program_invocation_short_name,
+                 name.c_str(), why.c_str(), kLookAgainAfter);
     post(WM_BOARD_LOST);
 }
 
@@ -154,6 +161,7 @@ void LinkThread::lookForBoard() {
 
 void LinkThread::frameDecoded() {
     framesDecoded_.fetch_add(1, std::memory_order_relaxed);
+    lastFrame_ = now_;
     if (boardSeen_ != Board::Asked) return;
     boardSeen_ = Board::Up;
     board_.boardLost = false;

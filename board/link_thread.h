@@ -11,8 +11,9 @@
 // next look is given up for the next candidate. The first frame from the board brings it
 // back: WM_BOARD_ANSWERED is posted once the serial-number request that reply 1 asks for
 // has been written, and the main frame restarts the measurement from there. A board that
-// is only silent on a working port is not lost. stderr says once when the board is lost
-// and once when it answers again.
+// is only silent on a working port is not lost, unless a silence limit is set: then no
+// frame for that long counts as lost too (a recorder without a person watching it).
+// stderr says once when the board is lost and once when it answers again.
 //
 // The clock and the port are given to it, so tests drive single passes without a port
 // and without waiting for seconds to pass. start() creates the thread suspended and
@@ -55,6 +56,9 @@ public:
 
     void start();
     void stop();
+    // Seconds without a frame after which a board on a working port counts as lost; 0
+    // (the default) never. Set before start().
+    void setSilenceLimit(uint32_t seconds) { silenceLimit_ = seconds; }
 
     // The procedure's steps, for tests that run the loop themselves.
     void begin();
@@ -72,6 +76,7 @@ private:
 
     void idlePass(uint32_t waitMs);
     void portFailed(int error);
+    void boardLost(const std::string& why);
     void lookForBoard();
     void frameDecoded();
     void post(uint32_t message);
@@ -86,6 +91,8 @@ private:
     uint32_t readPos_ = 0;
     uint32_t now_ = 0;
     uint32_t lastActivity_ = 0;
+    uint32_t lastFrame_ = 0;
+    uint32_t silenceLimit_ = 0;
     Board boardSeen_ = Board::Up;
     uint32_t lastLook_ = 0;
     bool announceAnswer_ = false;

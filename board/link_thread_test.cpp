@@ -357,3 +357,27 @@ TEST_F(LinkThreadTest, APortFoundAgainThatStaysSilentIsGivenUpAtTheNextLook) {
     EXPECT_FALSE(board.board.boardLost);
     EXPECT_EQ(board.window.count(WM_BOARD_LOST), 1) << "said once, however long it took";
 }
+
+// A recorder that nobody watches takes a board that has sent nothing for the limit as
+// lost, even on a working port; frames, not keep-alives going out, keep it up.
+TEST_F(LinkThreadTest, WithASilenceLimitABoardSilentThatLongIsLost) {
+    for (const bool framesFlow : {false, true}) {
+        WiredBoard wired;
+        FakePort fake;
+        FakeClock clock10;
+        QuickLinkThread thread(wired.board, slot, fake, clock10);
+        thread.setSilenceLimit(10);
+        thread.begin();
+        for (uint32_t t = 5000; t < 5030 && !wired.board.boardLost; ++t) {
+            clock10.now = t;
+            if (framesFlow) fake.input.push_back(frame(8, {0}));
+            for (int i = 0; i < 8; ++i) thread.pass();
+            if (!framesFlow && t == 5009) {
+                EXPECT_FALSE(wired.board.boardLost) << "not before 10 s";
+            }
+        }
+        EXPECT_EQ(wired.board.boardLost.load(), !framesFlow) << (framesFlow ? "frames flow" : "silent");
+        EXPECT_EQ(wired.window.count(WM_BOARD_LOST), framesFlow ? 0 : 1);
+        EXPECT_EQ(fake.closes, framesFlow ? 0 : 1) << "the silent port is closed, to be looked for again";
+    }
+}

@@ -28,14 +28,17 @@ function(zarn_install_doc file destination)
 endfunction()
 
 # Programs on the PATH.
-install(TARGETS zarn zarnlog zarn-board-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zarn zarnlog zarn-board-sim zarn-record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages and other files from docs/.
 zarn_install_doc(zarn.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarnlog.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-board-sim.1 ${CMAKE_INSTALL_MANDIR}/man1)
+zarn_install_doc(zarn-record.1 ${CMAKE_INSTALL_MANDIR}/man1)
 # Not enabled by the package: a kiosk turns it on (README, "On a hand-held").
 zarn_install_doc(zarn-kiosk.service lib/systemd/system)
+# One survey per instance, enabled by whoever sets up a monitoring site.
+zarn_install_doc(zarn-record@.service lib/systemd/system)
 
 # The desktop: menu entry, icon in every size, and access to the board's adapters.
 install(FILES packaging/zarn.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -53,6 +56,7 @@ install(PROGRAMS $<TARGET_FILE:zarn> DESTINATION ${ZARN_CARD_DIR}/files/zarn REN
 # A stripping install (cpack, cmake --install --strip) strips every program as
 # Debian does; install(TARGETS) alone would leave the card's copies whole.
 foreach(program ${CMAKE_INSTALL_BINDIR}/zarn ${CMAKE_INSTALL_BINDIR}/zarnlog ${CMAKE_INSTALL_BINDIR}/zarn-board-sim
+    ${CMAKE_INSTALL_BINDIR}/zarn-record
     ${ZARN_CARD_DIR}/autorun.exe ${ZARN_CARD_DIR}/files/zarn/zarn.exe)
   install(CODE "if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
@@ -89,11 +93,12 @@ set(CPACK_PACKAGE_DESCRIPTION
   "channel, channel table, spectrum analysis and best servers. It records survey\n"
   "logs and JPEG snapshots in the field.\n"
   "\n"
-  "The package holds the receiver program zarn, zarnlog to read, export (CSV,\n"
-  "rtl_power layout), plot and map (GeoPackage, KML, GeoJSON) the logs on a\n"
-  "desktop with the GPS tracks recorded beside them, and zarn-board-sim, which\n"
-  "plays the board on a pseudo-terminal for demonstrations and tests. A udev rule\n"
-  "gives the user at the seat access to the usual USB serial adapters.")
+  "The package holds the receiver program zarn, zarn-record to record surveys\n"
+  "without a screen (with a systemd unit for monitoring sites), zarnlog to read,\n"
+  "export (CSV, rtl_power layout), plot and map (GeoPackage, KML, GeoJSON) the\n"
+  "logs on a desktop with the GPS tracks recorded beside them, and zarn-board-sim,\n"
+  "which plays the board on a pseudo-terminal for demonstrations and tests. A udev\n"
+  "rule gives the user at the seat access to the usual USB serial adapters.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

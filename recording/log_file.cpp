@@ -99,7 +99,7 @@ bool CLogFile::writeAll(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-int CLogFile::writePendingRecord() {
+int CLogFile::writePendingRecord(WrittenRecord* written) {
     if (!isOpen()) return 0;
     StagedRecord record;
     {
@@ -110,9 +110,18 @@ int CLogFile::writePendingRecord() {
     }
     const std::string note = notePending_ ? note_ : std::string();
     notePending_ = false;
-    const auto bytes = encodeLogRecord(clock_(), note, record.type, record.payload.data(), record.payload.size());
-    if (!writeAll(bytes)) return fail("write");
+    const LocalTime time = clock_();
+    const uint64_t offset = length_;
+    const auto bytes = encodeLogRecord(time, note, record.type, record.payload.data(), record.payload.size());
+    if (!writeAll(bytes)) {
+        // A record cut short is taken back: the file ends with the last whole one.
+        const int error = errno;
+        if (::ftruncate(fd_, static_cast<off_t>(offset)) == 0) length_ = offset;
+        errno = error;
+        return fail("write");
+    }
     if (::fdatasync(fd_) != 0) return fail("flush");
+    if (written) *written = {offset, time, note, record.type, std::move(record.payload)};
     return 0;
 }
 

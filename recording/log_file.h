@@ -5,7 +5,8 @@
 // user-interface thread writes one staged record per WM_LOG_RECORD
 // (writePendingRecord), in the order they were staged. Every record is
 // flushed to storage before writePendingRecord returns, so a killed process
-// or a power cut loses at most the record being written.
+// or a power cut loses at most the record being written; a write that fails
+// (storage full) takes its part-written record back off the end.
 
 #include <cstdint>
 #include <deque>
@@ -39,6 +40,15 @@ constexpr size_t kMaxNoteLength = 32;
 // backlog only fills while it is blocked for far longer than a request's wait.
 constexpr size_t kMaxStagedRecords = 4096;
 
+// A record as it went into the file, for a caller that shows it as well.
+struct WrittenRecord {
+    uint64_t offset = 0;  // of its mark in the file
+    LocalTime time{};
+    std::string note;
+    uint8_t type = 0;
+    std::vector<uint8_t> payload;
+};
+
 class CLogFile : public RecordSink {
 public:
     explicit CLogFile(std::string fileName, LocalTimeSource clock = currentLocalTime);
@@ -54,7 +64,8 @@ public:
     size_t stagedCount() const;
     // Writes the oldest staged record. 0 when written or when nothing was
     // staged; -1 with errorText() set when the write or the flush failed.
-    int writePendingRecord();
+    // `written`, when given, receives the record once it is in the file.
+    int writePendingRecord(WrittenRecord* written = nullptr);
     void closeLog();
 
     bool isOpen() const { return fd_ >= 0; }

@@ -64,10 +64,10 @@ int LogRecorder::finishLog(BoardState& board, std::string& errorText) {
     return result;
 }
 
-int LogRecorder::writePendingRecord(std::string& errorText) {
+int LogRecorder::writePendingRecord(std::string& errorText, WrittenRecord* written) {
     CLogFile* log = log_.get();  // only this thread replaces it
     if (!log) return 0;
-    if (log->writePendingRecord() == 0) return 0;
+    if (log->writePendingRecord(written) == 0) return 0;
     errorText = log->errorText();
     return -1;
 }
@@ -76,8 +76,14 @@ void LogRecorder::setNote(const std::string& text) {
     if (log_) log_->setNote(text);
 }
 
+void LogRecorder::noteMarker(BoardState& board, const std::string& text) {
+    ++board.markerCount;
+    setNote(text.empty() ? "Marker #" + std::to_string(board.markerCount) : text);
+}
+
 uint64_t LogRecorder::fileLength() const { return log_ ? log_->fileLength() : 0; }
 bool LogRecorder::hasLog() const { return log_ != nullptr; }
+size_t LogRecorder::stagedCount() const { return log_ ? log_->stagedCount() : 0; }
 
 LogRecorder& logRecorder() {
     static LogRecorder recorder;

@@ -40,14 +40,19 @@ public:
     // Clears logging, then closes and destroys the log object, if any, with
     // whatever it still had staged: after a failed write.
     void stopLog(BoardState& board);
-    // Writes the oldest staged record. -1 with errorText when the write failed.
-    int writePendingRecord(std::string& errorText);
+    // Writes the oldest staged record (into `written` too, when given). -1 with
+    // errorText when the write failed.
+    int writePendingRecord(std::string& errorText, WrittenRecord* written = nullptr);
     void setNote(const std::string& text);
+    // A marker, as the screens' INC box sets one: the board's marker count goes up and
+    // the next record's note is `text`, or "Marker #n" without one.
+    void noteMarker(BoardState& board, const std::string& text = {});
     // `companion` (or none) starts and stops with each log from the next start
     // on; one that was started with the current log and is replaced stops now.
     void setCompanion(LogCompanion* companion);
     uint64_t fileLength() const;
     bool hasLog() const;
+    size_t stagedCount() const;  // records staged and not yet written
 
 private:
     std::unique_ptr<CLogFile> swap(std::unique_ptr<CLogFile> next);

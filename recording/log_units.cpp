@@ -76,7 +76,10 @@ bool decodeSweep(const LogPlans& plans, const LogRecord& r, Sweep& out) {
         p.offset = u16At(e);
         p.hz = plans.offsetHz(out.band, p.offset);
         p.level = i16At(e + 2);
-        p.onGrid = p.offset == out.start + j * stride;
+        // Zero bytes are an entry the board state never filled (it starts zeroed): in a
+        // sweep from offset 0 it would pass for a reading of 0 dBm there.
+        const bool neverFilled = p.offset == 0 && p.level == 0;
+        p.onGrid = p.offset == out.start + j * stride && !neverFilled;
     }
     return true;
 }

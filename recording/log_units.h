@@ -5,7 +5,8 @@
 // - Levels are stored in 1/16 dB (best servers in whole dBm); -130 dBm marks a
 //   point that was never measured.
 // - A channel or offset outside its band has frequency 0; callers show it
-//   blank, and a sweep entry there counts as not measured. Table slots past
+//   blank, and a sweep entry there counts as not measured; so does an entry of
+//   zero bytes, never filled by the board state. Table slots past
 //   the table's count are not returned.
 // - PCS channels are the public numbers of the log's raster. With the raster
 //   unknown (0) they are kUnknownChannel, PCS table slots have no frequency,

@@ -141,6 +141,25 @@ TEST(LogUnits, SweepEntriesPastTheBandAreNotMeasured) {
     }
 }
 
+// A log started in the middle of a sweep from offset 0: its first record's first entry
+// was never filled, and is no 0 dBm reading at 869.01 MHz.
+TEST(LogUnits, AnEntryNeverFilledInASweepFromOffsetZeroIsNotMeasured) {
+    Built b;
+    b.payload = {0};
+    put16(b.payload, 0);
+    put16(b.payload, 3);
+    for (const auto& [offset, level] : {std::pair{0, 0}, {1, -1600}, {2, 0}}) {
+        put16(b.payload, offset);
+        put16(b.payload, level);
+    }
+    Sweep s;
+    ASSERT_TRUE(decodeSweep(LogPlans(30000), b.record(218), s));
+    ASSERT_EQ(s.points.size(), 3u);
+    EXPECT_FALSE(s.points[0].measured());
+    EXPECT_TRUE(s.points[1].measured());
+    EXPECT_TRUE(s.points[2].measured()) << "0 dBm elsewhere is a reading";
+}
+
 TEST(LogUnits, AnUnknownRasterLeavesOutOnlyWhatNeedsIt) {
     const LogPlans plans(0);
     EXPECT_FALSE(plans.rasterKnown());

@@ -29,8 +29,7 @@ void openSingleChannel(BoardState& board, ScreenHost* host, UINT screenId) {
         options.applyOptions(board);
     }
     board.repaintEnabled = 1;
-    startSingleChannel(board);
-    board.setScreenMode(kModeSingleChannel);
+    startMeasurement(board, kModeSingleChannel);
 }
 
 void openChannelTable(BoardState& board, ScreenHost* host, UINT screenId, CWnd* owner) {
@@ -42,9 +41,8 @@ void openChannelTable(BoardState& board, ScreenHost* host, UINT screenId, CWnd* 
     board.repaintEnabled = 1;
     // Whatever the load gave, the table in force goes to the board.
     waitCursor(1);
-    uploadChannelTable(board);
+    startMeasurement(board, kModeChannelTable);
     waitCursor(-1);
-    board.setScreenMode(kModeChannelTable);
 }
 
 }  // namespace zarn

@@ -17,9 +17,9 @@ constexpr const char* kFilter = "KMT Channel Table Files (*.kct)|*.kct|All Files
 void showOpenError(CWnd* owner, int error) {
     const std::string text = std::strerror(error);
     if (owner)
-        owner->MessageBox(text, "File Open Error", MB_ICONHAND);
+        owner->MessageBox(text, kFileOpenErrorCaption, MB_ICONHAND);
     else
-        MessageBox(nullptr, text, "File Open Error", MB_ICONHAND);
+        MessageBox(nullptr, text, kFileOpenErrorCaption, MB_ICONHAND);
 }
 
 // A folder opens like a file on the host; on the device it does not.
@@ -53,25 +53,28 @@ void loadChannelTable(CWnd* owner, BoardState& board) {
     if (dialog.DoModal() == IDOK) loadChannelTableFile(owner, dialog.GetPathName(), board);
 }
 
-bool loadChannelTableFile(CWnd* owner, const std::string& devicePath, BoardState& board) {
-    const std::string path = hostPath(devicePath);
-    int error = 0;
-    std::FILE* file = openForReading(path, error);
-    if (!file) {
-        showOpenError(owner, error);
-        return false;
-    }
+TableLoad readChannelTableFile(const std::string& hostFile, BoardState& board, int& error) {
+    std::FILE* file = openForReading(hostFile, error);
+    if (!file) return TableLoad::OpenFailed;
     FileByteSource source(file);
     ChannelTableContents contents;
     const bool valid = readChannelTable(source, contents);
     std::fclose(file);
-    if (!valid) {
-        AfxMessageBox("Invalid Channel Table.");
-        if (owner && owner->GetSafeHwnd()) owner->InvalidateRect(nullptr, FALSE);
-        return false;
-    }
+    if (!valid) return TableLoad::Invalid;
     storeTable(board, contents);
-    return true;
+    return TableLoad::Loaded;
+}
+
+bool loadChannelTableFile(CWnd* owner, const std::string& devicePath, BoardState& board) {
+    int error = 0;
+    switch (readChannelTableFile(hostPath(devicePath), board, error)) {
+    case TableLoad::Loaded: return true;
+    case TableLoad::OpenFailed: showOpenError(owner, error); return false;
+    case TableLoad::Invalid: break;
+    }
+    AfxMessageBox(kInvalidChannelTableText);
+    if (owner && owner->GetSafeHwnd()) owner->InvalidateRect(nullptr, FALSE);
+    return false;
 }
 
 }  // namespace zarn

@@ -21,4 +21,12 @@ void loadChannelTable(CWnd* owner, BoardState& board = boardState());
 // The same for a chosen device path, without the dialog; false when nothing was loaded.
 bool loadChannelTableFile(CWnd* owner, const std::string& devicePath, BoardState& board = boardState());
 
+// The table of the file at a host path into the board, without a word: Loaded, or why
+// not (OpenFailed with the system's errno, Invalid). The table is unchanged unless Loaded.
+enum class TableLoad { Loaded, OpenFailed, Invalid };
+TableLoad readChannelTableFile(const std::string& hostFile, BoardState& board, int& error);
+
+constexpr const char* kFileOpenErrorCaption = "File Open Error";
+constexpr const char* kInvalidChannelTableText = "Invalid Channel Table.";
+
 }  // namespace zarn

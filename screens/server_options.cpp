@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "screens/measurement_settings.h"
 #include "screens/options_file.h"
 
 namespace zarn {
@@ -16,13 +17,7 @@ void CServerOptions::loadOptions() {
 }
 
 void CServerOptions::applyOptions(BoardState& board) {
-    if (m_band == 0 || m_band == 1)
-        board.bandIndex = static_cast<uint8_t>(m_band);
-    else if (board.bandIndex > 1)
-        board.bandIndex = 0;  // no band chosen, none kept
-    // The kept band sweeps its whole band too, not the window another screen left.
-    board.applyServerSweep();
-    if (m_servers >= 0 && m_servers <= 9) board.serverCountSetting = static_cast<uint32_t>(m_servers);
+    applyServerSettings(board, m_band, m_servers);
     writeOptionLines(kServerOptionsFile, {optionInt(m_band), optionInt(m_servers)});
 }
 

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "screens/measurement_settings.h"
 #include "screens/options_file.h"
 
 namespace zarn {
@@ -10,12 +11,6 @@ namespace {
 constexpr size_t kLines = 5;
 
 }  // namespace
-
-uint32_t channelFromValue(double value) {
-    if (!(value > 0.0)) return 0;
-    if (value >= 4294967295.0) return UINT32_MAX;
-    return static_cast<uint32_t>(value);
-}
 
 void CSingleOptions::DoDataExchange(CDataExchange* dx) {
     DDX_Check(dx, kCellularCheck, cellularActive);
@@ -37,26 +32,7 @@ void CSingleOptions::loadOptions() {
 }
 
 void CSingleOptions::applyOptions(BoardState& board) {
-    if (cellularActive) {
-        if (channelUnit())
-            board.cellularPlan.tuneChannel(channelFromValue(cellularValue));
-        else
-            board.cellularPlan.tuneMegahertz(cellularValue);
-    }
-    if (pcsActive) {
-        BandPlan& pcs = board.pcsPlan;
-        // A frequency is snapped down to a channel of the raster; one below the
-        // band saturates to offset 0, the raster's lowest channel.
-        const uint32_t channel = channelUnit() ? channelFromValue(pcsValue)
-                                               : pcs.offsetToPcsChannel(pcs.frequencyToOffset(megahertzToHz(pcsValue, false)));
-        pcs.tuneMegahertz(pcs.pcsChannelToFrequency(channel) * 0.000001);
-    }
-    if (cellularActive && pcsActive) {
-        board.singleChannelMode = 2;
-    } else {
-        board.singleChannelMode = 1;
-        board.singleChannelBand = cellularActive ? 0 : 1;
-    }
+    applySingleChannelSettings(board, {cellularActive != 0, pcsActive != 0, channelUnit(), cellularValue, pcsValue});
     writeOptions();
 }
 

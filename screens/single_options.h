@@ -10,6 +10,7 @@
 // typed or read can overflow a conversion.
 
 #include "board/board_state.h"
+#include "screens/measurement_settings.h"
 #include "platform/ui/dialog.h"
 
 namespace zarn {
@@ -40,9 +41,5 @@ private:
     bool channelUnit() const { return entryUnit != kUnitFrequency; }
     void writeOptions() const;
 };
-
-// A channel number from a typed value: truncated, negative and NaN give 0,
-// values beyond a u32 its largest.
-uint32_t channelFromValue(double value);
 
 }  // namespace zarn

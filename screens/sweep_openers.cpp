@@ -26,8 +26,7 @@ void openSweepScreen(BoardState& board, ScreenHost* host, const CRuntimeClass* s
     if (host) host->SwitchView(screen, screenId);
     options(board);
     board.repaintEnabled = 1;
-    startSweep(board);
-    board.setScreenMode(mode);
+    startMeasurement(board, mode);
 }
 
 }  // namespace

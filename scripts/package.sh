@@ -29,9 +29,10 @@ deb="build-package/zarn_${version}_$(dpkg --print-architecture).deb"
 echo "built $deb"
 
 expected=(
-  usr/bin/zarn usr/bin/zarnlog usr/bin/zarn-board-sim
+  usr/bin/zarn usr/bin/zarnlog usr/bin/zarn-board-sim usr/bin/zarn-record
   usr/share/zarn/card/autorun.exe usr/share/zarn/card/ZarnSetup usr/share/zarn/card/files/zarn/zarn.exe
   usr/share/man/man1/zarn.1.gz usr/share/man/man1/zarnlog.1.gz usr/share/man/man1/zarn-board-sim.1.gz
+  usr/share/man/man1/zarn-record.1.gz usr/lib/systemd/system/zarn-record@.service
   usr/share/applications/zarn.desktop
   usr/share/icons/hicolor/16x16/apps/zarn.png usr/share/icons/hicolor/32x32/apps/zarn.png
   usr/share/icons/hicolor/48x48/apps/zarn.png usr/share/icons/hicolor/64x64/apps/zarn.png
@@ -65,7 +66,7 @@ for page in "$unpacked"/usr/share/man/man1/*.1.gz; do
   [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
 done
 echo "manual pages render without warnings"
-for program in zarn zarnlog zarn-board-sim; do
+for program in zarn zarnlog zarn-board-sim zarn-record; do
   answer=$("$unpacked/usr/bin/$program" --version) || fail "$program --version failed"
   grep -qF "$version" <<<"$answer" || fail "$program --version says '$answer', not $version"
   echo "$answer"

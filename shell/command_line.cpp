@@ -86,26 +86,34 @@ std::string portPath(const std::string& given, std::string& problem) {
 
 std::optional<int> readZarnCommandLine(int argc, char** argv, ZarnCommandLine& line) {
     if (const auto status = parseCommandLine(zarnOptions(line), argc, argv)) return status;
+    return takeBoardPort("zarn", line.port);
+}
+
+std::optional<int> takeBoardPort(const char* program, std::string& port) {
     const char* source = "--port";
-    if (line.port.empty()) {
+    if (port.empty()) {
         const char* environment = std::getenv("ZARN_PORT");
-        line.port = environment ? environment : "";
+        port = environment ? environment : "";
         source = "ZARN_PORT";
     }
-    if (line.port.empty()) return std::nullopt;
+    if (port.empty()) return std::nullopt;
     std::string problem;
-    line.port = portPath(line.port, problem);
+    port = portPath(port, problem);
     if (!problem.empty()) {
-        std::fprintf(stderr, "zarn: %s: %s\n", source, problem.c_str());
+        std::fprintf(stderr, "%s: %s: %s\n", program, source, problem.c_str());
         return 2;
     }
     return std::nullopt;
 }
 
 void applyZarnCommandLine(const ZarnCommandLine& line) {
-    setFirstActiveDriver(line.port.empty() ? "" : kGivenPortPnpId, line.port);
+    putBoardPortFirst(line.port);
     if (line.fullscreen) setenv("ZARN_FULLSCREEN", "1", 1);
     if (!line.rotate.empty()) setenv("ZARN_ROTATE", line.rotate.c_str(), 1);
+}
+
+void putBoardPortFirst(const std::string& port) {
+    setFirstActiveDriver(port.empty() ? "" : kGivenPortPnpId, port);
 }
 
 }  // namespace zarn

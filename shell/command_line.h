@@ -30,4 +30,9 @@ struct ZarnCommandLine {
 std::optional<int> readZarnCommandLine(int argc, char** argv, ZarnCommandLine& line);
 void applyZarnCommandLine(const ZarnCommandLine& line);
 
+// The same for any program that opens the board: `port` as given (else ZARN_PORT) made
+// a usable path; 2 with the reason on stderr when it cannot be. Then listed first.
+std::optional<int> takeBoardPort(const char* program, std::string& port);
+void putBoardPortFirst(const std::string& port);
+
 }  // namespace zarn

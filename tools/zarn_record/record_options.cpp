@@ -1,0 +1,210 @@
+#include "tools/zarn_record/record_options.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "board/board_state.h"
+#include "platform/command_line.h"
+#include "screens/band_raster_view.h"
+#include "screens/channel_table_load.h"
+#include "shell/command_line.h"
+
+namespace zarn {
+namespace {
+
+constexpr const char* kProgram = "zarn-record";
+constexpr int kUsage = 2, kFiles = 1;
+
+const char* const kSummary =
+    "Records a survey log (.zrn) from the receiver board without a screen: it opens the\n"
+    "board as zarn does, brings it up, runs one measurement with the request sequence of\n"
+    "its screen and logs the records that screen logs, byte for byte. Exactly one of\n"
+    "--single, --table, --spectrum and --servers, and -o, are required.";
+
+const char* const kEpilogue =
+    "A line on standard input becomes the note of the next record, as a tap on INC does\n"
+    "(an empty line notes \"Marker #N\"). SIGINT or SIGTERM ends the recording: the board\n"
+    "goes idle, every record is written and the port restored. A lost board (port\n"
+    "error, no frame for 10 s) is looked for every 2 s and the measurement started again.\n"
+    "\n"
+    "Exit status: 0 done, 1 a file or write failure, 2 a usage error, 3 no board.\n"
+    "\n"
+    "Environment:\n"
+    "  ZARN_PORT   the board's serial port when --port is not given\n"
+    "  ZARN_ROOT   host folder of the device's root, with its registry.reg\n"
+    "  ZARN_GPSD   gpsd's host:port for the track beside the log, or off\n";
+
+struct Given {
+    std::string single, table, spectrum, servers, raster = "30", output, csv, port;
+    double seconds = 0, giveUp = 0;
+};
+
+CommandLine recordOptions(Given& g) {
+    return {kProgram,
+            kSummary,
+            {
+                textOption("single", 0, "MHZ[,MHZ]", "single channel: one frequency, or one in each band", g.single),
+                textOption("table", 0, "FILE.kct", "channel table: the channels of a channel-table file", g.table),
+                textOption("spectrum", 0, "LOW:HIGH", "spectrum analysis of a window in MHz within one band", g.spectrum),
+                textOption("servers", 0, "800|1900", "best servers of a band", g.servers),
+                textOption("raster", 0, "30|50|200", "the PCS channel raster in kHz (default 30)", g.raster),
+                textOption("output", 'o', "FILE.zrn", "the log to record (required)", g.output),
+                textOption("csv", 0, "-", "also write each record to standard output as a\n`zarnlog csv` row", g.csv),
+                numberOption("seconds", 0, "N", "stop after N seconds (default: run until a signal)", g.seconds, 0, 1e9),
+                numberOption("give-up", 0, "S", "exit 3 after S seconds without the board (default: never)", g.giveUp,
+                             0, 1e9),
+                textOption("port", 'p', "PATH",
+                           "the board's serial port, ahead of the registry's\n"
+                           "(a device path, or a name in /dev/serial/by-id)",
+                           g.port),
+            },
+            kEpilogue};
+}
+
+int usage(const std::string& problem) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, problem.c_str(), kProgram);
+    return kUsage;
+}
+
+bool parseMegahertz(const std::string& text, double& mhz) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    mhz = std::strtod(text.c_str(), &end);
+    return errno == 0 && *end == 0 && std::isfinite(mhz);
+}
+
+// 0 cellular, 1 PCS, -1 neither: within the first and last frequency of the band's plan.
+int bandOf(double mhz) {
+    BoardState& board = boardState();
+    for (uint8_t band = 0; band < 2; ++band) {
+        const BandPlan& plan = *board.bandPlan(band);
+        for (int i = 0; i < BandPlan::kSegments; ++i) {
+            const BandSegment& s = plan.segment(i);
+            if (s.valid && mhz * 1e6 >= s.firstFrequencyHz - 0.5 && mhz * 1e6 <= s.lastFrequencyHz + 0.5) return band;
+        }
+    }
+    return -1;
+}
+
+std::string neitherBand(const std::string& text) {
+    return "'" + text + "' MHz is in neither band (800: 869.01 to 893.97 MHz, 1900: 1930.00 to 1990.00 MHz)";
+}
+
+std::optional<int> takeSingle(const std::string& given, RecordOptions& o) {
+    const size_t comma = given.find(',');
+    const std::string parts[2] = {given.substr(0, comma), comma == std::string::npos ? "" : given.substr(comma + 1)};
+    o.single.channelUnit = false;
+    for (int i = 0; i < (comma == std::string::npos ? 1 : 2); ++i) {
+        double mhz = 0;
+        if (!parseMegahertz(parts[i], mhz)) return usage("--single: '" + parts[i] + "' is not a frequency in MHz");
+        const int band = bandOf(mhz);
+        if (band < 0) return usage("--single: " + neitherBand(parts[i]));
+        bool& active = band == 0 ? o.single.cellularActive : o.single.pcsActive;
+        if (active) return usage("--single: two frequencies must be one in each band");
+        active = true;
+        (band == 0 ? o.single.cellularValue : o.single.pcsValue) = mhz;
+    }
+    o.mode = kModeSingleChannel;
+    return std::nullopt;
+}
+
+std::optional<int> takeSpectrum(const std::string& given, RecordOptions& o) {
+    const size_t colon = given.find(':');
+    const std::string lowText = given.substr(0, colon);
+    const std::string highText = colon == std::string::npos ? "" : given.substr(colon + 1);
+    double low = 0, high = 0;
+    if (!parseMegahertz(lowText, low) || !parseMegahertz(highText, high))
+        return usage("--spectrum: '" + given + "' is not LOW:HIGH in MHz");
+    if (bandOf(low) < 0) return usage("--spectrum: " + neitherBand(lowText));
+    if (bandOf(high) < 0) return usage("--spectrum: " + neitherBand(highText));
+    if (bandOf(low) != bandOf(high)) return usage("--spectrum: " + given + " runs across both bands");
+    if (!(low < high)) return usage("--spectrum: " + given + " is reversed or empty: LOW must be below HIGH");
+    // As the spectrum options take a window: its centre and its span, in MHz.
+    o.spectrum = {bandOf(low), (low + high) / 2, high - low, true};
+    o.mode = kModeSpectrum;
+    return std::nullopt;
+}
+
+std::optional<int> takeTable(const std::string& file, RecordOptions& o) {
+    int error = 0;
+    switch (readChannelTableFile(file, boardState(), error)) {
+    case TableLoad::Loaded: o.mode = kModeChannelTable; return std::nullopt;
+    case TableLoad::OpenFailed:
+        std::fprintf(stderr, "%s: %s: %s: %s\n", kProgram, file.c_str(), kFileOpenErrorCaption, std::strerror(error));
+        return kFiles;
+    case TableLoad::Invalid: break;
+    }
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), kInvalidChannelTableText);
+    return kFiles;
+}
+
+std::optional<int> takeMeasurement(const Given& g, RecordOptions& o) {
+    const int given = !g.single.empty() + !g.table.empty() + !g.spectrum.empty() + !g.servers.empty();
+    if (given != 1) return usage("give exactly one of --single, --table, --spectrum and --servers");
+    if (!g.single.empty()) return takeSingle(g.single, o);
+    if (!g.spectrum.empty()) return takeSpectrum(g.spectrum, o);
+    if (!g.servers.empty()) {
+        if (g.servers != "800" && g.servers != "1900") return usage("--servers: '" + g.servers + "' is not 800 or 1900");
+        o.serverBand = g.servers == "800" ? 0 : 1;
+        o.mode = kModeBestServers;
+        return std::nullopt;
+    }
+    return takeTable(g.table, o);
+}
+
+std::optional<int> takeRaster(const std::string& given, RecordOptions& o) {
+    for (const uint32_t hz : CZarnView::kRasters) {
+        if (given == std::to_string(hz / 1000)) {
+            o.pcsRaster = hz;
+            return std::nullopt;
+        }
+    }
+    return usage("--raster: '" + given + "' is not 30, 50 or 200");
+}
+
+// The log's folder must be there and writable: nothing is begun that cannot end.
+std::optional<int> takeOutput(const std::string& given, RecordOptions& o) {
+    namespace fs = std::filesystem;
+    if (given.empty()) return usage("-o FILE.zrn is required");
+    std::error_code error;
+    const fs::path path = fs::absolute(given, error);
+    const fs::path folder = path.parent_path();
+    const char* problem = nullptr;
+    if (!fs::is_directory(folder, error)) problem = "the folder does not exist";
+    else if (fs::is_directory(path, error)) problem = "it is a folder";
+    else if (::access(folder.c_str(), W_OK) != 0) problem = "the folder is not writable";
+    if (problem) {
+        std::fprintf(stderr, "%s: cannot record %s: %s\n", kProgram, given.c_str(), problem);
+        return kFiles;
+    }
+    o.output = path.string();
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
+    Given g;
+    if (const auto status = parseCommandLine(recordOptions(g), argc, argv)) return status;
+    if (!g.csv.empty() && g.csv != "-") return usage("--csv takes '-' (standard output)");
+    o.csv = g.csv;
+    o.seconds = g.seconds;
+    o.giveUp = g.giveUp;
+    // The raster first: the PCS channels of a table and the window arithmetic follow it.
+    if (const auto status = takeRaster(g.raster, o)) return status;
+    boardState().pcsPlan.setPcsRaster(o.pcsRaster);
+    if (g.output.empty()) return usage("-o FILE.zrn is required");
+    if (const auto status = takeMeasurement(g, o)) return status;
+    if (const auto status = takeOutput(g.output, o)) return status;
+    o.port = g.port;
+    return takeBoardPort(kProgram, o.port);
+}
+
+}  // namespace zarn

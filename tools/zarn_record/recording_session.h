@@ -1,0 +1,23 @@
+#pragma once
+// RecordingSession: one run of zarn-record, from opening the board to the last record.
+//
+//  1. The board's port is found as zarn finds it (the registry's active drivers, a given
+//     port first) and the board brought up as zarn's start-up does: a pause, the link
+//     thread, the version request (the decoder asks for the serial number), a pause.
+//     No port, or nothing answering on it: exit 3, naming what was looked at.
+//  2. The measurement is opened as its screen opens it: idle, the options applied, the
+//     screen's opening sequence. Then the log starts (with its track when gpsd is there).
+//  3. Each record the decoder stages is written (and streamed as a CSV row); a line on
+//     stdin notes the next record; the progress line goes to stderr.
+//  4. A lost board is the link thread's to find again; when it answers the sequence is
+//     sent again. --give-up ends the run after that many seconds without it.
+//  5. The end (signal, --seconds, give-up, a failed write): the board idle, every staged
+//     record written, the port restored; exit 0, 3 after giving up, 1 after a failure.
+
+#include "tools/zarn_record/record_options.h"
+
+namespace zarn {
+
+int runRecording(const RecordOptions& options);
+
+}  // namespace zarn

@@ -1,0 +1,249 @@
+// zarn-record's life against zarn-board-sim as a monitoring site lives it: notes from a
+// terminal and rows into a pipe until SIGINT, a board killed and another one coming
+// back, giving up on a board that stays away, storage that fills up, and every kind of
+// bad command line, with nothing half-written left behind.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board_state.h"
+#include "tools/line_check/sim_device.h"
+#include "tools/zarn_record/record_child.h"
+
+namespace zarn {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::RecordChild;
+using testing::waitFor;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+std::vector<std::string> fields(const std::string& row) {
+    std::vector<std::string> out;
+    std::string field;
+    bool quoted = false;
+    for (char c : row) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            out.push_back(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    out.push_back(field);
+    return out;
+}
+
+class RecordLife : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startBoard({})); }
+    void startBoard(const std::vector<std::string>& args) {
+        std::string error;
+        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, args, error)) << error;
+    }
+    bool start(std::vector<std::string> args, const std::function<void()>& beforeExec = {}) {
+        args.insert(args.end(), {"-o", log});
+        return child.start(args, {{"ZARN_ROOT", device.root}}, beforeExec);
+    }
+    size_t records() const { return testing::readLogged(log).records.size(); }
+    bool said(const std::string& text) const { return child.err().find(text) != std::string::npos; }
+
+    SimDevice device;
+    std::string log = "";
+    RecordChild child;
+};
+
+// A walk test from a terminal: each line typed marks the next record, the rows go into a
+// pipe as they are logged, and Ctrl-C ends it with the board idle and every record kept.
+TEST_F(RecordLife, NotesFromStdinRowsIntoAPipeAndSigintEndsItWhole) {
+    log = device.root + "/walk.zrn";
+    ASSERT_TRUE(start({"--single", "881.52", "--csv", "-"}));
+    const auto rows = [&] { return lines(child.out()).size(); };
+    ASSERT_TRUE(waitFor([&] { return rows() >= 4; }, 15s)) << child.err();
+    child.writeLine("Room 101");
+    ASSERT_TRUE(waitFor([&] { return child.out().find("\"Room 101\"") != std::string::npos; }, 5s))
+        << "a row reaches the pipe as its record is logged";
+    child.writeLine("");
+    ASSERT_TRUE(waitFor([&] { return child.out().find("\"Marker #2\"") != std::string::npos; }, 5s));
+    child.signal(SIGINT);
+    ASSERT_EQ(child.wait(10s), 0) << child.err();
+
+    const std::vector<std::string> csv = lines(child.out());
+    ASSERT_EQ(csv.front(), "time,note,cellular_channel,cellular_mhz,cellular_dbm,pcs_channel,pcs_mhz,pcs_dbm");
+    for (size_t i = 1; i < csv.size(); ++i) {
+        const std::vector<std::string> f = fields(csv[i]);
+        ASSERT_EQ(f.size(), 8u) << csv[i];
+        EXPECT_EQ(f[0].size(), 19u) << csv[i];  // 2024-05-14T09:00:30
+        EXPECT_EQ(f[2], "384") << csv[i];
+        EXPECT_EQ(f[3], "881.52") << csv[i];
+        const double dbm = std::atof(f[4].c_str());
+        EXPECT_TRUE(dbm > -80 && dbm < -40) << csv[i];
+    }
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    EXPECT_EQ(logged.damaged, 0u);
+    EXPECT_EQ(logged.records.size(), csv.size() - 1) << "every record logged is a row, every row a record";
+    std::vector<std::string> notes;
+    for (const auto& r : logged.records)
+        if (!r.note.empty()) notes.push_back(r.note);
+    EXPECT_EQ(notes, (std::vector<std::string>{"Room 101", "Marker #2"}));
+    device.sim.stop();
+    const auto sent = testing::requestFrames(testing::readWholeFile(device.capturePath()));
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), (std::vector<uint8_t>{8, 0})) << "the board is left idle";
+}
+
+// The simulator killed (a pulled adapter) and a new one on another terminal: the log
+// stays open, the sweep is asked for again, records resume, and the end is a clean one.
+TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
+    log = device.root + "/site.zrn";
+    ASSERT_TRUE(start({"--spectrum", "880:883"}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 2; }, 15s)) << child.err();
+    device.sim.killHard();
+    ASSERT_TRUE(waitFor([&] { return said("is lost"); }, 3s)) << child.err();
+    const size_t before = records();
+    SimProcess second;
+    std::string error;
+    ASSERT_TRUE(second.start(ZARN_BOARD_SIM_PATH, {"--capture", device.root + "/capture2.bin"}, error)) << error;
+    ASSERT_TRUE(waitFor([&] { return records() >= before + 3; }, 15s)) << child.err();
+    EXPECT_TRUE(said("answers again on " + second.ptyPath())) << child.err();
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(10s), 0) << child.err();
+    second.stop();
+    const auto sent = testing::requestFrames(testing::readWholeFile(device.root + "/capture2.bin"));
+    EXPECT_NE(std::find(sent.begin(), sent.end(), std::vector<uint8_t>{8, 5}), sent.end()) << "the sweep started again";
+    EXPECT_EQ(testing::readLogged(log).damaged, 0u);
+}
+
+TEST_F(RecordLife, GiveUpEndsTheRunWhenTheBoardStaysAway) {
+    log = device.root + "/away.zrn";
+    ASSERT_TRUE(start({"--single", "881.52", "--give-up", "1"}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 2; }, 15s)) << child.err();
+    device.sim.killHard();
+    const auto killed = std::chrono::steady_clock::now();
+    EXPECT_EQ(child.wait(10s), 3) << child.err();
+    EXPECT_GE(std::chrono::steady_clock::now() - killed, 1s);
+    EXPECT_TRUE(said("giving up")) << child.err();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    EXPECT_GE(logged.records.size(), 2u);
+    EXPECT_EQ(logged.damaged, 0u);
+}
+
+// A small tmpfs when this runs as root, else a file-size limit (SIGXFSZ ignored, so the
+// write fails with EFBIG as on a full card).
+class SmallStorage {
+public:
+    explicit SmallStorage(const std::string& folder) : folder_(folder) {
+        std::filesystem::create_directories(folder);
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=24k") == 0;
+        std::printf("storage that fills: %s\n", mounted_ ? "a 24 kB tmpfs" : "RLIMIT_FSIZE of 24 kB");
+    }
+    ~SmallStorage() {
+        if (mounted_) ::umount(folder_.c_str());
+    }
+    std::function<void()> limit() const {
+        if (mounted_) return {};
+        return [] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{24 * 1024, 24 * 1024};
+            setrlimit(RLIMIT_FSIZE, &size);
+        };
+    }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+class FastBoard : public RecordLife {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startBoard({"--unpaced"})); }
+};
+
+TEST_F(FastBoard, FullStorageEndsWithExit1AndWhatWasWrittenStaysReadable) {
+    const SmallStorage storage(device.root + "/card");
+    log = device.root + "/card/full.zrn";
+    ASSERT_TRUE(start({"--spectrum", "870:893"}, storage.limit()));  // about 3 kB a record
+    EXPECT_EQ(child.wait(30s), 1) << child.err();
+    EXPECT_TRUE(said("cannot write " + log)) << child.err();
+    EXPECT_TRUE(said("No space left on device") || said("File too large")) << child.err();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    ASSERT_TRUE(logged.readable);
+    EXPECT_GE(logged.records.size(), 3u);
+    EXPECT_EQ(logged.damaged, 0u) << "the record cut short is taken back off the end";
+}
+
+struct BadLine {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+};
+
+// Nothing is begun that cannot be finished: no log is left behind, the board is not asked.
+TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
+    const std::string root = device.root;
+    std::filesystem::create_directories(root + "/locked");
+    std::filesystem::permissions(root + "/locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    {
+        std::ofstream(root + "/bad.kct") << "not a channel table\n";
+    }
+    int master = -1, slave = -1;
+    char silent[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, silent, nullptr, nullptr), 0);  // a port where no board answers
+    const std::string out = root + "/never.zrn";
+    const BadLine cases[] = {
+        {"a frequency in neither band", {"--single", "1000", "-o", out}, 2, "neither band"},
+        {"two frequencies in one band", {"--single", "870.03,881.52", "-o", out}, 2, "one in each band"},
+        {"a window across the bands", {"--spectrum", "880:1950", "-o", out}, 2, "across both bands"},
+        {"a reversed window", {"--spectrum", "890:880", "-o", out}, 2, "reversed"},
+        {"not a band", {"--servers", "900", "-o", out}, 2, "not 800 or 1900"},
+        {"no measurement", {"-o", out}, 2, "exactly one of"},
+        {"two measurements", {"--servers", "800", "--single", "881.52", "-o", out}, 2, "exactly one of"},
+        {"no log named", {"--servers", "800"}, 2, "-o FILE.zrn is required"},
+        {"a raster that is none", {"--servers", "800", "--raster", "40", "-o", out}, 2, "not 30, 50 or 200"},
+        {"an unknown option", {"--servers", "800", "--fast", "-o", out}, 2, "unknown option"},
+        {"a missing table", {"--table", root + "/none.kct", "-o", out}, 1, "File Open Error: No such file"},
+        {"a table that is none", {"--table", root + "/bad.kct", "-o", out}, 1, "Invalid Channel Table."},
+        {"a folder that is not there", {"--servers", "800", "-o", root + "/no/such/x.zrn"}, 1, "does not exist"},
+        {"a port that is not there", {"--servers", "800", "-o", out, "--port", "/dev/zarn-none"}, 3, "no board found"},
+        {"a port where nothing answers", {"--servers", "800", "-o", out, "--port", silent}, 3, "no board answers on"},
+    };
+    for (const BadLine& c : cases) {
+        RecordChild bad;
+        ASSERT_TRUE(bad.start(c.args, {{"ZARN_ROOT", root}}));
+        EXPECT_EQ(bad.wait(15s), c.status) << c.what << ": " << bad.err();
+        EXPECT_NE(bad.err().find(c.says), std::string::npos) << c.what << ": " << bad.err();
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.what;
+    }
+    if (getuid() != 0) {  // root writes into any folder
+        RecordChild bad;
+        ASSERT_TRUE(bad.start({"--servers", "800", "-o", root + "/locked/x.zrn"}, {{"ZARN_ROOT", root}}));
+        EXPECT_EQ(bad.wait(15s), 1) << bad.err();
+        EXPECT_NE(bad.err().find("not writable"), std::string::npos) << bad.err();
+    }
+    close(master);
+    close(slave);
+    std::filesystem::permissions(root + "/locked", std::filesystem::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace zarn
