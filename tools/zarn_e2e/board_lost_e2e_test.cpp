@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board/board_state.h"
@@ -127,11 +128,21 @@ TEST_F(BoardLostE2e, AKilledBoardIsMarkedAndANewOneTakesUpTheSweepsAndTheLog) {
     {
         // The killed terminal's number is held while the new simulator starts, so that it
         // comes up on another terminal; the dead key then names a terminal that is gone.
-        int master = -1, slave = -1;
-        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        ASSERT_TRUE(second.start(ZARN_BOARD_SIM_PATH, {"--capture", device.root + "/capture2.bin"}, error)) << error;
-        close(slave);
-        close(master);
+        // The kernel frees that number a moment after the kill, and hands out the lowest
+        // free one, so terminals are held until it is among them (or another program has it).
+        std::vector<int> held;
+        const auto until = Clock::now() + 3s;
+        for (bool got = false; !got && Clock::now() < until && held.size() < 64;) {
+            int master = -1, slave = -1;
+            ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+            const char* name = ttyname(slave);
+            got = name != nullptr && firstTerminal == name;
+            held.insert(held.end(), {slave, master});
+            if (!got) std::this_thread::sleep_for(20ms);
+        }
+        const bool started = second.start(ZARN_BOARD_SIM_PATH, {"--capture", device.root + "/capture2.bin"}, error);
+        for (const int fd : held) close(fd);
+        ASSERT_TRUE(started) << error;
     }
     const auto startedAt = Clock::now();
     EXPECT_NE(second.ptyPath(), firstTerminal);
