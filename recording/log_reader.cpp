@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "board/board_state.h"
 #include "board/little_endian.h"
@@ -255,6 +256,17 @@ bool forEachRecord(LogReader& reader, const std::function<bool(const LogRecord&)
         }
     }
     return reader.readError().empty();
+}
+
+long long stampSeconds(const LocalTime& t) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    return static_cast<long long>(timegm(&tm));
 }
 
 }  // namespace zarn

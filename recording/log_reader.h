@@ -44,6 +44,11 @@ struct LogRecord {
     size_t length = 0;
 };
 
+// A record's stamp is the device's local clock without a zone, counted as if it
+// were UTC so that stamps compare and subtract; it is not a moment in time until
+// an offset from UTC is known.
+long long stampSeconds(const LocalTime& t);
+
 struct LogDamage {
     size_t offset = 0;  // where the bad record begins
     size_t length = 0;  // bytes skipped to the next plausible record or the end

@@ -1,7 +1,6 @@
 #include "tools/board_sim/replay_feed.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include "board/little_endian.h"
 #include "board/request_frame.h"
@@ -12,17 +11,6 @@ namespace {
 
 constexpr uint8_t kSingleLevel = 14, kTableLevel = 15, kSweepSample = 33;
 constexpr uint8_t kTwoBandTableMode = 2;
-
-long long secondsOf(const LocalTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    return static_cast<long long>(timegm(&tm));
-}
 
 std::vector<uint8_t> levelPayload(int slot, uint16_t level) {
     std::vector<uint8_t> p;
@@ -59,7 +47,7 @@ bool ReplayFeed::load(LogReader& reader, std::string& error) {
     LogRecord r;
     ReadStatus status;
     while ((status = reader.next(r)) == ReadStatus::Record) {
-        stamps.push_back(secondsOf(r.time));
+        stamps.push_back(stampSeconds(r.time));
         steps_.push_back({0, r.type, std::vector<uint8_t>(r.payload, r.payload + r.length)});
     }
     if (status == ReadStatus::Damaged)

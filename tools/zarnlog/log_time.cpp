@@ -19,11 +19,6 @@ std::tm tmOf(int year, int month, int day, int hour, int minute, int second) {
 
 }  // namespace
 
-long long stampSeconds(const LocalTime& t) {
-    std::tm tm = tmOf(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return static_cast<long long>(timegm(&tm));
-}
-
 std::optional<long long> parseStamp(const std::string& text) {
     // Digits where the pattern has 9, the rest as written.
     static const std::string kPattern = "9999-99-99T99:99:99";

@@ -1,18 +1,13 @@
 #pragma once
-// Times of log records as numbers, and the time options of the command line.
-//
-// A record's stamp is the device's local clock without a zone. stampSeconds
-// counts it as if it were UTC, so that stamps compare and subtract; it is not
-// a moment in time until an offset from UTC is known.
+// The time options of the command line, on the clock of the records' stamps
+// (stampSeconds).
 
 #include <optional>
 #include <string>
 
-#include "recording/log_file.h"
+#include "recording/log_reader.h"
 
 namespace zarn {
-
-long long stampSeconds(const LocalTime& t);
 
 // "YYYY-MM-DDTHH:MM[:SS]" (a blank for the T is taken too), a stamp on the
 // device's clock; nullopt when it is no such time.
