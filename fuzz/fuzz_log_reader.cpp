@@ -1,13 +1,14 @@
 // Arbitrary bytes as a log file: the resynchronising reader, the unit
-// decoding, info, every CSV and the replay's frames must take whatever a
-// damaged storage card holds.
+// decoding, every kind's CSV rows, the notes' texts and the replay's
+// frames must take whatever a damaged storage card holds.
 #include <cstddef>
 #include <cstdint>
-#include <sstream>
+#include <string>
+#include <vector>
 
-#include "tools/board_sim/replay_feed.h"
-#include "tools/zarnlog/log_csv.h"
-#include "tools/zarnlog/log_info.h"
+#include "recording/replay_feed.h"
+#include "survey/csv_rows.h"
+#include "survey/log_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zarn::LogReader reader(data, size);
@@ -20,10 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             skipped += d.length;
             ++stretches;
         };
-        std::ostringstream sink;
-        zarn::writeCsv(reader, header, [&](zarn::CsvKind, std::string_view text) { return sink << text, true; }, damaged);
+        zarn::CsvRows rows(header.pcsRaster);
+        std::string text;
+        zarn::forEachRecord(reader, [&](const zarn::LogRecord& r) {
+            text.clear();
+            rows.append(r, text);
+            rows.appendNoteRow(r, text);
+            // A note shown on a terminal can move no cursor and change no colour.
+            if (zarn::noteForTerminal(r.note).find('\x1b') != std::string::npos) __builtin_trap();
+            return true;
+        }, damaged);
         if (skipped != reader.damagedBytes() || stretches != reader.damagedStretches()) __builtin_trap();
-        zarn::writeInfo(reader, header, sink);
     }
     zarn::sim::ReplayFeed feed;
     std::string error;

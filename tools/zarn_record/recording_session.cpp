@@ -24,8 +24,8 @@
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "shell/command_line.h"
+#include "survey/csv_rows.h"
 #include "tools/zarn_record/record_progress.h"
-#include "tools/zarnlog/csv_rows.h"
 
 namespace zarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/line_check/sim_device.h"
+#include "testing/sim_device.h"
 
 #include <stdlib.h>
 

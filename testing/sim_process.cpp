@@ -1,4 +1,4 @@
-#include "tools/line_check/sim_process.h"
+#include "testing/sim_process.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/line_check/sim_process.h"
+#include "testing/sim_process.h"
 
 namespace zarn {
 

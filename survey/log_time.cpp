@@ -1,4 +1,4 @@
-#include "tools/zarnlog/log_time.h"
+#include "survey/log_time.h"
 
 #include <cstdio>
 #include <ctime>

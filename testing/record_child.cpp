@@ -1,4 +1,4 @@
-#include "tools/zarn_record/record_child.h"
+#include "testing/record_child.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,11 +1,11 @@
-#include "tools/zarnlog/csv_rows.h"
+#include "survey/csv_rows.h"
 
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
-#include "tools/zarnlog/log_text.h"
+#include "survey/log_text.h"
 
 namespace zarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/meter/child_program.h"
+#include "testing/child_program.h"
 
 #include <signal.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "tools/zarnlog/track_join.h"
+#include "survey/track_join.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "tools/zarnlog/log_text.h"
-#include "tools/zarnlog/log_time.h"
+#include "survey/log_text.h"
+#include "survey/log_time.h"
 
 namespace zarn {
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "recording/log_file.h"
-#include "tools/zarnlog/track.h"
+#include "survey/track.h"
 
 namespace zarn {
 

@@ -1,4 +1,4 @@
-#include "tools/zarn_e2e/gps_fake.h"
+#include "testing/gps_fake.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

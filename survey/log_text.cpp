@@ -1,4 +1,4 @@
-#include "tools/zarnlog/log_text.h"
+#include "survey/log_text.h"
 
 #include <cstdio>
 

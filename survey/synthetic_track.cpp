@@ -1,11 +1,11 @@
-#include "tools/zarnlog/synthetic_track.h"
+#include "survey/synthetic_track.h"
 
 #include <cstdio>
 #include <memory>
 
 #include "recording/gpx_track.h"
 #include "recording/synthetic_log.h"
-#include "tools/zarnlog/log_time.h"
+#include "survey/log_time.h"
 
 namespace zarn {
 

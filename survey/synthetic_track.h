@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/zarnlog/track_join.h"
+#include "survey/track_join.h"
 
 namespace zarn {
 

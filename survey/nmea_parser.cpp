@@ -4,7 +4,7 @@
 #include <charconv>
 #include <ctime>
 
-#include "tools/zarnlog/track_parsers.h"
+#include "survey/track_parsers.h"
 
 namespace zarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/zarnlog/colour_map.h"
+#include "survey/colour_map.h"
 
 #include <array>
 #include <cmath>

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "recording/gpx_track.h"
-#include "tools/zarnlog/log_time.h"
-#include "tools/zarnlog/track_parsers.h"
+#include "survey/log_time.h"
+#include "survey/track_parsers.h"
 
 namespace zarn {
 namespace {

@@ -19,7 +19,7 @@
 #include "shell/main_frame.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "tools/line_check/sim_device.h"
+#include "testing/sim_device.h"
 
 namespace zarn::testing {
 

@@ -1,4 +1,4 @@
-#include "tools/zarnlog/track.h"
+#include "survey/track.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 
 #include "recording/gps_fix.h"
 #include "recording/log_reader.h"
-#include "tools/zarnlog/track_parsers.h"
+#include "survey/track_parsers.h"
 
 namespace zarn {
 namespace {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/zarnlog/track.h"
+#include "survey/track.h"
 
 namespace zarn {
 

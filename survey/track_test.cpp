@@ -1,6 +1,6 @@
 // Tracks read back: zarn's own GPX, other receivers' GPX and NMEA, and every
 // kind of damage a card or a receiver hands over.
-#include "tools/zarnlog/track.h"
+#include "survey/track.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "recording/gpx_track.h"
-#include "tools/zarnlog/log_time.h"
+#include "survey/log_time.h"
 
 using namespace zarn;
 
