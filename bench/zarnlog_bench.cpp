@@ -1,5 +1,5 @@
 // zarnlog on long spectrum logs of full cellular sweeps (833 points):
-// - the rows of one hour (1600 sweeps, about 5.4 MB) through the
+// - the rows and the JSON of one hour (1600 sweeps, about 5.4 MB) through the
 //   survey library in process, and the zarnlog program's csv and plot of it;
 // - the zarnlog program itself on one day (about 128 MB) and one week (about
 //   900 MB) of sweeps every 2.25 s, each made on the fly: wall time, MB of log
@@ -21,6 +21,7 @@
 #include "recording/log_reader.h"
 #include "recording/synthetic_log.h"
 #include "survey/csv_rows.h"
+#include "survey/record_json.h"
 #include "survey/synthetic_track.h"
 
 namespace fs = std::filesystem;
@@ -79,6 +80,13 @@ void BM_CsvRows(benchmark::State& state) {
         rows->append(r, text);
     });
 }
+void BM_RecordJson(benchmark::State& state) {
+    std::optional<zarn::RecordJson> json;
+    inProcess(state, [&](const zarn::LogHeader& h, const zarn::LogRecord& r, std::string& text) {
+        if (!json) json.emplace(h.pcsRaster);
+        json->append(r, text);
+    });
+}
 
 // A day's drive round a loop of a few kilometres, a point a second, beside the day's log.
 std::string dayTrack() {
@@ -135,6 +143,7 @@ void BM_ZarnlogProgramMap(benchmark::State& state) { program(state, "map"); }
 }  // namespace
 
 BENCHMARK(BM_CsvRows)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RecordJson)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // Argument: days of log, 0 for the hour.
 BENCHMARK(BM_ZarnlogProgramInfo)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ZarnlogProgramCsv)->Arg(0)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);

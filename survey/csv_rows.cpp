@@ -47,14 +47,6 @@ void appendNote(std::string& out, const std::string& note) {
     out += '"';
 }
 
-void appendFrequency(std::string& out, uint32_t hz) {
-    if (hz) appendMegahertz(out, hz);
-}
-
-void appendChannel(std::string& out, uint32_t channel) {
-    if (channel != kUnknownChannel) appendInt(out, channel);
-}
-
 void appendLead(std::string& row, const LogRecord& r) {
     row += isoTime(r.time);
     row += ',';
@@ -192,15 +184,11 @@ void serverRows(const LogPlans& plans, const LogRecord& r, std::vector<ServerRan
 }
 
 void frameRow(const LogRecord& r, std::string_view tail, std::string& row) {
-    static const char kHex[] = "0123456789abcdef";
     appendLead(row, r);
     row += ',';
     appendInt(row, r.type);
     row += ',';
-    for (size_t i = 0; i < r.length; ++i) {
-        row += kHex[r.payload[i] >> 4];
-        row += kHex[r.payload[i] & 15];
-    }
+    appendHex(row, r.payload, r.length);
     row += tail;
     row += '\n';
 }
@@ -274,5 +262,24 @@ void appendDbm(std::string& out, int16_t sixteenths) {
 }
 
 void appendMegahertz(std::string& out, uint32_t hz) { appendFixed(out, hz, 6, 2); }
+
+bool appendFrequency(std::string& out, uint32_t hz) {
+    if (hz) appendMegahertz(out, hz);
+    return hz != 0;
+}
+
+bool appendChannel(std::string& out, uint32_t channel) {
+    if (channel == kUnknownChannel) return false;
+    appendInt(out, channel);
+    return true;
+}
+
+void appendHex(std::string& out, const uint8_t* bytes, size_t length) {
+    static const char kHex[] = "0123456789abcdef";
+    for (size_t i = 0; i < length; ++i) {
+        out += kHex[bytes[i] >> 4];
+        out += kHex[bytes[i] & 15];
+    }
+}
 
 }  // namespace zarn

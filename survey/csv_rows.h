@@ -44,8 +44,14 @@ private:
     std::vector<ServerRank> ranks_;
 };
 
+// The value texts of the rows, shared with the record's JSON (record_json.h).
 // Exact decimal texts: -1000/16 dB is "-62.5", 881520000 Hz is "881.52".
 void appendDbm(std::string& out, int16_t sixteenths);
 void appendMegahertz(std::string& out, uint32_t hz);
+// Nothing and false for a value that is not known: frequency 0, kUnknownChannel.
+bool appendFrequency(std::string& out, uint32_t hz);
+bool appendChannel(std::string& out, uint32_t channel);
+// Lower-case hexadecimal, two digits a byte.
+void appendHex(std::string& out, const uint8_t* bytes, size_t length);
 
 }  // namespace zarn
