@@ -9,7 +9,7 @@
 # test, or another helper, may include them; nothing else may.
 set -euo pipefail
 
-FLOORS="platform channels board recording survey screens shell"   # from the ground up
+FLOORS="platform channels board recording survey outputs screens shell"   # from the ground up
 BESIDE="installer resources testing tools bench fuzz"
 NOT_SOURCE="cmake docs scripts tests"
 TEST_FILE='_test\.(cpp|h)$'
@@ -76,7 +76,7 @@ self_test() {
     printf '#include "board/test_support.h"\n' >"$tree/screens/view.cpp"
     local got want
     got=$( (check "$tree") 2>&1 || true)
-    want='channels/plan.cpp:2: includes "screens/view.h", which runs up from channels to screens (platform < channels < board < recording < survey < screens < shell)
+    want='channels/plan.cpp:2: includes "screens/view.h", which runs up from channels to screens (platform < channels < board < recording < survey < outputs < screens < shell)
 screens/view.cpp:1: includes the test helper "board/test_support.h" outside a test
 shell/frame.cpp:1: includes "tools/sim.h": shell is a floor and tools lies beside the floors'
     if [ "$got" != "$want" ]; then

@@ -16,6 +16,7 @@ namespace zarn::testing {
 using namespace std::chrono_literals;
 
 RecordChild::~RecordChild() {
+    held_ = false;
     if (pid_ > 0) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
@@ -54,9 +55,13 @@ bool RecordChild::start(const std::vector<std::string>& args,
     close(in[0]);
     close(out[1]);
     in_ = in[1];
-    reader_ = std::thread([this, fd = out[0]] {
+    const auto readWhenLetGo = [this](int fd, char* to, size_t size) {
+        while (held_) std::this_thread::sleep_for(10ms);
+        return read(fd, to, size);
+    };
+    reader_ = std::thread([this, fd = out[0], readWhenLetGo] {
         char buffer[4096];
-        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t n; (n = readWhenLetGo(fd, buffer, sizeof buffer)) > 0;) {
             std::lock_guard lock(mutex_);
             out_.append(buffer, static_cast<size_t>(n));
         }
@@ -74,7 +79,12 @@ void RecordChild::signal(int signal) {
     if (pid_ > 0) kill(pid_, signal);
 }
 
-bool RecordChild::running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG | WNOWAIT) == 0; }
+bool RecordChild::running() {
+    siginfo_t info{};
+    // WNOWAIT leaves its status for wait(); waitpid does not take that flag, waitid does.
+    return pid_ > 0 && waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+}
 
 int RecordChild::wait(std::chrono::milliseconds most) {
     if (pid_ <= 0) return -1;
@@ -88,6 +98,7 @@ int RecordChild::wait(std::chrono::milliseconds most) {
         waitpid(pid_, &status, 0);
     }
     pid_ = -1;
+    held_ = false;
     if (reader_.joinable()) reader_.join();
     return done != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

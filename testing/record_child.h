@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,8 @@ public:
     bool start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
                const std::function<void()>& beforeExec = {});
     void writeLine(const std::string& line);
+    // A reader that stops reading: the pipe fills and the program's writes wait.
+    void holdOutput(bool held) { held_ = held; }
     void signal(int signal);
     // The exit status; -1 when it did not end within `most` (it is killed then) or was killed.
     int wait(std::chrono::milliseconds most);
@@ -41,6 +44,7 @@ private:
     int in_ = -1;
     std::string errPath_;
     std::thread reader_;
+    std::atomic<bool> held_{false};
     mutable std::mutex mutex_;
     std::string out_;
 };
