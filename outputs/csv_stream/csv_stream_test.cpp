@@ -66,6 +66,22 @@ std::string rowsOf(const std::vector<OutputRecord>& records) {
     return text;
 }
 
+// The records written on a thread of their own, as the fan-out does; what stopped it in `error`.
+struct Writer {
+    Writer(CsvStream& stream, const std::vector<OutputRecord>& records)
+        : thread([this, &stream, &records] {
+              try {
+                  for (const OutputRecord& r : records) stream.record(r);
+              } catch (const std::exception& e) {
+                  error = e.what();
+              }
+              done = true;
+          }) {}
+    std::atomic<bool> done{false};
+    std::string error;
+    std::thread thread;
+};
+
 void noteSignal(int) {}
 
 // A handler without SA_RESTART, as zarn-record's for SIGINT and SIGTERM: a wait it cuts is EINTR.
@@ -84,28 +100,18 @@ TEST(CsvStream, ASignalWhileTheReaderTakesNothingCutsNoRow) {
     const std::vector<OutputRecord> records = sweeps(20);
     Pipe pipe;
     CsvStream stream(pipe.fds[1], "standard output");
-    std::atomic<bool> done{false};
-    std::string error;
-    std::thread writer([&] {
-        try {
-            for (const OutputRecord& r : records) stream.record(r);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-        done = true;
-    });
-    const pthread_t thread = writer.native_handle();
-    for (int k = 0; k < 10 && !done; ++k) {  // the pipe is full after some 9 rows
+    Writer writer(stream, records);
+    for (int k = 0; k < 10 && !writer.done; ++k) {  // the pipe is full after some 9 rows
         std::this_thread::sleep_for(20ms);
-        pthread_kill(thread, SIGUSR1);
+        pthread_kill(writer.thread.native_handle(), SIGUSR1);
     }
-    EXPECT_FALSE(done) << "the writer waits on the full pipe";
+    EXPECT_FALSE(writer.done) << "the writer waits on the full pipe";
     std::string text;
     std::thread reader([&] { text = pipe.readAll(); });
-    writer.join();
+    writer.thread.join();
     pipe.closeEnd(1);
     reader.join();
-    EXPECT_EQ(error, "");
+    EXPECT_EQ(writer.error, "");
     EXPECT_EQ(text, rowsOf(records)) << "every row whole, in order";
 }
 
@@ -133,20 +139,13 @@ TEST(CsvStream, TheEndsCancelStopsAWriteThatWaitsOnTheReader) {
     const std::vector<OutputRecord> records = sweeps(12);
     Pipe pipe;
     CsvStream stream(pipe.fds[1], "standard output");
-    std::string error;
-    std::thread writer([&] {
-        try {
-            for (const OutputRecord& r : records) stream.record(r);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-    });
+    Writer writer(stream, records);
     std::this_thread::sleep_for(100ms);
     const auto cancelled = std::chrono::steady_clock::now();
     stream.cancel();
-    writer.join();
+    writer.thread.join();
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
-    EXPECT_EQ(error, "standard output: the reader took nothing more");
+    EXPECT_EQ(writer.error, "standard output: the reader took nothing more");
 }
 
 }  // namespace
