@@ -28,6 +28,7 @@ public:
     void put(const std::shared_ptr<const OutputRecord>& record) {
         {
             std::lock_guard lock(mutex_);
+            queueWaitingStatus();
             if (state_.failed || ending_ || queue_.size() >= capacity_) {
                 ++state_.dropped;
                 return;
@@ -41,6 +42,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             if (state_.failed || ending_) return;
+            queueWaitingStatus();
             if (queue_.size() >= capacity_) waitingStatus_ = status;
             else queue_.push_back({nullptr, status});
         }
@@ -84,6 +86,14 @@ private:
         std::shared_ptr<const OutputRecord> record;
         std::shared_ptr<const RecorderStatus> status;
     };
+
+    // With the lock held: a status that found the queue full takes the first free place,
+    // ahead of anything published after it.
+    void queueWaitingStatus() {
+        if (!waitingStatus_ || queue_.size() >= capacity_) return;
+        queue_.push_back({nullptr, std::move(waitingStatus_)});
+        waitingStatus_.reset();
+    }
 
     uint64_t recordsQueued() const {
         uint64_t n = 0;

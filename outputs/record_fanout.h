@@ -8,7 +8,8 @@
 // - publish() and publishStatus() never wait on an output: the item (one copy,
 //   shared) goes into each output's queue; a full queue turns a record away,
 //   counted as dropped for that output. A status that finds the queue full
-//   waits beside it, the newest replacing an older one, and goes next.
+//   waits beside it, the newest replacing an older one, and takes the first
+//   free place, ahead of anything published after it.
 // - Each output's thread hands it the items in the order published. An output
 //   that throws has failed: it is given nothing more, what it had queued and
 //   every later record count as dropped, the others go on.
