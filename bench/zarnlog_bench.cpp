@@ -1,5 +1,6 @@
 // zarnlog on long spectrum logs of full cellular sweeps (833 points):
-// - in process, one hour (1600 sweeps, about 5.4 MB): csv and plot;
+// - the rows and the JSON of one hour (1600 sweeps, about 5.4 MB) through the
+//   survey library in process, and the zarnlog program's csv and plot of it;
 // - the zarnlog program itself on one day (about 128 MB) and one week (about
 //   900 MB) of sweeps every 2.25 s, each made on the fly: wall time, MB of log
 //   per second and the program's peak resident size. Goals: csv at least
@@ -15,11 +16,13 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <sstream>
+#include <optional>
 
+#include "recording/log_reader.h"
 #include "recording/synthetic_log.h"
-#include "tools/zarnlog/synthetic_track.h"
-#include "tools/zarnlog/zarnlog_command.h"
+#include "survey/csv_rows.h"
+#include "survey/record_json.h"
+#include "survey/synthetic_track.h"
 
 namespace fs = std::filesystem;
 
@@ -48,18 +51,41 @@ BenchLogs& logs() {
 
 std::string hourLog() { return logs().log(1600, 2000); }
 
-void inProcess(benchmark::State& state, std::vector<std::string> args) {
-    if (args[1].empty()) return state.SkipWithError("cannot write the log");
+// Every record of the hour through `encode` in process: MB of log per second.
+template <typename Encode>
+void inProcess(benchmark::State& state, Encode encode) {
+    const std::string log = hourLog();
+    if (log.empty()) return state.SkipWithError("cannot write the log");
+    std::string text;
     for (auto _ : state) {
-        std::ostringstream out, err;
-        if (zarn::runZarnlog(args, out, err) != 0) return state.SkipWithError(err.str().c_str());
+        zarn::LogReader reader;
+        zarn::LogHeader header;
+        if (!reader.open(log) || !reader.readHeader(header)) return state.SkipWithError("cannot read the log");
+        zarn::forEachRecord(reader, [&](const zarn::LogRecord& r) {
+            text.clear();
+            encode(header, r, text);
+            benchmark::DoNotOptimize(text.data());
+            return true;
+        });
     }
-    state.counters["log_MB"] = static_cast<double>(fs::file_size(args[1])) / 1e6;
+    const double mb = static_cast<double>(fs::file_size(log)) / 1e6;
+    state.counters["log_MB"] = mb;
+    state.counters["MB_per_s"] = benchmark::Counter(mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_ZarnlogCsv(benchmark::State& state) { inProcess(state, {"csv", hourLog(), "-o", logs().dir.string()}); }
-void BM_ZarnlogPlot(benchmark::State& state) {
-    inProcess(state, {"plot", hourLog(), "-o", (logs().dir / "hour.png").string()});
+void BM_CsvRows(benchmark::State& state) {
+    std::optional<zarn::CsvRows> rows;
+    inProcess(state, [&](const zarn::LogHeader& h, const zarn::LogRecord& r, std::string& text) {
+        if (!rows) rows.emplace(h.pcsRaster);
+        rows->append(r, text);
+    });
+}
+void BM_RecordJson(benchmark::State& state) {
+    std::optional<zarn::RecordJson> json;
+    inProcess(state, [&](const zarn::LogHeader& h, const zarn::LogRecord& r, std::string& text) {
+        if (!json) json.emplace(h.pcsRaster);
+        json->append(r, text);
+    });
 }
 
 // A day's drive round a loop of a few kilometres, a point a second, beside the day's log.
@@ -73,9 +99,10 @@ std::string dayTrack() {
 }
 
 // The program run once per iteration; its wall time, and its peak resident size from wait4.
+// Argument 0: days of log, or 0 for the hour.
 void program(benchmark::State& state, const std::string& verb) {
     const long days = state.range(0);
-    const std::string log = logs().log(days * 38400, 2250);
+    const std::string log = days ? logs().log(days * 38400, 2250) : hourLog();
     if (log.empty()) return state.SkipWithError("cannot write the log");
     static const char* const kMaps[] = {"day.gpkg", "day.kml", "day.geojson", "day.csv"};
     const std::string out = (logs().dir / (verb == "plot" ? "long.png" : verb == "map" ? kMaps[state.range(1)] : "csv")).string();
@@ -115,12 +142,12 @@ void BM_ZarnlogProgramMap(benchmark::State& state) { program(state, "map"); }
 
 }  // namespace
 
-BENCHMARK(BM_ZarnlogCsv)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ZarnlogPlot)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-// Argument: days of log.
+BENCHMARK(BM_CsvRows)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RecordJson)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// Argument: days of log, 0 for the hour.
 BENCHMARK(BM_ZarnlogProgramInfo)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_ZarnlogProgramCsv)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_ZarnlogProgramPlot)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_ZarnlogProgramCsv)->Arg(0)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_ZarnlogProgramPlot)->Arg(0)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 // Arguments: days of log, then the map's format: GeoPackage, KML, GeoJSON, CSV.
 BENCHMARK(BM_ZarnlogProgramMap)->ArgsProduct({{1}, {0, 1, 2, 3}})->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -1,13 +1,33 @@
 // Arbitrary bytes as a log file: the resynchronising reader, the unit
-// decoding, info, every CSV and the replay's frames must take whatever a
-// damaged storage card holds.
+// decoding, every kind's CSV rows and JSON, the notes' texts and the replay's
+// frames must take whatever a damaged storage card holds.
 #include <cstddef>
 #include <cstdint>
-#include <sstream>
+#include <string>
+#include <vector>
 
-#include "tools/board_sim/replay_feed.h"
-#include "tools/zarnlog/log_csv.h"
-#include "tools/zarnlog/log_info.h"
+#include "recording/replay_feed.h"
+#include "survey/csv_rows.h"
+#include "survey/log_text.h"
+#include "survey/record_json.h"
+
+namespace {
+
+// JSON text stays on its line and is UTF-8 whatever a note held.
+bool plainUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<uint8_t>(text[i]);
+        if (c < 0x20) return false;
+        const size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zarn::LogReader reader(data, size);
@@ -20,10 +40,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             skipped += d.length;
             ++stretches;
         };
-        std::ostringstream sink;
-        zarn::writeCsv(reader, header, [&](zarn::CsvKind, std::string_view text) { return sink << text, true; }, damaged);
+        zarn::CsvRows rows(header.pcsRaster);
+        zarn::RecordJson json(header.pcsRaster);
+        std::string text;
+        zarn::forEachRecord(reader, [&](const zarn::LogRecord& r) {
+            text.clear();
+            rows.append(r, text);
+            rows.appendNoteRow(r, text);
+            // A note shown on a terminal can move no cursor and change no colour.
+            if (zarn::noteForTerminal(r.note).find('\x1b') != std::string::npos) __builtin_trap();
+            text.clear();
+            json.append(r, text);
+            if (!plainUtf8(text)) __builtin_trap();
+            return true;
+        }, damaged);
         if (skipped != reader.damagedBytes() || stretches != reader.damagedStretches()) __builtin_trap();
-        zarn::writeInfo(reader, header, sink);
     }
     zarn::sim::ReplayFeed feed;
     std::string error;

@@ -7,8 +7,8 @@
 #include <ctime>
 #include <string>
 
-#include "tools/zarnlog/track.h"
-#include "tools/zarnlog/track_join.h"
+#include "survey/track.h"
+#include "survey/track_join.h"
 
 namespace {
 

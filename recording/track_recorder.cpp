@@ -39,6 +39,12 @@ void TrackRecorder::stop() {
     track_.reset();
 }
 
+std::optional<GpsFix> TrackRecorder::currentFix() const {
+    std::lock_guard lock(mutex_);
+    if (Clock::now() - latestAt_ >= kLatestStillCurrent) return std::nullopt;
+    return latest_;
+}
+
 void TrackRecorder::onReport(const GpsFix& fix) {
     const LocalTime local = clock_();
     std::lock_guard lock(mutex_);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "recording/gpsd_client.h"
@@ -29,6 +30,8 @@ public:
     void start(const std::string& logPath) override;
     void stop() override;
     GpsStatus status() const { return status_; }
+    // The last report while it is current; none once the fix is lost or gpsd gone.
+    std::optional<GpsFix> currentFix() const;
 
     // NAME.gpx for NAME.zrn (or for NAME without an extension).
     static std::string trackPathFor(const std::string& logPath);
@@ -43,7 +46,7 @@ private:
     std::function<void(GpsStatus)> statusChanged_;
     std::atomic<GpsStatus> status_{GpsStatus::Unreachable};
     LocalTimeSource clock_;
-    std::mutex mutex_;  // between the connection's thread and start and stop
+    mutable std::mutex mutex_;  // between the connection's thread and start, stop and currentFix
     std::unique_ptr<GpxTrack> track_;
     GpsFix latest_;  // the last report, for a track that starts between two
     LocalTime latestLocal_{};

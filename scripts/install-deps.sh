@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config git
   # tests, benchmarks, fuzzing (clang with its libFuzzer runtime)
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # a JSON parser, for the tests that read our JSON back
+  nlohmann-json3-dev
   # platform: window, pointer, keyboard, sound; text; snapshots; pictures
   libsdl2-dev libfreetype-dev xfonts-base libjpeg62-turbo-dev libpng-dev
   # a display for the window tests, and reading the window back from it

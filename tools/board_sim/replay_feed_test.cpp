@@ -1,4 +1,4 @@
-#include "tools/board_sim/replay_feed.h"
+#include "recording/replay_feed.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "recording/replay_feed.h"
 #include "tools/board_sim/radio_scene.h"
-#include "tools/board_sim/replay_feed.h"
 
 namespace zarn::sim {
 

@@ -9,8 +9,8 @@
 #include "board/port_discovery.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
+#include "testing/sim_device.h"
 #include "tools/board_sim/sim_registration.h"
-#include "tools/line_check/sim_device.h"
 
 namespace zarn {
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
-#include "tools/line_check/sim_device.h"
+#include "testing/sim_device.h"
 
 using namespace zarn;
 using namespace std::chrono_literals;

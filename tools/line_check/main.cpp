@@ -18,7 +18,7 @@
 #include "platform/command_line.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
-#include "tools/line_check/sim_process.h"
+#include "testing/sim_process.h"
 
 using namespace zarn;
 using Clock = std::chrono::steady_clock;

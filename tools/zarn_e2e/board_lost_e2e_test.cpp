@@ -22,7 +22,7 @@
 #include "screens/spectrum_actions.h"
 #include "screens/spectrum_view.h"
 #include "shell/main_frame.h"
-#include "tools/zarn_e2e/main_menu_e2e.h"
+#include "testing/main_menu_e2e.h"
 
 namespace zarn {
 namespace {

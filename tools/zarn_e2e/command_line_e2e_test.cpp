@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/line_check/sim_device.h"
+#include "testing/sim_device.h"
 #include "zarn_version.h"
 
 namespace zarn {

@@ -13,8 +13,9 @@
 #include <iterator>
 #include <map>
 
-#include "tools/zarn_e2e/gps_fake.h"
-#include "tools/zarn_e2e/main_menu_e2e.h"
+#include "testing/gps_fake.h"
+#include "testing/main_menu_e2e.h"
+#include "testing/run_command.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -29,21 +30,8 @@ namespace fs = std::filesystem;
 
 const std::string kDrive = std::string(ZARN_SOURCE_DIR) + "/tests/gps/drive.nmea";
 
-struct Ran {
-    int status = -1;
-    std::string output;
-};
-
-Ran run(const std::string& command) {
-    Ran r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, p)) > 0;) r.output.append(chunk, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using testing::CommandRun;
+using testing::runCommand;
 
 int countOf(const std::string& text, const std::string& what) {
     int n = 0;
@@ -107,7 +95,7 @@ TEST_F(MapE2e, ASurveyWithATrackBecomesAMapWhoseRecordsLieOnTheDrive) {
     gps.stop();
 
     const std::string zarnlog = ZARNLOG_PATH, map = device.root + "/maps/survey.gpkg";
-    const Ran made = run(zarnlog + " map '" + log + "' -o '" + map + "'");
+    const CommandRun made = runCommand(zarnlog + " map '" + log + "' -o '" + map + "'");
     ASSERT_EQ(made.status, 0) << made.output;
     size_t placed = 0, notPlaced = 0;
     const size_t at = made.output.find("placed ");
@@ -128,7 +116,7 @@ TEST_F(MapE2e, ASurveyWithATrackBecomesAMapWhoseRecordsLieOnTheDrive) {
     }
 
     const std::string picture = device.root + "/coverage.png";
-    const Ran plotted = run(zarnlog + " plot '" + log + "' -o '" + picture + "'");
+    const CommandRun plotted = runCommand(zarnlog + " plot '" + log + "' -o '" + picture + "'");
     ASSERT_EQ(plotted.status, 0) << plotted.output;
     EXPECT_NE(plotted.output.find("placed " + std::to_string(placed) + ", not placed"), std::string::npos) << plotted.output;
     if (const char* keep = getenv("ZARN_KEEP_LOG"))

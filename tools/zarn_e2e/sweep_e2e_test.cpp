@@ -19,7 +19,7 @@
 #include "shell/main_frame.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "tools/zarn_e2e/main_menu_e2e.h"
+#include "testing/main_menu_e2e.h"
 
 namespace zarn {
 namespace {

@@ -21,9 +21,9 @@
 #include "recording/log_reader.h"
 #include "shell/main_frame.h"
 #include "shell/shell_test_support.h"
-#include "tools/zarn_e2e/gps_fake.h"
-#include "tools/zarn_e2e/main_menu_e2e.h"
-#include "tools/zarnlog/log_time.h"
+#include "survey/log_time.h"
+#include "testing/gps_fake.h"
+#include "testing/main_menu_e2e.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>

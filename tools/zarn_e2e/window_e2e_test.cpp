@@ -11,8 +11,8 @@
 #include "platform/sdl/x11_grab.h"
 #include "platform/sdl/xvfb_server.h"
 #include "screens/screen_test_support.h"
-#include "tools/line_check/sim_device.h"
-#include "tools/meter/child_program.h"
+#include "testing/child_program.h"
+#include "testing/sim_device.h"
 
 namespace zarn {
 namespace {

@@ -16,12 +16,12 @@
 #include "platform/gdi/golden.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
+#include "recording/log_units.h"
 #include "screens/screen_test_support.h"
 #include "shell/main_menu.h"
 #include "shell/shell_test_support.h"
-#include "recording/log_units.h"
-#include "tools/line_check/sim_device.h"
-#include "tools/zarnlog/log_plot.h"
+#include "testing/run_command.h"
+#include "testing/sim_device.h"
 
 namespace zarn {
 namespace {
@@ -237,14 +237,14 @@ TEST_F(ZarnE2e, ASpectrumLogRecordedFromTheBoardReadsBackAndPlots) {
             if (p.onGrid && p.hz == 881520000u && dbmOfLevel(p.level) > -80) ++carrierSeen;
     }
     EXPECT_GE(carrierSeen, static_cast<int>(log.records) - 2);
-    Surface image;
-    LogReader reader;
-    ASSERT_TRUE(reader.open(path) && reader.readHeader(log.header));
-    ASSERT_TRUE(plotLog(reader, log.header, "zarnlog.zrn", image));
+    const std::string picture = root + "/zarnlog.png";
+    const testing::CommandRun plotted =
+        testing::runCommand(std::string(ZARNLOG_PATH) + " plot '" + path + "' -o '" + picture + "'");
+    ASSERT_EQ(plotted.status, 0) << plotted.output;
     if (const char* keep = getenv("ZARN_KEEP_LOG")) {
-        std::filesystem::copy_file(path, std::string(keep) + "/sim-sweeps.zrn",
-                                   std::filesystem::copy_options::overwrite_existing);
-        EXPECT_TRUE(writePng(std::string(keep) + "/sim-sweeps.png", image));
+        const auto over = std::filesystem::copy_options::overwrite_existing;
+        std::filesystem::copy_file(path, std::string(keep) + "/sim-sweeps.zrn", over);
+        std::filesystem::copy_file(picture, std::string(keep) + "/sim-sweeps.png", over);
     }
 }
 

@@ -24,8 +24,8 @@
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "shell/command_line.h"
+#include "tools/zarn_record/record_outputs.h"
 #include "tools/zarn_record/record_progress.h"
-#include "tools/zarnlog/csv_rows.h"
 
 namespace zarn {
 namespace {
@@ -102,7 +102,7 @@ std::string searched() {
 
 class Session {
 public:
-    explicit Session(const RecordOptions& o) : o_(o), progress_(o.pcsRaster), rows_(o.pcsRaster) {}
+    explicit Session(const RecordOptions& o) : o_(o), progress_(o.pcsRaster), outputs_(o) {}
     int run();
 
 private:
@@ -113,7 +113,6 @@ private:
     bool handle(uint32_t message);
     void readNotes();
     bool writeRecord();
-    void streamRow(const WrittenRecord& w);
     void showProgress(bool last);
     int finish(int status);
 
@@ -124,9 +123,7 @@ private:
     std::unique_ptr<SerialBoardConnection> connection_;
     std::unique_ptr<TrackRecorder> track_;
     RecordProgress progress_;
-    CsvRows rows_;
-    bool headerWritten_ = false;
-    bool csvOn_ = false;
+    RecordOutputs outputs_;
     bool logOpened_ = false;
     bool stdinOpen_ = true;
     std::string pendingLine_;
@@ -192,7 +189,7 @@ int Session::startLog() {
         return kFailed;
     }
     logOpened_ = true;
-    csvOn_ = o_.csv == "-";
+    outputs_.start(board_, *connection_, track_.get());
     started_ = Clock::now();
     return 0;
 }
@@ -220,12 +217,14 @@ bool Session::handle(uint32_t message) {
     case WM_BOARD_LOST:
         lost_ = true;
         lostSince_ = Clock::now();
+        outputs_.boardLost();
         std::fprintf(stderr, "%s: the log %s stays open; recording goes on when the board is back\n", kProgram,
                      o_.output.c_str());
         return true;
     case WM_BOARD_ANSWERED:
         lost_ = false;
         resumeMeasurement(board_);
+        outputs_.boardAnswered();
         return true;
     default: return true;
     }
@@ -265,22 +264,8 @@ bool Session::writeRecord() {
     if (w.offset == 0) return true;  // nothing was staged: no record's mark is in the header
     const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
     progress_.count(record, logRecorder().fileLength());
-    if (csvOn_) streamRow(w);
+    outputs_.record(w, logRecorder().fileLength());
     return true;
-}
-
-void Session::streamRow(const WrittenRecord& w) {
-    const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
-    std::string text;
-    if (!headerWritten_) text = csvHeader(csvKindOf(w.type));
-    rows_.append(record, text);
-    if (text.empty()) return;
-    headerWritten_ = true;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "%s: standard output: %s; no more CSV rows, the log goes on\n", kProgram,
-                     std::strerror(errno));
-        csvOn_ = false;
-    }
 }
 
 void Session::showProgress(bool last) {
@@ -308,6 +293,7 @@ int Session::finish(int status) {
         std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, o_.output.c_str(), error.c_str());
         status = kFailed;
     }
+    if (logOpened_ && !outputs_.finish()) status = kFailed;
     logRecorder().setCompanion(nullptr);
     track_.reset();
     if (logOpened_) showProgress(true);

@@ -16,9 +16,10 @@
 #include "recording/synthetic_log.h"
 #include "screens/spectrum_view.h"
 #include "shell/main_frame.h"
-#include "tools/zarn_e2e/main_menu_e2e.h"
-#include "tools/zarn_record/record_child.h"
-#include "tools/zarnlog/log_csv.h"
+#include "survey/csv_rows.h"
+#include "testing/main_menu_e2e.h"
+#include "testing/record_child.h"
+#include "testing/run_command.h"
 
 namespace zarn {
 namespace {
@@ -153,17 +154,14 @@ void expectScene(const Measurement& m, const LoggedRecords& logged) {
     }
 }
 
-// zarnlog csv's text of the log's records of one kind.
+// zarnlog csv's text of the log's records of one kind, from the program itself.
 std::string zarnlogCsv(const std::string& log, CsvKind kind) {
-    LogReader reader;
-    LogHeader header;
-    if (!reader.open(log) || !reader.readHeader(header)) return "no log";
-    std::string text;
-    writeCsv(reader, header, [&](CsvKind k, std::string_view t) {
-        if (k == kind) text += t;
-        return true;
-    });
-    return text;
+    const std::string folder = log + "-csv";
+    const testing::CommandRun run =
+        testing::runCommand(std::string(ZARNLOG_PATH) + " csv '" + log + "' -o '" + folder + "'");
+    if (run.status != 0) return run.output;
+    const std::string stem = std::filesystem::path(log).stem().string();
+    return testing::readWholeFile(folder + "/" + stem + "-" + csvSuffix(kind) + ".csv");
 }
 
 TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "board/board_state.h"
-#include "tools/line_check/sim_device.h"
-#include "tools/zarn_record/record_child.h"
+#include "testing/record_child.h"
+#include "testing/sim_device.h"
 
 namespace zarn {
 namespace {

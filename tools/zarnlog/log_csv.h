@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "recording/log_reader.h"
-#include "tools/zarnlog/csv_rows.h"
-#include "tools/zarnlog/track_join.h"
+#include "survey/csv_rows.h"
+#include "survey/track_join.h"
 
 namespace zarn {
 

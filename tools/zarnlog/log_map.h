@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "recording/log_reader.h"
-#include "tools/zarnlog/log_time.h"
+#include "survey/log_time.h"
 #include "tools/zarnlog/map_output.h"
 
 namespace zarn {

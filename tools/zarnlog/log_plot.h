@@ -20,9 +20,9 @@
 
 #include "platform/gdi/surface.h"
 #include "recording/log_reader.h"
-#include "tools/zarnlog/colour_map.h"
-#include "tools/zarnlog/log_time.h"
-#include "tools/zarnlog/track_join.h"
+#include "survey/colour_map.h"
+#include "survey/log_time.h"
+#include "survey/track_join.h"
 
 namespace zarn {
 

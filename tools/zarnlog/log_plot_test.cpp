@@ -11,7 +11,7 @@
 #include "platform/gdi/golden.h"
 #include "recording/log_reader.h"
 #include "recording/synthetic_log.h"
-#include "tools/zarnlog/colour_map.h"
+#include "survey/colour_map.h"
 
 using namespace zarn;
 namespace fs = std::filesystem;

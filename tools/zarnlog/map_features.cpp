@@ -1,7 +1,7 @@
 #include "tools/zarnlog/map_features.h"
 
 #include "board/board_state.h"
-#include "tools/zarnlog/log_text.h"
+#include "survey/log_text.h"
 
 namespace zarn {
 namespace {

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/zarnlog/colour_map.h"
+#include "survey/colour_map.h"
+#include "survey/track_join.h"
 #include "tools/zarnlog/map_features.h"
-#include "tools/zarnlog/track_join.h"
 
 namespace zarn {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <tuple>
 
-#include "tools/zarnlog/colour_map.h"
+#include "survey/colour_map.h"
 
 namespace zarn::plot {
 namespace {

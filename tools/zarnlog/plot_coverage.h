@@ -13,8 +13,8 @@
 
 #include "platform/gdi/surface.h"
 #include "recording/log_reader.h"
+#include "survey/track_join.h"
 #include "tools/zarnlog/plot_parts.h"
-#include "tools/zarnlog/track_join.h"
 
 namespace zarn::plot {
 

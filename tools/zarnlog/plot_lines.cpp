@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tools/zarnlog/log_text.h"
+#include "survey/log_text.h"
 
 namespace zarn::plot {
 namespace {

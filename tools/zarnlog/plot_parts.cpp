@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/zarnlog/colour_map.h"
-#include "tools/zarnlog/log_text.h"
+#include "survey/colour_map.h"
+#include "survey/log_text.h"
 
 namespace zarn::plot {
 

@@ -17,8 +17,8 @@
 #include "platform/gdi/golden.h"
 #include "recording/gpx_track.h"
 #include "recording/synthetic_log.h"
-#include "tools/zarnlog/colour_map.h"
-#include "tools/zarnlog/synthetic_track.h"
+#include "survey/colour_map.h"
+#include "survey/synthetic_track.h"
 #include "tools/zarnlog/zarnlog_test_support.h"
 
 // Last: they define TRUE and FALSE as macros.

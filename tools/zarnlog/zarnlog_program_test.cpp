@@ -3,32 +3,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 
 #include "recording/synthetic_log.h"
+#include "testing/run_command.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ShellRun {
-    int status = -1;  // of the shell, which ends with the last command's
-    std::string output;
-};
-
-// Runs `script` in sh with stderr joined to stdout.
-ShellRun shell(const std::string& script) {
-    ShellRun run;
-    FILE* p = popen(("(" + script + ") 2>&1").c_str(), "r");
-    if (!p) return run;
-    std::array<char, 4096> chunk{};
-    for (size_t n; (n = fread(chunk.data(), 1, chunk.size(), p)) > 0;) run.output.append(chunk.data(), n);
-    const int status = pclose(p);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using zarn::testing::CommandRun;
+using zarn::testing::runCommand;
 
 struct Folder {
     Folder() : path(fs::temp_directory_path() / ("zarnlog-program-" + std::to_string(getpid()))) {
@@ -55,7 +41,7 @@ TEST(ZarnlogProgram, PathsThatAreNoFileAreRefusedWithoutReadingThem) {
     };
     for (const auto& c : cases)
         for (const std::string& verb : {std::string("info"), "csv -o " + dir.file("csv"), "plot -o " + dir.file("o.png")}) {
-            const ShellRun r = shell("timeout 10 " + kZarnlog + " " + verb + " " + c.path);
+            const CommandRun r = runCommand("timeout 10 " + kZarnlog + " " + verb + " " + c.path);
             EXPECT_EQ(r.status, 1) << verb << " " << c.path << ": " << r.output;
             EXPECT_EQ(r.output, "zarnlog: " + c.path + ": " + c.says + "\n") << verb;
         }
@@ -70,12 +56,12 @@ TEST(ZarnlogProgram, FullStorageFailsTheExportAndRemovesItsFiles) {
     ASSERT_TRUE(zarn::writeCellularSweepLog(log, 60, 2000));  // about 420 KB of CSV
     fs::create_directory(out);
     const std::string export_ = kZarnlog + " csv " + log + " -o " + out + "; echo status=$?; echo files:; ls -A " + out;
-    ShellRun r = shell("unshare --user --map-root-user --mount sh -c 'mount -t tmpfs -o size=128k tmpfs " + out +
+    CommandRun r = runCommand("unshare --user --map-root-user --mount sh -c 'mount -t tmpfs -o size=128k tmpfs " + out +
                   " && { " + export_ + "; }'");
     std::string reason = "No space left on device";
     if (r.output.find("status=") == std::string::npos) {
         reason = "File too large";
-        r = shell("prlimit --fsize=131072 " + export_);
+        r = runCommand("prlimit --fsize=131072 " + export_);
     }
     EXPECT_NE(r.output.find("status=1\n"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("zarnlog: cannot write " + out + "/survey-spectrum.csv: " + reason + "\n"), std::string::npos)

@@ -1,0 +1,87 @@
+// The status of a recorder: the measurement read off the board state as each screen
+// sets it up, and the JSON every output shows, read back with a JSON parser.
+#include "survey/recorder_status.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace zarn {
+namespace {
+
+using nlohmann::json;
+
+TEST(RecorderStatus, TheMeasurementIsWhatTheBoardStateIsSetUpFor) {
+    BoardState board;
+    EXPECT_EQ(measurementOf(board).kind, "") << "no measurement before a screen opens one";
+
+    board.setScreenMode(kModeSingleChannel);
+    board.cellularPlan.tuneChannel(384);
+    board.pcsPlan.tuneMegahertz(1962.5);
+    board.singleChannelMode = 1;
+    board.singleChannelBand = 1;
+    MeasurementStatus m = measurementOf(board);
+    EXPECT_EQ(m.kind, "single");
+    ASSERT_EQ(m.channels.size(), 1u) << "only the active band";
+    EXPECT_EQ(m.channels[0].band, 1);
+    EXPECT_EQ(m.channels[0].hz, 1962500000u);
+    board.singleChannelMode = 2;
+    ASSERT_EQ(measurementOf(board).channels.size(), 2u);
+    EXPECT_EQ(measurementOf(board).channels[0].hz, 881520000u);
+
+    board.setScreenMode(kModeChannelTable);
+    board.channelTableCount = 2;
+    board.channelTable[0] = {0, 384, 0};
+    board.channelTable[1] = {0, 1, 0};
+    m = measurementOf(board);
+    EXPECT_EQ(m.kind, "table");
+    ASSERT_EQ(m.channels.size(), 2u);
+    EXPECT_EQ(m.channels[1].hz, 870030000u);
+
+    board.setScreenMode(kModeSpectrum);
+    board.bandIndex = 0;
+    board.sweepStart = 380;
+    board.sweepCount = 240;
+    board.sweepStep = 1;
+    m = measurementOf(board);
+    EXPECT_EQ(m.kind, "spectrum");
+    EXPECT_EQ(m.band, 0);
+    EXPECT_EQ(m.firstHz, 880410000u);
+    EXPECT_EQ(m.lastHz, 887580000u);
+}
+
+TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
+    RecorderStatus s;
+    s.started = "2024-05-14T11:00:00";
+    s.ageSeconds = 65;
+    s.measurement = {"spectrum", 0, 880410000, 887580000, {}};
+    s.board = {true, "/dev/pts/3", "SIM 2.10", "ZS004217", 1, 51234};
+    s.gps.state = GpsPosition::State::NoFix;
+    s.log.path = "/srv/caf\xe9.zrn";  // a path of any bytes
+    s.log.count(218, 3000);
+    s.log.count(218, 6000);
+    s.log.count(14, 6020);
+    s.outputs.push_back({"csv", 2, 1, 0, true, "standard output: Broken pipe"});
+    std::string text;
+    appendStatusJson(s, text);
+    const json j = json::parse(text);
+    EXPECT_EQ(j["age_s"], 65);
+    EXPECT_EQ(j["measurement"]["band"], "800");
+    EXPECT_EQ(j["measurement"]["first_mhz"], 880.41);
+    EXPECT_EQ(j["board"]["serial_number"], "ZS004217");
+    EXPECT_EQ(j["board"]["lost"], 1);
+    EXPECT_EQ(j["gps"], json::parse(R"({"state":"no fix","lat":null,"lon":null,"altitude_m":null})"));
+    EXPECT_EQ(j["log"]["path"], "/srv/caf\xef\xbf\xbd.zrn");
+    EXPECT_EQ(j["log"]["bytes"], 6020);
+    EXPECT_EQ(j["log"]["records_by_kind"], json::parse(R"({"spectrum":2,"frames":1})"));
+    EXPECT_EQ(j["outputs"][0]["error"], "standard output: Broken pipe");
+
+    s.gps = {GpsPosition::State::Fix, 47.376887, 8.541694, 408.0};
+    text.clear();
+    appendStatusJson(s, text);
+    EXPECT_NE(text.find(R"("gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408})"), std::string::npos)
+        << text;
+}
+
+}  // namespace
+}  // namespace zarn

@@ -1,0 +1,90 @@
+#include "testing/gps_fake.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace zarn::testing {
+namespace {
+
+sockaddr_in loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+bool listening(int port) {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = loopback(port);
+    const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    close(s);
+    return ok;
+}
+
+}  // namespace
+
+int GpsFake::freePort() {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t length = sizeof a;
+    bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+bool GpsFake::start(const std::string& nmea, double cycleSeconds, std::string& error) {
+    port_ = freePort();
+    const std::string port = std::to_string(port_);
+    const std::string cycle = std::to_string(cycleSeconds);
+    pid_ = fork();
+    if (pid_ < 0) {
+        error = "fork failed";
+        return false;
+    }
+    if (pid_ == 0) {
+        setpgid(0, 0);  // gpsfake and its gpsd, to be stopped as one
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execlp("gpsfake", "gpsfake", "-1", "-q", "-c", cycle.c_str(), "-P", port.c_str(), nmea.c_str(),
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    setpgid(pid_, pid_);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!listening(port_)) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            error = "gpsfake ended before its gpsd listened (is gpsd-clients installed?)";
+            return false;
+        }
+        if (std::chrono::steady_clock::now() > until) {
+            stop();
+            error = "gpsd under gpsfake did not listen on port " + port;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+void GpsFake::stop() {
+    if (pid_ <= 0) return;
+    kill(-pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    kill(-pid_, SIGKILL);  // a gpsd that outlived its gpsfake
+    pid_ = -1;
+}
+
+}  // namespace zarn::testing

@@ -1,0 +1,163 @@
+#include "testing/record_child.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "recording/log_reader.h"
+
+namespace zarn::testing {
+
+using namespace std::chrono_literals;
+
+RecordChild::~RecordChild() {
+    held_ = false;
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (in_ >= 0) close(in_);
+    if (reader_.joinable()) reader_.join();
+    if (!errPath_.empty()) unlink(errPath_.c_str());
+}
+
+bool RecordChild::start(const std::vector<std::string>& args,
+                        const std::vector<std::pair<std::string, std::string>>& env,
+                        const std::function<void()>& beforeExec) {
+    char errTemplate[] = "/tmp/zarn-record-err-XXXXXX";
+    const int err = mkstemp(errTemplate);
+    if (err < 0) return false;
+    errPath_ = errTemplate;
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return false;
+    const std::string path = std::string(ZARN_BIN_DIR) + "/zarn-record";
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        unsetenv("ZARN_PORT");
+        setenv("ZARN_GPSD", "off", 1);  // a gpsd on this machine stays out of it
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        if (beforeExec) beforeExec();
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
+        _exit(127);
+    }
+    close(err);
+    close(in[0]);
+    close(out[1]);
+    in_ = in[1];
+    const auto readWhenLetGo = [this](int fd, char* to, size_t size) {
+        while (held_) std::this_thread::sleep_for(10ms);
+        return read(fd, to, size);
+    };
+    reader_ = std::thread([this, fd = out[0], readWhenLetGo] {
+        char buffer[4096];
+        for (ssize_t n; (n = readWhenLetGo(fd, buffer, sizeof buffer)) > 0;) {
+            std::lock_guard lock(mutex_);
+            out_.append(buffer, static_cast<size_t>(n));
+        }
+        close(fd);
+    });
+    return pid_ > 0;
+}
+
+void RecordChild::writeLine(const std::string& line) {
+    const std::string text = line + "\n";
+    if (in_ >= 0 && write(in_, text.data(), text.size()) < 0) return;
+}
+
+void RecordChild::signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
+bool RecordChild::running() {
+    siginfo_t info{};
+    // WNOWAIT leaves its status for wait(); waitpid does not take that flag, waitid does.
+    return pid_ > 0 && waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+}
+
+int RecordChild::wait(std::chrono::milliseconds most) {
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    pid_t done = 0;
+    const auto end = std::chrono::steady_clock::now() + most;
+    while ((done = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    if (done == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    held_ = false;
+    if (reader_.joinable()) reader_.join();
+    return done != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string RecordChild::out() {
+    std::lock_guard lock(mutex_);
+    return out_;
+}
+
+std::string RecordChild::err() const { return readWholeFile(errPath_); }
+
+LoggedRecords readLogged(const std::string& path) {
+    LoggedRecords logged;
+    LogReader reader;
+    LogHeader header;
+    if (!reader.open(path) || !reader.readHeader(header)) return logged;
+    logged.readable = true;
+    logged.pcsRaster = header.pcsRaster;
+    forEachRecord(reader, [&](const LogRecord& r) {
+        logged.records.push_back({r.type, r.note, {r.payload, r.payload + r.length}});
+        return true;
+    });
+    logged.damaged = reader.damagedStretches();
+    return logged;
+}
+
+std::vector<std::vector<uint8_t>> requestFrames(const std::string& capture) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t at = capture.find("\x11\x12"); at != std::string::npos; at = capture.find("\x11\x12", at)) {
+        std::vector<uint8_t> frame;
+        size_t i = at + 2;
+        for (; i + 1 < capture.size(); ++i) {
+            if (capture[i] != '\x11') {
+                frame.push_back(static_cast<uint8_t>(capture[i]));
+                continue;
+            }
+            if (capture[i + 1] == '\x13') break;
+            frame.push_back(0x11);  // 0x11 0x14 stands for 0x11
+            ++i;
+        }
+        if (i + 1 >= capture.size()) break;
+        frames.push_back(frame);
+        at = i + 2;
+    }
+    return frames;
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds most) {
+    const auto end = std::chrono::steady_clock::now() + most;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+}  // namespace zarn::testing

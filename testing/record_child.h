@@ -1,0 +1,73 @@
+#pragma once
+// RecordChild: zarn-record run as a user runs it, for end-to-end tests: its standard
+// input a pipe the test writes lines to, its standard output read as it comes (a reader
+// on the other end of a pipe), its standard error kept. Killed if still running at the end.
+//
+// LoggedRecords: a log read back with the log reader, record by record.
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace zarn::testing {
+
+class RecordChild {
+public:
+    RecordChild() = default;
+    ~RecordChild();
+    RecordChild(const RecordChild&) = delete;
+    RecordChild& operator=(const RecordChild&) = delete;
+
+    // `beforeExec` runs in the child (limits, signal dispositions).
+    bool start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
+               const std::function<void()>& beforeExec = {});
+    void writeLine(const std::string& line);
+    // A reader that stops reading: the pipe fills and the program's writes wait.
+    void holdOutput(bool held) { held_ = held; }
+    void signal(int signal);
+    // The exit status; -1 when it did not end within `most` (it is killed then) or was killed.
+    int wait(std::chrono::milliseconds most);
+    bool running();
+    std::string out();  // standard output so far
+    std::string err() const;
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1;
+    std::string errPath_;
+    std::thread reader_;
+    std::atomic<bool> held_{false};
+    mutable std::mutex mutex_;
+    std::string out_;
+};
+
+struct LoggedRecord {
+    uint8_t type = 0;
+    std::string note;
+    std::vector<uint8_t> payload;
+};
+struct LoggedRecords {
+    bool readable = false;  // the header read
+    uint32_t pcsRaster = 0;
+    std::vector<LoggedRecord> records;
+    size_t damaged = 0;
+};
+LoggedRecords readLogged(const std::string& path);
+
+// The request frames in bytes the simulator captured (0x11 0x12 ... 0x11 0x13, unescaped),
+// keep-alives and noise left out.
+std::vector<std::vector<uint8_t>> requestFrames(const std::string& capture);
+
+std::string readWholeFile(const std::string& path);
+// Waits until `done` or `most` has passed; true when done.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds most);
+
+}  // namespace zarn::testing

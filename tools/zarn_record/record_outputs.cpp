@@ -1,0 +1,118 @@
+#include "tools/zarn_record/record_outputs.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "outputs/csv_stream/csv_stream.h"
+#include "survey/log_text.h"
+
+namespace zarn {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kProgram = "zarn-record";
+constexpr auto kEndDeadline = std::chrono::seconds(5);
+constexpr auto kDropsToldEvery = std::chrono::seconds(10);
+
+std::optional<double> known(double value) { return std::isfinite(value) ? std::optional(value) : std::nullopt; }
+
+GpsPosition positionOf(const TrackRecorder* track) {
+    GpsPosition p;
+    if (!track) return p;
+    switch (track->status()) {
+    case GpsStatus::Unreachable: p.state = GpsPosition::State::Unreachable; break;
+    case GpsStatus::NoFix: p.state = GpsPosition::State::NoFix; break;
+    case GpsStatus::Fix: p.state = GpsPosition::State::Fix; break;
+    }
+    if (const auto fix = track->currentFix(); fix && usableFix(*fix)) {
+        p.lat = fix->latitude;
+        p.lon = fix->longitude;
+        p.altitude = known(fix->altitude);
+    }
+    return p;
+}
+
+}  // namespace
+
+// Every output the options ask for.
+void RecordOutputs::attach() {
+    if (o_.csv == "-") fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output"));
+}
+
+void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track) {
+    board_ = &board;
+    connection_ = &connection;
+    track_ = track;
+    started_ = isoTime(currentLocalTime());
+    startedAt_ = Clock::now();
+    log_.path = o_.output;
+    attach();
+    fanout_.publishStatus(status());
+}
+
+void RecordOutputs::record(const WrittenRecord& w, uint64_t logBytes) {
+    log_.count(w.type, logBytes);
+    if (fanout_.empty()) return;
+    fanout_.publish({w, o_.pcsRaster, logBytes});
+    tellProblems(fanout_.states(), false);
+}
+
+void RecordOutputs::boardLost() {
+    ++lost_;
+    fanout_.publishStatus(status());
+}
+
+void RecordOutputs::boardAnswered() { fanout_.publishStatus(status()); }
+
+bool RecordOutputs::finish() {
+    if (fanout_.empty()) return true;
+    const std::vector<OutputStatus> states = fanout_.finish(Clock::now() + kEndDeadline);
+    tellProblems(states, true);
+    for (const OutputStatus& s : states)
+        if (s.failed) return false;
+    return true;
+}
+
+RecorderStatus RecordOutputs::status() const {
+    RecorderStatus s;
+    s.started = started_;
+    s.ageSeconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - startedAt_).count();
+    if (board_) {
+        s.measurement = measurementOf(*board_);
+        s.board.up = !board_->boardLost && connection_->framesDecoded() > 0;
+        s.board.port = connection_->portName();
+        s.board.firmware = board_->firmwareVersion;
+        s.board.serialNumber = board_->serialNumber;
+        s.board.framesDecoded = connection_->framesDecoded();
+    }
+    s.board.lost = lost_;
+    s.gps = positionOf(track_);
+    s.log = log_;
+    s.outputs = fanout_.states();
+    return s;
+}
+
+// A failure once, as it comes; drops at most every kDropsToldEvery, and all of them at the end.
+void RecordOutputs::tellProblems(const std::vector<OutputStatus>& states, bool atEnd) {
+    told_.resize(states.size());
+    const bool dropsDue = atEnd || Clock::now() - droppedToldAt_ >= kDropsToldEvery;
+    for (size_t i = 0; i < states.size(); ++i) {
+        const OutputStatus& now = states[i];
+        OutputStatus& told = told_[i];
+        if (now.failed && !told.failed)
+            std::fprintf(stderr, "%s: %s: %s%s\n", kProgram, now.name.c_str(), now.error.c_str(),
+                         atEnd ? "" : "; the output stops, the log goes on");
+        told.failed = now.failed;
+        if (now.dropped == told.dropped || !dropsDue || (now.failed && !atEnd)) continue;
+        std::fprintf(stderr, "%s: %s: %llu of %llu records not sent%s\n", kProgram, now.name.c_str(),
+                     static_cast<unsigned long long>(now.dropped), static_cast<unsigned long long>(log_.records),
+                     now.failed ? "" : " (the output fell behind)");
+        told.dropped = now.dropped;
+        droppedToldAt_ = Clock::now();
+    }
+}
+
+}  // namespace zarn

@@ -1,0 +1,56 @@
+#pragma once
+// RecordOutputs: zarn-record's outputs on one fan-out (outputs/record_fanout.h), and the
+// status they are given.
+//
+//  - start(): every output the options ask for is attached (--csv -: the CSV stream on
+//    standard output); a new output is a line in attach(). The status's first snapshot.
+//  - record(): each record as the log took it goes to every output; never waits.
+//  - boardLost(), boardAnswered(): a status snapshot to every output.
+//  - An output's failure and its dropped records are said on stderr as they come
+//    (drops at most every 10 s), from the program's own thread.
+//  - finish(): at the end, what is queued goes out within 5 s; false (exit 1) when an
+//    output could not finish: its peer went away or took nothing more.
+//  - status() reads the board state, the connection and the track given to start(); it
+//    runs (also through boardLost and boardAnswered) only while the session holds them.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/board_connection.h"
+#include "outputs/record_fanout.h"
+#include "recording/track_recorder.h"
+#include "tools/zarn_record/record_options.h"
+
+namespace zarn {
+
+class RecordOutputs {
+public:
+    explicit RecordOutputs(const RecordOptions& options) : o_(options) {}
+    void start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track);
+    void record(const WrittenRecord& w, uint64_t logBytes);
+    void boardLost();
+    void boardAnswered();
+    bool finish();
+    RecorderStatus status() const;
+
+private:
+    void attach();
+    void tellProblems(const std::vector<OutputStatus>& states, bool atEnd);
+
+    const RecordOptions& o_;
+    RecordFanout fanout_;
+    const BoardState* board_ = nullptr;
+    const SerialBoardConnection* connection_ = nullptr;
+    const TrackRecorder* track_ = nullptr;
+    std::string started_;
+    std::chrono::steady_clock::time_point startedAt_{};
+    LogStatus log_;
+    uint64_t lost_ = 0;
+    std::vector<OutputStatus> told_;  // what stderr was told of each output
+    std::chrono::steady_clock::time_point droppedToldAt_{};
+};
+
+}  // namespace zarn
