@@ -35,7 +35,7 @@ zarn_install_doc(zarn.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarnlog.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-board-sim.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-record.1 ${CMAKE_INSTALL_MANDIR}/man1)
-# Not enabled by the package: a kiosk turns it on (README, "On a hand-held").
+# Not enabled by the package: a kiosk turns it on (docs/hand-held.md).
 zarn_install_doc(zarn-kiosk.service lib/systemd/system)
 # One survey per instance, enabled by whoever sets up a monitoring site.
 zarn_install_doc(zarn-record@.service lib/systemd/system)

@@ -5,7 +5,7 @@
 //  - The window's own framebuffer (XShm on X11): the CPU turns and scales the
 //    changed rectangle into it and only that rectangle is flushed. With no GPU
 //    this is the cheapest path: a renderer's texture would go through a
-//    software OpenGL rasteriser (measured in the README, "Efficiency").
+//    software OpenGL rasteriser (measured in docs/efficiency.md).
 //  - An accelerated SDL renderer with vsync: a streaming texture of the turned
 //    picture, scaled by the GPU. Chosen when a GPU draws, or when the video
 //    driver has no framebuffer of its own (KMS/DRM).

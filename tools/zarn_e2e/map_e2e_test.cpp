@@ -2,7 +2,7 @@
 // zarn-board-sim, with a carrier that fades, while the real gpsd under
 // gpsfake replays a drive; zarnlog makes a map and a coverage picture of it,
 // and GDAL reads the map back. With ZARN_KEEP_LOG=DIR the picture is kept
-// there as sim-coverage.png (the README's picture).
+// there as sim-coverage.png (docs/surveys-and-maps.md shows it).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -204,7 +204,7 @@ bool readLogBack(const std::string& path, LogBack& back) {
 }
 
 // A spectrum log recorded from the simulator reads back whole and plots. With
-// ZARN_KEEP_LOG=DIR the log and its picture are kept there (the README's picture).
+// ZARN_KEEP_LOG=DIR the log and its picture are kept there (docs/surveys-and-maps.md shows it).
 TEST_F(ZarnE2e, ASpectrumLogRecordedFromTheBoardReadsBackAndPlots) {
     const std::string path = root + "/My Documents/zarnlog.zrn";
     testing::ShellHarness shell(testing::ShellHarness::Board::Serial);
