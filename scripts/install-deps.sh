@@ -16,6 +16,8 @@ packages=(
   gpsd gpsd-clients libgps-dev libgdal-dev
   # GPX tracks read as they stream, so a file cut short still gives its points
   libexpat1-dev
+  # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
+  postgresql-15 postgresql-15-postgis-3 libpq-dev
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev lintian desktop-file-utils man-db
 )

@@ -1,0 +1,105 @@
+#pragma once
+// PostgresServer: a real PostgreSQL 15 with PostGIS 3 for the tests, in its own cluster
+// in a temporary folder, on a free port and a socket in that folder, as the `postgres`
+// system user when the tests run as root. It never touches a cluster the machine runs.
+//
+// Authentication: the superuser `postgres` is trusted (socket and 127.0.0.1); every other
+// role logs in with its SCRAM password, on the socket and on TCP. fsync is off: a killed
+// server keeps every commit, only a crash of the machine would lose some.
+//
+// The cluster (initdb, and a database with PostGIS that WithPostgis databases copy) is
+// made once per build in its test-cache folder and copied for each server.
+//
+//   static PostgresServer* db;                          // SetUpTestSuite:
+//   db = new PostgresServer; std::string error;
+//   ASSERT_TRUE(db->start(error)) << error;             // initdb on the first start only
+//   ASSERT_TRUE(db->createDatabase("survey", PostgresServer::WithPostgis, error)) << error;
+//   run("zarnlog push a.zrn --archive '" + db->conninfo("survey") + "'");
+//   EXPECT_EQ(db->scalar("survey", "SELECT count(*) FROM zarn.records"), "1200");
+//   db->kill(); db->start(error);                       // killed mid-run, back on the same port
+//
+// Link zarn_test_servers.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "testing/servers/server_folder.h"
+#include "testing/servers/server_process.h"
+
+namespace zarn::testing {
+
+// A query's rows, each cell its text or nullopt for NULL; error is empty when it ran.
+struct SqlResult {
+    std::string error;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    bool ok() const { return error.empty(); }
+};
+
+class PostgresServer {
+public:
+    enum Extensions { Plain, WithPostgis };
+
+    // `settings`: more name=value server settings ("shared_buffers=256MB").
+    explicit PostgresServer(std::vector<std::string> settings = {});
+    ~PostgresServer();
+    PostgresServer(const PostgresServer&) = delete;
+    PostgresServer& operator=(const PostgresServer&) = delete;
+
+    // The first start makes the cluster; later ones reopen it on the same port. False
+    // with error (and the server's log) when it does not take connections in time.
+    bool start(std::string& error);
+    // A fast shutdown (clients are disconnected), SIGKILL if it hangs.
+    void stop();
+    // SIGKILL of the postmaster and every backend, as a crash.
+    void kill();
+    bool running() { return process_.running(); }
+
+    int port() const { return port_; }
+    const std::string& socketFolder() const { return folder_.path(); }
+    std::string log() const { return process_.log(); }
+
+    // keyword=value conninfo strings. The superuser on the socket:
+    std::string conninfo(const std::string& database = "postgres") const;
+    // A role on TCP at 127.0.0.1 (its password comes from a .pgpass or the caller):
+    std::string roleConninfo(const std::string& role, const std::string& database) const;
+
+    bool createDatabase(const std::string& name, Extensions extensions, std::string& error);
+    bool dropDatabase(const std::string& name, std::string& error);
+    // A login role with a password; `options` as CREATE ROLE takes them ("NOSUPERUSER").
+    bool createRole(const std::string& name, const std::string& password, std::string& error,
+                    const std::string& options = "");
+    // A .pgpass (mode 600) in the server's folder for `role`, on the socket and on TCP;
+    // its path, for PGPASSFILE.
+    std::string writePgpass(const std::string& role, const std::string& password) const;
+
+    // A statement as the superuser, $1.. taking `params`; without params, a script of
+    // several statements, whose last one gives the rows.
+    SqlResult sql(const std::string& database, const std::string& statement,
+                  const std::vector<std::string>& params = {}) const;
+    // The first cell of the first row ("" for none or NULL); throws std::runtime_error
+    // with the server's message when the statement fails, which the test reports.
+    std::string scalar(const std::string& database, const std::string& statement,
+                       const std::vector<std::string>& params = {}) const;
+
+private:
+    std::string cachedCluster() const;
+    bool initCluster(std::string& error);
+    bool makeCluster(std::string& error);
+    bool launch(std::string& error);
+    bool exec(const std::string& database, const std::string& statement, std::string& error) const;
+    // A statement that takes no parameters (CREATE ROLE ...), quoted by the server's format().
+    std::string formatted(const std::string& format, const std::vector<std::string>& values, std::string& error) const;
+
+    ServerUser user_;
+    ServerFolder folder_;
+    int port_ = 0;
+    bool made_ = false;
+    ServerProcess process_;
+};
+
+// The same through libpq with any conninfo.
+SqlResult runSql(const std::string& conninfo, const std::string& statement,
+                 const std::vector<std::string>& params = {});
+
+}  // namespace zarn::testing
