@@ -21,6 +21,7 @@
 #include "recording/log_reader.h"
 #include "shell/main_frame.h"
 #include "shell/shell_test_support.h"
+#include "testing/servers/free_port.h"
 #include "tools/zarn_e2e/gps_fake.h"
 #include "tools/zarn_e2e/main_menu_e2e.h"
 #include "tools/zarnlog/log_time.h"
@@ -258,7 +259,7 @@ TEST_F(TrackE2e, AProgramKilledWhileLoggingLeavesATrackThatParses) {
 }
 
 TEST_F(TrackE2e, WithoutGpsdTheLogIsAsItWasAndNoTrackAppears) {
-    setenv("ZARN_GPSD", ("127.0.0.1:" + std::to_string(testing::GpsFake::freePort())).c_str(), 1);
+    setenv("ZARN_GPSD", ("127.0.0.1:" + std::to_string(testing::freePort())).c_str(), 1);
     ASSERT_NO_FATAL_FAILURE(startOnMainMenu({}));
     writeFile("My Documents/zarnlog.gpx", "<gpx>the track of an earlier log of this name</gpx>\n");
     ASSERT_NO_FATAL_FAILURE(record());
