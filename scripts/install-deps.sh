@@ -18,6 +18,8 @@ packages=(
   libexpat1-dev
   # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
   postgresql-15 postgresql-15-postgis-3 libpq-dev
+  # the mosquitto broker, its tools and client library; openssl makes the tests' certificates
+  mosquitto libmosquitto-dev openssl
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev lintian desktop-file-utils man-db
 )
