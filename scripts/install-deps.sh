@@ -20,6 +20,8 @@ packages=(
   postgresql-15 postgresql-15-postgis-3 libpq-dev
   # the mosquitto broker, its tools and client library; openssl makes the tests' certificates
   mosquitto libmosquitto-dev openssl
+  # headless Chromium through WebDriver, spoken to with an HTTP client and JSON library
+  chromium chromium-driver libcpp-httplib-dev nlohmann-json3-dev
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev lintian desktop-file-utils man-db
 )
