@@ -22,6 +22,8 @@ packages=(
   mosquitto libmosquitto-dev openssl
   # headless Chromium through WebDriver, spoken to with an HTTP client and JSON library
   chromium chromium-driver libcpp-httplib-dev nlohmann-json3-dev
+  # Prometheus and its promtool
+  prometheus
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev lintian desktop-file-utils man-db
 )

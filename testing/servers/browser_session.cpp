@@ -64,7 +64,7 @@ bool BrowserSession::open(const BrowserOptions& options, std::string& error) {
             {"goog:loggingPrefs", {{"browser", "ALL"}, {"performance", "ALL"}}},
             {"timeouts", {{"pageLoad", 30000}, {"script", 30000}}}}}}}};
     const JsonReply reply = httpJson(driver_.port(), "POST", "/session", capabilities);
-    const json id = reply.body.is_object() ? reply.body.value("/value/sessionId"_json_pointer, json()) : json();
+    const json id = jsonAt(reply.body, "/value/sessionId");
     if (reply.status != 200 || !id.is_string()) {
         error = "no browser session: " + (reply.status ? reply.body.dump() : reply.error) + "\nchromedriver's log:\n" +
                 driver_.log();
@@ -91,7 +91,7 @@ void BrowserSession::close() {
 json BrowserSession::command(const std::string& method, const std::string& path, const json& body) {
     if (session_.empty()) throw std::runtime_error("no browser session is open");
     const JsonReply reply = httpJson(driver_.port(), method, "/session/" + session_ + path, body);
-    const json value = reply.body.is_object() && reply.body.contains("value") ? reply.body["value"] : json();
+    const json value = jsonAt(reply.body, "/value");
     if (reply.status == 200) return value;
     std::string what = method + " " + path + ": ";
     if (!reply.status) throw std::runtime_error(what + reply.error);
@@ -162,7 +162,7 @@ std::vector<std::string> BrowserSession::requestedUrls() {
     std::vector<std::string> out;
     for (const json& e : networkEvents())
         if (e.value("method", "") == "Network.requestWillBeSent")
-            out.push_back(e.value("/params/request/url"_json_pointer, std::string()));
+            out.push_back(jsonAt(e, "/params/request/url").get<std::string>());
     return out;
 }
 

@@ -8,31 +8,18 @@
 //   driver = new ChromeDriver; ASSERT_TRUE(driver->start(error)) << error;
 //   std::string url = driver->fileUrl(report);     // a file the browser's user can read
 //
+// start, stop (its browsers end with it), kill, port, folder and log as every TestServer.
 // Link zarn_test_servers.
 
 #include <string>
 
-#include "testing/servers/server_folder.h"
-#include "testing/servers/server_process.h"
+#include "testing/servers/test_server.h"
 
 namespace zarn::testing {
 
-class ChromeDriver {
+class ChromeDriver : public TestServer {
 public:
     ChromeDriver();
-    ChromeDriver(const ChromeDriver&) = delete;
-    ChromeDriver& operator=(const ChromeDriver&) = delete;
-
-    // False with error (and chromedriver's log) when it is not ready in time.
-    bool start(std::string& error);
-    // Its browsers end with it.
-    void stop() { process_.stop(); }
-    void kill() { process_.kill(); }
-    bool running() { return process_.running(); }
-
-    int port() const { return port_; }
-    const ServerFolder& folder() const { return folder_; }
-    std::string log() const { return process_.log(); }
 
     // A copy of `hostFile` in the folder, which the browser's user can read; its file:// URL.
     std::string fileUrl(const std::string& hostFile) const;
@@ -40,10 +27,9 @@ public:
     std::string newProfile() const;
 
 private:
-    ServerUser user_;
-    ServerFolder folder_;
-    int port_ = 0;
-    ServerProcess process_;
+    bool prepare(std::string&) override { return true; }
+    ServerCommand command() const override;
+    bool ready() override;
 };
 
 }  // namespace zarn::testing

@@ -2,7 +2,29 @@
 
 #include <httplib.h>
 
+#include <cctype>
+
 namespace zarn::testing {
+
+std::string urlEncoded(const std::string& text, const std::string& keep) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || keep.find(static_cast<char>(c)) != std::string::npos) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+nlohmann::json jsonAt(const nlohmann::json& document, const std::string& pointer) {
+    const nlohmann::json::json_pointer at(pointer);
+    return document.contains(at) ? document.at(at) : nlohmann::json();
+}
 
 JsonReply httpJson(int port, const std::string& method, const std::string& path, const nlohmann::json& body,
                    std::chrono::seconds timeout) {

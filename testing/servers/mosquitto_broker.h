@@ -12,14 +12,13 @@
 //   ... --mqtt " + broker.tlsUrl() + " --mqtt-ca " + broker.certificates().caFile
 //   broker.kill(); broker.start(error);       // a crash and a restart on the same ports
 //
-// Link zarn_test_servers.
+// start, stop, kill, port, folder and log as every TestServer. Link zarn_test_servers.
 
 #include <map>
 #include <string>
 
-#include "testing/servers/server_folder.h"
-#include "testing/servers/server_process.h"
 #include "testing/servers/test_certificates.h"
+#include "testing/servers/test_server.h"
 
 namespace zarn::testing {
 
@@ -30,38 +29,26 @@ struct MosquittoOptions {
     bool persistence = false;                  // retained messages kept over a stop (not a kill)
 };
 
-class MosquittoBroker {
+class MosquittoBroker : public TestServer {
 public:
+    // The configuration, password file and certificates are written at the first start.
     explicit MosquittoBroker(MosquittoOptions options = {});
-    MosquittoBroker(const MosquittoBroker&) = delete;
-    MosquittoBroker& operator=(const MosquittoBroker&) = delete;
 
-    // The first start writes the configuration, password file and certificates; later ones
-    // reopen the same ports. False with error (and the broker's log) when it does not listen.
-    bool start(std::string& error);
-    void stop() { process_.stop(); }
-    void kill() { process_.kill(); }
-    bool running() { return process_.running(); }
-
-    int port() const { return port_; }
     int tlsPort() const { return tlsPort_; }
-    std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
+    std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port()); }
     // By name, as the certificate names the broker.
     std::string tlsUrl() const { return "mqtts://localhost:" + std::to_string(tlsPort_); }
     const TestCertificates& certificates() const { return certificates_; }
-    const ServerFolder& folder() const { return folder_; }
-    std::string log() const { return process_.log(); }
 
 private:
-    bool configure(std::string& error);
+    bool prepare(std::string& error) override;
+    ServerCommand command() const override;
+    bool ready() override;
+    bool writePasswords(std::string& error) const;
 
     MosquittoOptions options_;
-    ServerUser user_;
-    ServerFolder folder_;
-    int port_ = 0, tlsPort_ = 0;
-    bool configured_ = false;
+    int tlsPort_ = 0;
     TestCertificates certificates_;
-    ServerProcess process_;
 };
 
 }  // namespace zarn::testing

@@ -12,13 +12,11 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "testing/servers/free_port.h"
 #include "testing/servers/run_program.h"
 
 namespace zarn::testing {
 namespace {
 
-using namespace std::chrono_literals;
 
 const std::string kBin = ZARN_POSTGRES_BIN_DIR;
 const char* const kSuperuser = "postgres";
@@ -42,19 +40,6 @@ std::string passField(const std::string& value) { return backslashed(value, ':')
 
 using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-// fsync=off only risks what the machine's crash would lose. A commit still reaches the
-// kernel before it returns, so a killed server keeps it, as tests of a crash need.
-ServerCommand postgresCommand(const ServerFolder& folder, int port, const std::vector<std::string>& settings) {
-    ServerCommand command{kBin + "/postgres",
-                          {"-D", folder.file("data"), "-p", std::to_string(port), "-k", folder.path(), "-c",
-                           "listen_addresses=127.0.0.1", "-c", "fsync=off"},
-                          {{"LC_ALL", "C.UTF-8"}},
-                          folder.path(),
-                          SIGINT};  // a fast shutdown: SIGTERM would wait for every client to leave
-    for (const auto& s : settings) command.args.insert(command.args.end(), {"-c", s});
-    return command;
-}
 
 // Keeps the owner and the modes postgres insists on.
 std::vector<std::string> copyCommand(const std::string& from, const std::string& to) {
@@ -93,12 +78,22 @@ SqlResult runSql(const std::string& conninfo, const std::string& statement, cons
 }
 
 PostgresServer::PostgresServer(std::vector<std::string> settings)
-    : user_(ServerUser::pick({"postgres"})),
-      folder_("zarn-pg", user_),
-      port_(freePort()),
-      process_(postgresCommand(folder_, port_, settings), user_, folder_.file("postgres.log")) {}
+    : TestServer("zarn-pg", {"postgres"}), settings_(std::move(settings)) {}
 
-PostgresServer::~PostgresServer() { stop(); }
+// fsync=off only risks what the machine's crash would lose. A commit still reaches the
+// kernel before it returns, so a killed server keeps it, as tests of a crash need.
+ServerCommand PostgresServer::command() const {
+    ServerCommand command{kBin + "/postgres",
+                          {"-D", folder_.file("data"), "-p", std::to_string(port_), "-k", folder_.path(), "-c",
+                           "listen_addresses=127.0.0.1", "-c", "fsync=off"},
+                          {{"LC_ALL", "C.UTF-8"}},
+                          folder_.path(),
+                          SIGINT};  // a fast shutdown: SIGTERM would wait for every client to leave
+    for (const auto& s : settings_) command.args.insert(command.args.end(), {"-c", s});
+    return command;
+}
+
+bool PostgresServer::ready() { return PQping(conninfo().c_str()) == PQPING_OK; }
 
 // A cluster with the PostGIS template in it, made once for every server of this build:
 // initdb and CREATE EXTENSION postgis take seconds, a copy a fraction of one.
@@ -129,15 +124,11 @@ bool PostgresServer::initCluster(std::string& error) {
     if (!launch(error) || !exec("postgres", std::string("CREATE DATABASE ") + kPostgisTemplate, error) ||
         !exec(kPostgisTemplate, "CREATE EXTENSION postgis", error))
         return false;
-    process_.stop();
+    stop();
     return true;
 }
 
-bool PostgresServer::makeCluster(std::string& error) {
-    if (folder_.path().empty() || port_ == 0) {
-        error = "no temporary folder or no free port";
-        return false;
-    }
+bool PostgresServer::prepare(std::string& error) {
     const std::string cache = cachedCluster();
     if (!cache.empty() && std::filesystem::exists(cache + "/PG_VERSION")) {
         const ProgramRun copy = runProgram(copyCommand(cache, folder_.file("data")));
@@ -156,21 +147,6 @@ bool PostgresServer::makeCluster(std::string& error) {
     }
     return true;
 }
-
-bool PostgresServer::launch(std::string& error) {
-    if (!process_.start(error)) return false;
-    const std::string ping = conninfo();
-    return process_.waitReady([&] { return PQping(ping.c_str()) == PQPING_OK; }, 30s, error);
-}
-
-bool PostgresServer::start(std::string& error) {
-    if (!made_ && !(made_ = makeCluster(error))) return false;
-    return launch(error);
-}
-
-void PostgresServer::stop() { process_.stop(); }
-
-void PostgresServer::kill() { process_.kill(); }
 
 std::string PostgresServer::conninfo(const std::string& database) const {
     return "host=" + quoted(folder_.path()) + " port=" + std::to_string(port_) + " user=" + kSuperuser +

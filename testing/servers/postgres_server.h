@@ -18,14 +18,14 @@
 //   EXPECT_EQ(db->scalar("survey", "SELECT count(*) FROM zarn.records"), "1200");
 //   db->kill(); db->start(error);                       // killed mid-run, back on the same port
 //
-// Link zarn_test_servers.
+// start, stop (a fast shutdown: clients are cut off), kill (the postmaster and every
+// backend), port, folder and log as every TestServer. Link zarn_test_servers.
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "testing/servers/server_folder.h"
-#include "testing/servers/server_process.h"
+#include "testing/servers/test_server.h"
 
 namespace zarn::testing {
 
@@ -36,28 +36,14 @@ struct SqlResult {
     bool ok() const { return error.empty(); }
 };
 
-class PostgresServer {
+class PostgresServer : public TestServer {
 public:
     enum Extensions { Plain, WithPostgis };
 
     // `settings`: more name=value server settings ("shared_buffers=256MB").
     explicit PostgresServer(std::vector<std::string> settings = {});
-    ~PostgresServer();
-    PostgresServer(const PostgresServer&) = delete;
-    PostgresServer& operator=(const PostgresServer&) = delete;
 
-    // The first start makes the cluster; later ones reopen it on the same port. False
-    // with error (and the server's log) when it does not take connections in time.
-    bool start(std::string& error);
-    // A fast shutdown (clients are disconnected), SIGKILL if it hangs.
-    void stop();
-    // SIGKILL of the postmaster and every backend, as a crash.
-    void kill();
-    bool running() { return process_.running(); }
-
-    int port() const { return port_; }
     const std::string& socketFolder() const { return folder_.path(); }
-    std::string log() const { return process_.log(); }
 
     // keyword=value conninfo strings. The superuser on the socket:
     std::string conninfo(const std::string& database = "postgres") const;
@@ -83,19 +69,16 @@ public:
                        const std::vector<std::string>& params = {}) const;
 
 private:
+    bool prepare(std::string& error) override;
+    ServerCommand command() const override;
+    bool ready() override;
     std::string cachedCluster() const;
     bool initCluster(std::string& error);
-    bool makeCluster(std::string& error);
-    bool launch(std::string& error);
     bool exec(const std::string& database, const std::string& statement, std::string& error) const;
     // A statement that takes no parameters (CREATE ROLE ...), quoted by the server's format().
     std::string formatted(const std::string& format, const std::vector<std::string>& values, std::string& error) const;
 
-    ServerUser user_;
-    ServerFolder folder_;
-    int port_ = 0;
-    bool made_ = false;
-    ServerProcess process_;
+    std::vector<std::string> settings_;
 };
 
 // The same through libpq with any conninfo.

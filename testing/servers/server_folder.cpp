@@ -77,4 +77,9 @@ std::string ServerFolder::read(const std::string& name) const {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string ServerFolder::copy(const std::string& name, const std::string& hostFile, mode_t mode) const {
+    std::ifstream in(hostFile, std::ios::binary);
+    return write(name, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), mode);
+}
+
 }  // namespace zarn::testing

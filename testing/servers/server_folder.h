@@ -42,6 +42,8 @@ public:
     // Writes `name` (folders made as needed) with `mode`, owned by the user; its full path.
     std::string write(const std::string& name, const std::string& text, mode_t mode = 0644) const;
     std::string read(const std::string& name) const;
+    // A copy of a file the tests made, as write() writes it.
+    std::string copy(const std::string& name, const std::string& hostFile, mode_t mode = 0644) const;
     // Makes a folder below this one that the user owns; its full path.
     std::string makeFolder(const std::string& name) const;
     // Hands a file or folder the tests made to the user.
