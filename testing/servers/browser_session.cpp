@@ -116,8 +116,15 @@ bool BrowserSession::waitUntil(const std::string& script, std::chrono::milliseco
     // JavaScript's own idea of truthy, and a script that throws (the page not there yet) is not.
     const std::string truthy = "try { return !!(function () {" + script + "\n}).apply(this, arguments); }"
                                " catch (e) { return false; }";
-    return zarn::testing::waitUntil([&] { return execute(truthy) == true; }, timeout,
-                                    std::chrono::milliseconds(50));
+    // A page between two documents may refuse a script for a moment.
+    const auto holds = [&] {
+        try {
+            return execute(truthy) == true;
+        } catch (const std::runtime_error&) {
+            return false;
+        }
+    };
+    return zarn::testing::waitUntil(holds, timeout, std::chrono::milliseconds(50));
 }
 
 void BrowserSession::setViewport(int width, int height, bool mobile) {

@@ -110,7 +110,8 @@ bool MqttSubscriber::publish(const std::string& topic, const std::string& payloa
 void MqttSubscriber::disconnect() {
     if (!looping_) return;
     mosquitto_disconnect(client_);
-    mosquitto_loop_stop(client_, true);
+    // Not forced: a thread cancelled inside our callbacks would leave the mutex held.
+    mosquitto_loop_stop(client_, false);
     looping_ = false;
 }
 

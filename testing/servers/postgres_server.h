@@ -12,7 +12,7 @@
 //
 //   static PostgresServer* db;                          // SetUpTestSuite:
 //   db = new PostgresServer; std::string error;
-//   ASSERT_TRUE(db->start(error)) << error;             // initdb on the first start only
+//   ASSERT_TRUE(db->start(error)) << error;
 //   ASSERT_TRUE(db->createDatabase("survey", PostgresServer::WithPostgis, error)) << error;
 //   run("zarnlog push a.zrn --archive '" + db->conninfo("survey") + "'");
 //   EXPECT_EQ(db->scalar("survey", "SELECT count(*) FROM zarn.records"), "1200");

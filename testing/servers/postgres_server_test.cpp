@@ -56,7 +56,7 @@ TEST_F(PostgresServerTest, ARoleLogsInWithItsPgpassAndNotWithoutIt) {
     const std::string pgpass = server->writePgpass("pusher", password);
     const std::string conninfo = server->roleConninfo("pusher", "postgres");
 
-    setenv("PGPASSFILE", "/nonexistent", 1);
+    setenv("PGPASSFILE", server->folder().file("no-such-pgpass").c_str(), 1);
     const SqlResult refused = runSql(conninfo, "SELECT current_user");
     EXPECT_NE(refused.error.find("password"), std::string::npos) << refused.error;
 

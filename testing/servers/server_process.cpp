@@ -22,17 +22,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The tests' environment with the command's entries laid over it.
-std::vector<std::string> environment(const ServerCommand& command, const ServerUser& user, const std::string& home) {
+// The tests' environment with the command's entries laid over it. HOME is the server's
+// working folder, so nothing it keeps there lands in a real home.
+std::vector<std::string> environment(const ServerCommand& command, const ServerUser& user) {
     std::map<std::string, std::string> all;
     for (char** e = environ; *e; ++e) {
         const char* eq = std::strchr(*e, '=');
         if (eq) all[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
     }
-    if (user.drops()) {
-        all["USER"] = all["LOGNAME"] = user.name;
-        all["HOME"] = home;
-    }
+    if (user.drops()) all["USER"] = all["LOGNAME"] = user.name;
+    if (!command.workdir.empty()) all["HOME"] = command.workdir;
     for (const auto& [name, value] : command.env) all[name] = value;
     std::vector<std::string> out;
     for (const auto& [name, value] : all) out.push_back(name + "=" + value);
@@ -126,7 +125,7 @@ bool ServerProcess::start(std::string& error) {
     }
     std::vector<std::string> args{command_.program};
     args.insert(args.end(), command_.args.begin(), command_.args.end());
-    std::vector<std::string> env = environment(command_, user_, command_.workdir.empty() ? "/" : command_.workdir);
+    std::vector<std::string> env = environment(command_, user_);
     const std::vector<char*> argv = pointers(args), envp = pointers(env);
     // What the server forks and leaves behind comes to us, not to an init that may
     // never reap it.

@@ -27,7 +27,7 @@ struct ServerCommand {
     std::string program;  // a path, or a name looked up on PATH
     std::vector<std::string> args;
     std::map<std::string, std::string> env;  // added to (or replacing) the tests' environment
-    std::string workdir;                      // empty: the tests' own
+    std::string workdir;                      // and HOME; empty: the tests' own
     int stopSignal = SIGTERM;                 // what stop() sends first
 };
 
