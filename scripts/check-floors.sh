@@ -10,7 +10,7 @@
 set -euo pipefail
 
 FLOORS="platform channels board recording screens shell"   # from the ground up
-BESIDE="installer resources tools bench fuzz"
+BESIDE="installer resources tools bench fuzz testing"
 NOT_SOURCE="cmake docs scripts tests"
 TEST_FILE='_test\.(cpp|h)$'
 TEST_HELPER='(test_support|_testing)[^/]*$|/temp_device\.h$|/test_art\.h$|/golden\.(h|cpp)$'
