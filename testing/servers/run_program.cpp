@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +27,7 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::string& i
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(out[1], STDERR_FILENO);
+        resetSignals();
         if (!user.become()) _exit(126);
         execvp(args[0], args.data());
         _exit(127);
@@ -37,8 +40,13 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::string& i
         return run;
     }
     // Input and output both through poll, so a tool that answers before it has read all
-    // its input does not deadlock with us.
-    signal(SIGPIPE, SIG_IGN);
+    // its input does not deadlock with us. A tool that ends unread raises SIGPIPE: it is
+    // held for this thread and taken back below, not ignored for the whole test process
+    // (and every program it starts after).
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
     size_t sent = 0;
     int toChild = in[1];
     if (input.empty()) {
@@ -65,6 +73,10 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::string& i
     }
     if (toChild >= 0) close(toChild);
     close(out[0]);
+    const timespec now{};
+    while (sigtimedwait(&pipeSignal, nullptr, &now) > 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     int status = 0;
     waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -2,6 +2,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,16 @@ bool ServerUser::become() const {
     if (!drops()) return true;
     const gid_t group = gid;
     return setgroups(1, &group) == 0 && setgid(gid) == 0 && setuid(uid) == 0;
+}
+
+void resetSignals() {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int s = 1; s < NSIG; ++s)
+        if (s != SIGKILL && s != SIGSTOP) sigaction(s, &byDefault, nullptr);
 }
 
 ServerFolder::ServerFolder(const std::string& prefix, const ServerUser& user) : user_(user) {

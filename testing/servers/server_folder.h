@@ -27,6 +27,9 @@ struct ServerUser {
     static ServerUser pick(std::initializer_list<const char*> candidates);
 };
 
+// In a child between fork and exec: no signal blocked or ignored, whatever the tests did.
+void resetSignals();
+
 class ServerFolder {
 public:
     // A folder /tmp/<prefix>-XXXXXX owned by `user`; path() is empty when it cannot be made.

@@ -49,6 +49,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 [[noreturn]] void becomeServer(const ServerUser& user, pid_t parent, int log, int report, const char* workdir,
                                char* const argv[], char* const envp[]) {
     setpgid(0, 0);
+    resetSignals();
     dup2(log, STDOUT_FILENO);
     dup2(log, STDERR_FILENO);
     const int devNull = open("/dev/null", O_RDONLY);
