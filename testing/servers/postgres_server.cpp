@@ -77,8 +77,9 @@ SqlResult runSql(const std::string& conninfo, const std::string& statement, cons
     return out;
 }
 
-PostgresServer::PostgresServer(std::vector<std::string> settings)
-    : TestServer("zarn-pg", {"postgres"}), settings_(std::move(settings)) {}
+PostgresServer::PostgresServer(PostgresOptions options)
+    : TestServer("zarn-pg", {"postgres"}, options.inMemory ? roomInMemory() : "/tmp"),
+      settings_(std::move(options.settings)) {}
 
 // fsync=off only risks what the machine's crash would lose. A commit still reaches the
 // kernel before it returns, so a killed server keeps it, as tests of a crash need.

@@ -8,7 +8,8 @@
 // server keeps every commit, only a crash of the machine would lose some.
 //
 // The cluster (initdb, and a database with PostGIS that WithPostgis databases copy) is
-// made once per build in its test-cache folder and copied for each server.
+// made once per build in its test-cache folder and copied for each server, into memory
+// when there is room (see roomInMemory()).
 //
 //   static PostgresServer* db;                          // SetUpTestSuite:
 //   db = new PostgresServer; std::string error;
@@ -36,12 +37,16 @@ struct SqlResult {
     bool ok() const { return error.empty(); }
 };
 
+struct PostgresOptions {
+    std::vector<std::string> settings;  // more name=value server settings ("shared_buffers=256MB")
+    bool inMemory = true;               // false: on /tmp, for a benchmark's gigabytes
+};
+
 class PostgresServer : public TestServer {
 public:
     enum Extensions { Plain, WithPostgis };
 
-    // `settings`: more name=value server settings ("shared_buffers=256MB").
-    explicit PostgresServer(std::vector<std::string> settings = {});
+    explicit PostgresServer(PostgresOptions options = {});
 
     const std::string& socketFolder() const { return folder_.path(); }
 

@@ -1,10 +1,12 @@
 #include "testing/servers/server_folder.h"
 
 #include <grp.h>
+#include <linux/magic.h>
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -47,8 +49,18 @@ void resetSignals() {
         if (s != SIGKILL && s != SIGSTOP) sigaction(s, &byDefault, nullptr);
 }
 
-ServerFolder::ServerFolder(const std::string& prefix, const ServerUser& user) : user_(user) {
-    std::string tmpl = "/tmp/" + prefix + "-XXXXXX";
+std::string roomInMemory() {
+    struct statfs fs {};
+    constexpr unsigned long long kRoom = 2ULL << 30;
+    if (statfs("/dev/shm", &fs) == 0 && fs.f_type == TMPFS_MAGIC &&
+        static_cast<unsigned long long>(fs.f_bavail) * static_cast<unsigned long long>(fs.f_bsize) >= kRoom)
+        return "/dev/shm";
+    return "/tmp";
+}
+
+ServerFolder::ServerFolder(const std::string& prefix, const ServerUser& user, const std::string& under)
+    : user_(user) {
+    std::string tmpl = under + "/" + prefix + "-XXXXXX";
     if (!mkdtemp(tmpl.data())) return;
     path_ = tmpl;
     giveToUser(path_);

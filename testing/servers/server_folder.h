@@ -30,10 +30,15 @@ struct ServerUser {
 // In a child between fork and exec: no signal blocked or ignored, whatever the tests did.
 void resetSignals();
 
+// /dev/shm when it is memory with 2 GB to spare, else /tmp (a container's 64 MB /dev/shm,
+// say). Servers keep their files there: this machine's disk takes a millisecond to make a
+// file, and a PostgreSQL cluster or a browser profile has hundreds.
+std::string roomInMemory();
+
 class ServerFolder {
 public:
-    // A folder /tmp/<prefix>-XXXXXX owned by `user`; path() is empty when it cannot be made.
-    ServerFolder(const std::string& prefix, const ServerUser& user);
+    // A folder <under>/<prefix>-XXXXXX owned by `user`; path() is empty when it cannot be made.
+    ServerFolder(const std::string& prefix, const ServerUser& user, const std::string& under = "/tmp");
     ~ServerFolder();
     ServerFolder(const ServerFolder&) = delete;
     ServerFolder& operator=(const ServerFolder&) = delete;

@@ -4,8 +4,9 @@
 
 namespace zarn::testing {
 
-TestServer::TestServer(const std::string& folderPrefix, std::initializer_list<const char*> users)
-    : user_(ServerUser::pick(users)), folder_(folderPrefix, user_), port_(freePort()) {}
+TestServer::TestServer(const std::string& folderPrefix, std::initializer_list<const char*> users,
+                       const std::string& under)
+    : user_(ServerUser::pick(users)), folder_(folderPrefix, user_, under), port_(freePort()) {}
 
 // Ends the server before the folder under it goes.
 TestServer::~TestServer() { stop(); }

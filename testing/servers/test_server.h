@@ -37,8 +37,9 @@ public:
     std::string log() const;
 
 protected:
-    // A folder /tmp/<folderPrefix>-XXXXXX for the first of `users` there is (as root).
-    TestServer(const std::string& folderPrefix, std::initializer_list<const char*> users);
+    // A folder <under>/<folderPrefix>-XXXXXX for the first of `users` there is (as root).
+    TestServer(const std::string& folderPrefix, std::initializer_list<const char*> users,
+               const std::string& under = roomInMemory());
 
     // Once, before the first start.
     virtual bool prepare(std::string& error) = 0;
