@@ -18,6 +18,14 @@ packages=(
   gpsd gpsd-clients libgps-dev libgdal-dev
   # GPX tracks read as they stream, so a file cut short still gives its points
   libexpat1-dev
+  # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
+  postgresql-15 postgresql-15-postgis-3 libpq-dev
+  # the mosquitto broker, its tools and client library; openssl makes the tests' certificates
+  mosquitto libmosquitto-dev openssl
+  # headless Chromium through WebDriver, spoken to with an HTTP client and JSON library
+  chromium chromium-driver libcpp-httplib-dev nlohmann-json3-dev
+  # Prometheus and its promtool
+  prometheus
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev lintian desktop-file-utils man-db
 )

@@ -1,46 +1,16 @@
 #include "testing/gps_fake.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
+#include "testing/servers/free_port.h"
+
 namespace zarn::testing {
-namespace {
-
-sockaddr_in loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-}
-
-bool listening(int port) {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in a = loopback(port);
-    const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    return ok;
-}
-
-}  // namespace
-
-int GpsFake::freePort() {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(0);
-    socklen_t length = sizeof a;
-    bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-    close(s);
-    return ntohs(a.sin_port);
-}
 
 bool GpsFake::start(const std::string& nmea, double cycleSeconds, std::string& error) {
     port_ = freePort();
@@ -62,7 +32,7 @@ bool GpsFake::start(const std::string& nmea, double cycleSeconds, std::string& e
     }
     setpgid(pid_, pid_);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!listening(port_)) {
+    while (!acceptsConnections(port_)) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;

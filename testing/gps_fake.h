@@ -23,9 +23,6 @@ public:
     // host:port, as ZARN_GPSD names it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 
-    // A TCP port on 127.0.0.1 that nothing listens on just now.
-    static int freePort();
-
 private:
     pid_t pid_ = -1;
     int port_ = 0;

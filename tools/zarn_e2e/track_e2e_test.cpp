@@ -24,6 +24,7 @@
 #include "survey/log_time.h"
 #include "testing/gps_fake.h"
 #include "testing/main_menu_e2e.h"
+#include "testing/servers/free_port.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -258,7 +259,7 @@ TEST_F(TrackE2e, AProgramKilledWhileLoggingLeavesATrackThatParses) {
 }
 
 TEST_F(TrackE2e, WithoutGpsdTheLogIsAsItWasAndNoTrackAppears) {
-    setenv("ZARN_GPSD", ("127.0.0.1:" + std::to_string(testing::GpsFake::freePort())).c_str(), 1);
+    setenv("ZARN_GPSD", ("127.0.0.1:" + std::to_string(testing::freePort())).c_str(), 1);
     ASSERT_NO_FATAL_FAILURE(startOnMainMenu({}));
     writeFile("My Documents/zarnlog.gpx", "<gpx>the track of an earlier log of this name</gpx>\n");
     ASSERT_NO_FATAL_FAILURE(record());
