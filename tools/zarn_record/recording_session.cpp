@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "board/board_connection.h"
 #include "board/board_sequences.h"
@@ -113,6 +114,7 @@ private:
     bool handle(uint32_t message);
     void readNotes();
     bool writeRecord();
+    void countDrops();
     void streamRow(const WrittenRecord& w);
     void showProgress(bool last);
     int finish(int status);
@@ -130,6 +132,7 @@ private:
     bool logOpened_ = false;
     bool stdinOpen_ = true;
     std::string pendingLine_;
+    size_t dropped_ = 0;  // records the log could not take, said so far
     Clock::time_point started_ = Clock::now();
     Clock::time_point lostSince_{};
     bool lost_ = false;
@@ -253,20 +256,31 @@ void Session::readNotes() {
     }
 }
 
+// Everything staged, in one batch with one flush.
 bool Session::writeRecord() {
     std::string error;
-    WrittenRecord w;
-    if (logRecorder().writePendingRecord(error, &w) != 0) {
+    std::vector<WrittenRecord> written;
+    const int result = logRecorder().writePendingRecord(error, &written);
+    for (const WrittenRecord& w : written) {
+        const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
+        progress_.count(record, logRecorder().fileLength());
+        if (csvOn_) streamRow(w);
+    }
+    if (result != 0)
         std::fprintf(stderr, "%s: cannot write %s: %s; the records written before stay readable\n", kProgram,
                      o_.output.c_str(), error.c_str());
-        logRecorder().stopLog(board_);
-        return false;
-    }
-    if (w.offset == 0) return true;  // nothing was staged: no record's mark is in the header
-    const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
-    progress_.count(record, logRecorder().fileLength());
-    if (csvOn_) streamRow(w);
-    return true;
+    countDrops();
+    if (result == 0) return true;
+    logRecorder().stopLog(board_);
+    return false;
+}
+
+// Says each time the log has dropped records since it last said so.
+void Session::countDrops() {
+    const size_t dropped = logRecorder().droppedRecords();
+    if (dropped <= dropped_) return;
+    std::fprintf(stderr, "%s: %zu records not logged (%zu in all)\n", kProgram, dropped - dropped_, dropped);
+    dropped_ = dropped;
 }
 
 void Session::streamRow(const WrittenRecord& w) {
@@ -301,8 +315,11 @@ int Session::finish(int status) {
         connection_.reset();
     }
     board_.notifyWindow = nullptr;
-    while (logRecorder().hasLog() && logRecorder().stagedCount() > 0)
-        if (!writeRecord()) status = kFailed;
+    if (logRecorder().hasLog() && !writeRecord()) status = kFailed;
+    if (dropped_ > 0) {
+        std::fprintf(stderr, "%s: %zu records were not logged\n", kProgram, dropped_);
+        if (status == 0) status = kFailed;
+    }
     std::string error;
     if (logRecorder().finishLog(board_, error) != 0) {
         std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, o_.output.c_str(), error.c_str());
