@@ -65,9 +65,15 @@ bool RecordChild::start(const std::vector<std::string>& args,
     return pid_ > 0;
 }
 
-void RecordChild::writeLine(const std::string& line) {
-    const std::string text = line + "\n";
-    if (in_ >= 0 && write(in_, text.data(), text.size()) < 0) return;
+void RecordChild::writeLine(const std::string& line) { write(line + "\n"); }
+
+void RecordChild::write(const std::string& text) {
+    if (in_ >= 0 && ::write(in_, text.data(), text.size()) < 0) return;
+}
+
+void RecordChild::closeInput() {
+    if (in_ >= 0) close(in_);
+    in_ = -1;
 }
 
 void RecordChild::signal(int signal) {

@@ -29,6 +29,8 @@ public:
     bool start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
                const std::function<void()>& beforeExec = {});
     void writeLine(const std::string& line);
+    void write(const std::string& text);  // as it stands, no newline added
+    void closeInput();                    // the end of standard input
     void signal(int signal);
     // The exit status; -1 when it did not end within `most` (it is killed then) or was killed.
     int wait(std::chrono::milliseconds most);

@@ -113,6 +113,7 @@ private:
     int loop();
     bool handle(uint32_t message);
     void readNotes();
+    void takeNotes(bool ended);
     bool writeRecord();
     void countDrops();
     void streamRow(const WrittenRecord& w);
@@ -234,7 +235,8 @@ bool Session::handle(uint32_t message) {
     }
 }
 
-// Each whole line on stdin notes the next record; stdin at its end is simply quiet.
+// Each line on stdin notes a record of its own, in turn; stdin at its end is simply
+// quiet.
 void Session::readNotes() {
     pollfd in{STDIN_FILENO, POLLIN, 0};
     if (!stdinOpen_) {
@@ -244,16 +246,20 @@ void Session::readNotes() {
     if (::poll(&in, 1, static_cast<int>(kLoopWait.count())) <= 0) return;
     char buffer[512];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n <= 0) {
-        stdinOpen_ = false;
-        return;
-    }
-    pendingLine_.append(buffer, static_cast<size_t>(n));
+    if (n > 0) pendingLine_.append(buffer, static_cast<size_t>(n));
+    if (n <= 0) stdinOpen_ = false;
+    takeNotes(n <= 0);
+}
+
+// The whole lines read, and at the end of input the last one without its newline.
+void Session::takeNotes(bool ended) {
     for (size_t end; (end = pendingLine_.find('\n')) != std::string::npos; pendingLine_.erase(0, end + 1)) {
         std::string line = pendingLine_.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        logRecorder().noteMarker(board_, line);
+        logRecorder().queueMarker(board_, line);
     }
+    if (ended && !pendingLine_.empty()) logRecorder().queueMarker(board_, pendingLine_);
+    if (ended) pendingLine_.clear();
 }
 
 // Everything staged, in one batch with one flush.
@@ -316,6 +322,8 @@ int Session::finish(int status) {
     }
     board_.notifyWindow = nullptr;
     if (logRecorder().hasLog() && !writeRecord()) status = kFailed;
+    if (const size_t notes = logRecorder().notesWaiting())
+        std::fprintf(stderr, "%s: %zu note%s left without a record\n", kProgram, notes, notes == 1 ? "" : "s");
     if (dropped_ > 0) {
         std::fprintf(stderr, "%s: %zu records were not logged\n", kProgram, dropped_);
         if (status == 0) status = kFailed;

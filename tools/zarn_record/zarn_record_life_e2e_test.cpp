@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board/board_state.h"
@@ -109,6 +110,35 @@ TEST_F(RecordLife, NotesFromStdinRowsIntoAPipeAndSigintEndsItWhole) {
     const auto sent = testing::requestFrames(testing::readWholeFile(device.capturePath()));
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.back(), (std::vector<uint8_t>{8, 0})) << "the board is left idle";
+}
+
+std::vector<std::string> notesIn(const testing::LoggedRecords& logged) {
+    std::vector<std::string> notes;
+    for (const auto& r : logged.records)
+        if (!r.note.empty()) notes.push_back(r.note);
+    return notes;
+}
+
+// Notes given faster than records come, as a file hands them (`< notes.txt`), the last
+// without its newline: each notes a record of its own, in order, and those that no
+// record came for are counted at the end.
+TEST_F(RecordLife, EveryNoteGivenNotesARecordOfItsOwnAndThoseLeftAreCounted) {
+    log = device.root + "/notes.zrn";
+    ASSERT_TRUE(start({"--single", "881.52"}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 2; }, 15s)) << child.err();
+    child.write("stairs\nlift\r\n");
+    ASSERT_TRUE(waitFor([&] { return notesIn(testing::readLogged(log)).size() >= 2; }, 5s)) << child.err();
+    device.sim.killHard();
+    ASSERT_TRUE(waitFor([&] { return said("is lost"); }, 3s)) << child.err();
+    child.write("roof\nbasement");
+    child.closeInput();
+    std::this_thread::sleep_for(500ms);  // read in the meantime: nothing shows it but the end
+    child.signal(SIGINT);
+    ASSERT_EQ(child.wait(10s), 0) << child.err();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    EXPECT_EQ(logged.damaged, 0u);
+    EXPECT_EQ(notesIn(logged), (std::vector<std::string>{"stairs", "lift"}));
+    EXPECT_TRUE(said("2 notes left without a record")) << child.err();
 }
 
 // The simulator killed (a pulled adapter) and a new one on another terminal: the log
