@@ -47,6 +47,36 @@ private:
     std::string out_;
 };
 
+// zarn-record started as `zarn-record ... &` from an interactive shell: a job of its own
+// on a pseudo-terminal, its standard input and error the terminal, whose foreground the
+// shell (a process of this test's) keeps until bringToForeground(), as `fg` gives it.
+class TerminalJob {
+public:
+    static constexpr int kStopped = 99;  // wait()'s status when the terminal stopped the job
+
+    TerminalJob() = default;
+    ~TerminalJob();
+    TerminalJob(const TerminalJob&) = delete;
+    TerminalJob& operator=(const TerminalJob&) = delete;
+
+    bool start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env);
+    void type(const std::string& keys);  // at the keyboard
+    void bringToForeground();
+    // The job's exit status; kStopped when it was stopped, -1 when it did not end within `most`.
+    int wait(std::chrono::milliseconds most);
+    std::string screen() const;  // what the terminal showed
+
+private:
+    void endJob();
+
+    pid_t shell_ = -1;
+    pid_t job_ = -1;
+    int terminal_ = -1;
+    std::thread reader_;
+    mutable std::mutex mutex_;
+    std::string screen_;
+};
+
 struct LoggedRecord {
     uint8_t type = 0;
     std::string note;

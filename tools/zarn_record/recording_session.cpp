@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -50,7 +51,14 @@ void catchStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a CSV reader that goes away is a failed write, not the end
+    // A job in the background is never stopped by its terminal: reads are only
+    // tried in the foreground, and one that races a move to the background fails.
+    signal(SIGTTIN, SIG_IGN);
+    signal(SIGTTOU, SIG_IGN);
 }
+
+// True when `fd` is not a terminal, or is one whose foreground job this is.
+bool ownsTerminal(int fd) { return !::isatty(fd) || ::tcgetpgrp(fd) == ::getpgrp(); }
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -236,16 +244,17 @@ bool Session::handle(uint32_t message) {
 }
 
 // Each line on stdin notes a record of its own, in turn; stdin at its end is simply
-// quiet.
+// quiet. A terminal is read only while this is its foreground job.
 void Session::readNotes() {
     pollfd in{STDIN_FILENO, POLLIN, 0};
-    if (!stdinOpen_) {
+    if (!stdinOpen_ || !ownsTerminal(STDIN_FILENO)) {
         std::this_thread::sleep_for(kLoopWait);
         return;
     }
     if (::poll(&in, 1, static_cast<int>(kLoopWait.count())) <= 0) return;
     char buffer[512];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || (errno == EIO && !ownsTerminal(STDIN_FILENO)))) return;
     if (n > 0) pendingLine_.append(buffer, static_cast<size_t>(n));
     if (n <= 0) stdinOpen_ = false;
     takeNotes(n <= 0);
@@ -306,6 +315,7 @@ void Session::streamRow(const WrittenRecord& w) {
 void Session::showProgress(bool last) {
     const double seconds = secondsSince(started_);
     if (!last && !progress_.due(seconds, terminal_)) return;
+    if (!last && terminal_ && !ownsTerminal(STDERR_FILENO)) return;  // a job in the background draws nothing
     const std::string line = progress_.line(seconds);
     if (terminal_)
         std::fprintf(stderr, "\r%s\x1b[K%s", line.c_str(), last ? "\n" : "");

@@ -9,8 +9,8 @@
 //     screen's opening sequence. Then the log starts (with its track when gpsd is there).
 //  3. What the decoder staged (each record stamped then) is written in one batch with
 //     one flush (and streamed as CSV rows); each line on stdin notes a record of its
-//     own, in turn; the progress line goes to stderr. Records the log drops are said
-//     there.
+//     own, in turn, and a terminal is read only while this is its foreground job; the
+//     progress line goes to stderr. Records the log drops are said there.
 //  4. A lost board is the link thread's to find again; when it answers the sequence is
 //     sent again. --give-up ends the run after that many seconds without it.
 //  5. The end (signal, --seconds, give-up, a failed write): the board idle, every staged

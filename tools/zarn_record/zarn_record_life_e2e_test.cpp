@@ -141,6 +141,30 @@ TEST_F(RecordLife, EveryNoteGivenNotesARecordOfItsOwnAndThoseLeftAreCounted) {
     EXPECT_TRUE(said("2 notes left without a record")) << child.err();
 }
 
+// `zarn-record ... &` from an interactive shell: a key typed for the shell stops
+// nothing, the terminal is not drawn on, and after `fg` the line typed is a note.
+TEST_F(RecordLife, InTheBackgroundOfATerminalItRecordsOnAndTakesNotesOnlyInTheForeground) {
+    log = device.root + "/job.zrn";
+    testing::TerminalJob job;
+    ASSERT_TRUE(job.start({"--single", "881.52", "-o", log}, {{"ZARN_ROOT", device.root}}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 2; }, 15s)) << job.screen();
+    job.type("kitchen\n");
+    const size_t typedAt = records();
+    ASSERT_TRUE(waitFor([&] { return records() >= typedAt + 5; }, 5s))
+        << "the recording goes on in the background; the terminal showed: " << job.screen();
+    EXPECT_EQ(job.screen().find("records"), std::string::npos) << "no progress line from the background";
+    job.bringToForeground();
+    ASSERT_TRUE(waitFor([&] { return !notesIn(testing::readLogged(log)).empty(); }, 5s)) << job.screen();
+    job.type("\x03");  // Ctrl-C
+    ASSERT_EQ(job.wait(10s), 0) << job.screen();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    EXPECT_EQ(notesIn(logged), std::vector<std::string>{"kitchen"});
+    size_t noted = 0;
+    while (noted < logged.records.size() && logged.records[noted].note.empty()) ++noted;
+    EXPECT_GE(noted, typedAt + 5) << "the line waited for the foreground";
+    EXPECT_NE(job.screen().find("records"), std::string::npos) << "the progress line in the foreground";
+}
+
 // The simulator killed (a pulled adapter) and a new one on another terminal: the log
 // stays open, the sweep is asked for again, records resume, and the end is a clean one.
 TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
