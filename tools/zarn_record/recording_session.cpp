@@ -120,6 +120,7 @@ private:
     int startLog();
     int loop();
     bool handle(uint32_t message);
+    bool stopAsked() const;
     void readNotes();
     void takeNotes(bool ended);
     bool writeRecord();
@@ -155,6 +156,8 @@ int Session::run() {
     loadRegistry(registryFilePath());
     if (const int status = bringUp()) return finish(status);
     if (stopSignal) return finish(0);
+    started_ = Clock::now();
+    board_.abandonRequests = [this] { return stopAsked(); };
     openMeasurement();
     if (const int status = startLog()) return finish(status);
     return finish(loop());
@@ -205,13 +208,14 @@ int Session::startLog() {
     }
     logOpened_ = true;
     csvOn_ = o_.csv == "-";
-    started_ = Clock::now();
     return 0;
 }
 
+// A signal, or --seconds over since the measurement was opened.
+bool Session::stopAsked() const { return stopSignal || (o_.seconds > 0 && secondsSince(started_) >= o_.seconds); }
+
 int Session::loop() {
-    while (!stopSignal) {
-        if (o_.seconds > 0 && secondsSince(started_) >= o_.seconds) break;
+    while (!stopAsked()) {
         readNotes();
         uint32_t message = 0;
         while (queue_.take(message))
@@ -325,6 +329,7 @@ void Session::showProgress(bool last) {
 
 // Idle, staged records written, the port restored; the log closed last.
 int Session::finish(int status) {
+    board_.abandonRequests = nullptr;  // the sequence is over; idle is still asked for
     if (connection_) {
         // A board that never answered is not asked for anything more.
         if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);

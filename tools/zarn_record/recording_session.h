@@ -13,9 +13,10 @@
 //     progress line goes to stderr. Records the log drops are said there.
 //  4. A lost board is the link thread's to find again; when it answers the sequence is
 //     sent again. --give-up ends the run after that many seconds without it.
-//  5. The end (signal, --seconds, give-up, a failed write): the board idle, every staged
-//     record written, the port restored, notes left without a record counted; exit 0,
-//     3 after giving up, 1 after a failure or when records were dropped.
+//  5. The end (signal, --seconds, give-up, a failed write), also in the middle of a
+//     request sequence, which is abandoned: the board idle, every staged record written,
+//     the port restored, notes left without a record counted; exit 0, 3 after giving
+//     up, 1 after a failure or when records were dropped.
 
 #include "tools/zarn_record/record_options.h"
 
