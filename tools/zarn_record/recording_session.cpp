@@ -156,11 +156,15 @@ int Session::run() {
     loadRegistry(registryFilePath());
     if (const int status = bringUp()) return finish(status);
     if (stopSignal) return finish(0);
+    // --seconds runs from here while the measurement opens, so that an opening held
+    // up by a silent board is abandoned too, and from the log's start once it is open.
     started_ = Clock::now();
     board_.abandonRequests = [this] { return stopAsked(); };
     openMeasurement();
+    const bool over = stopAsked();
     if (const int status = startLog()) return finish(status);
-    return finish(loop());
+    started_ = Clock::now();
+    return finish(over ? 0 : loop());
 }
 
 int Session::bringUp() {
@@ -211,7 +215,7 @@ int Session::startLog() {
     return 0;
 }
 
-// A signal, or --seconds over since the measurement was opened.
+// A signal, or --seconds over.
 bool Session::stopAsked() const { return stopSignal || (o_.seconds > 0 && secondsSince(started_) >= o_.seconds); }
 
 int Session::loop() {
