@@ -15,6 +15,7 @@ namespace zarn {
 namespace {
 std::atomic<ByteSender*> sender{nullptr};
 constexpr uint32_t kReplyTimeoutMs = 1000;
+constexpr uint32_t kAbandonPollMs = 50;
 }  // namespace
 
 void setRequestSender(ByteSender* s) { sender = s; }
@@ -29,8 +30,12 @@ bool BoardState::postRequest(uint8_t type, const uint8_t* payload, uint16_t leng
 }
 
 bool BoardState::sendRequest(uint8_t type, const uint8_t* payload, uint16_t length) {
+    if (abandonRequests && abandonRequests()) return false;
     if (!postRequest(type, payload, length)) return false;
-    replyEvents[type].wait(kReplyTimeoutMs);
+    if (abandonRequests)
+        replyEvents[type].waitUnless(kReplyTimeoutMs, abandonRequests, kAbandonPollMs);
+    else
+        replyEvents[type].wait(kReplyTimeoutMs);
     return true;
 }
 

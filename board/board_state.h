@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "channels/band_plan.h"
@@ -77,7 +78,8 @@ public:
 
     // Frames a request, hands it to the serial link and waits up to 1000 ms
     // for the board's answer of the same type. False when the request cannot
-    // be framed (type 50 or more, payload too long) and nothing was sent.
+    // be framed (type 50 or more, payload too long) or is abandoned, and
+    // nothing was sent.
     virtual bool sendRequest(uint8_t type, const uint8_t* payload, uint16_t length);
     // The same without the wait, for the link thread: it is the one that
     // reads the answer, so waiting there would only stall the line.
@@ -104,6 +106,10 @@ public:
     int activeTraceIndex() const { return activeTrace >= 1 && activeTrace <= 3 ? activeTrace : 1; }
 
     MessagePoster* notifyWindow = nullptr;
+    // Asked before each request and every 50 ms of its wait, on the thread that
+    // sends: true abandons the wait and sends nothing until it says false, so a
+    // stop is not held up by a sequence to a board that has gone silent.
+    std::function<bool()> abandonRequests;
     uint8_t channelTableCount = 0;
     ChannelSlot channelTable[kChannelSlots] = {};
     SweepEntry sweepCapture[kTraceSamples] = {};

@@ -99,6 +99,29 @@ TEST_F(RequestTest, WaitWithoutAnswerLastsTheFullSecond) {
     EXPECT_LT(took, std::chrono::milliseconds(10000));
 }
 
+// A stop asked while a request waits for a board gone silent: the wait ends within the
+// poll, the rest of the sequence sends nothing, and requests go out again once it is off.
+TEST_F(RequestTest, AStopEndsTheWaitAndTheRestOfTheSequenceIsNotSent) {
+    std::atomic<bool> stop{false};
+    board.abandonRequests = [&] { return stop.load(); };
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+    });
+    const auto start = Clock::now();
+    EXPECT_TRUE(board.sendMode(2));
+    EXPECT_FALSE(board.sendTableLength(30));
+    EXPECT_FALSE(board.sendTableEntry(0, 0, 417));
+    const auto took = Clock::now() - start;
+    stopper.join();
+    EXPECT_LT(took, std::chrono::milliseconds(900)) << "not the full second of a silent board";
+    EXPECT_EQ(wire.sent, (std::vector<Bytes>{{0x11, 0x12, 0x08, 0x02, 0x11, 0x13}}));
+    stop = false;
+    board.replyEvents[8].set();
+    EXPECT_TRUE(board.sendMode(0));
+    EXPECT_EQ(wire.sent.size(), 2u);
+}
+
 TEST_F(RequestTest, LongestRequestReachesTheSlotWhole) {
     SendSlot slot;
     Bytes payload(61, 0x11);  // the longest payload that fits: 3 + 122 + 2 = 127 bytes

@@ -10,10 +10,14 @@
 //              pulsed, WaitResult::TimedOut after ms milliseconds. A wait on an
 //              event that is already set returns at once. ms = kInfinite waits
 //              for ever.
+//  - waitUnless(ms, abandon, pollMs): the same, but gives up (TimedOut) once
+//              abandon() says true, asking it every pollMs; no pulse is missed
+//              between two asks.
 // All calls are safe from any thread.
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace zarn {
@@ -32,6 +36,7 @@ public:
     void reset();
     void pulse();
     WaitResult wait(uint32_t milliseconds);
+    WaitResult waitUnless(uint32_t milliseconds, const std::function<bool()>& abandon, uint32_t pollMs);
     bool isSet() const;
 
 private:

@@ -79,6 +79,8 @@ bool GpxTrack::addFix(const GpsFix& fix, const LocalTime& local) {
     }
     if (!usableFix(fix)) return true;
     if (points_ > 0 && (local == lastLocal_ || std::floor(fix.utc) <= std::floor(lastUtc_))) return true;
+    // What closes the file now, and goes back if the point cannot be written.
+    const std::string closedBy = std::string(inSegment_ ? kGpxSegmentClose : "") + kGpxDocumentClose;
     std::string body = inSegment_ ? "" : kGpxSegmentOpen;
     body += gpxPoint(fix, local);
     if (fd_ < 0) {
@@ -91,7 +93,7 @@ bool GpxTrack::addFix(const GpsFix& fix, const LocalTime& local) {
         body = gpxHead() + body;
     }
     inSegment_ = true;
-    if (!write(body)) return false;
+    if (!write(body, closedBy)) return false;
     ++points_;
     lastUtc_ = fix.utc;
     lastLocal_ = local;
@@ -105,29 +107,38 @@ void GpxTrack::endSegment() {
     inSegment_ = false;
 }
 
-// Writes body over the closing tags and the closing tags after it, in one
-// write, then flushes: the file is a whole document before and after.
-bool GpxTrack::write(const std::string& body) {
-    const std::string text = body + kGpxSegmentClose + kGpxDocumentClose;
+bool GpxTrack::writeAt(const std::string& text, uint64_t at) {
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done, static_cast<off_t>(bodyEnd_ + done));
+        const ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done, static_cast<off_t>(at + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
-            failed_ = true;
-            errorText_ = std::strerror(errno);
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    if (::fdatasync(fd_) != 0) {
-        failed_ = true;
-        errorText_ = std::strerror(errno);
-        return false;
-    }
-    bodyEnd_ += body.size();
     return true;
+}
+
+// Writes body over the closing tags and the closing tags after it, in one
+// write, then flushes: the file is a whole document before and after. A
+// write cut short (storage full) is taken back: the tags that closed the
+// file go back over it, where they stood, so no new space is needed.
+bool GpxTrack::write(const std::string& body, const std::string& closedBy) {
+    if (writeAt(body + kGpxSegmentClose + kGpxDocumentClose, bodyEnd_) && ::fdatasync(fd_) == 0) {
+        bodyEnd_ += body.size();
+        return true;
+    }
+    failed_ = true;
+    errorText_ = std::strerror(errno);
+    if (bodyEnd_ == 0) {
+        ::unlink(path_.c_str());  // the first point: no track yet
+    } else if (writeAt(closedBy, bodyEnd_) &&
+               ::ftruncate(fd_, static_cast<off_t>(bodyEnd_ + closedBy.size())) == 0) {
+        ::fdatasync(fd_);
+    }
+    return false;
 }
 
 }  // namespace zarn

@@ -4,7 +4,8 @@
 // second, each with the device's local clock time in an extension element
 // (the clock of the log's record stamps, so that a desktop tool joins the
 // two on it). The file appears with its first point; after every point it is
-// a whole GPX document, flushed to storage.
+// a whole GPX document, flushed to storage, and one the storage had no room
+// for is taken back whole.
 
 #include <cstdint>
 #include <string>
@@ -45,7 +46,8 @@ public:
     const std::string& errorText() const { return errorText_; }
 
 private:
-    bool write(const std::string& body);
+    bool write(const std::string& body, const std::string& closedBy);
+    bool writeAt(const std::string& text, uint64_t at);
 
     std::string path_;
     int fd_ = -1;

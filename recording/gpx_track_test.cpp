@@ -4,10 +4,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -83,6 +85,37 @@ TEST(GpxTrack, ReportsBecomeOnePointASecondInSegmentsSplitWhereTheFixWasLost) {
         closing;
     EXPECT_EQ(readText(path), expected);
     fs::remove(path);
+}
+
+// The storage fills up while a point is written, inside a segment or where a new one
+// begins: the part-written point is taken back and the track stays the document it was.
+TEST(GpxTrack, APointTheStorageHasNoRoomForIsTakenBackAndTheTrackStaysWhole) {
+    const double t0 = 1715677200.0;
+    for (const bool newSegment : {false, true}) {
+        SCOPED_TRACE(newSegment ? "a new segment" : "in a segment");
+        const fs::path path = fs::temp_directory_path() / ("zarn-full-" + std::to_string(::getpid()) + ".gpx");
+        fs::remove(path);
+        GpxTrack track(path.string());
+        ASSERT_TRUE(track.addFix({3, 47.376887, 8.541694, 408.0, t0}, {2024, 5, 14, 11, 0, 0}));
+        if (newSegment) {
+            ASSERT_TRUE(track.addFix({1, NAN, NAN, NAN, t0 + 1}, {2024, 5, 14, 11, 0, 1}));
+        }
+        const std::string before = readText(path);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit full = old;
+        full.rlim_cur = before.size() + 10;  // room for a piece of the point only
+        setrlimit(RLIMIT_FSIZE, &full);
+        const bool added = track.addFix({3, 47.3769, 8.5418, 410.0, t0 + 2}, {2024, 5, 14, 11, 0, 2});
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, SIG_DFL);
+        EXPECT_FALSE(added);
+        EXPECT_NE(track.errorText(), "");
+        EXPECT_EQ(readText(path), before);
+        EXPECT_EQ(track.points(), 1);
+        fs::remove(path);
+    }
 }
 
 TEST(GpxTrack, TheTrackOfALogIsBesideIt) {

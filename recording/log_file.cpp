@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <iterator>
 #include <unistd.h>
 
 #include "board/little_endian.h"
@@ -37,13 +38,20 @@ std::vector<uint8_t> encodeLogRecord(const LocalTime& t, const std::string& note
     return r;
 }
 
-CLogFile::CLogFile(std::string fileName, LocalTimeSource clock)
-    : fileName_(std::move(fileName)), clock_(std::move(clock)) {}
+CLogFile::CLogFile(std::string fileName, LocalTimeSource clock, FlushCall flush)
+    : fileName_(std::move(fileName)), clock_(std::move(clock)), flush_(std::move(flush)) {
+    if (!flush_) flush_ = ::fdatasync;
+}
 
 CLogFile::~CLogFile() { closeLog(); }
 
 int CLogFile::fail(const char* what) {
     errorText_ = std::string(what) + ": " + std::strerror(errno);
+    // Nothing more reaches this file: what waits and what comes is dropped.
+    std::lock_guard lock(stagedMutex_);
+    failed_ = true;
+    dropped_ += staged_.size();
+    staged_.clear();
     return -1;
 }
 
@@ -55,7 +63,7 @@ int CLogFile::openLog(uint32_t pcsRaster) {
         return -1;
     }
     length_ = 0;
-    if (!writeAll(encodeLogHeader(pcsRaster)) || ::fdatasync(fd_) != 0) {
+    if (!writeAll(encodeLogHeader(pcsRaster)) || flush_(fd_) != 0) {
         const int result = fail("write");
         closeLog();
         return result;
@@ -66,12 +74,18 @@ int CLogFile::openLog(uint32_t pcsRaster) {
 void CLogFile::setPendingRecord(uint8_t type, const uint8_t* bytes, int length) {
     if (length < 0) length = 0;
     if (length > kMaxLogPayload) length = kMaxLogPayload;
+    const LocalTime measured = clock_();
     std::lock_guard lock(stagedMutex_);
-    if (staged_.size() >= kMaxStagedRecords) {
+    if (failed_ || staged_.size() >= kMaxStagedRecords) {
         ++dropped_;
         return;
     }
-    staged_.push_back({type, std::vector<uint8_t>(bytes, bytes + length)});
+    WrittenRecord record{0, measured, {}, type, std::vector<uint8_t>(bytes, bytes + length)};
+    if (!notes_.empty()) {
+        record.note = std::move(notes_.front());
+        notes_.pop_front();
+    }
+    staged_.push_back(std::move(record));
 }
 
 size_t CLogFile::droppedRecords() const {
@@ -80,8 +94,18 @@ size_t CLogFile::droppedRecords() const {
 }
 
 void CLogFile::setNote(const std::string& text) {
-    note_ = text.substr(0, kMaxNoteLength);
-    notePending_ = true;
+    std::lock_guard lock(stagedMutex_);
+    notes_.assign(1, text.substr(0, kMaxNoteLength));
+}
+
+void CLogFile::queueNote(const std::string& text) {
+    std::lock_guard lock(stagedMutex_);
+    notes_.push_back(text.substr(0, kMaxNoteLength));
+}
+
+size_t CLogFile::notesWaiting() const {
+    std::lock_guard lock(stagedMutex_);
+    return notes_.size();
 }
 
 bool CLogFile::writeAll(const std::vector<uint8_t>& bytes) {
@@ -99,30 +123,43 @@ bool CLogFile::writeAll(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-int CLogFile::writePendingRecord(WrittenRecord* written) {
+int CLogFile::writePendingRecord(std::vector<WrittenRecord>* written) {
     if (!isOpen()) return 0;
-    StagedRecord record;
+    std::deque<WrittenRecord> batch;
     {
         std::lock_guard lock(stagedMutex_);
-        if (staged_.empty()) return 0;
-        record = std::move(staged_.front());
-        staged_.pop_front();
+        batch.swap(staged_);
     }
-    const std::string note = notePending_ ? note_ : std::string();
-    notePending_ = false;
-    const LocalTime time = clock_();
-    const uint64_t offset = length_;
-    const auto bytes = encodeLogRecord(time, note, record.type, record.payload.data(), record.payload.size());
+    if (batch.empty()) return 0;
+    std::vector<uint8_t> bytes;
+    std::vector<uint64_t> ends;  // of each record in the file
+    for (WrittenRecord& r : batch) {
+        r.offset = length_ + bytes.size();
+        const auto one = encodeLogRecord(r.time, r.note, r.type, r.payload.data(), r.payload.size());
+        bytes.insert(bytes.end(), one.begin(), one.end());
+        ends.push_back(length_ + bytes.size());
+    }
+    size_t whole = batch.size();
+    int result = 0;
     if (!writeAll(bytes)) {
         // A record cut short is taken back: the file ends with the last whole one.
         const int error = errno;
-        if (::ftruncate(fd_, static_cast<off_t>(offset)) == 0) length_ = offset;
+        whole = 0;
+        while (whole < batch.size() && ends[whole] <= length_) ++whole;
+        const uint64_t end = whole > 0 ? ends[whole - 1] : batch.front().offset;
+        if (::ftruncate(fd_, static_cast<off_t>(end)) == 0) length_ = end;
+        flush_(fd_);
         errno = error;
-        return fail("write");
+        result = fail("write");
+        std::lock_guard lock(stagedMutex_);
+        dropped_ += batch.size() - whole;
+    } else if (flush_(fd_) != 0) {
+        result = fail("flush");
     }
-    if (::fdatasync(fd_) != 0) return fail("flush");
-    if (written) *written = {offset, time, note, record.type, std::move(record.payload)};
-    return 0;
+    if (written)
+        written->insert(written->end(), std::make_move_iterator(batch.begin()),
+                        std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(whole)));
+    return result;
 }
 
 size_t CLogFile::stagedCount() const {

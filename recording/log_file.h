@@ -1,12 +1,13 @@
 #pragma once
-// CLogFile: one ".zrn" log file, its queue of staged records and its note.
+// CLogFile: one ".zrn" log file, its queue of staged records and its notes.
 //
-// The decoder stages records on the link thread (setPendingRecord); the
-// user-interface thread writes one staged record per WM_LOG_RECORD
-// (writePendingRecord), in the order they were staged. Every record is
-// flushed to storage before writePendingRecord returns, so a killed process
-// or a power cut loses at most the record being written; a write that fails
-// (storage full) takes its part-written record back off the end.
+// The decoder stages records on the link thread (setPendingRecord): each is
+// stamped with the device clock then, and takes the note waiting then. The
+// writer (the user-interface thread on WM_LOG_RECORD) writes everything staged
+// in one go and flushes once (writePendingRecord), so one slow flush (an SD
+// card) costs a batch, not a record each: the writer keeps up with the board,
+// and a record is on storage within one flush of being staged. A write that
+// fails (storage full) takes its part-written record back off the end.
 
 #include <cstdint>
 #include <deque>
@@ -35,10 +36,13 @@ constexpr char kRecordMark[] = "XXX";
 constexpr int kRecordMarkSize = 3;
 constexpr int kRecordFixedSize = 11;  // mark, time, note length
 constexpr size_t kMaxNoteLength = 32;
-// Staged records not yet written; past this the newest are dropped. The
-// user-interface thread writes a record in well under a millisecond, so the
-// backlog only fills while it is blocked for far longer than a request's wait.
+// Staged records not yet written; past this the newest are dropped and
+// counted. A board at line rate fills it only while the writer is held for
+// seconds.
 constexpr size_t kMaxStagedRecords = 4096;
+
+// The storage's flush (fdatasync); a test or a bench plays slow storage with it.
+using FlushCall = std::function<int(int fd)>;
 
 // A record as it went into the file, for a caller that shows it as well.
 struct WrittenRecord {
@@ -51,7 +55,7 @@ struct WrittenRecord {
 
 class CLogFile : public RecordSink {
 public:
-    explicit CLogFile(std::string fileName, LocalTimeSource clock = currentLocalTime);
+    explicit CLogFile(std::string fileName, LocalTimeSource clock = currentLocalTime, FlushCall flush = {});
     ~CLogFile() override;
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
@@ -60,39 +64,45 @@ public:
     // raster byte. 0 on success; -1 with errorText() set on failure.
     int openLog(uint32_t pcsRaster);
     void setPendingRecord(uint8_t type, const uint8_t* bytes, int length) override;
+    // The note of the next record staged; it replaces one still waiting.
     void setNote(const std::string& text);
+    // One more note, after those waiting: each record staged takes the oldest.
+    void queueNote(const std::string& text);
+    size_t notesWaiting() const;
     size_t stagedCount() const;
-    // Writes the oldest staged record. 0 when written or when nothing was
-    // staged; -1 with errorText() set when the write or the flush failed.
-    // `written`, when given, receives the record once it is in the file.
-    int writePendingRecord(WrittenRecord* written = nullptr);
+    // Writes every staged record, oldest first, and flushes once. 0 when
+    // written or when nothing was staged; -1 with errorText() set when the
+    // write or the flush failed: the records that reached the file whole stay,
+    // the rest are dropped. `written`, when given, receives the records in the
+    // file.
+    int writePendingRecord(std::vector<WrittenRecord>* written = nullptr);
     void closeLog();
 
     bool isOpen() const { return fd_ >= 0; }
     uint64_t fileLength() const { return isOpen() ? length_ : 0; }
     const std::string& fileName() const { return fileName_; }
     const std::string& errorText() const { return errorText_; }
+    // Records staged or offered that never reach the file: past the queue's
+    // bound, or after a failed write.
     size_t droppedRecords() const;
 
 private:
-    struct StagedRecord {
-        uint8_t type;
-        std::vector<uint8_t> payload;
-    };
     bool writeAll(const std::vector<uint8_t>& bytes);
     int fail(const char* what);
+    int failBatch(std::deque<WrittenRecord>& batch, std::vector<WrittenRecord>* written);
 
     std::string fileName_;
-    std::string note_;
     int fd_ = -1;
-    bool notePending_ = false;
     LocalTimeSource clock_;
+    FlushCall flush_;
     uint64_t length_ = 0;
     std::string errorText_;
 
     mutable std::mutex stagedMutex_;  // between the link thread and the writer
-    std::deque<StagedRecord> staged_;
+    std::deque<WrittenRecord> staged_;  // offsets not known yet
+    std::deque<std::string> notes_;
     size_t dropped_ = 0;
+    bool failed_ = false;
 };
 
 // The bytes of one record as it goes into the file.

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <iterator>
+#include <thread>
 
 #include "board/test_support.h"
 #include "recording/log_recorder.h"
@@ -179,6 +184,9 @@ TEST(LogRecorder, FailedWriteWhileRecordingIsReportedAndWhatWasWrittenStays) {
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(result, -1);
     EXPECT_NE(error.find("write"), std::string::npos) << error;
+    EXPECT_EQ(recorder.droppedRecords(), 1u) << "the record taken back is counted";
+    recorder.setPendingRecord(216, p, 8);
+    EXPECT_EQ(recorder.droppedRecords(), 2u) << "and so is any record after the failure";
     recorder.stopLog(board);
     const Bytes file = readFile(dir.file("f.zrn"));
     ASSERT_EQ(file.size(), 37u) << "the record cut short is taken back: the log ends whole";
@@ -218,4 +226,55 @@ TEST(LogRecords, EachRecordTypeFromBoardBytesToFileBytes) {
         EXPECT_EQ(lengthField, s.payload + 1) << int(s.mode);
     }
     recorder.stopLog(w.board);
+}
+
+// Storage that takes 30 ms a flush (an SD card) under a board streaming single-channel
+// levels at line rate, every frame a record: the writer keeps up, nothing is dropped,
+// and each record carries the second it was measured in, not the one it was written in.
+TEST(LogRecorder, SlowStorageAtLineRateDropsNothingAndStampsEachRecordWhenMeasured) {
+    using Clock = std::chrono::steady_clock;
+    TempDir dir;
+    LogRecorder recorder;
+    zarn::testing::WiredBoard w(&recorder);
+    const auto start = Clock::now();
+    const auto second = [start] { return static_cast<int>(std::chrono::duration<double>(Clock::now() - start).count()); };
+    const auto clock = [&] { return LocalTime{2024, 5, 14, 9, second() / 60, second() % 60}; };
+    const auto sdCard = [](int fd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return ::fdatasync(fd);
+    };
+    std::string error;
+    ASSERT_EQ(recorder.startLog(w.board, dir.file("sd.zrn"), "\\sd.zrn", error, clock, sdCard), 0) << error;
+    w.board.setScreenMode(kModeSingleChannel);
+
+    std::vector<int> stagedIn;  // the second each record was staged in, by the feeder
+    std::atomic<bool> feeding{true};
+    std::thread feeder([&] {
+        const double frameSeconds = 7 * 10 / 38400.0;  // a level frame is 7 bytes on the line
+        for (size_t due = 0; second() < 1; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+            due = static_cast<size_t>(std::chrono::duration<double>(Clock::now() - start).count() / frameSeconds);
+            for (; stagedIn.size() < due; stagedIn.push_back(second())) w.feedFrame(14, {0x00, 0xFD});
+        }
+        feeding = false;
+    });
+    bool written = true;
+    while (written && (feeding || recorder.stagedCount() > 0)) {  // as a WM_LOG_RECORD each
+        written = recorder.writePendingRecord(error) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    feeder.join();
+    ASSERT_TRUE(written) << error;
+    EXPECT_EQ(recorder.droppedRecords(), 0u);
+    recorder.stopLog(w.board);
+
+    const Bytes file = readFile(dir.file("sd.zrn"));
+    const size_t record = 14 + 8;
+    ASSERT_EQ(file.size(), 15 + record * stagedIn.size()) << "every record staged is in the log";
+    ASSERT_GT(stagedIn.size(), 450u) << "the feeder kept line rate";
+    int worst = 0;
+    for (size_t i = 0; i < stagedIn.size(); ++i) {
+        const uint8_t* stamp = file.data() + 15 + record * i + 3;  // day, month, year, hour, minute, second
+        worst = std::max(worst, std::abs(stamp[4] * 60 + stamp[5] - stagedIn[i]));
+    }
+    EXPECT_LE(worst, 1) << "seconds between a record's staging and its stamp";
 }

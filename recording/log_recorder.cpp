@@ -14,8 +14,8 @@ std::unique_ptr<CLogFile> LogRecorder::swap(std::unique_ptr<CLogFile> next) {
 }
 
 int LogRecorder::startLog(BoardState& board, const std::string& hostPath, const std::string& shownPath,
-                          std::string& errorText, LocalTimeSource clock) {
-    auto log = std::make_unique<CLogFile>(hostPath, std::move(clock));
+                          std::string& errorText, LocalTimeSource clock, FlushCall flush) {
+    auto log = std::make_unique<CLogFile>(hostPath, std::move(clock), std::move(flush));
     if (log->openLog(board.pcsPlan.pcsRaster()) != 0) {
         errorText = log->errorText();
         stopLog(board);
@@ -51,20 +51,16 @@ int LogRecorder::finishLog(BoardState& board, std::string& errorText) {
     board.logging = 0;
     const std::unique_ptr<CLogFile> log = swap(nullptr);
     int result = 0;
-    // Detached, the queue only shrinks: a board that delivers faster than the
-    // storage syncs cannot keep this loop going.
-    while (log && log->stagedCount() > 0) {
-        if (log->writePendingRecord() != 0) {
-            errorText = log->errorText();
-            result = -1;
-            break;
-        }
+    // Detached, nothing joins the queue: what it holds is one batch, one flush.
+    if (log && log->writePendingRecord() != 0) {
+        errorText = log->errorText();
+        result = -1;
     }
     stopCompanion();  // after the last record, so that the track covers it
     return result;
 }
 
-int LogRecorder::writePendingRecord(std::string& errorText, WrittenRecord* written) {
+int LogRecorder::writePendingRecord(std::string& errorText, std::vector<WrittenRecord>* written) {
     CLogFile* log = log_.get();  // only this thread replaces it
     if (!log) return 0;
     if (log->writePendingRecord(written) == 0) return 0;
@@ -76,10 +72,20 @@ void LogRecorder::setNote(const std::string& text) {
     if (log_) log_->setNote(text);
 }
 
-void LogRecorder::noteMarker(BoardState& board, const std::string& text) {
+std::string LogRecorder::markerText(BoardState& board, const std::string& text) {
     ++board.markerCount;
-    setNote(text.empty() ? "Marker #" + std::to_string(board.markerCount) : text);
+    return text.empty() ? "Marker #" + std::to_string(board.markerCount) : text;
 }
+
+void LogRecorder::noteMarker(BoardState& board, const std::string& text) { setNote(markerText(board, text)); }
+
+void LogRecorder::queueMarker(BoardState& board, const std::string& text) {
+    const std::string note = markerText(board, text);
+    if (log_) log_->queueNote(note);
+}
+
+size_t LogRecorder::notesWaiting() const { return log_ ? log_->notesWaiting() : 0; }
+size_t LogRecorder::droppedRecords() const { return log_ ? log_->droppedRecords() : 0; }
 
 uint64_t LogRecorder::fileLength() const { return log_ ? log_->fileLength() : 0; }
 bool LogRecorder::hasLog() const { return log_ != nullptr; }

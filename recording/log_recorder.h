@@ -31,7 +31,7 @@ public:
     // logging. On failure logging is 0, no log object remains and errorText
     // holds the system's reason. 0 or -1.
     int startLog(BoardState& board, const std::string& hostPath, const std::string& shownPath,
-                 std::string& errorText, LocalTimeSource clock = currentLocalTime);
+                 std::string& errorText, LocalTimeSource clock = currentLocalTime, FlushCall flush = {});
     // Ends the log as the user stops it: clears logging and detaches the log
     // first, so that nothing the link thread stages from then on joins it,
     // then writes the records staged before and closes it. -1 with errorText
@@ -40,13 +40,17 @@ public:
     // Clears logging, then closes and destroys the log object, if any, with
     // whatever it still had staged: after a failed write.
     void stopLog(BoardState& board);
-    // Writes the oldest staged record (into `written` too, when given). -1 with
-    // errorText when the write failed.
-    int writePendingRecord(std::string& errorText, WrittenRecord* written = nullptr);
+    // Writes every staged record with one flush (into `written` too, when
+    // given). -1 with errorText when the write failed.
+    int writePendingRecord(std::string& errorText, std::vector<WrittenRecord>* written = nullptr);
     void setNote(const std::string& text);
     // A marker, as the screens' INC box sets one: the board's marker count goes up and
     // the next record's note is `text`, or "Marker #n" without one.
     void noteMarker(BoardState& board, const std::string& text = {});
+    // The same, but after the markers still waiting for a record: one a record, in order.
+    void queueMarker(BoardState& board, const std::string& text = {});
+    size_t notesWaiting() const;
+    size_t droppedRecords() const;  // by the log now open
     // `companion` (or none) starts and stops with each log from the next start
     // on; one that was started with the current log and is replaced stops now.
     void setCompanion(LogCompanion* companion);
@@ -57,6 +61,7 @@ public:
 private:
     std::unique_ptr<CLogFile> swap(std::unique_ptr<CLogFile> next);
     void stopCompanion();
+    static std::string markerText(BoardState& board, const std::string& text);
 
     mutable std::mutex mutex_;
     std::unique_ptr<CLogFile> log_;  // replaced only on the user-interface thread

@@ -44,8 +44,12 @@ void StatusStrip::drawIdentityLine(CDC* dc) {
 }
 
 void StatusStrip::drawLogLine(CDC* dc) {
-    char text[64];
-    std::snprintf(text, sizeof text, "Log File Is Now %u Kb", static_cast<unsigned>(logRecorder().fileLength() / 1000));
+    char text[80];
+    const int n = std::snprintf(text, sizeof text, "Log File Is Now %u Kb",
+                                static_cast<unsigned>(logRecorder().fileLength() / 1000));
+    // Records the log could not take are said where its size is.
+    if (const size_t dropped = logRecorder().droppedRecords())
+        std::snprintf(text + n, sizeof text - n, ", %zu lost", dropped);
     drawLine(dc, kLogRect, RGB(0, 0, 196), text);
 }
 

@@ -111,6 +111,20 @@ TEST_F(StatusStripTest, LogLineRoundsTheLengthDownToWholeKilobytes) {
     EXPECT_EQ(text, length < 2000 ? "Log File Is Now 1 Kb" : "Log File Is Now 2 Kb");
 }
 
+// A writer held up for seconds: the records past the log's backlog are not lost unseen.
+TEST_F(StatusStripTest, LogLineSaysHowManyRecordsTheLogLost) {
+    const std::string path = ::testing::TempDir() + "strip_lost.zrn";
+    std::string error;
+    ASSERT_EQ(logRecorder().startLog(board, path, "\\strip_lost.zrn", error, fixedTime), 0) << error;
+    const uint8_t payload[7] = {};
+    for (size_t i = 0; i < kMaxStagedRecords + 3; ++i) logRecorder().setPendingRecord(216, payload, 7);
+    ASSERT_EQ(logRecorder().writePendingRecord(error), 0) << error;
+    strip.drawLogLine(&dc);
+    const CRect line{0, 224, 240, 239};
+    const std::string text = "Log File Is Now " + std::to_string(logRecorder().fileLength() / 1000) + " Kb, 3 lost";
+    EXPECT_EQ(firstDifference(screen, drawnText(text, line, kWhite, RGB(0, 0, 196), 5), line), "");
+}
+
 TEST_F(StatusStripTest, ClockLineShowsDateTimeAndMarkerInTheirBoxes) {
     board.markerCount = 12;
     strip.drawClockLine(&dc);

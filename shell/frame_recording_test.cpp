@@ -110,18 +110,18 @@ TEST_F(FrameRecordingTest, RecordAndStopWriteEveryStagedRecordOnce) {
 }
 
 // A board that delivers faster than the storage syncs: two records arrive
-// while each one is written. Stop writes what was staged before it and ends.
+// during each flush. Stop writes what was staged before it and ends.
 TEST_F(FrameRecordingTest, StopEndsWhileTheBoardDeliversFasterThanTheLogSyncs) {
     const uint8_t payload[4] = {1, 2, 3, 4};
     int delivered = 0;  // bounded, so that a stop that never ends still ends the test
-    auto deliveringWhileWriting = [&] {
+    auto deliveringWhileFlushing = [&](int fd) {
         // As a decoder that saw logging set just before the stop cleared it.
         for (int i = 0; i < 2 && delivered < 300; ++i, ++delivered) logRecorder().setPendingRecord(216, payload, 4);
-        return currentLocalTime();
+        return ::fdatasync(fd);
     };
     std::string error;
     ASSERT_EQ(logRecorder().startLog(boardState(), (docs / "busy.zrn").string(), "\\My Documents\\busy.zrn", error,
-                                     deliveringWhileWriting),
+                                     currentLocalTime, deliveringWhileFlushing),
               0);
     for (int i = 0; i < 3; ++i) logRecorder().setPendingRecord(216, payload, 4);
     shell->command(ID_LOG_STOP);

@@ -9,6 +9,9 @@ namespace zarn {
 // 0x00RRGGBB, as Surface pixels are.
 uint32_t viridisPixel(double t);
 
+// What a level can be, in dBm: a scale reaches no further.
+constexpr double kLowestLevelDbm = -200, kHighestLevelDbm = 50;
+
 // The levels from the low to the high end of the colour map, in dBm.
 struct LevelScale {
     double lo = -120, hi = -40;

@@ -32,6 +32,8 @@ public:
     void writeLine(const std::string& line);
     // A reader that stops reading: the pipe fills and the program's writes wait.
     void holdOutput(bool held) { held_ = held; }
+    void write(const std::string& text);  // as it stands, no newline added
+    void closeInput();                    // the end of standard input
     void signal(int signal);
     // The exit status; -1 when it did not end within `most` (it is killed then) or was killed.
     int wait(std::chrono::milliseconds most);
@@ -47,6 +49,36 @@ private:
     std::atomic<bool> held_{false};
     mutable std::mutex mutex_;
     std::string out_;
+};
+
+// zarn-record started as `zarn-record ... &` from an interactive shell: a job of its own
+// on a pseudo-terminal, its standard input and error the terminal, whose foreground the
+// shell (a process of this test's) keeps until bringToForeground(), as `fg` gives it.
+class TerminalJob {
+public:
+    static constexpr int kStopped = 99;  // wait()'s status when the terminal stopped the job
+
+    TerminalJob() = default;
+    ~TerminalJob();
+    TerminalJob(const TerminalJob&) = delete;
+    TerminalJob& operator=(const TerminalJob&) = delete;
+
+    bool start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env);
+    void type(const std::string& keys);  // at the keyboard
+    void bringToForeground();
+    // The job's exit status; kStopped when it was stopped, -1 when it did not end within `most`.
+    int wait(std::chrono::milliseconds most);
+    std::string screen() const;  // what the terminal showed
+
+private:
+    void endJob();
+
+    pid_t shell_ = -1;
+    pid_t job_ = -1;
+    int terminal_ = -1;
+    std::thread reader_;
+    mutable std::mutex mutex_;
+    std::string screen_;
 };
 
 struct LoggedRecord {

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "board/board_connection.h"
 #include "board/board_sequences.h"
@@ -49,7 +51,14 @@ void catchStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a CSV reader that goes away is a failed write, not the end
+    // A job in the background is never stopped by its terminal: reads are only
+    // tried in the foreground, and one that races a move to the background fails.
+    signal(SIGTTIN, SIG_IGN);
+    signal(SIGTTOU, SIG_IGN);
 }
+
+// True when `fd` is not a terminal, or is one whose foreground job this is.
+bool ownsTerminal(int fd) { return !::isatty(fd) || ::tcgetpgrp(fd) == ::getpgrp(); }
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -111,8 +120,11 @@ private:
     int startLog();
     int loop();
     bool handle(uint32_t message);
+    bool stopAsked() const;
     void readNotes();
+    void takeNotes(bool ended);
     bool writeRecord();
+    void countDrops();
     void showProgress(bool last);
     int finish(int status);
 
@@ -127,6 +139,7 @@ private:
     bool logOpened_ = false;
     bool stdinOpen_ = true;
     std::string pendingLine_;
+    size_t dropped_ = 0;  // records the log could not take, said so far
     Clock::time_point started_ = Clock::now();
     Clock::time_point lostSince_{};
     bool lost_ = false;
@@ -140,9 +153,15 @@ int Session::run() {
     loadRegistry(registryFilePath());
     if (const int status = bringUp()) return finish(status);
     if (stopSignal) return finish(0);
+    // --seconds runs from here while the measurement opens, so that an opening held
+    // up by a silent board is abandoned too, and from the log's start once it is open.
+    started_ = Clock::now();
+    board_.abandonRequests = [this] { return stopAsked(); };
     openMeasurement();
+    const bool over = stopAsked();
     if (const int status = startLog()) return finish(status);
-    return finish(loop());
+    started_ = Clock::now();
+    return finish(over ? 0 : loop());
 }
 
 int Session::bringUp() {
@@ -190,13 +209,14 @@ int Session::startLog() {
     }
     logOpened_ = true;
     outputs_.start(board_, *connection_, track_.get());
-    started_ = Clock::now();
     return 0;
 }
 
+// A signal, or --seconds over.
+bool Session::stopAsked() const { return stopSignal || (o_.seconds > 0 && secondsSince(started_) >= o_.seconds); }
+
 int Session::loop() {
-    while (!stopSignal) {
-        if (o_.seconds > 0 && secondsSince(started_) >= o_.seconds) break;
+    while (!stopAsked()) {
         readNotes();
         uint32_t message = 0;
         while (queue_.take(message))
@@ -230,47 +250,65 @@ bool Session::handle(uint32_t message) {
     }
 }
 
-// Each whole line on stdin notes the next record; stdin at its end is simply quiet.
+// Each line on stdin notes a record of its own, in turn; stdin at its end is simply
+// quiet. A terminal is read only while this is its foreground job.
 void Session::readNotes() {
     pollfd in{STDIN_FILENO, POLLIN, 0};
-    if (!stdinOpen_) {
+    if (!stdinOpen_ || !ownsTerminal(STDIN_FILENO)) {
         std::this_thread::sleep_for(kLoopWait);
         return;
     }
     if (::poll(&in, 1, static_cast<int>(kLoopWait.count())) <= 0) return;
     char buffer[512];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n <= 0) {
-        stdinOpen_ = false;
-        return;
-    }
-    pendingLine_.append(buffer, static_cast<size_t>(n));
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || (errno == EIO && !ownsTerminal(STDIN_FILENO)))) return;
+    if (n > 0) pendingLine_.append(buffer, static_cast<size_t>(n));
+    if (n <= 0) stdinOpen_ = false;
+    takeNotes(n <= 0);
+}
+
+// The whole lines read, and at the end of input the last one without its newline.
+void Session::takeNotes(bool ended) {
     for (size_t end; (end = pendingLine_.find('\n')) != std::string::npos; pendingLine_.erase(0, end + 1)) {
         std::string line = pendingLine_.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        logRecorder().noteMarker(board_, line);
+        logRecorder().queueMarker(board_, line);
     }
+    if (ended && !pendingLine_.empty()) logRecorder().queueMarker(board_, pendingLine_);
+    if (ended) pendingLine_.clear();
 }
 
+// Everything staged, in one batch with one flush.
 bool Session::writeRecord() {
     std::string error;
-    WrittenRecord w;
-    if (logRecorder().writePendingRecord(error, &w) != 0) {
+    std::vector<WrittenRecord> written;
+    const int result = logRecorder().writePendingRecord(error, &written);
+    for (const WrittenRecord& w : written) {
+        const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
+        progress_.count(record, logRecorder().fileLength());
+        outputs_.record(w, logRecorder().fileLength());
+    }
+    if (result != 0)
         std::fprintf(stderr, "%s: cannot write %s: %s; the records written before stay readable\n", kProgram,
                      o_.output.c_str(), error.c_str());
-        logRecorder().stopLog(board_);
-        return false;
-    }
-    if (w.offset == 0) return true;  // nothing was staged: no record's mark is in the header
-    const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
-    progress_.count(record, logRecorder().fileLength());
-    outputs_.record(w, logRecorder().fileLength());
-    return true;
+    countDrops();
+    if (result == 0) return true;
+    logRecorder().stopLog(board_);
+    return false;
+}
+
+// Says each time the log has dropped records since it last said so.
+void Session::countDrops() {
+    const size_t dropped = logRecorder().droppedRecords();
+    if (dropped <= dropped_) return;
+    std::fprintf(stderr, "%s: %zu records not logged (%zu in all)\n", kProgram, dropped - dropped_, dropped);
+    dropped_ = dropped;
 }
 
 void Session::showProgress(bool last) {
     const double seconds = secondsSince(started_);
     if (!last && !progress_.due(seconds, terminal_)) return;
+    if (!last && terminal_ && !ownsTerminal(STDERR_FILENO)) return;  // a job in the background draws nothing
     const std::string line = progress_.line(seconds);
     if (terminal_)
         std::fprintf(stderr, "\r%s\x1b[K%s", line.c_str(), last ? "\n" : "");
@@ -280,14 +318,20 @@ void Session::showProgress(bool last) {
 
 // Idle, staged records written, the port restored; the log closed last.
 int Session::finish(int status) {
+    board_.abandonRequests = nullptr;  // the sequence is over; idle is still asked for
     if (connection_) {
         // A board that never answered is not asked for anything more.
         if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
         connection_.reset();
     }
     board_.notifyWindow = nullptr;
-    while (logRecorder().hasLog() && logRecorder().stagedCount() > 0)
-        if (!writeRecord()) status = kFailed;
+    if (logRecorder().hasLog() && !writeRecord()) status = kFailed;
+    if (const size_t notes = logRecorder().notesWaiting())
+        std::fprintf(stderr, "%s: %zu note%s left without a record\n", kProgram, notes, notes == 1 ? "" : "s");
+    if (dropped_ > 0) {
+        std::fprintf(stderr, "%s: %zu records were not logged\n", kProgram, dropped_);
+        if (status == 0) status = kFailed;
+    }
     std::string error;
     if (logRecorder().finishLog(board_, error) != 0) {
         std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, o_.output.c_str(), error.c_str());

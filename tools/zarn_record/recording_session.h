@@ -7,12 +7,16 @@
 //     No port, or nothing answering on it: exit 3, naming what was looked at.
 //  2. The measurement is opened as its screen opens it: idle, the options applied, the
 //     screen's opening sequence. Then the log starts (with its track when gpsd is there).
-//  3. Each record the decoder stages is written (and streamed as a CSV row); a line on
-//     stdin notes the next record; the progress line goes to stderr.
+//  3. What the decoder staged (each record stamped then) is written in one batch with
+//     one flush (and streamed as CSV rows); each line on stdin notes a record of its
+//     own, in turn, and a terminal is read only while this is its foreground job; the
+//     progress line goes to stderr. Records the log drops are said there.
 //  4. A lost board is the link thread's to find again; when it answers the sequence is
 //     sent again. --give-up ends the run after that many seconds without it.
-//  5. The end (signal, --seconds, give-up, a failed write): the board idle, every staged
-//     record written, the port restored; exit 0, 3 after giving up, 1 after a failure.
+//  5. The end (signal, --seconds, give-up, a failed write), also in the middle of a
+//     request sequence, which is abandoned: the board idle, every staged record written,
+//     the port restored, notes left without a record counted; exit 0, 3 after giving
+//     up, 1 after a failure or when records were dropped.
 
 #include "tools/zarn_record/record_options.h"
 

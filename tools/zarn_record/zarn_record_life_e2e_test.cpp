@@ -3,6 +3,7 @@
 // back, giving up on a board that stays away, storage that fills up, and every kind of
 // bad command line, with nothing half-written left behind.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -10,12 +11,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board/board_state.h"
@@ -111,6 +116,59 @@ TEST_F(RecordLife, NotesFromStdinRowsIntoAPipeAndSigintEndsItWhole) {
     EXPECT_EQ(sent.back(), (std::vector<uint8_t>{8, 0})) << "the board is left idle";
 }
 
+std::vector<std::string> notesIn(const testing::LoggedRecords& logged) {
+    std::vector<std::string> notes;
+    for (const auto& r : logged.records)
+        if (!r.note.empty()) notes.push_back(r.note);
+    return notes;
+}
+
+// Notes given faster than records come, as a file hands them (`< notes.txt`), the last
+// without its newline: each notes a record of its own, in order, and those that no
+// record came for are counted at the end.
+TEST_F(RecordLife, EveryNoteGivenNotesARecordOfItsOwnAndThoseLeftAreCounted) {
+    log = device.root + "/notes.zrn";
+    ASSERT_TRUE(start({"--single", "881.52"}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 2; }, 15s)) << child.err();
+    child.write("stairs\nlift\r\n");
+    ASSERT_TRUE(waitFor([&] { return notesIn(testing::readLogged(log)).size() >= 2; }, 5s)) << child.err();
+    device.sim.killHard();
+    ASSERT_TRUE(waitFor([&] { return said("is lost"); }, 3s)) << child.err();
+    child.write("roof\nbasement");
+    child.closeInput();
+    std::this_thread::sleep_for(500ms);  // read in the meantime: nothing shows it but the end
+    child.signal(SIGINT);
+    ASSERT_EQ(child.wait(10s), 0) << child.err();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    EXPECT_EQ(logged.damaged, 0u);
+    EXPECT_EQ(notesIn(logged), (std::vector<std::string>{"stairs", "lift"}));
+    EXPECT_TRUE(said("2 notes left without a record")) << child.err();
+}
+
+// `zarn-record ... &` from an interactive shell: a key typed for the shell stops
+// nothing, the terminal is not drawn on, and after `fg` the line typed is a note.
+TEST_F(RecordLife, InTheBackgroundOfATerminalItRecordsOnAndTakesNotesOnlyInTheForeground) {
+    log = device.root + "/job.zrn";
+    testing::TerminalJob job;
+    ASSERT_TRUE(job.start({"--single", "881.52", "-o", log}, {{"ZARN_ROOT", device.root}}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 2; }, 15s)) << job.screen();
+    job.type("kitchen\n");
+    const size_t typedAt = records();
+    ASSERT_TRUE(waitFor([&] { return records() >= typedAt + 5; }, 5s))
+        << "the recording goes on in the background; the terminal showed: " << job.screen();
+    EXPECT_EQ(job.screen().find("records"), std::string::npos) << "no progress line from the background";
+    job.bringToForeground();
+    ASSERT_TRUE(waitFor([&] { return !notesIn(testing::readLogged(log)).empty(); }, 5s)) << job.screen();
+    job.type("\x03");  // Ctrl-C
+    ASSERT_EQ(job.wait(10s), 0) << job.screen();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    EXPECT_EQ(notesIn(logged), std::vector<std::string>{"kitchen"});
+    size_t noted = 0;
+    while (noted < logged.records.size() && logged.records[noted].note.empty()) ++noted;
+    EXPECT_GE(noted, typedAt + 5) << "the line waited for the foreground";
+    EXPECT_NE(job.screen().find("records"), std::string::npos) << "the progress line in the foreground";
+}
+
 // The simulator killed (a pulled adapter) and a new one on another terminal: the log
 // stays open, the sweep is asked for again, records resume, and the end is a clean one.
 TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
@@ -185,10 +243,103 @@ TEST_F(FastBoard, FullStorageEndsWithExit1AndWhatWasWrittenStaysReadable) {
     EXPECT_EQ(child.wait(30s), 1) << child.err();
     EXPECT_TRUE(said("cannot write " + log)) << child.err();
     EXPECT_TRUE(said("No space left on device") || said("File too large")) << child.err();
+    EXPECT_TRUE(said("records were not logged")) << "the record that did not fit is counted: " << child.err();
     const testing::LoggedRecords logged = testing::readLogged(log);
     ASSERT_TRUE(logged.readable);
     EXPECT_GE(logged.records.size(), 3u);
     EXPECT_EQ(logged.damaged, 0u) << "the record cut short is taken back off the end";
+}
+
+// The board's side of a port, played by the test: it answers the version request once
+// and is silent from then on, and keeps the request frames it was sent.
+class SilentBoard {
+public:
+    SilentBoard() {
+        termios raw{};
+        cfmakeraw(&raw);
+        char name[128] = {};
+        if (openpty(&master_, &slave_, name, &raw, nullptr) == 0) path_ = name;
+        reader_ = std::thread([this] { listen(); });
+    }
+    ~SilentBoard() {
+        done_ = true;
+        reader_.join();
+        close(master_);
+        close(slave_);
+    }
+    const std::string& path() const { return path_; }
+    std::vector<std::vector<uint8_t>> requests() {
+        std::lock_guard lock(mutex_);
+        return testing::requestFrames(heard_);
+    }
+    size_t count(uint8_t type) {
+        size_t n = 0;
+        for (const auto& r : requests()) n += !r.empty() && r[0] == type;
+        return n;
+    }
+
+private:
+    void listen() {
+        bool answered = false;
+        while (!done_) {
+            pollfd p{master_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            char buffer[256];
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n <= 0) continue;
+            std::lock_guard lock(mutex_);
+            heard_.append(buffer, static_cast<size_t>(n));
+            if (!answered && heard_.find("\x11\x12\x01\x11\x13") != std::string::npos) {
+                const char version[] = "\x11\x12\x01SIM 2.10\x11\x13";
+                answered = ::write(master_, version, sizeof version - 1) > 0;
+            }
+        }
+    }
+
+    int master_ = -1, slave_ = -1;
+    std::string path_;
+    std::atomic<bool> done_{false};
+    std::thread reader_;
+    std::mutex mutex_;
+    std::string heard_;
+};
+
+// A 30-slot table asked of a board that answered once and went silent: every request
+// waits its second. A signal or --seconds in the middle of that abandons the sequence:
+// idle is asked for, the log is closed, and the run ends in about a second, not after
+// the rest of the table.
+TEST_F(RecordLife, AStopWhileASilentBoardIsAskedForATableEndsAtOnce) {
+    {
+        std::ofstream table(device.root + "/thirty.kct", std::ios::binary);
+        table << "2\r\nThirty channels\r\n";
+        for (int c = 1; c <= 30; ++c) table << "0," << c * 10 << ",slot\n";
+    }
+    const struct {
+        const char* what;
+        int signal;
+        std::vector<std::string> args;
+    } stops[] = {
+        {"SIGTERM", SIGTERM, {}},
+        {"--seconds", 0, {"--seconds", "3"}},
+    };
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(stop.what);
+        SilentBoard board;
+        log = device.root + "/silent.zrn";
+        std::vector<std::string> args{"--table", device.root + "/thirty.kct", "--port", board.path()};
+        args.insert(args.end(), stop.args.begin(), stop.args.end());
+        ASSERT_TRUE(start(args));
+        ASSERT_TRUE(waitFor([&] { return board.count(17) >= 1; }, 15s)) << child.err();  // the first slot
+        if (stop.signal) child.signal(stop.signal);
+        const auto asked = std::chrono::steady_clock::now();
+        ASSERT_EQ(child.wait(stop.signal ? 5s : 10s), 0) << child.err();
+        std::printf("%s: ended %.1f s after the first slot was asked for\n", stop.what,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
+        EXPECT_LT(board.count(17), 30u) << "the rest of the table was not sent";
+        ASSERT_FALSE(board.requests().empty());
+        EXPECT_EQ(board.requests().back(), (std::vector<uint8_t>{8, 0})) << "the board is asked for idle";
+        EXPECT_TRUE(testing::readLogged(log).readable);
+    }
 }
 
 struct BadLine {

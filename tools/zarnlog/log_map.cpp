@@ -1,5 +1,8 @@
 #include "tools/zarnlog/log_map.h"
 
+#include <cmath>
+#include <set>
+
 #include "tools/zarnlog/plot_parts.h"
 
 namespace zarn {
@@ -11,6 +14,7 @@ bool writeMap(LogReader& reader, const LogHeader& header, const TrackJoin& join,
     std::vector<MapFeature> features;
     std::array<bool, kMapLayers> used{};
     plot::Range levels;
+    std::set<int> wholeDbm;  // of the points, for their styles
     const bool read = forEachRecord(reader, [&](const LogRecord& r) {
         if (!request.window.contains(r.time)) return true;
         mapFeatures(plans, r, features);
@@ -18,7 +22,9 @@ bool writeMap(LogReader& reader, const LogHeader& header, const TrackJoin& join,
         if (features.empty() || join.place(r.time, place, result.counts) != Placing::Placed) return true;
         for (const MapFeature& f : features) {
             used[static_cast<size_t>(f.layer)] = true;
-            if (f.dbm) levels.take(*f.dbm);
+            if (!f.dbm) continue;
+            levels.take(*f.dbm);
+            wholeDbm.insert(static_cast<int>(std::floor(*f.dbm)));
         }
         return true;
     }, damaged);
@@ -30,7 +36,7 @@ bool writeMap(LogReader& reader, const LogHeader& header, const TrackJoin& join,
     result.scale = request.scale.value_or(LevelScale{tens.lo, tens.hi});
 
     MapOutput out(request.format, request.output, result.scale);
-    if (!out.begin(used)) return error = out.error(), false;
+    if (!out.begin(used, wholeDbm)) return error = out.error(), false;
     bool written = true;
     const bool again = forEachRecord(reader, [&](const LogRecord& r) {
         if (!request.window.contains(r.time)) return true;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 
 // Last: they define TRUE and FALSE as macros.
@@ -115,7 +116,11 @@ bool MapOutput::fail(const std::string& what) {
     return false;
 }
 
-bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
+int MapOutput::styleStep(double dbm) const {
+    return static_cast<int>(std::floor(std::clamp(dbm, std::floor(scale_.lo), std::ceil(scale_.hi))));
+}
+
+bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set<int>& levels) {
     GDALDriverH driver = GDALGetDriverByName(driverName(format_));
     if (!driver) return fail(std::string("GDAL has no ") + driverName(format_) + " driver");
     const fs::path out(path_);
@@ -129,8 +134,9 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
         files_.push_back(file);
         if (format_ == MapFormat::Kml) {
             OGRStyleTableH table = OGR_STBL_Create();
-            const int lo = static_cast<int>(std::floor(scale_.lo)), hi = static_cast<int>(std::ceil(scale_.hi));
-            for (int dbm = lo; dbm <= hi; ++dbm) {
+            std::set<int> steps;
+            for (const int dbm : levels) steps.insert(styleStep(dbm));
+            for (const int dbm : steps) {
                 char colour[16];
                 const uint32_t rgb = scale_.pixel(dbm);
                 std::snprintf(colour, sizeof colour, "#%06X", rgb);
@@ -198,9 +204,7 @@ bool MapOutput::write(const MapFeature& feature, const Place& place) {
         OGR_F_SetGeometryDirectly(f, point);
     }
     if (format_ == MapFormat::Kml && feature.dbm) {
-        const double dbm = std::clamp(*feature.dbm, std::floor(scale_.lo), std::ceil(scale_.hi));
-        std::string style = "@";
-        style += styleName(static_cast<int>(std::floor(dbm)));
+        const std::string style = "@" + styleName(styleStep(*feature.dbm));
         OGR_F_SetStyleString(f, style.c_str());
     }
     CPLErrorReset();

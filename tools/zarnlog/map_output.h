@@ -2,7 +2,8 @@
 // The files of `zarnlog map`, written through GDAL/OGR, the format chosen by
 // the output's extension:
 // - .gpkg (GeoPackage) and .kml hold one layer per record type in one file;
-//   KML points carry a style per whole dBm in the colours of the waterfall;
+//   KML points carry a style per whole dBm in the colours of the waterfall,
+//   one for each whole dBm the points have;
 // - .geojson and .csv hold one layer a file: OUT's name with the layer's
 //   ("survey-single.geojson"); a CSV has lat and lon columns after the values.
 // Points are WGS 84 longitude and latitude. An output that exists is
@@ -11,6 +12,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,8 +33,9 @@ public:
     MapOutput(const MapOutput&) = delete;
     MapOutput& operator=(const MapOutput&) = delete;
 
-    // Creates the files and the layers marked; false with error().
-    bool begin(const std::array<bool, kMapLayers>& layers);
+    // Creates the files and the layers marked, and for KML a style for each
+    // whole dBm of `levels` on the scale; false with error().
+    bool begin(const std::array<bool, kMapLayers>& layers, const std::set<int>& levels);
     bool write(const MapFeature& feature, const Place& place);
     // Closes every file; false with error() (and the files removed) when one fails.
     bool finish();
@@ -46,6 +49,7 @@ public:
 
 private:
     bool fail(const std::string& what);
+    int styleStep(double dbm) const;  // the whole dBm of its style, on the scale
 
     MapFormat format_;
     std::string path_;

@@ -233,6 +233,15 @@ TEST(ZarnlogMap, EveryFormatReadsBackThroughGdalWithTheRecordsWhereTheyWere) {
             }
             std::ifstream in(dir.file(f.out));
             const std::string kml{std::istreambuf_iterator<char>(in), {}};
+            // A style for each whole dBm the points have, and no other.
+            std::set<std::string> used;
+            for (const auto& [name, features] : layers)
+                for (const Feature& p : features)
+                    if (!p.style.empty()) used.insert(p.style.substr(1));
+            std::set<std::string> styles;
+            for (size_t at = kml.find("<Style id=\""); at != std::string::npos; at = kml.find("<Style id=\"", at + 1))
+                styles.insert(kml.substr(at + 11, kml.find('"', at + 11) - at - 11));
+            EXPECT_EQ(styles, used);
             char colour[16];
             const uint32_t rgb = LevelScale{-130, -40}.pixel(-75);  // KML colours are aabbggrr
             std::snprintf(colour, sizeof colour, "ff%02x%02x%02x", rgb & 0xFF, rgb >> 8 & 0xFF, rgb >> 16);
@@ -340,6 +349,8 @@ TEST(ZarnlogMap, BadTracksAndBadCommandLinesGiveClearMessagesAndTheirStatus) {
         {"an offset that is none", good, {"--utc-offset", "2:00"}, 2, "--utc-offset 2:00: not +HH:MM"},
         {"an offset past 14 hours", good, {"--utc-offset", "+14:30"}, 2, "--utc-offset +14:30: not +HH:MM"},
         {"a scale upside down", good, {"--db", "-40:-120"}, 2, "--db -40:-120: not MIN:MAX"},
+        {"a scale past any level", good, {"--db", "-1e9:1e9"}, 2, "--db -1e9:1e9: beyond any level (-200..50 dBm)"},
+        {"a scale past an int", good, {"--db", "0:2147483647"}, 2, "--db 0:2147483647: beyond any level"},
         {"a time that is none", good, {"--begin", "2004-02-30T10:00"}, 2, "--begin 2004-02-30T10:00: not a time"},
         {"an end before the beginning", good, {"--begin", "2004-07-09T14:01", "--end", "2004-07-09T14:00:30"}, 2,
          "--end is not after --begin"},

@@ -45,7 +45,8 @@ Options:
   --utc-offset +HH:MM  a track in UTC is joined with the log's stamps moved by
                        this offset (default: the local time zone's, at each
                        stamp); zarn's own tracks carry the device's clock
-  --db MIN:MAX         the dBm at the ends of the colour scale (plot and map)
+  --db MIN:MAX         the dBm at the ends of the colour scale (plot and map),
+                       within -200:50
   --begin TIME         plot or map only the records from TIME on, and
   --end TIME           before TIME; TIME as the log stamps it, on the device's
                        clock: YYYY-MM-DDTHH:MM[:SS]
@@ -87,7 +88,8 @@ int usage(std::ostream& err, const std::string& what) {
     return 2;
 }
 
-std::optional<LevelScale> parseScale(const std::string& text) {
+// `beyond` tells a scale past any level a board reports from text that is none.
+std::optional<LevelScale> parseScale(const std::string& text, bool& beyond) {
     const size_t colon = text.find(':', 1);
     if (colon == std::string::npos) return std::nullopt;
     try {
@@ -97,6 +99,10 @@ std::optional<LevelScale> parseScale(const std::string& text) {
         const std::string rest = text.substr(colon + 1);
         const double hi = std::stod(rest, &used);
         if (used != rest.size() || !std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo)) return std::nullopt;
+        if (lo < kLowestLevelDbm || hi > kHighestLevelDbm) {
+            beyond = true;
+            return std::nullopt;
+        }
         return LevelScale{lo, hi};
     } catch (const std::exception&) {
         return std::nullopt;
@@ -144,9 +150,14 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
         case kUtcOffset:
             if (!(c.utcOffset = parseUtcOffset(value))) return usage(err, "--utc-offset " + value + ": not +HH:MM");
             break;
-        case kDb:
-            if (!(c.scale = parseScale(value))) return usage(err, "--db " + value + ": not MIN:MAX in dBm, MIN below MAX");
-            break;
+        case kDb: {
+            bool beyond = false;
+            if ((c.scale = parseScale(value, beyond))) break;
+            if (beyond)
+                return usage(err, "--db " + value + ": beyond any level (" + std::to_string(int(kLowestLevelDbm)) +
+                                      ".." + std::to_string(int(kHighestLevelDbm)) + " dBm)");
+            return usage(err, "--db " + value + ": not MIN:MAX in dBm, MIN below MAX");
+        }
         case kBegin:
         case kEnd: {
             const std::optional<long long> stamp = parseStamp(value);
