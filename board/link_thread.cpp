@@ -133,6 +133,7 @@ void LinkThread::boardLost(const std::string& why) {
     const std::string name = port_.name();
     port_.close();
     parser_.restart();  // a frame cut short is no frame
+    parser_.forgetMeasurements();
     lastLook_ = clock_.seconds();
     announceAnswer_ = false;
     if (boardSeen_ != Board::Up) {  // a port found again failed: still lost
