@@ -187,3 +187,32 @@ TEST_F(SerialLinkTest, ReopenReadsTheRegistryAgainAndTriesEveryCardInTurn) {
     EXPECT_FALSE(link.valid());
     std::filesystem::remove_all(tmpl);
 }
+
+// The board's key gone with the board (its simulator ended, its adapter pulled): another
+// adapter that start-up saw is not the board and is left alone, while a port listed since,
+// in the registry or among the adapters, is tried.
+TEST_F(SerialLinkTest, WhileTheBoardIsLostAPortStartUpSawIsNotOpened) {
+    char tmpl[] = "/tmp/zarn-lost-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string file = std::string(tmpl) + "/registry.reg", adapters = std::string(tmpl) + "/by-id";
+    const std::string active = "HKEY_LOCAL_MACHINE\\Drivers\\Active\\";
+    std::filesystem::create_directories(adapters);
+    Pty board, other, seen, next;
+    ASSERT_TRUE(setRegistryKey(file, active + "Board", {{"PnpId", "CF-Serial_I-O"}, {"Name", board.name}}));
+    ASSERT_TRUE(setRegistryKey(file, active + "Other", {{"PnpId", "CF-Serial_I-O"}, {"Name", other.name}}));
+    std::filesystem::create_symlink(seen.name, adapters + "/usb-Quatech_SSP-100_A1-if00");
+    loadRegistry(file, adapters);
+    SerialLink link(38400);
+    ASSERT_TRUE(link.valid());
+    ASSERT_STREQ(link.portName(), board.name);
+
+    ASSERT_TRUE(removeRegistryKey(file, active + "Board"));
+    link.close();  // as the link thread closes it when the board is lost
+    EXPECT_FALSE(link.reopen()) << "opened " << link.portName();
+    EXPECT_FALSE(link.reopen());
+
+    std::filesystem::create_symlink(next.name, adapters + "/usb-Quatech_SSP-100_B2-if00");
+    ASSERT_TRUE(link.reopen());
+    EXPECT_EQ(link.name(), adapters + "/usb-Quatech_SSP-100_B2-if00");
+    std::filesystem::remove_all(tmpl);
+}
