@@ -12,7 +12,8 @@
 //    (makeRawMode, the one place that names the terminal flags) plus the DCB's speed,
 //    data bits, parity, stop bits and flow control, then drives RTS and DTR as the DCB
 //    says. It fails when the handle is no terminal or the speed has no termios value. A
-//    modem-control request that the terminal refuses (a pseudo-terminal) is not a failure.
+//    modem-control request that the terminal refuses (a pseudo-terminal) is not a failure;
+//    any other refusal is, and lastCommError() gives its reason.
 //  - SetCommTimeouts: ReadIntervalTimeout = MAXDWORD with the other read timeouts 0 is the
 //    one setting supported: ReadFile returns at once with what has arrived, maybe nothing.
 //    Other values are kept and reported back but reads stay non-blocking.
