@@ -74,20 +74,23 @@ struct FakeClock : SecondsClock {
     std::atomic<uint32_t> now{5000};
 };
 
-// Records the length of every wait for a request instead of hiding it in the thread.
+// Records the length of every wait for a request, and whether the port was watched, instead
+// of sleeping it: the clock is the test's.
 struct WatchedLinkThread : LinkThread {
     using LinkThread::LinkThread;
-    bool waitForRequest(uint32_t waitMs) override {
+    bool waitForRequest(uint32_t waitMs, bool watchPort) override {
         waits.push_back(waitMs);
-        return LinkThread::waitForRequest(waitMs);
+        watched.push_back(watchPort);
+        return LinkThread::waitForRequest(0, watchPort);
     }
     std::vector<uint32_t> waits;
+    std::vector<bool> watched;
 };
 
 // Never sleeps in its waits, for tests that run many idle passes.
 struct QuickLinkThread : LinkThread {
     using LinkThread::LinkThread;
-    bool waitForRequest(uint32_t) override { return LinkThread::waitForRequest(0); }
+    bool waitForRequest(uint32_t, bool watchPort) override { return LinkThread::waitForRequest(0, watchPort); }
 };
 
 Bytes frame(uint8_t type, const Bytes& payload) {
@@ -150,7 +153,7 @@ TEST_F(LinkThreadTest, TrafficPostponesTheKeepAlive) {
     EXPECT_EQ(port.writtenCopy().size(), 2u);
 }
 
-TEST_F(LinkThreadTest, WithoutPortEveryPassWaitsAndRequestsAreTaken) {
+TEST_F(LinkThreadTest, WithoutPortRequestsAreTakenAndEveryPassWaitsForTheKeepAlive) {
     port.isValid = false;
     link.begin();
     const uint8_t request[] = {0x11, 0x12, 0x08, 0x00, 0x11, 0x13};
@@ -159,7 +162,37 @@ TEST_F(LinkThreadTest, WithoutPortEveryPassWaitsAndRequestsAreTaken) {
     EXPECT_EQ(port.reads, 0);
     EXPECT_TRUE(port.writtenCopy().empty());
     EXPECT_FALSE(slot.pending());
-    for (uint32_t w : link.waits) EXPECT_EQ(w, LinkThread::kIdleWaitMs);
+    ASSERT_FALSE(link.waits.empty());
+    EXPECT_EQ(link.waits.back(), 11000u);
+    for (bool w : link.watched) EXPECT_FALSE(w) << "no port to watch";
+}
+
+// An idle link sleeps until there is something to do: the next keep-alive, the silence
+// limit, the next look for a lost board; the port is watched all the while.
+TEST_F(LinkThreadTest, AnIdleLinkSleepsUntilTheNextThingDue) {
+    link.setSilenceLimit(10);
+    link.begin();
+    passes(2);  // the keep-alive at start, at 5000
+    clock.now = 5003;
+    link.waits.clear();
+    link.watched.clear();
+    passes(1);
+    EXPECT_EQ(link.waits, std::vector<uint32_t>{7000}) << "the silence limit at 5010 comes before the keep-alive";
+    EXPECT_EQ(link.watched, std::vector<bool>{true});
+    port.input.push_back(frame(8, {0}));
+    while (link.framesDecoded() == 0) link.pass();
+    passes(2);
+    link.waits.clear();
+    passes(1);
+    EXPECT_EQ(link.waits, std::vector<uint32_t>{10000}) << "a frame at 5003: the limit at 5013, the keep-alive at 5014";
+    port.readError = EIO;
+    passes(1);
+    ASSERT_TRUE(board.board.boardLost);
+    link.waits.clear();
+    link.watched.clear();
+    passes(1);
+    EXPECT_EQ(link.waits, std::vector<uint32_t>{2000}) << "the next look at 5005";
+    EXPECT_EQ(link.watched, std::vector<bool>{false}) << "no port to watch while lost";
 }
 
 TEST_F(LinkThreadTest, StreamedFramesAreDecodedWithoutIdleWaits) {

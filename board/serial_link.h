@@ -39,6 +39,9 @@ struct PortIo {
     // last call, the board silent on it, now closed), are tried after the others.
     virtual bool reopen() = 0;
     virtual std::string name() const = 0;
+    // A descriptor poll() reports readable when a read would bring something (or fail);
+    // -1 when there is none to watch.
+    virtual int pollDescriptor() const { return -1; }
 };
 
 class SerialLink : public ByteSender, public PortIo {
@@ -57,6 +60,7 @@ public:
     void close() override;
     bool reopen() override;
     std::string name() const override { return portName_; }
+    int pollDescriptor() const override { return commPortDescriptor(port_); }
 
     const char* portName() const { return portName_; }
     SendSlot& sendSlot() { return slot_; }

@@ -252,6 +252,8 @@ bool WriteFile(CommHandle port, const void* buffer, uint32_t length, uint32_t* w
     return !error || fail(error);
 }
 
+int commPortDescriptor(CommHandle port) { return valid(port) ? port->fd : -1; }
+
 bool CloseCommPort(CommHandle port) {
     if (!valid(port)) return false;
     if (port->haveOriginal) tcsetattr(port->fd, TCSANOW, &port->original);

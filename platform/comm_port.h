@@ -28,6 +28,8 @@
 //  - lastCommError(): the errno of the last call of this thread that failed, as the
 //    device's GetLastError: why a port did not open, or why a read or write failed.
 //  - CloseCommPort: restores the saved settings and closes; the handle is then invalid.
+//  - commPortDescriptor(port): the terminal's descriptor, for poll() to wait for input
+//    beside other things; -1 for an invalid handle. Reads and writes stay the calls above.
 
 #include <cstdint>
 #include <string>
@@ -86,6 +88,7 @@ bool EscapeCommFunction(CommHandle port, uint32_t function);
 bool ReadFile(CommHandle port, void* buffer, uint32_t length, uint32_t* read);
 bool WriteFile(CommHandle port, const void* buffer, uint32_t length, uint32_t* written);
 bool CloseCommPort(CommHandle port);
+int commPortDescriptor(CommHandle port);
 int lastCommError();
 
 }  // namespace zarn
