@@ -65,6 +65,15 @@ public:
         minutes = local.tm_min;
     }
 
+    uint32_t msToNextMinute() override {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::tm local{};
+        localtime_r(&now.tv_sec, &local);
+        const long ms = (60 - std::min(local.tm_sec, 59)) * 1000L - now.tv_nsec / 1000000;
+        return static_cast<uint32_t>(std::max(ms, 1L));
+    }
+
     bool pollInput(InputEvent& out) override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
