@@ -105,7 +105,8 @@ void LinkThread::pass() {
             const int got = port_.readBytes(readBuffer_, kReadChunk);
             if (got < 0) portFailed(-got);
             else readCount_ = static_cast<uint32_t>(got);
-            quietPort_ = portWoke_ && got == 0;
+            emptyReads_ = got > 0 ? 0 : static_cast<uint8_t>(std::min(emptyReads_ + 1, 2));
+            shortWait_ = got <= 0 && (emptyReads_ == 1 || portWoke_);
         }
         portWoke_ = false;
     }
@@ -128,15 +129,15 @@ uint32_t LinkThread::millisecondsToNextDue() {
 // Writes what is waiting: a copy taken under the slot's guard, so a request stored
 // meanwhile stays signalled for the next look. When it may wait (the read brought
 // nothing) it first sleeps until the port has something, a request comes or something is
-// due; a port that woke it for nothing is not watched in the next, short, wait. Only a
-// delivered frame is released here: paced bytes come a few at a time, and an empty read in
-// the middle of a frame must not abandon it.
+// due; in a stream, or after the port woke it for nothing, it waits for a request 10 ms at
+// most instead. Only a delivered frame is released here: paced bytes come a few at a time,
+// and an empty read in the middle of a frame must not abandon it.
 void LinkThread::idlePass(bool mayWait) {
     parser_.release();
     uint32_t waitMs = 0;
-    if (mayWait) waitMs = quietPort_ ? std::min(kIdleWaitMs, millisecondsToNextDue()) : millisecondsToNextDue();
-    const bool watchPort = mayWait && !quietPort_ && port_.valid();
-    quietPort_ = false;
+    if (mayWait) waitMs = shortWait_ ? std::min(kIdleWaitMs, millisecondsToNextDue()) : millisecondsToNextDue();
+    const bool watchPort = mayWait && !shortWait_ && port_.valid();
+    shortWait_ = false;
     while (!stopping_ && waitForRequest(waitMs, watchPort)) {
         uint8_t copy[SendSlot::kCapacity];
         const uint32_t length = slot_.take(copy);

@@ -1,11 +1,12 @@
 #pragma once
 // LinkThread: the one thread that owns the board's serial traffic. It feeds every byte
 // read to the frame parser, writes waiting requests, and queues the two-byte keep-alive
-// after more than 10 s without traffic (at start at once). When a read brings nothing it
+// after more than 10 s without traffic (at start at once). When reads bring nothing it
 // sleeps until there is something to do: a byte on the port, a request to write, or the
 // next thing due by the clock (the keep-alive, the silence limit, the next look for a lost
-// board). A stream of frames is read at line rate, with one idle pass (which writes a
-// waiting request) after each frame decoded.
+// board). Within a stream of frames (a read brought nothing right after one that brought
+// bytes) it waits 10 ms for a request instead, so the line is read in chunks, not byte by
+// byte. One idle pass (which writes a waiting request) follows each frame decoded.
 //
 // A read or write that fails because the port's device has gone (EIO, ENXIO, ENODEV,
 // a hang-up) means the board is lost: the port is closed, the board state marked and
@@ -53,7 +54,7 @@ struct SystemSecondsClock : SecondsClock {
 class LinkThread {
 public:
     static constexpr uint32_t kReadChunk = 256;
-    static constexpr uint32_t kIdleWaitMs = 10;  // after the port woke the link for nothing
+    static constexpr uint32_t kIdleWaitMs = 10;  // within a stream
     static constexpr uint32_t kLongestWaitMs = 11000;  // a clock set back waits no longer
     static constexpr uint32_t kKeepAliveAfter = 10;
     static constexpr uint32_t kLookAgainAfter = 2;
@@ -108,8 +109,9 @@ private:
     Board boardSeen_ = Board::Up;
     uint32_t lastLook_ = 0;
     bool announceAnswer_ = false;
-    bool portWoke_ = false;   // the last wait ended for the port
-    bool quietPort_ = false;  // ...and the read after it brought nothing: the next wait is short
+    bool portWoke_ = false;  // the last wait ended for the port
+    uint8_t emptyReads_ = 0;  // in a row, up to 2
+    bool shortWait_ = false;  // the next wait is the old 10 ms look, the port not watched
     std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> framesDecoded_{0};
     std::unique_ptr<WorkerThread> thread_;
