@@ -2,6 +2,11 @@
 // SdlAudio: the sound device, 8-bit unsigned mono at 22050 Hz. Muted, it
 // opens nothing at all (no audio driver is even asked), so a machine without
 // sound stays quiet; the backend still lets a synchronous sound take its time.
+//
+// An open device has a thread that wakes for every buffer it fills, silence
+// too; so the device is opened for a sound and closed a second after the last
+// one has played. closeAt() is when the backend's idle wait is to end for
+// closeIfDone(); never while no device is open.
 
 #include <SDL.h>
 
@@ -13,18 +18,22 @@ namespace zarn {
 class SdlAudio {
 public:
     static constexpr int kRate = 22050;
+    static constexpr uint64_t kLingerMs = 1000;  // sounds in quick succession share the device
 
     explicit SdlAudio(bool muted);
     ~SdlAudio();
     SdlAudio(const SdlAudio&) = delete;
     SdlAudio& operator=(const SdlAudio&) = delete;
 
-    bool open() const { return device_ != 0; }
     // Cuts off what is playing.
-    void play(const uint8_t* samples, size_t count, int rate);
+    void play(const uint8_t* samples, size_t count, int rate, uint64_t nowMs);
+    uint64_t closeAt() const;
+    void closeIfDone(uint64_t nowMs);
 
 private:
+    bool initialised_ = false;
     SDL_AudioDeviceID device_ = 0;
+    uint64_t closeAt_ = 0;
 };
 
 }  // namespace zarn
