@@ -11,25 +11,36 @@ namespace {
 constexpr uint64_t kLookAgainMs = 100;  // what is queued has not all gone to the device yet
 }  // namespace
 
-SdlAudio::SdlAudio(bool muted) { initialised_ = !muted && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
+SdlAudio::SdlAudio(bool muted) : enabled_(!muted) {}
 
-SdlAudio::~SdlAudio() {
-    if (device_) SDL_CloseAudioDevice(device_);
-    if (initialised_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+SdlAudio::~SdlAudio() { close(); }
+
+void SdlAudio::close() {
+    if (!device_) return;
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SdlAudio::open() {
+    if (device_) return true;
+    if (!enabled_ || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return enabled_ = false;
+    SDL_AudioSpec want{};
+    want.freq = kRate;
+    want.format = AUDIO_U8;
+    want.channels = 1;
+    want.samples = 1024;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!device_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return enabled_ = false;
+    }
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
 }
 
 void SdlAudio::play(const uint8_t* samples, size_t count, int rate, uint64_t nowMs) {
-    if (!initialised_ || rate <= 0 || count == 0) return;
-    if (!device_) {
-        SDL_AudioSpec want{};
-        want.freq = kRate;
-        want.format = AUDIO_U8;
-        want.channels = 1;
-        want.samples = 1024;
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-        if (!device_) return;
-        SDL_PauseAudioDevice(device_, 0);
-    }
+    if (rate <= 0 || count == 0 || !open()) return;
     // Nearest-sample resampling to the device rate is plenty for these sounds.
     const size_t outCount = static_cast<size_t>(static_cast<uint64_t>(count) * kRate / static_cast<uint64_t>(rate));
     std::vector<uint8_t> out(outCount);
@@ -47,8 +58,7 @@ void SdlAudio::closeIfDone(uint64_t nowMs) {
         closeAt_ = nowMs + kLookAgainMs;
         return;
     }
-    SDL_CloseAudioDevice(device_);
-    device_ = 0;
+    close();
 }
 
 }  // namespace zarn

@@ -4,9 +4,11 @@
 // sound stays quiet; the backend still lets a synchronous sound take its time.
 //
 // An open device has a thread that wakes for every buffer it fills, silence
-// too; so the device is opened for a sound and closed a second after the last
-// one has played. closeAt() is when the backend's idle wait is to end for
-// closeIfDone(); never while no device is open.
+// too, and the audio driver may have one that looks for new devices ten times
+// a second; so the driver is started and the device opened for a sound, and
+// both closed a second after the last one has played. closeAt() is when the
+// backend's idle wait is to end for closeIfDone(); never while nothing is open.
+// A machine where no device opens is not asked again.
 
 #include <SDL.h>
 
@@ -31,7 +33,10 @@ public:
     void closeIfDone(uint64_t nowMs);
 
 private:
-    bool initialised_ = false;
+    bool open();
+    void close();
+
+    bool enabled_ = false;  // not muted, and no device has failed to open
     SDL_AudioDeviceID device_ = 0;
     uint64_t closeAt_ = 0;
 };
