@@ -98,6 +98,7 @@ const char* modeLabel(uint8_t mode, const char* previous) {
 void setLevel(BoardState& board, int band, int16_t value) {
     board.level[band] = value;
     board.levelFresh[band] = 1;
+    board.levelMeasured[band] = 1;
 }
 
 }  // namespace
@@ -106,7 +107,29 @@ void FrameParser::applyTableLevel(uint8_t slot, int16_t value) {
     setLevel(board_, slot == 0 ? 0 : 1, value);
     if (slot < lastSlotReported_) board_.logRecordPending = 1;
     lastSlotReported_ = slot;
-    if (slot < kChannelSlots) board_.channelTable[slot].level = value;
+    if (slot >= kChannelSlots) return;
+    board_.channelTable[slot].level = value;
+    board_.slotsMeasured |= uint64_t{1} << slot;
+}
+
+// The capture is left as if never filled; the sweep is taken up again at the next sample.
+void FrameParser::forgetMeasurements() {
+    lastSlotReported_ = 0;
+    board_.logRecordPending = 0;
+    board_.levelMeasured[0] = board_.levelMeasured[1] = 0;
+    board_.slotsMeasured = 0;
+    std::memset(board_.sweepCapture, 0, sizeof board_.sweepCapture);
+    sweepAfresh_ = true;
+}
+
+// The first sample after a loss begins a sweep without ending one: the part from before is
+// neither logged nor ranked. Trace 1, which the best servers are ranked from, starts empty
+// unless the spectrum shows it.
+void FrameParser::takeUpSweep(uint16_t offset) {
+    sweepAfresh_ = false;
+    sampleCounter_ = 0;
+    board_.sweepPosition = offset;
+    if (board_.screenMode != kModeSpectrum) resetTrace(board_.traces[1]);
 }
 
 bool FrameParser::stageRecord() {
@@ -121,6 +144,7 @@ bool FrameParser::endSweep() {
 
 int FrameParser::sweepSample(bool& staged) {
     const uint16_t offset = sampleOffset(u16At(buffer_));
+    if (sweepAfresh_) takeUpSweep(offset);
     if (startsNewSweep(board_, offset)) staged = endSweep();
     applySweepSample(board_, offset, i16At(buffer_ + 2));
     if (++sampleCounter_ < 5) return 0;

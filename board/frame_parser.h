@@ -54,6 +54,10 @@ public:
     }
     // Back to idle whatever the state: a frame cut short by a new start is dropped.
     void restart() { setState(ParserState::Idle); }
+    // The board is lost: what it measured is no measurement once it answers again. The next
+    // table pass and sweep start afresh, and nothing from before goes into a record; what
+    // the screens show stays.
+    void forgetMeasurements();
 
 private:
     ParserState state() const { return static_cast<ParserState>(board_.parserState); }
@@ -66,6 +70,7 @@ private:
     int applyReply(bool& staged);
     int sweepSample(bool& staged);
     [[gnu::noinline]] bool endSweep();  // once a sweep, out of the way of every sample
+    [[gnu::noinline]] void takeUpSweep(uint16_t offset);
     void applyTableLevel(uint8_t slot, int16_t value);
     bool stageRecord();
 
@@ -77,6 +82,7 @@ private:
     uint8_t busy_ = 0;
     int16_t lastSlotReported_ = 0;
     uint8_t sampleCounter_ = 0;
+    bool sweepAfresh_ = false;
     Abandon abandonReason_ = Abandon::None;
 };
 

@@ -2,6 +2,8 @@
 
 #include <errno.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,7 +35,21 @@ void stopRunningThreads() {
 
 }  // namespace
 
-uint32_t SystemSecondsClock::seconds() { return static_cast<uint32_t>(std::time(nullptr)); }
+// Both from one clock, so a wait that ends at a second's start finds seconds() there.
+uint32_t SystemSecondsClock::seconds() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<uint32_t>(now.tv_sec);
+}
+
+uint32_t SystemSecondsClock::millisecondsUntil(uint32_t second) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const uint32_t whole = static_cast<uint32_t>(now.tv_sec);
+    if (second <= whole) return 0;
+    const uint64_t ms = uint64_t{second - whole} * 1000 - static_cast<uint64_t>(now.tv_nsec) / 1000000;
+    return static_cast<uint32_t>(std::min<uint64_t>(ms + 1, UINT32_MAX));  // + 1: not a moment early
+}
 
 LinkThread::LinkThread(BoardState& board, SendSlot& slot, PortIo& port, SecondsClock& clock, RecordSink* sink)
     : board_(board), slot_(slot), port_(port), clock_(clock), parser_(board, sink) {}
@@ -44,10 +60,13 @@ void LinkThread::start() {
     if (thread_) return;
     static std::once_flag registered;
     std::call_once(registered, [] { std::atexit(stopRunningThreads); });
-    thread_ = std::make_unique<WorkerThread>([this](const WorkerThread& self) {
-        begin();
-        while (!self.stopRequested()) pass();
-    });
+    stopping_ = false;
+    thread_ = std::make_unique<WorkerThread>(
+        [this](const WorkerThread& self) {
+            begin();
+            while (!self.stopRequested()) pass();
+        },
+        "zarn-link");
     {
         std::lock_guard lock(runningMutex);
         running.insert(this);
@@ -57,13 +76,18 @@ void LinkThread::start() {
 
 void LinkThread::stop() {
     if (!thread_) return;
+    stopping_ = true;
+    thread_->requestStop();
+    slot_.wake();
     thread_->join();
     std::lock_guard lock(runningMutex);
     running.erase(this);
 }
 
-bool LinkThread::waitForRequest(uint32_t waitMs) {
-    return slot_.event().wait(waitMs) == WaitResult::Signalled;
+bool LinkThread::waitForRequest(uint32_t waitMs, bool watchPort) {
+    const PollableEvent::Woken woken = slot_.event().wait(waitMs, watchPort ? port_.pollDescriptor() : -1);
+    portWoke_ = woken == PollableEvent::Woken::Descriptor;
+    return woken == PollableEvent::Woken::Event;
 }
 
 double LinkThread::cpuSeconds() const { return thread_ ? thread_->cpuSeconds() : 0.0; }
@@ -81,25 +105,43 @@ void LinkThread::pass() {
             const int got = port_.readBytes(readBuffer_, kReadChunk);
             if (got < 0) portFailed(-got);
             else readCount_ = static_cast<uint32_t>(got);
+            emptyReads_ = got > 0 ? 0 : static_cast<uint8_t>(std::min(emptyReads_ + 1, 2));
+            shortWait_ = got <= 0 && (emptyReads_ == 1 || portWoke_);
         }
+        portWoke_ = false;
     }
     const bool haveByte = readPos_ < readCount_;
-    if (!haveByte || parser_.delivered()) idlePass(haveByte ? 0 : kIdleWaitMs);
+    if (!haveByte || parser_.delivered()) idlePass(!haveByte);
     if (haveByte) {
         if (parser_.feed(readBuffer_[readPos_++]) == FrameParser::Feed::Delivered) frameDecoded();
         lastActivity_ = now_;
     }
 }
 
+// The keep-alive, the silence limit and the next look are due at whole seconds.
+uint32_t LinkThread::millisecondsToNextDue() {
+    uint32_t due = lastActivity_ + kKeepAliveAfter + 1;
+    if (boardSeen_ == Board::Up && silenceLimit_ && port_.valid()) due = std::min(due, lastFrame_ + silenceLimit_);
+    if (boardSeen_ != Board::Up) due = std::min(due, lastLook_ + kLookAgainAfter);
+    return std::min(clock_.millisecondsUntil(due), kLongestWaitMs);
+}
+
 // Writes what is waiting: a copy taken under the slot's guard, so a request stored
-// meanwhile stays signalled for the next look. Only a delivered frame is released here:
-// paced bytes come a few at a time, and an empty read in the middle of a frame must not
-// abandon it.
-void LinkThread::idlePass(uint32_t waitMs) {
+// meanwhile stays signalled for the next look. When it may wait (the read brought
+// nothing) it first sleeps until the port has something, a request comes or something is
+// due; in a stream, or after the port woke it for nothing, it waits for a request 10 ms at
+// most instead. Only a delivered frame is released here: paced bytes come a few at a time,
+// and an empty read in the middle of a frame must not abandon it.
+void LinkThread::idlePass(bool mayWait) {
     parser_.release();
-    while (waitForRequest(waitMs)) {
+    uint32_t waitMs = 0;
+    if (mayWait) waitMs = shortWait_ ? std::min(kIdleWaitMs, millisecondsToNextDue()) : millisecondsToNextDue();
+    const bool watchPort = mayWait && !shortWait_ && port_.valid();
+    shortWait_ = false;
+    while (!stopping_ && waitForRequest(waitMs, watchPort)) {
         uint8_t copy[SendSlot::kCapacity];
         const uint32_t length = slot_.take(copy);
+        waitMs = 0;  // what came next is the next pass's
         lastActivity_ = now_;
         if (!length || !port_.valid()) continue;
         const int result = port_.writeBytes(copy, length);
@@ -133,6 +175,7 @@ void LinkThread::boardLost(const std::string& why) {
     const std::string name = port_.name();
     port_.close();
     parser_.restart();  // a frame cut short is no frame
+    parser_.forgetMeasurements();
     lastLook_ = clock_.seconds();
     announceAnswer_ = false;
     if (boardSeen_ != Board::Up) {  // a port found again failed: still lost

@@ -1,8 +1,12 @@
 #pragma once
 // LinkThread: the one thread that owns the board's serial traffic. It feeds every byte
 // read to the frame parser, writes waiting requests, and queues the two-byte keep-alive
-// after more than 10 s without traffic (at start at once). It sleeps up to 10 ms only
-// when a read brought nothing, so a stream of frames is decoded at line rate.
+// after more than 10 s without traffic (at start at once). When reads bring nothing it
+// sleeps until there is something to do: a byte on the port, a request to write, or the
+// next thing due by the clock (the keep-alive, the silence limit, the next look for a lost
+// board). Within a stream of frames (a read brought nothing right after one that brought
+// bytes) it waits 10 ms for a request instead, so the line is read in chunks, not byte by
+// byte. One idle pass (which writes a waiting request) follows each frame decoded.
 //
 // A read or write that fails because the port's device has gone (EIO, ENXIO, ENODEV,
 // a hang-up) means the board is lost: the port is closed, the board state marked and
@@ -17,8 +21,8 @@
 //
 // The clock and the port are given to it, so tests drive single passes without a port
 // and without waiting for seconds to pass. start() creates the thread suspended and
-// resumes it; stop() (also the destructor, and process exit) ends it and waits, so the
-// board state is never touched after the thread is gone.
+// resumes it; stop() (also the destructor, and process exit) wakes it, ends it and waits,
+// so the board state is never touched after the thread is gone.
 
 #include <atomic>
 #include <cstdint>
@@ -35,16 +39,23 @@ namespace zarn {
 struct SecondsClock {
     virtual ~SecondsClock() = default;
     virtual uint32_t seconds() = 0;
+    // How long until seconds() reaches `second`; 0 once it has.
+    virtual uint32_t millisecondsUntil(uint32_t second) {
+        const uint32_t now = seconds();
+        return second > now ? (second - now) * 1000 : 0;
+    }
 };
 
 struct SystemSecondsClock : SecondsClock {
     uint32_t seconds() override;
+    uint32_t millisecondsUntil(uint32_t second) override;
 };
 
 class LinkThread {
 public:
     static constexpr uint32_t kReadChunk = 256;
-    static constexpr uint32_t kIdleWaitMs = 10;
+    static constexpr uint32_t kIdleWaitMs = 10;  // within a stream
+    static constexpr uint32_t kLongestWaitMs = 11000;  // a clock set back waits no longer
     static constexpr uint32_t kKeepAliveAfter = 10;
     static constexpr uint32_t kLookAgainAfter = 2;
 
@@ -68,13 +79,15 @@ public:
     double cpuSeconds() const;
 
 protected:
-    // Waits up to waitMs for a request to write; tests watch the waits here.
-    virtual bool waitForRequest(uint32_t waitMs);
+    // Waits up to waitMs for a request to write, or for the port to have something when
+    // watchPort; true when a request waits. Tests watch the waits here.
+    virtual bool waitForRequest(uint32_t waitMs, bool watchPort);
 
 private:
     enum class Board { Up, Lost, Asked };  // Asked: a port found again, no answer on it yet
 
-    void idlePass(uint32_t waitMs);
+    void idlePass(bool mayWait);
+    uint32_t millisecondsToNextDue();
     void portFailed(int error);
     void boardLost(const std::string& why);
     void lookForBoard();
@@ -96,6 +109,10 @@ private:
     Board boardSeen_ = Board::Up;
     uint32_t lastLook_ = 0;
     bool announceAnswer_ = false;
+    bool portWoke_ = false;  // the last wait ended for the port
+    uint8_t emptyReads_ = 0;  // in a row, up to 2
+    bool shortWait_ = false;  // the next wait is the old 10 ms look, the port not watched
+    std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> framesDecoded_{0};
     std::unique_ptr<WorkerThread> thread_;
 };

@@ -74,20 +74,23 @@ struct FakeClock : SecondsClock {
     std::atomic<uint32_t> now{5000};
 };
 
-// Records the length of every wait for a request instead of hiding it in the thread.
+// Records the length of every wait for a request, and whether the port was watched, instead
+// of sleeping it: the clock is the test's.
 struct WatchedLinkThread : LinkThread {
     using LinkThread::LinkThread;
-    bool waitForRequest(uint32_t waitMs) override {
+    bool waitForRequest(uint32_t waitMs, bool watchPort) override {
         waits.push_back(waitMs);
-        return LinkThread::waitForRequest(waitMs);
+        watched.push_back(watchPort);
+        return LinkThread::waitForRequest(0, watchPort);
     }
     std::vector<uint32_t> waits;
+    std::vector<bool> watched;
 };
 
 // Never sleeps in its waits, for tests that run many idle passes.
 struct QuickLinkThread : LinkThread {
     using LinkThread::LinkThread;
-    bool waitForRequest(uint32_t) override { return LinkThread::waitForRequest(0); }
+    bool waitForRequest(uint32_t, bool watchPort) override { return LinkThread::waitForRequest(0, watchPort); }
 };
 
 Bytes frame(uint8_t type, const Bytes& payload) {
@@ -150,7 +153,7 @@ TEST_F(LinkThreadTest, TrafficPostponesTheKeepAlive) {
     EXPECT_EQ(port.writtenCopy().size(), 2u);
 }
 
-TEST_F(LinkThreadTest, WithoutPortEveryPassWaitsAndRequestsAreTaken) {
+TEST_F(LinkThreadTest, WithoutPortRequestsAreTakenAndEveryPassWaitsForTheKeepAlive) {
     port.isValid = false;
     link.begin();
     const uint8_t request[] = {0x11, 0x12, 0x08, 0x00, 0x11, 0x13};
@@ -159,7 +162,40 @@ TEST_F(LinkThreadTest, WithoutPortEveryPassWaitsAndRequestsAreTaken) {
     EXPECT_EQ(port.reads, 0);
     EXPECT_TRUE(port.writtenCopy().empty());
     EXPECT_FALSE(slot.pending());
-    for (uint32_t w : link.waits) EXPECT_EQ(w, LinkThread::kIdleWaitMs);
+    ASSERT_FALSE(link.waits.empty());
+    EXPECT_EQ(link.waits.back(), 11000u);
+    for (bool w : link.watched) EXPECT_FALSE(w) << "no port to watch";
+}
+
+// An idle link sleeps until there is something to do: the next keep-alive, the silence
+// limit, the next look for a lost board; the port is watched all the while. Right after
+// bytes came (a stream of frames) it looks again within 10 ms, reading the line in chunks.
+TEST_F(LinkThreadTest, AnIdleLinkSleepsUntilTheNextThingDue) {
+    link.setSilenceLimit(10);
+    link.begin();
+    passes(2);  // the keep-alive at start, at 5000
+    clock.now = 5003;
+    link.waits.clear();
+    link.watched.clear();
+    passes(1);
+    EXPECT_EQ(link.waits, std::vector<uint32_t>{7000}) << "the silence limit at 5010 comes before the keep-alive";
+    EXPECT_EQ(link.watched, std::vector<bool>{true});
+    port.input.push_back(frame(8, {0}));
+    while (link.framesDecoded() == 0) link.pass();
+    link.waits.clear();
+    link.watched.clear();
+    passes(2);
+    EXPECT_EQ(link.waits, (std::vector<uint32_t>{LinkThread::kIdleWaitMs, 10000}))
+        << "a frame at 5003: the limit at 5013, the keep-alive at 5014";
+    EXPECT_EQ(link.watched, (std::vector<bool>{false, true}));
+    port.readError = EIO;
+    passes(1);
+    ASSERT_TRUE(board.board.boardLost);
+    link.waits.clear();
+    link.watched.clear();
+    passes(1);
+    EXPECT_EQ(link.waits, std::vector<uint32_t>{2000}) << "the next look at 5005";
+    EXPECT_EQ(link.watched, std::vector<bool>{false}) << "no port to watch while lost";
 }
 
 TEST_F(LinkThreadTest, StreamedFramesAreDecodedWithoutIdleWaits) {
@@ -379,5 +415,106 @@ TEST_F(LinkThreadTest, WithASilenceLimitABoardSilentThatLongIsLost) {
         EXPECT_EQ(wired.board.boardLost.load(), !framesFlow) << (framesFlow ? "frames flow" : "silent");
         EXPECT_EQ(wired.window.count(WM_BOARD_LOST), framesFlow ? 0 : 1);
         EXPECT_EQ(fake.closes, framesFlow ? 0 : 1) << "the silent port is closed, to be looked for again";
+    }
+}
+
+namespace {
+
+struct LostBoardCase {
+    const char* what;
+    uint8_t mode;
+    std::vector<Bytes> before, after;  // frames from the board that is lost, and from the one found again
+};
+
+Bytes levelFrame(int16_t level) { return frame(14, {static_cast<uint8_t>(level), static_cast<uint8_t>(level >> 8)}); }
+Bytes slotFrame(uint8_t slot, int16_t level) {
+    return frame(15, {slot, static_cast<uint8_t>(level), static_cast<uint8_t>(level >> 8)});
+}
+Bytes levelSample(uint16_t offset, int16_t level) {
+    return frame(33, {static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(level),
+                      static_cast<uint8_t>(level >> 8), 0});
+}
+
+// The levels a record holds in 1/16 dB (best servers' whole dBm scaled up), with what
+// stands for "not measured" left out: -130 dBm, and a sweep entry never filled.
+std::vector<int> measuredLevels(const Record& r) {
+    std::vector<int> levels;
+    auto at = [&](size_t i) { return static_cast<int16_t>(r.bytes[i] | (r.bytes[i + 1] << 8)); };
+    auto add = [&](int level) {
+        if (level != kEmptyLevel) levels.push_back(level);
+    };
+    switch (r.type) {
+    case kModeSingleChannel: add(at(2)), add(at(6)); break;
+    case kModeChannelTable:
+        for (int k = 0; k < r.bytes[0]; ++k) add(at(1 + 5 * k + 3));
+        break;
+    case kModeSpectrum:
+        for (size_t e = 5; e + 4 <= r.bytes.size(); e += 4)
+            if (at(e) != 0 || at(e + 2) != 0) add(at(e + 2));
+        break;
+    case kModeBestServers:
+        for (size_t e = 1; e + 4 <= r.bytes.size(); e += 4) add(at(e + 2) * 16);
+        break;
+    }
+    return levels;
+}
+
+}  // namespace
+
+// A board that goes away and comes back: what it measured before is no measurement any
+// more. Each record logged after it answers again holds only levels it measured since,
+// the rest not measured; the partial sweep or table pass from before is never logged.
+TEST_F(LinkThreadTest, LevelsFromBeforeALostBoardAreNotLoggedAgainAfterItComesBack) {
+    constexpr int16_t kOld = -800, kNew = -1600;  // -50 dBm before, -100 dBm after
+    const std::vector<Bytes> sweepBefore = {levelSample(1, kOld), levelSample(2, kOld), levelSample(3, kOld),
+                                            levelSample(4, kOld), levelSample(5, kOld), levelSample(1, kOld),
+                                            levelSample(2, kOld), levelSample(3, kOld)};
+    const std::vector<Bytes> sweepAfter = {levelSample(1, kNew), levelSample(2, kNew), levelSample(3, kNew),
+                                           levelSample(4, kNew), levelSample(5, kNew), levelSample(1, kNew)};
+    const LostBoardCase cases[] = {
+        {"single channel", kModeSingleChannel, {levelFrame(kOld), levelFrame(kOld)}, {frame(8, {4}), levelFrame(kNew)}},
+        {"channel table",
+         kModeChannelTable,
+         {slotFrame(0, kOld), slotFrame(1, kOld), slotFrame(2, kOld), slotFrame(0, kOld), slotFrame(1, kOld)},
+         {slotFrame(0, kNew), slotFrame(1, kNew), slotFrame(2, kNew), slotFrame(0, kNew)}},
+        {"spectrum", kModeSpectrum, sweepBefore, sweepAfter},
+        {"best servers", kModeBestServers, sweepBefore, sweepAfter},
+    };
+    for (const LostBoardCase& c : cases) {
+        RecordRecorder log;
+        WiredBoard wired(&log);
+        BoardState& b = wired.board;
+        b.setScreenMode(c.mode);
+        b.channelTableCount = 3;
+        b.sweepCount = 5;
+        b.logging = 1;
+        FakePort fake;
+        FakeClock lostClock;
+        SendSlot lostSlot;
+        QuickLinkThread thread(b, lostSlot, fake, lostClock, &log);
+        thread.begin();
+        auto run = [&](const std::vector<Bytes>& frames) {  // until every byte is taken, then a read more
+            for (const Bytes& f : frames) fake.input.push_back(f);
+            while (!fake.input.empty()) thread.pass();
+            for (const int reads = fake.reads; fake.reads == reads;) thread.pass();
+            thread.pass();
+        };
+        run(c.before);
+        ASSERT_FALSE(log.records.empty()) << c.what << ": the lost board's records";
+        fake.readError = EIO;
+        run({});
+        ASSERT_TRUE(b.boardLost) << c.what;
+        const size_t recordsBefore = log.records.size();
+        fake.reopenOpens = true;
+        lostClock.now = lostClock.now + LinkThread::kLookAgainAfter;
+        run({frame(1, {'N', 'E', 'W', 0})});
+        ASSERT_FALSE(b.boardLost) << c.what;
+        run(c.after);
+        ASSERT_GT(log.records.size(), recordsBefore) << c.what << ": records go on";
+        for (size_t i = recordsBefore; i < log.records.size(); ++i) {
+            const std::vector<int> levels = measuredLevels(log.records[i]);
+            EXPECT_FALSE(levels.empty()) << c.what << ": record " << i << " holds nothing measured";
+            for (int level : levels) EXPECT_EQ(level, kNew) << c.what << ": record " << i;
+        }
     }
 }

@@ -1,6 +1,7 @@
 #include "board/log_records.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "board/little_endian.h"
@@ -8,17 +9,22 @@ namespace zarn {
 
 namespace {
 
+int16_t measuredLevel(const BoardState& b, int band) { return b.levelMeasured[band] ? b.level[band] : kEmptyLevel; }
+
 int buildSingleChannelRecord(const BoardState& b, uint8_t* out) {
     putU16(out, static_cast<uint16_t>(b.cellularPlan.tunedChannel()));
-    putU16(out + 2, static_cast<uint16_t>(b.level[0]));
+    putU16(out + 2, static_cast<uint16_t>(measuredLevel(b, 0)));
     putU16(out + 4, static_cast<uint16_t>(b.pcsPlan.tunedChannel()));
-    putU16(out + 6, static_cast<uint16_t>(b.level[1]));
+    putU16(out + 6, static_cast<uint16_t>(measuredLevel(b, 1)));
     return 8;
 }
 
 int buildChannelTableRecord(const BoardState& b, uint8_t* out) {
     out[0] = b.channelTableCount;
     std::memcpy(out + 1, b.channelTable, sizeof b.channelTable);
+    for (int slot = 0; slot < kChannelSlots; ++slot)
+        if (!(b.slotsMeasured >> slot & 1))
+            putU16(out + 1 + slot * sizeof(ChannelSlot) + offsetof(ChannelSlot, level), static_cast<uint16_t>(kEmptyLevel));
     return 1 + static_cast<int>(sizeof b.channelTable);
 }
 
@@ -48,6 +54,7 @@ bool stageLogRecord(BoardState& b, RecordSink& sink, uint8_t t, const uint8_t* p
     int length = 0;
     switch (b.screenMode) {
     case kModeSingleChannel:
+        if (!b.levelMeasured[0] && !b.levelMeasured[1]) return false;  // a board found again, no level yet
         length = buildSingleChannelRecord(b, record);
         break;
     case kModeChannelTable:

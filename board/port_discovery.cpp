@@ -1,5 +1,6 @@
 #include "board/port_discovery.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -84,6 +85,21 @@ std::vector<std::string> discoverPortNames() {
     });
     if (names.empty()) names.push_back(kDefaultPortName);
     return names;
+}
+
+std::vector<std::string> portsThatCanBeTheBoard(const std::vector<std::string>& listedNow,
+                                                const std::vector<std::string>& listedAtStart,
+                                                const std::vector<std::string>& boardWasOn, const std::string& given) {
+    const auto among = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    std::vector<std::string> ports;
+    for (const std::string& name : listedNow) {
+        const bool canBe = among(boardWasOn, name) || (!given.empty() && name == given) ||
+                           (name != kDefaultPortName && !among(listedAtStart, name));
+        if (canBe && !among(ports, name)) ports.push_back(name);
+    }
+    return ports;
 }
 
 }  // namespace zarn

@@ -17,4 +17,11 @@ void discoverPortName(char name[kPortNameSize]);
 // the ports to try in turn when the first cannot be opened.
 std::vector<std::string> discoverPortNames();
 
+// Of the ports listed now, in their order, those a lost board can be on: a port it was on,
+// the port given on the command line, and a port not listed at start-up. The fallback
+// "COM1:" is no such new port: on a small computer it is the serial console.
+std::vector<std::string> portsThatCanBeTheBoard(const std::vector<std::string>& listedNow,
+                                                const std::vector<std::string>& listedAtStart,
+                                                const std::vector<std::string>& boardWasOn, const std::string& given);
+
 }  // namespace zarn

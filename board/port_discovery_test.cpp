@@ -82,3 +82,28 @@ TEST(PortDiscovery, TableOfDriverLists) {
 TEST(PortDiscovery, MissingActiveListGivesCom1) {
     EXPECT_EQ(discover({}, false), "COM1:");
 }
+
+// While the board is lost only a port that can be it is opened and written to: the one it
+// was on, the given one, one listed since start-up; never the fallback console port that
+// discovery names when nothing matches, unless the board was on it.
+TEST(PortDiscovery, ALostBoardIsLookedForOnlyWhereItCanBe) {
+    using Names = std::vector<std::string>;
+    const struct {
+        const char* what;
+        Names now, atStart, boardWasOn;
+        std::string given;
+        Names expected;
+    } cases[] = {
+        {"its own port", {"/dev/A", "/dev/B"}, {"/dev/A", "/dev/B"}, {"/dev/A"}, "", {"/dev/A"}},
+        {"a port listed since start-up", {"/dev/B", "/dev/N"}, {"/dev/A", "/dev/B"}, {"/dev/A"}, "", {"/dev/N"}},
+        {"another adapter listed at start-up", {"/dev/B"}, {"/dev/A", "/dev/B"}, {"/dev/A"}, "", {}},
+        {"the fallback console port", {"COM1:"}, {"/dev/A"}, {"/dev/A"}, "", {}},
+        {"the fallback, listed at start-up too", {"COM1:"}, {"COM1:"}, {"/dev/A"}, "", {}},
+        {"the fallback where the board was", {"COM1:"}, {"COM1:"}, {"COM1:"}, "", {"COM1:"}},
+        {"the given port, the board found elsewhere since",
+         {"/dev/P", "/dev/A", "/dev/X"}, {"/dev/P", "/dev/A"}, {"/dev/P", "/dev/X"}, "/dev/P", {"/dev/P", "/dev/X"}},
+        {"the given port, before it ever answered", {"/dev/P", "/dev/A"}, {"/dev/P", "/dev/A"}, {}, "/dev/P", {"/dev/P"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(portsThatCanBeTheBoard(c.now, c.atStart, c.boardWasOn, c.given), c.expected) << c.what;
+}

@@ -34,6 +34,11 @@ uint32_t SendSlot::take(uint8_t out[kCapacity]) {
     return length;
 }
 
+void SendSlot::wake() {
+    std::lock_guard lock(mutex_);
+    event_.set();
+}
+
 bool SendSlot::pending() const {
     std::lock_guard lock(mutex_);
     return waiting_;

@@ -2,12 +2,13 @@
 // SendSlot: the one request waiting for the link thread to write it.
 // Buffer, length and the send event change together under one guard, so a request
 // stored while the link thread writes the previous one is never lost unsignalled, and the
-// keep-alive never replaces a waiting request.
+// keep-alive never replaces a waiting request. The event is one the link thread can sleep
+// on beside its port; wake() sets it without a request, to have the link look round.
 
 #include <cstdint>
 #include <mutex>
 
-#include "platform/event.h"
+#include "platform/pollable_event.h"
 
 namespace zarn {
 
@@ -22,7 +23,8 @@ public:
     // Copies the waiting bytes into out and clears the slot and its event; 0 when empty.
     uint32_t take(uint8_t out[kCapacity]);
     bool pending() const;
-    Event& event() { return event_; }
+    void wake();
+    PollableEvent& event() { return event_; }
 
 private:
     void storeLocked(const uint8_t* bytes, uint32_t length);
@@ -31,7 +33,7 @@ private:
     uint8_t buffer_[kCapacity] = {};
     uint32_t length_ = 0;
     bool waiting_ = false;
-    Event event_;
+    PollableEvent event_;
 };
 
 }  // namespace zarn

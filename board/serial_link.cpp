@@ -52,6 +52,7 @@ void reportPortProblem(const char* what, const char* name, int error) {
 
 SerialLink::SerialLink(uint32_t speed) : speed_(speed) {
     discoverPortName(portName_);
+    listedAtStart_ = discoverPortNames();
     const Failed failed = openPort(portName_);
     if (failed == Failed::Nothing) return;
     const bool opening = failed == Failed::Open;
@@ -124,6 +125,8 @@ void SerialLink::close() {
     if (port_ != INVALID_COMM_HANDLE) CloseCommPort(port_);
     port_ = INVALID_COMM_HANDLE;
     failedPort_ = portName_;
+    if (std::find(boardWasOn_.begin(), boardWasOn_.end(), failedPort_) == boardWasOn_.end())
+        boardWasOn_.push_back(failedPort_);
 }
 
 // The port that failed and one where the board stayed silent come last: the board is more
@@ -136,7 +139,8 @@ bool SerialLink::reopen() {
         port_ = INVALID_COMM_HANDLE;
     }
     reloadRegistry();
-    std::vector<std::string> names = discoverPortNames();
+    std::vector<std::string> names =
+        portsThatCanBeTheBoard(discoverPortNames(), listedAtStart_, boardWasOn_, firstActiveDriverName());
     std::stable_partition(names.begin(), names.end(),
                           [&](const std::string& n) { return n != silent && n != failedPort_; });
     for (const std::string& name : names) {

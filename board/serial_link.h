@@ -4,11 +4,14 @@
 // speed; failures are shown to the user once (and on stderr with the system's reason)
 // and leave the link without a port, in which case requests are taken but go nowhere.
 // When the link thread finds the board gone it closes the port and, every 2 s, reopens:
-// the registry is read again and every matching port tried in turn, without a word.
+// the registry is read again and every port the board can be on tried in turn, without a
+// word: one it was on, a given port, and a port listed since start-up; never another
+// adapter start-up saw, nor the fallback COM1: (a console) unless the board was on it.
 // Destruction drops RTS, pauses 1000 ms and closes the port.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "board/byte_sender.h"
 #include "board/port_discovery.h"
@@ -31,11 +34,14 @@ struct PortIo {
     // 0, or -errno when the write failed.
     virtual int writeBytes(const uint8_t* bytes, uint32_t length) = 0;
     virtual void close() = 0;
-    // Looks for the board's port again and opens the first that opens. The port closed
-    // when the board was lost, and a port still open (opened by the last call, the board
-    // silent on it, now closed), are tried after the others.
+    // Looks for the board's port again among those it can be on and opens the first that
+    // opens. The port closed when the board was lost, and a port still open (opened by the
+    // last call, the board silent on it, now closed), are tried after the others.
     virtual bool reopen() = 0;
     virtual std::string name() const = 0;
+    // A descriptor poll() reports readable when a read would bring something (or fail);
+    // -1 when there is none to watch.
+    virtual int pollDescriptor() const { return -1; }
 };
 
 class SerialLink : public ByteSender, public PortIo {
@@ -54,6 +60,7 @@ public:
     void close() override;
     bool reopen() override;
     std::string name() const override { return portName_; }
+    int pollDescriptor() const override { return commPortDescriptor(port_); }
 
     const char* portName() const { return portName_; }
     SendSlot& sendSlot() { return slot_; }
@@ -68,6 +75,8 @@ private:
     CommHandle port_ = INVALID_COMM_HANDLE;
     char portName_[kPortNameSize] = {};
     std::string failedPort_;  // closed when the board was lost
+    std::vector<std::string> listedAtStart_;
+    std::vector<std::string> boardWasOn_;  // every port closed when the board was lost
 };
 
 }  // namespace zarn

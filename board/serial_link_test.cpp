@@ -9,12 +9,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "board/link_thread.h"
+#include "board/request_frame.h"
+#include "board/test_support.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/registry_file.h"
@@ -186,4 +191,77 @@ TEST_F(SerialLinkTest, ReopenReadsTheRegistryAgainAndTriesEveryCardInTurn) {
     link.close();
     EXPECT_FALSE(link.valid());
     std::filesystem::remove_all(tmpl);
+}
+
+// The board's key gone with the board (its simulator ended, its adapter pulled): another
+// adapter that start-up saw is not the board and is left alone, while a port listed since,
+// in the registry or among the adapters, is tried.
+TEST_F(SerialLinkTest, WhileTheBoardIsLostAPortStartUpSawIsNotOpened) {
+    char tmpl[] = "/tmp/zarn-lost-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string file = std::string(tmpl) + "/registry.reg", adapters = std::string(tmpl) + "/by-id";
+    const std::string active = "HKEY_LOCAL_MACHINE\\Drivers\\Active\\";
+    std::filesystem::create_directories(adapters);
+    Pty board, other, seen, next;
+    ASSERT_TRUE(setRegistryKey(file, active + "Board", {{"PnpId", "CF-Serial_I-O"}, {"Name", board.name}}));
+    ASSERT_TRUE(setRegistryKey(file, active + "Other", {{"PnpId", "CF-Serial_I-O"}, {"Name", other.name}}));
+    std::filesystem::create_symlink(seen.name, adapters + "/usb-Quatech_SSP-100_A1-if00");
+    loadRegistry(file, adapters);
+    SerialLink link(38400);
+    ASSERT_TRUE(link.valid());
+    ASSERT_STREQ(link.portName(), board.name);
+
+    ASSERT_TRUE(removeRegistryKey(file, active + "Board"));
+    link.close();  // as the link thread closes it when the board is lost
+    EXPECT_FALSE(link.reopen()) << "opened " << link.portName();
+    EXPECT_FALSE(link.reopen());
+
+    std::filesystem::create_symlink(next.name, adapters + "/usb-Quatech_SSP-100_B2-if00");
+    ASSERT_TRUE(link.reopen());
+    EXPECT_EQ(link.name(), adapters + "/usb-Quatech_SSP-100_B2-if00");
+    std::filesystem::remove_all(tmpl);
+}
+
+// The link sleeps on the port between frames: a frame the board sends wakes it at once,
+// a request from the program too, and so does the end of the program.
+TEST_F(SerialLinkTest, ASleepingLinkWakesForTheBoardsFrameARequestAndItsEnd) {
+    Pty board;
+    registerPort(board.name);
+    SerialLink link(38400);
+    ASSERT_TRUE(link.valid());
+    zarn::testing::WiredBoard wired;
+    SystemSecondsClock clock;
+    LinkThread thread(wired.board, link.sendSlot(), link, clock);
+    thread.start();
+    const auto within = [](const std::function<bool()>& done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return done();
+    };
+    std::vector<uint8_t> line;  // what the link wrote
+    const auto lineHolds = [&](size_t bytes) {
+        return within([&] {
+            uint8_t chunk[64];
+            const ssize_t n = read(board.master, chunk, sizeof chunk);
+            if (n > 0) line.insert(line.end(), chunk, chunk + n);
+            return line.size() >= bytes;
+        });
+    };
+    ASSERT_EQ(fcntl(board.master, F_SETFL, O_NONBLOCK), 0);
+    ASSERT_TRUE(lineHolds(2)) << "the keep-alive at start";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::vector<uint8_t> frame;
+    appendFrame(frame, 2, reinterpret_cast<const uint8_t*>("ZS1\0"), 4);
+    ASSERT_EQ(write(board.master, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+    EXPECT_TRUE(within([&] { return thread.framesDecoded() == 1; })) << "the frame waited for the keep-alive";
+    EXPECT_STREQ(wired.board.serialNumber, "ZS1");
+
+    const uint8_t request[] = {0x11, 0x12, 0x08, 0x00, 0x11, 0x13};
+    link.sendBytes(request, sizeof request);
+    ASSERT_TRUE(lineHolds(2 + sizeof request)) << "the request waited for the keep-alive";
+    EXPECT_EQ(std::vector<uint8_t>(line.begin() + 2, line.end()), std::vector<uint8_t>(request, request + sizeof request));
+
+    const auto stopping = std::chrono::steady_clock::now();
+    thread.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(5)) << "the stop waited for the keep-alive";
 }

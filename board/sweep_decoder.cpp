@@ -38,11 +38,11 @@ void storeSample(SpectrumTrace& trace, uint16_t offset, int16_t level) {
     trace.samples[offset] = stored;
 }
 
+}  // namespace
+
 void resetTrace(SpectrumTrace& trace) {
     for (int i = 0; i < kTraceOffsets; ++i) trace.samples[i] = kEmptyLevel;
 }
-
-}  // namespace
 
 void applySweepSample(BoardState& board, uint16_t o, int16_t level) {
     SpectrumTrace& trace = board.traces[board.activeTraceIndex()];

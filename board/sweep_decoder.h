@@ -22,4 +22,7 @@ void applySweepSample(BoardState& board, uint16_t offset, int16_t level);
 // Ranks the ten strongest points of trace 1 into bestServers.
 void rankBestServers(BoardState& board);
 
+// Every offset of the trace back to the empty level.
+void resetTrace(SpectrumTrace& trace);
+
 }  // namespace zarn

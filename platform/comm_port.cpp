@@ -103,9 +103,10 @@ bool applyLineSettings(termios& t, const DCB& dcb) {
 }
 
 // A pseudo-terminal has no modem lines and refuses these requests; that is no failure.
+// Any other refusal is, with its reason kept for lastCommError().
 bool modemLine(int fd, int line, bool on) {
     const int rc = ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
-    return rc == 0 || errno == ENOTTY || errno == EINVAL;
+    return rc == 0 || errno == ENOTTY || errno == EINVAL || fail(errno);
 }
 
 bool valid(CommHandle port) { return port && port->fd >= 0; }
@@ -176,9 +177,8 @@ bool SetCommState(CommHandle port, const DCB* dcb) {
     makeRawMode(t);
     if (!applyLineSettings(t, *dcb)) return fail(EINVAL);
     if (tcsetattr(port->fd, TCSANOW, &t) != 0) return fail(errno);
-    const bool rts = modemLine(port->fd, TIOCM_RTS, dcb->fRtsControl == RTS_CONTROL_ENABLE);
-    const bool dtr = modemLine(port->fd, TIOCM_DTR, dcb->fDtrControl == DTR_CONTROL_ENABLE);
-    return rts && dtr;
+    return modemLine(port->fd, TIOCM_RTS, dcb->fRtsControl == RTS_CONTROL_ENABLE) &&
+           modemLine(port->fd, TIOCM_DTR, dcb->fDtrControl == DTR_CONTROL_ENABLE);
 }
 
 bool GetCommTimeouts(CommHandle port, COMMTIMEOUTS* timeouts) {
@@ -251,6 +251,8 @@ bool WriteFile(CommHandle port, const void* buffer, uint32_t length, uint32_t* w
     if (written) *written = done;
     return !error || fail(error);
 }
+
+int commPortDescriptor(CommHandle port) { return valid(port) ? port->fd : -1; }
 
 bool CloseCommPort(CommHandle port) {
     if (!valid(port)) return false;

@@ -12,7 +12,8 @@
 //    (makeRawMode, the one place that names the terminal flags) plus the DCB's speed,
 //    data bits, parity, stop bits and flow control, then drives RTS and DTR as the DCB
 //    says. It fails when the handle is no terminal or the speed has no termios value. A
-//    modem-control request that the terminal refuses (a pseudo-terminal) is not a failure.
+//    modem-control request that the terminal refuses (a pseudo-terminal) is not a failure;
+//    any other refusal is, and lastCommError() gives its reason.
 //  - SetCommTimeouts: ReadIntervalTimeout = MAXDWORD with the other read timeouts 0 is the
 //    one setting supported: ReadFile returns at once with what has arrived, maybe nothing.
 //    Other values are kept and reported back but reads stay non-blocking.
@@ -27,6 +28,8 @@
 //  - lastCommError(): the errno of the last call of this thread that failed, as the
 //    device's GetLastError: why a port did not open, or why a read or write failed.
 //  - CloseCommPort: restores the saved settings and closes; the handle is then invalid.
+//  - commPortDescriptor(port): the terminal's descriptor, for poll() to wait for input
+//    beside other things; -1 for an invalid handle. Reads and writes stay the calls above.
 
 #include <cstdint>
 #include <string>
@@ -85,6 +88,7 @@ bool EscapeCommFunction(CommHandle port, uint32_t function);
 bool ReadFile(CommHandle port, void* buffer, uint32_t length, uint32_t* read);
 bool WriteFile(CommHandle port, const void* buffer, uint32_t length, uint32_t* written);
 bool CloseCommPort(CommHandle port);
+int commPortDescriptor(CommHandle port);
 int lastCommError();
 
 }  // namespace zarn

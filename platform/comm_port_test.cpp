@@ -1,12 +1,17 @@
 #include "platform/comm_port.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdarg>
 #include <string>
 #include <thread>
 
@@ -121,4 +126,41 @@ TEST_F(Pty, CloseRestoresTheOriginalSettings) {
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+}
+
+// An adapter can refuse the modem lines for a reason of its own (pulled out between the
+// line settings and the lines: EIO). This program's ioctl stands in for the driver's.
+namespace {
+std::atomic<int> refuseModemLines{0};
+}  // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
+    va_list args;
+    va_start(args, request);
+    void* argument = va_arg(args, void*);
+    va_end(args);
+    if (refuseModemLines && (request == TIOCMBIS || request == TIOCMBIC)) {
+        errno = refuseModemLines.load();
+        return -1;
+    }
+    using Ioctl = int (*)(int, unsigned long, ...);
+    static const auto next = reinterpret_cast<Ioctl>(dlsym(RTLD_NEXT, "ioctl"));
+    return next(fd, request, argument);
+}
+
+TEST_F(Pty, APortSetUpFailureNamesTheSystemsReasonForTheCallThatFailed) {
+    EXPECT_EQ(CreateCommPort("/dev/zarn-no-such-port"), INVALID_COMM_HANDLE);
+    ASSERT_EQ(lastCommError(), ENOENT) << "an older failure";
+    CommHandle port = CreateCommPort(path_);
+    ASSERT_NE(port, INVALID_COMM_HANDLE);
+    DCB dcb;
+    GetCommState(port, &dcb);
+    dcb.BaudRate = 38400;
+    refuseModemLines = EIO;
+    EXPECT_FALSE(SetCommState(port, &dcb));
+    EXPECT_EQ(lastCommError(), EIO);
+    EXPECT_FALSE(EscapeCommFunction(port, CLRRTS));
+    refuseModemLines = 0;
+    EXPECT_TRUE(SetCommState(port, &dcb)) << "a pty has no modem lines: no failure";
+    EXPECT_TRUE(CloseCommPort(port));
 }

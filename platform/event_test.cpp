@@ -1,11 +1,14 @@
 #include "platform/event.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
+
+#include "platform/pollable_event.h"
 
 using namespace zarn;
 using namespace std::chrono_literals;
@@ -61,4 +64,25 @@ TEST(Event, SetWakesABlockedWaiter) {
     });
     EXPECT_EQ(e.wait(10000), WaitResult::Signalled);
     setter.join();
+}
+
+// What the link thread sleeps on: a request set from another thread, or a byte on its port.
+TEST(PollableEvent, AWaitEndsAtASetFromAnotherThreadOrAReadyDescriptor) {
+    PollableEvent e;
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    EXPECT_EQ(e.wait(20, pipeFds[0]), PollableEvent::Woken::TimedOut);
+    std::thread setter([&] {
+        std::this_thread::sleep_for(20ms);
+        e.set();
+    });
+    EXPECT_EQ(e.wait(Event::kInfinite, pipeFds[0]), PollableEvent::Woken::Event);
+    setter.join();
+    EXPECT_EQ(e.wait(0), PollableEvent::Woken::Event) << "set until reset";
+    e.reset();
+    ASSERT_EQ(write(pipeFds[1], "x", 1), 1);
+    EXPECT_EQ(e.wait(Event::kInfinite, pipeFds[0]), PollableEvent::Woken::Descriptor);
+    EXPECT_FALSE(e.isSet());
+    close(pipeFds[0]);
+    close(pipeFds[1]);
 }

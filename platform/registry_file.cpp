@@ -238,6 +238,12 @@ void setFirstActiveDriver(const std::string& pnpId, const std::string& name) {
     given.name = name;
 }
 
+std::string firstActiveDriverName() {
+    GivenDriver& given = givenDriver();
+    std::lock_guard lock(given.mutex);
+    return given.pnpId.empty() ? std::string() : given.name;
+}
+
 std::string registryFilePath() {
     const std::string root = deviceRoot();
     return root.empty() ? std::string() : root + "/registry.reg";

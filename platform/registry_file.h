@@ -18,6 +18,7 @@
 //    first under HKEY_LOCAL_MACHINE\Drivers\Active (as its subkey `ZarnGiven`), ahead of the
 //    file's subkeys, with these values whatever the file says; an empty pnpId lists none.
 //    A port given on the command line stays first when the registry is read again.
+//    firstActiveDriverName() is that name, empty when none is set.
 //  - setRegistryKey(file, keyPath, values) / removeRegistryKey(file, keyPath): change one
 //    key of the file for another process: the key's block is replaced or dropped, every
 //    other line is kept as it was, and the new file replaces the old one atomically under
@@ -39,6 +40,7 @@ int loadRegistry(const std::string& file, const std::string& serialById = "/dev/
 int reloadRegistry();
 std::string registryFilePath();  // ROOT/registry.reg
 void setFirstActiveDriver(const std::string& pnpId, const std::string& name);
+std::string firstActiveDriverName();
 
 bool setRegistryKey(const std::string& file, const std::string& keyPath,
                     const std::vector<std::pair<std::string, std::string>>& values);

@@ -5,12 +5,13 @@
 
 namespace zarn {
 
-WorkerThread::WorkerThread(std::function<void(const WorkerThread&)> procedure)
-    : procedure_(std::move(procedure)), thread_([this] { body(); }) {}
+WorkerThread::WorkerThread(std::function<void(const WorkerThread&)> procedure, std::string name)
+    : procedure_(std::move(procedure)), name_(std::move(name)), thread_([this] { body(); }) {}
 
 WorkerThread::~WorkerThread() { join(); }
 
 void WorkerThread::body() {
+    if (!name_.empty()) pthread_setname_np(pthread_self(), name_.substr(0, 15).c_str());
     {
         std::unique_lock lock(mutex_);
         started_.wait(lock, [this] { return resumed_ || stop_.load(); });

@@ -1,7 +1,8 @@
 #pragma once
 // WorkerThread: a thread that is created suspended and runs its procedure once resumed.
 //
-//  - WorkerThread(procedure): the thread exists but waits; nothing of the procedure runs.
+//  - WorkerThread(procedure, name): the thread exists but waits; nothing of the procedure
+//    runs. A name (at most 15 characters) is what tools such as top show for the thread.
 //  - resume(): lets the procedure start; later calls do nothing.
 //  - stopRequested(): true once requestStop() was called; the procedure polls it.
 //  - join(): requests the stop (a thread never resumed ends without running the
@@ -13,13 +14,14 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace zarn {
 
 class WorkerThread {
 public:
-    explicit WorkerThread(std::function<void(const WorkerThread&)> procedure);
+    explicit WorkerThread(std::function<void(const WorkerThread&)> procedure, std::string name = {});
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
@@ -34,6 +36,7 @@ private:
     void body();
 
     std::function<void(const WorkerThread&)> procedure_;
+    std::string name_;
     std::mutex mutex_;
     std::condition_variable started_;
     bool resumed_ = false;

@@ -13,10 +13,11 @@
 namespace zarn {
 
 ChildProgram::ChildProgram(const std::string& path, const std::vector<std::string>& args,
-                           const std::map<std::string, std::string>& env, const std::string& log)
+                           const std::map<std::string, std::string>& env, const std::string& log, int input)
     : log_(log) {
     pid_ = fork();
     if (pid_ != 0) return;
+    if (input >= 0) dup2(input, STDIN_FILENO);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     if (FILE* out = std::freopen(log.c_str(), "w", stderr)) dup2(fileno(out), STDOUT_FILENO);
     std::vector<char*> argv{const_cast<char*>(path.c_str())};

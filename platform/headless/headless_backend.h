@@ -79,6 +79,7 @@ public:
     // UiBackend.
     uint64_t nowMs() override { return now_; }
     void localTime(int& hours, int& minutes) override;
+    uint32_t msToNextMinute() override { return static_cast<uint32_t>(60000 - now_ % 60000); }
     bool pollInput(InputEvent& event) override;
     bool waitInput(uint64_t deadlineMs) override;
     void wake() override {}

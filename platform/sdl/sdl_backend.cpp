@@ -65,6 +65,15 @@ public:
         minutes = local.tm_min;
     }
 
+    uint32_t msToNextMinute() override {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::tm local{};
+        localtime_r(&now.tv_sec, &local);
+        const long ms = (60 - std::min(local.tm_sec, 59)) * 1000L - now.tv_nsec / 1000000;
+        return static_cast<uint32_t>(std::max(ms, 1L));
+    }
+
     bool pollInput(InputEvent& out) override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
@@ -77,13 +86,16 @@ public:
         return false;
     }
 
+    // The sound device is closed from here, once the program has nothing else to do.
     bool waitInput(uint64_t deadline) override {
+        deadline = std::min(deadline, audio_->closeAt());
         int timeout = -1;
         if (deadline != kNoDeadline) {
             uint64_t now = nowMs();
             timeout = deadline <= now ? 0 : static_cast<int>(std::min<uint64_t>(deadline - now, 1000000));
         }
         SDL_WaitEventTimeout(nullptr, timeout);
+        audio_->closeIfDone(nowMs());
         return true;
     }
 
@@ -116,7 +128,7 @@ public:
 
     void playWave(const std::string&, const uint8_t* samples, size_t count, int rate, bool async) override {
         if (rate <= 0) return;
-        audio_->play(samples, count, rate);
+        audio_->play(samples, count, rate, nowMs());
         if (!async) SDL_Delay(static_cast<Uint32>(static_cast<uint64_t>(count) * 1000 / static_cast<uint64_t>(rate)));
     }
 

@@ -193,11 +193,39 @@ TEST(SdlBackend, MutedOpensNoAudioYetASynchronousSoundStillLasts) {
         setenv("ZARN_MUTE", muted ? "1" : "0", 1);
         auto sdl = createSdlBackend();
         if (!sdl) GTEST_SKIP() << "SDL offscreen video is not available";
-        EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO) != 0, !muted) << (muted ? "muted" : "with sound");
         const uint64_t start = sdl->nowMs();
         sdl->playWave("tone", tone.data(), tone.size(), 22050, false);
         EXPECT_GE(sdl->nowMs() - start, 100u) << (muted ? "muted" : "with sound");
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO) != 0, !muted) << (muted ? "muted" : "with sound");
     }
+}
+
+// Some sound device of this process is open and playing (SDL numbers them from 2).
+bool soundDeviceOpen() {
+    for (SDL_AudioDeviceID id = 2; id < 10; ++id)
+        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) return true;
+    return false;
+}
+
+// An open sound device has a thread of its own that wakes for every buffer it fills,
+// silence too, and an audio driver may look for devices ten times a second: between
+// sounds neither runs, so a program with nothing to do sleeps.
+TEST(SdlBackend, TheSoundDeviceIsOpenOnlyWhileASoundPlays) {
+    offscreen(1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("ZARN_MUTE", "0", 1);
+    auto sdl = createSdlBackend();
+    if (!sdl) GTEST_SKIP() << "SDL offscreen video is not available";
+    EXPECT_FALSE(soundDeviceOpen()) << "before any sound";
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    const std::vector<uint8_t> tone(2205, 200);  // 100 ms at 22050 Hz
+    const uint64_t start = sdl->nowMs();
+    sdl->playWave("tone", tone.data(), tone.size(), 22050, true);
+    EXPECT_TRUE(soundDeviceOpen()) << "while it plays";
+    while (soundDeviceOpen() && sdl->nowMs() - start < 10000) sdl->waitInput(start + 10000);
+    EXPECT_FALSE(soundDeviceOpen()) << "the idle loop's wait closed it";
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << "and the audio driver, whose threads wake too";
+    EXPECT_GE(sdl->nowMs() - start, 100u) << "not before the sound had played";
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 //                    read; monotonic, milliseconds. Headless time only moves
 //                    when the test moves it.
 //  - localTime():    hours and minutes for the title bar's clock.
+//  - msToNextMinute(): milliseconds until localTime's minute changes, so the
+//                    clock need not look every second.
 //  - pollInput():    the next pen or key event, false when none is waiting.
 //  - waitInput(ms):  blocks until input arrives, wake() is called or the
 //                    deadline (nowMs() value) passes; kNoDeadline waits for
@@ -53,6 +55,7 @@ public:
     virtual ~UiBackend() = default;
     virtual uint64_t nowMs() = 0;
     virtual void localTime(int& hours, int& minutes) = 0;
+    virtual uint32_t msToNextMinute() = 0;
     virtual bool pollInput(InputEvent& event) = 0;
     virtual bool waitInput(uint64_t deadlineMs) = 0;
     virtual void wake() = 0;

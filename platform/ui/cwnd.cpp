@@ -207,7 +207,8 @@ int CWnd::OnCreate(LPCREATESTRUCT) { return 0; }
 void CWnd::OnLButtonDown(UINT, CPoint) {}
 void CWnd::OnLButtonUp(UINT, CPoint) {}
 void CWnd::OnMouseMove(UINT, CPoint) {}
-void CWnd::OnTimer(UINT_PTR) {}
+// A timer the window has no handler for would only wake the program: it rests until set again.
+void CWnd::OnTimer(UINT_PTR id) { WindowSystem::get().timerUnheeded(this, id); }
 void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnClose() { DestroyWindow(); }
 void CWnd::OnKeyDown(UINT, UINT, UINT) {}

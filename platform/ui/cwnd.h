@@ -13,7 +13,9 @@
 //    the erase flag is accepted and ignored). UpdateWindow paints at once.
 //  - ShowWindow returns whether the window was visible before. A hidden
 //    window neither paints nor receives the pen.
-//  - SetTimer repeats until KillTimer; WM_TIMER reaches OnTimer.
+//  - SetTimer repeats until KillTimer; WM_TIMER reaches OnTimer. The default OnTimer
+//    does nothing with it, so it stops that timer until SetTimer sets it again (KillTimer
+//    still finds it): a timer no window handles never wakes the program.
 //  - SendMessage on the user-interface thread calls WindowProc directly; from
 //    another thread it waits until that thread has handled it.
 //  - PostMessage is safe from any thread; it fails (FALSE) for a window that

@@ -31,11 +31,16 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
 
-    void painted() { paints_.fetch_add(1, std::memory_order_relaxed); }
+    void painted() {
+        std::lock_guard lock(mutex_);
+        ++paints_;
+        changed();
+    }
 
     void updateHandled(uint64_t postedUs) {
         std::lock_guard lock(mutex_);
         ++updates_;
+        changed();
         if (!unshownSince_ || postedUs < unshownSince_) unshownSince_ = postedUs;
     }
 
@@ -48,6 +53,7 @@ public:
         const uint64_t now = nowUs();
         std::lock_guard lock(mutex_);
         ++presents_;
+        changed();
         if (!unshownSince_) return;
         const uint64_t waited = now > unshownSince_ ? now - unshownSince_ : 0;
         unshownSince_ = 0;
@@ -56,12 +62,26 @@ public:
     }
 
 private:
+    // Under the lock. Only a writer waiting for a change is woken, and only once.
+    void changed() {
+        changed_ = true;
+        if (!waitingForChange_) return;
+        waitingForChange_ = false;
+        wake_.notify_all();
+    }
+
     void loop() {
         std::unique_lock lock(mutex_);
+        write();
         while (!stop_) {
-            wake_.wait_for(lock, std::chrono::milliseconds(250));
+            waitingForChange_ = true;
+            wake_.wait(lock, [this] { return stop_ || changed_; });
+            waitingForChange_ = false;
+            changed_ = false;
             write();
+            wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stop_; });
         }
+        write();
     }
 
     // Rewritten in place, two system calls: the reader takes a look that
@@ -71,7 +91,7 @@ private:
         if (fd_ < 0) return;
         text_.clear();
         append("presents", presents_);
-        append("paints", paints_.load(std::memory_order_relaxed));
+        append("paints", paints_);
         append("updates", updates_);
         append("latency_us", longestUs_);
         for (size_t b = 0; b < kBuckets; ++b)
@@ -87,7 +107,9 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
-    std::atomic<uint64_t> paints_{0};
+    bool changed_ = false;
+    bool waitingForChange_ = false;
+    uint64_t paints_ = 0;
     uint64_t presents_ = 0;
     uint64_t updates_ = 0;
     uint64_t unshownSince_ = 0;

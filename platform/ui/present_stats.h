@@ -1,7 +1,8 @@
 #pragma once
 // PresentStats: what reached the screen, for the measuring tool. Only when
 // ZARN_STATS names a file does anything happen: a thread then rewrites that
-// file in place every 250 ms and at exit with running totals, so a reader
+// file in place at start, within 250 ms of a change (at most four times a second;
+// a program with nothing to show sleeps) and at exit, with running totals, so a reader
 // diffs two looks (one that does not end in the line "end" was torn: look again):
 //
 //   presents N        screens handed to the backend

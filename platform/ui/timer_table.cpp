@@ -26,6 +26,11 @@ bool TimerTable::kill(HWND hwnd, UINT_PTR id) {
     return true;
 }
 
+void TimerTable::park(HWND hwnd, UINT_PTR id) {
+    for (auto& t : timers_)
+        if (t.hwnd == hwnd && t.id == id) t.deadline = UiBackend::kNoDeadline;
+}
+
 void TimerTable::killAll(HWND hwnd) {
     std::erase_if(timers_, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
 }

@@ -5,6 +5,8 @@
 //                    expiry is ms after now. A period of 0 counts as 1 ms.
 //  - kill(w, id):    false when no such timer runs.
 //  - killAll(w):     the window is going away.
+//  - park(w, id):    the timer stays (kill still finds it) but never expires
+//                    until set again.
 //  - nextDeadline(): the earliest expiry, UiBackend::kNoDeadline when none.
 //  - takeDue(now):   one timer whose expiry has come (earliest first) and
 //                    schedules its next expiry a whole period after now, so a
@@ -27,6 +29,7 @@ public:
 
     void set(HWND hwnd, UINT_PTR id, uint32_t periodMs, uint64_t nowMs);
     bool kill(HWND hwnd, UINT_PTR id);
+    void park(HWND hwnd, UINT_PTR id);
     void killAll(HWND hwnd);
     uint64_t nextDeadline() const;
     bool takeDue(uint64_t nowMs, Due& due);

@@ -11,6 +11,7 @@ namespace zarn {
 
 namespace {
 constexpr UINT_PTR kClockTimer = 0xB002;
+constexpr UINT kClockMarginMs = 20;  // so the clock looks once the minute has turned
 
 void drawBox(CDC& dc, const CRect& box, const char* label, bool pressed) {
     CRect r(box.left, 4, box.right, 22);
@@ -23,8 +24,14 @@ void drawBox(CDC& dc, const CRect& box, const char* label, bool pressed) {
 }
 }  // namespace
 
+// The clock looks when the minute turns, not every second.
+void TitleBar::setClockTimer() {
+    auto* backend = WindowSystem::get().backend();
+    SetTimer(kClockTimer, backend ? backend->msToNextMinute() + kClockMarginMs : 1000);
+}
+
 int TitleBar::OnCreate(LPCREATESTRUCT) {
-    SetTimer(kClockTimer, 1000);
+    setClockTimer();
     return 0;
 }
 
@@ -104,6 +111,7 @@ void TitleBar::OnLButtonUp(UINT, CPoint point) {
 
 void TitleBar::OnTimer(UINT_PTR id) {
     if (id != kClockTimer) return;
+    setClockTimer();
     auto* backend = WindowSystem::get().backend();
     if (!backend) return;
     int hours = 0;

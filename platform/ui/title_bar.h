@@ -24,6 +24,7 @@ public:
 
 private:
     int boxAt(CPoint p) const;  // IDOK, IDCANCEL or 0
+    void setClockTimer();
     int pressed_ = 0;
     int shownMinute_ = -1;
 };

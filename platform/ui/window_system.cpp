@@ -253,6 +253,8 @@ void WindowSystem::setTimer(HWND hwnd, UINT_PTR id, uint32_t periodMs) { timers_
 
 bool WindowSystem::killTimer(HWND hwnd, UINT_PTR id) { return timers_.kill(hwnd, id); }
 
+void WindowSystem::timerUnheeded(HWND hwnd, UINT_PTR id) { timers_.park(hwnd, id); }
+
 void WindowSystem::invalidated() { paintsPending_ = true; }
 
 void WindowSystem::collectPaintOrder(CWnd* wnd, std::vector<CWnd*>& out) const {

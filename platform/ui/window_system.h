@@ -107,6 +107,8 @@ public:
     // Timers.
     void setTimer(HWND hwnd, UINT_PTR id, uint32_t periodMs);
     bool killTimer(HWND hwnd, UINT_PTR id);
+    // The window did nothing with the timer's message: it does not fire again until set again.
+    void timerUnheeded(HWND hwnd, UINT_PTR id);
     // When the loop next has work without input: a timer, or the next paint round.
     uint64_t nextDeadline() const;
 

@@ -217,6 +217,22 @@ TEST_F(WindowSystemTest, TimersRepeatOnTheInjectedClock) {
     EXPECT_EQ(backend.nowMs(), 8000u);
 }
 
+// Nothing to do, nothing woken: a timer that no handler takes stops at its first expiry
+// (until it is set again), and the title bar's clock looks when the minute turns.
+TEST_F(WindowSystemTest, AnIdleProgramSleepsUntilTheClocksMinuteTurns) {
+    CWnd plain;
+    plain.Create(nullptr, "plain", WS_VISIBLE, CRect(0, 26, 240, 294), nullptr, 0);
+    plain.SetTimer(1, 1000);
+    backend.runFor(1500);
+    EXPECT_EQ(WindowSystem::get().nextDeadline(), 60020u) << "the minute turns at 60000";
+    backend.runFor(60000);
+    EXPECT_EQ(WindowSystem::get().nextDeadline(), 120020u);
+    EXPECT_TRUE(plain.KillTimer(1));
+    plain.SetTimer(1, 1000);
+    EXPECT_EQ(WindowSystem::get().nextDeadline(), 62500u) << "set again, it runs again";
+    plain.DestroyWindow();
+}
+
 TEST_F(WindowSystemTest, TimersDoNotFireWithoutTimeMoving) {
     top.SetTimer(1, 10);
     backend.runUntilIdle();

@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 namespace zarn::meter {
@@ -31,13 +34,18 @@ bool readStat(const std::string& path, std::string& name, double& cpuSeconds) {
     return true;
 }
 
-long statusKb(const std::string& path, const std::string& key) {
+// The numbers of a status file's lines that begin with one of `keys`, summed.
+long long statusSum(const std::string& path, std::initializer_list<const char*> keys) {
     std::ifstream in(path);
     std::string line;
+    long long sum = 0;
     while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
-    return 0;
+        for (const char* key : keys)
+            if (line.rfind(key, 0) == 0) sum += std::atoll(line.c_str() + std::strlen(key));
+    return sum;
 }
+
+long statusKb(const std::string& path, const char* key) { return static_cast<long>(statusSum(path, {key})); }
 
 }  // namespace
 
@@ -51,7 +59,11 @@ ProcessSample sampleProcess(pid_t pid) {
     std::error_code ec;
     for (const auto& task : std::filesystem::directory_iterator(dir + "/task", ec)) {
         ThreadTime t;
-        if (readStat(task.path().string() + "/stat", t.name, t.cpuSeconds)) s.threads.push_back(t);
+        if (!readStat(task.path().string() + "/stat", t.name, t.cpuSeconds)) continue;
+        t.tid = static_cast<pid_t>(std::atol(task.path().filename().c_str()));
+        t.switches = static_cast<unsigned long long>(
+            statusSum(task.path().string() + "/status", {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}));
+        s.threads.push_back(t);
     }
     s.ok = true;
     return s;

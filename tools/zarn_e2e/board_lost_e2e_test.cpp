@@ -1,7 +1,8 @@
 // A board that goes away while the spectrum runs: zarn-board-sim killed with SIGKILL
 // (its registry key left behind until the next simulator clears it, as a crash leaves
 // things), then a new simulator on another terminal under another key. The title bar says NO BOARD
-// meanwhile, and the sweeps and the log being recorded go on when the new board answers.
+// meanwhile, and the sweeps and the log being recorded go on when the new board answers,
+// with nothing the lost board measured in them.
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <unistd.h>
@@ -31,6 +32,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint16_t kStrongest = 417;  // 881.52 MHz, the scene's strongest cellular carrier
+constexpr uint16_t kNewCarrier = 233;  // 876.00 MHz: only the second board hears a carrier there
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -72,6 +74,7 @@ protected:
     // The log as it reads back now: its records, the sweeps among them, damaged stretches.
     struct LogBack {
         size_t records = 0, sweeps = 0, damaged = 0;
+        std::vector<double> atNewCarrier;  // each sweep's dBm there, -999 when not measured
     };
     static LogBack readBack(const std::string& path) {
         LogBack back;
@@ -82,7 +85,11 @@ protected:
         forEachRecord(reader, [&](const LogRecord& r) {
             Sweep sweep;
             ++back.records;
-            back.sweeps += decodeSweep(plans, r, sweep);
+            if (!decodeSweep(plans, r, sweep)) return true;
+            ++back.sweeps;
+            const size_t at = kNewCarrier - sweep.start;
+            const bool measured = at < sweep.points.size() && sweep.points[at].measured();
+            back.atNewCarrier.push_back(measured ? dbmOfLevel(sweep.points[at].level) : -999);
             return true;
         });
         back.damaged = reader.damagedStretches();
@@ -140,7 +147,10 @@ TEST_F(BoardLostE2e, AKilledBoardIsMarkedAndANewOneTakesUpTheSweepsAndTheLog) {
             held.insert(held.end(), {slave, master});
             if (!got) std::this_thread::sleep_for(20ms);
         }
-        const bool started = second.start(ZARN_BOARD_SIM_PATH, {"--capture", device.root + "/capture2.bin"}, error);
+        writeFile("second.scene", "carrier 0 881.52 -55 30 0 7\ncarrier 0 876.00 -45 30 0 7\n");
+        const bool started = second.start(
+            ZARN_BOARD_SIM_PATH, {"--capture", device.root + "/capture2.bin", "--scene", device.root + "/second.scene"},
+            error);
         for (const int fd : held) close(fd);
         ASSERT_TRUE(started) << error;
     }
@@ -164,6 +174,13 @@ TEST_F(BoardLostE2e, AKilledBoardIsMarkedAndANewOneTakesUpTheSweepsAndTheLog) {
     EXPECT_GE(whole.records, recordsWhileLost + 2);
     EXPECT_EQ(whole.damaged, 0u);
     EXPECT_EQ(whole.sweeps, whole.records) << "every record a whole sweep";
+    for (size_t i = 0; i < whole.atNewCarrier.size(); ++i) {
+        if (i < recordsWhileLost) {
+            EXPECT_LT(whole.atNewCarrier[i], -70) << "sweep " << i << ", before the loss";
+        } else {
+            EXPECT_GT(whole.atNewCarrier[i], -70) << "sweep " << i << " after the loss holds what the lost board measured";
+        }
+    }
     std::printf("board lost: marked %.2f s after SIGKILL; sweeping again %.2f s after the new simulator started\n",
                 toMark, toResume);
     RecordProperty("seconds_to_mark", std::to_string(toMark));

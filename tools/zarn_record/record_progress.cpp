@@ -50,11 +50,20 @@ std::string RecordProgress::line(double seconds) const {
     return text;
 }
 
+namespace {
+long slotSeconds(bool terminal) { return terminal ? 1 : 60; }
+}  // namespace
+
 bool RecordProgress::due(double seconds, bool terminal) {
-    const long slot = static_cast<long>(seconds) / (terminal ? 1 : 60);
+    const long slot = static_cast<long>(seconds) / slotSeconds(terminal);
     if (slot == lastShown_ || (!terminal && slot == 0)) return false;
     lastShown_ = slot;
     return true;
+}
+
+double RecordProgress::nextDue(double seconds, bool terminal) {
+    const long slot = slotSeconds(terminal);
+    return static_cast<double>((static_cast<long>(seconds) / slot + 1) * slot);
 }
 
 }  // namespace zarn

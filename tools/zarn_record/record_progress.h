@@ -5,7 +5,7 @@
 //  - count(record) takes each record as it is written.
 //  - line(seconds) is the text: "00:01:05  42 records  1.3 MB  last -55.0 dBm".
 //  - due(seconds, terminal): a terminal's line is rewritten every second; anywhere else
-//    a line is written once a minute.
+//    a line is written once a minute. nextDue() is when the next one is.
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +21,7 @@ public:
     void count(const LogRecord& record, uint64_t logBytes);
     std::string line(double seconds) const;
     bool due(double seconds, bool terminal);
+    static double nextDue(double seconds, bool terminal);
     uint64_t records() const { return records_; }
 
 private:

@@ -1,11 +1,12 @@
 #include "tools/zarn_record/recording_session.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "board/port_discovery.h"
 #include "platform/comm_port.h"
 #include "platform/message_box.h"
+#include "platform/pollable_event.h"
 #include "platform/registry_file.h"
 #include "recording/gpsd_address.h"
 #include "recording/log_recorder.h"
@@ -39,10 +41,16 @@ constexpr const char* kProgram = "zarn-record";
 constexpr int kFailed = 1, kNoBoard = 3;
 constexpr uint32_t kSilenceLimit = 10;
 constexpr auto kStartPause = 1500ms;  // zarn's start-up pauses
-constexpr auto kLoopWait = 50ms;
+constexpr uint32_t kForegroundLookMs = 500;
+
+// The main loop sleeps on this until a message, a line, a stop signal or its next deadline.
+PollableEvent loopWake;
 
 volatile sig_atomic_t stopSignal = 0;
-void onStopSignal(int signal) { stopSignal = signal; }
+void onStopSignal(int signal) {
+    stopSignal = signal;
+    loopWake.set();  // a store and a write(): safe in a handler
+}
 
 void catchStopSignals() {
     struct sigaction action {};
@@ -67,8 +75,11 @@ class MessageQueue : public MessagePoster {
 public:
     bool postMessage(uint32_t message) override {
         if (message == WM_BOARD_UPDATE) return true;
-        std::lock_guard lock(mutex_);
-        messages_.push_back(message);
+        {
+            std::lock_guard lock(mutex_);
+            messages_.push_back(message);
+        }
+        loopWake.set();
         return true;
     }
     bool take(uint32_t& message) {
@@ -121,6 +132,8 @@ private:
     int loop();
     bool handle(uint32_t message);
     bool stopAsked() const;
+    bool waitForWork();
+    uint32_t millisecondsToNextDue() const;
     void readNotes();
     void takeNotes(bool ended);
     bool writeRecord();
@@ -250,15 +263,30 @@ bool Session::handle(uint32_t message) {
     }
 }
 
-// Each line on stdin notes a record of its own, in turn; stdin at its end is simply
-// quiet. A terminal is read only while this is its foreground job.
+// The end of --seconds, of --give-up, or the next progress line.
+uint32_t Session::millisecondsToNextDue() const {
+    const double now = secondsSince(started_);
+    double next = RecordProgress::nextDue(now, terminal_);
+    if (o_.seconds > 0) next = std::min(next, o_.seconds);
+    if (lost_ && o_.giveUp > 0) next = std::min(next, now - secondsSince(lostSince_) + o_.giveUp);
+    return next <= now ? 0 : static_cast<uint32_t>(std::ceil((next - now) * 1000)) + 1;
+}
+
+// Sleeps until something is to be done; true when a line can be read. A terminal is
+// read only while this is its foreground job; in the background nothing tells when
+// that changes, so it looks again twice a second.
+bool Session::waitForWork() {
+    const bool readable = stdinOpen_ && ownsTerminal(STDIN_FILENO);
+    uint32_t wait = millisecondsToNextDue();
+    if (stdinOpen_ && !readable) wait = std::min(wait, kForegroundLookMs);
+    const PollableEvent::Woken woken = loopWake.wait(wait, readable ? STDIN_FILENO : -1);
+    loopWake.reset();  // what woke it is looked at after the wait
+    return woken == PollableEvent::Woken::Descriptor;
+}
+
+// Each line on stdin notes a record of its own, in turn; stdin at its end is simply quiet.
 void Session::readNotes() {
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    if (!stdinOpen_ || !ownsTerminal(STDIN_FILENO)) {
-        std::this_thread::sleep_for(kLoopWait);
-        return;
-    }
-    if (::poll(&in, 1, static_cast<int>(kLoopWait.count())) <= 0) return;
+    if (!waitForWork()) return;
     char buffer[512];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN || (errno == EIO && !ownsTerminal(STDIN_FILENO)))) return;

@@ -191,6 +191,39 @@ TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
     EXPECT_EQ(testing::readLogged(log).damaged, 0u);
 }
 
+// Single-channel levels while the board is killed, and a new board that hears the carrier
+// 40 dB weaker: no record logged after the gap holds a level the lost board measured.
+TEST_F(RecordLife, LevelsFromBeforeALostBoardAreNotLoggedAgainAfterItComesBack) {
+    log = device.root + "/gap.zrn";
+    ASSERT_TRUE(start({"--single", "881.52"}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 3; }, 15s)) << child.err();
+    device.sim.killHard();
+    // Said once every record staged before the loss is written.
+    ASSERT_TRUE(waitFor([&] { return said("stays open"); }, 3s)) << child.err();
+    const size_t before = records();
+    std::ofstream(device.root + "/weak.scene") << "carrier 0 881.52 -95 30 0 7\n";
+    SimProcess second;
+    std::string error;
+    ASSERT_TRUE(second.start(ZARN_BOARD_SIM_PATH, {"--scene", device.root + "/weak.scene"}, error)) << error;
+    ASSERT_TRUE(waitFor([&] { return records() >= before + 5; }, 15s)) << child.err();
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(10s), 0) << child.err();
+    const testing::LoggedRecords logged = testing::readLogged(log);
+    ASSERT_GE(logged.records.size(), before + 5);
+    for (size_t i = 0; i < logged.records.size(); ++i) {
+        const testing::LoggedRecord& r = logged.records[i];
+        ASSERT_EQ(r.type, kModeSingleChannel);
+        ASSERT_EQ(r.payload.size(), 8u);
+        const double dbm = static_cast<int16_t>(r.payload[2] | (r.payload[3] << 8)) / 16.0;
+        if (i < before) {
+            EXPECT_GT(dbm, -70) << "record " << i << ", the first board";
+        } else {
+            EXPECT_LT(dbm, -85) << "record " << i << " of " << logged.records.size() << " after the gap (" << before
+                                << " before it)";
+        }
+    }
+}
+
 TEST_F(RecordLife, GiveUpEndsTheRunWhenTheBoardStaysAway) {
     log = device.root + "/away.zrn";
     ASSERT_TRUE(start({"--single", "881.52", "--give-up", "1"}));
