@@ -134,6 +134,11 @@ void writeSummary(const ReportData& data, std::string& out) {
             last = any ? std::max(last, l.last) : l.last;
             any = true;
         }
+    for (size_t i = 0; i < data.logs.size(); ++i)
+        if (const size_t n = data.logs[i].withoutFrequency)
+            paragraph(out, logLabel(data, i) + ": " + std::to_string(n) +
+                               " values or sweeps left out, their frequency unknown (a PCS raster the log's header "
+                               "does not name, or a channel outside its band).", "why");
     paragraph(out, "The records run from " + spanText(first, last) + " (device clock); the logs' spans add up to " +
                        durationText(data.axis.seconds()) + ".");
     kindsTable(data, out);
