@@ -193,6 +193,69 @@ TEST(ZarnlogReport, TwoLogsOfDifferentRastersMergeChannelsByFrequencyAndAddTheir
     EXPECT_EQ(data.dominance[1].size(), 10u);
 }
 
+TEST(ZarnlogReport, SpeedSpectraDamageAndTheTimeWindowAreTheOnesWorkedOutByHand) {
+    Folder dir;
+    const Survey drive = writeDrive(dir, "drive");
+    // Speed per second of the axis: standing, 12.5 m/s (45 km/h, across the lost fix too), no fix, the walk.
+    const ReportData driven = read({withTrack(drive)});
+    ASSERT_EQ(driven.axis.columns(), kSeconds);
+    for (int s = 0; s < kSeconds; ++s) {
+        SCOPED_TRACE(s);
+        const std::optional<double> speed = driven.speedColumns[static_cast<size_t>(s)];
+        const std::optional<double> want = s < 20                ? 0
+                                           : s < 79              ? 45
+                                           : s >= 100 && s < 119 ? std::optional<double>(0.35 * 3.6)
+                                                                 : std::nullopt;
+        ASSERT_EQ(speed.has_value(), want.has_value());
+        if (want) {
+            EXPECT_NEAR(*speed, *want, *want * 0.003 + 0.05);  // and the GPX's 7 decimals: about a centimetre
+        }
+    }
+
+    // Twenty sweeps, the level at 881.52 MHz falling a dB a sweep from -60 dBm; the fifth sweep's
+    // mark overwritten, so its -64 dBm is lost with it.
+    const std::string sweeps = dir.file("sweeps.zrn");
+    {
+        SyntheticLog log(sweeps, 50000);
+        for (int s = 0; s < 20; ++s)
+            log.sweep(0, 400, 40, [&](uint16_t o) { return static_cast<int16_t>(o == 417 ? (-60 - s) * 16 : -1700); });
+        ASSERT_TRUE(log.ok());
+    }
+    std::string bytes = readText(sweeps);
+    size_t fifth = 0;
+    for (int k = 0; k < 5; ++k) fifth = bytes.find("XXX", k ? fifth + 1 : 0);
+    bytes.replace(fifth, 3, "YYY");
+    std::ofstream(sweeps, std::ios::binary) << bytes;
+    const ReportData swept = read({{sweeps, std::nullopt, "", "no track"}});
+    const report::LogOverview& log = swept.logs[0];
+    EXPECT_EQ(log.kinds.at(kModeSpectrum), 19u);
+    ASSERT_EQ(log.damage.size(), 1u);
+    EXPECT_EQ(log.damage[0].offset, fifth);
+    EXPECT_EQ(*log.damage[0].after - log.first, 3) << "after the fourth sweep";
+    EXPECT_EQ(log.spectrum[0].sweeps, 19u);
+    EXPECT_EQ(log.spectrum[0].peakDbm, -60);
+    EXPECT_EQ(log.spectrum[0].peakHz, kCellularHz);
+    // At 881.52 MHz: -79 ... -65, -63 ... -60; rank 10 of 19 is -70, rank 18 is -61.
+    const LevelHistogram& carrier = swept.spectrum[0].at(kCellularHz);
+    EXPECT_EQ(carrier.count(), 19u);
+    EXPECT_EQ(carrier.percentile(0.5), -70);
+    EXPECT_EQ(carrier.percentile(0.9), -61);
+    EXPECT_EQ(carrier.max(), -60);
+    EXPECT_EQ(swept.spectrum[0].size(), 40u);
+    EXPECT_EQ(swept.spectrum[0].begin()->second.percentile(0.9), -106.25);
+    EXPECT_FALSE(swept.grid);
+
+    // --begin and --end keep the records of [14:00:30, 14:01:00): thirty, with no note.
+    ReportOptions window;
+    window.window = {parseStamp("2004-07-09T14:00:30"), parseStamp("2004-07-09T14:01:00")};
+    const ReportData part = read({withTrack(drive)}, window);
+    EXPECT_EQ(part.logs[0].records, 30u);
+    EXPECT_EQ(part.logs[0].recordsInFile, 120u);
+    EXPECT_EQ(part.logs[0].first, *window.window.begin);
+    EXPECT_TRUE(part.logs[0].notes.empty());
+    EXPECT_EQ(part.channels.at(ChannelKey{0, kCellularHz}).whole.max(), cellularDbm(30));
+}
+
 // The page itself: six sections, notes escaped, nothing that a browser would fetch.
 TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     Folder dir;
