@@ -309,6 +309,7 @@ TEST(ZarnlogReport, BadInputEndsAsAUserExpects) {
         {{"report", s.log, "--cell", "0", "-o", page}, 2, "--cell"},
         {{"report", s.log, "--min-samples", "2.5", "-o", page}, 2, "--min-samples"},
         {{"report", s.log}, 2, "report needs -o OUT.html"},
+        {{"report", lonely, "-o", lonely}, 2, "is the log"},
         {{"plot", s.log, "--title", "x", "-o", dir.file("p.png")}, 2, "plot takes no --title"},
     };
     for (const Case& c : cases) {

@@ -374,6 +374,8 @@ int map(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 int makeReport(const Command& c, std::ostream& out, std::ostream& err) {
     std::vector<report::ReportLog> logs;
     for (const std::string& file : c.files) {
+        std::error_code ec;
+        if (fs::equivalent(file, c.output, ec)) return usage(err, "-o " + c.output + " is the log " + file + " itself");
         TrackChoice track = chooseTrack(c, file, err);
         if (track.failed) return 1;
         logs.push_back({file, std::move(track.join), fs::path(track.path).filename().string(), track.why});
