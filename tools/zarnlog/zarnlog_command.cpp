@@ -45,7 +45,8 @@ Commands:
                        drive's checks; prints on A4, a section a page
 
 Options:
-  -o, --output PATH    the folder for csv, the picture for plot, the map
+  -o, --output PATH    the folder for csv, the picture for plot, the map, the
+                       report's page
   -t, --track FILE     the track: GPX, or NMEA (GGA and RMC sentences) of any
                        receiver (default: FILE.gpx beside the log, if there)
   --utc-offset +HH:MM  a track in UTC is joined with the log's stamps moved by
@@ -69,10 +70,12 @@ A damaged stretch of a log (a record cut short or overwritten) is skipped up
 to the next intact record; its byte offset and length go to stderr and every
 intact record is used. A record is placed by linear interpolation between the
 track's points around its stamp; outside the track or in a gap of more than
-10 s it is not; map, plot and csv say how many were and were not on stderr.
-The exit status is 1 when the file or its header cannot be read, an output
-cannot be written, or map (or a track given with --track) places no record;
-2 for a bad command line.
+10 s it is not; map, plot, csv and report say how many were and were not on
+stderr. The exit status is 1 when the file or its header cannot be read, an
+output cannot be written, or map (or plot or csv given --track) places no
+record, or report is given a log with no intact record or none between --begin
+and --end (a report without positions has no grid and says why); 2 for a bad
+command line.
 )";
 
 namespace {
