@@ -17,7 +17,10 @@ bin="$build/bin"
 work="$(mktemp -d)"
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill -TERM -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do kill -TERM -- "-$p" 2>/dev/null || true; done
+  sleep 1
+  # gpsfake outlives its gpsd and the TERM.
+  for p in "${pids[@]}"; do kill -KILL -- "-$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
