@@ -7,6 +7,10 @@
 //   100 MB/s, a week's plot under 10 s, at most 64 MB resident.
 // - zarnlog map of the day's sweeps with a track of the day, a point a second
 //   (86,400), in each format. Goal: under 5 s.
+// - zarnlog report of a day's single-channel drive (47 records a second, as
+//   the board's frames bring them: 4.1 million records, about 77 MB) and of the
+//   day's sweeps, each with the day's track. Goals: under 10 s, under 100 MB
+//   resident, the page under 5 MB.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -98,26 +102,40 @@ std::string dayTrack() {
     return made ? path : "";
 }
 
+// A day's single-channel drive, written on first use; empty when it cannot be written.
+std::string singleChannelDay() {
+    const std::string path = (logs().dir / "single-day.zrn").string();
+    static const bool made = zarn::writeSingleChannelLog(path, 86400, 47);
+    return made ? path : "";
+}
+
 // The program run once per iteration; its wall time, and its peak resident size from wait4.
 // Argument 0: days of log, or 0 for the hour.
 void program(benchmark::State& state, const std::string& verb) {
-    const long days = state.range(0);
-    const std::string log = days ? logs().log(days * 38400, 2250) : hourLog();
+    const long days = verb == "report" ? 1 : state.range(0);
+    const std::string log = verb == "report" && state.range(0) == 0 ? singleChannelDay()
+                            : days                                  ? logs().log(days * 38400, 2250)
+                                                                    : hourLog();
     if (log.empty()) return state.SkipWithError("cannot write the log");
     static const char* const kMaps[] = {"day.gpkg", "day.kml", "day.geojson", "day.csv"};
-    const std::string out = (logs().dir / (verb == "plot" ? "long.png" : verb == "map" ? kMaps[state.range(1)] : "csv")).string();
-    const std::string track = verb == "map" ? dayTrack() : "";
-    if (verb == "map" && track.empty()) return state.SkipWithError("cannot write the track");
+    const std::string out = (logs().dir / (verb == "plot"     ? "long.png"
+                                           : verb == "map"    ? kMaps[state.range(1)]
+                                           : verb == "report" ? "day.html"
+                                                              : "csv"))
+                                .string();
+    const bool placed = verb == "map" || verb == "report";
+    const std::string track = placed ? dayTrack() : "";
+    if (placed && track.empty()) return state.SkipWithError("cannot write the track");
     long maxKb = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const pid_t child = fork();
         if (child == 0) {
             if (!freopen("/dev/null", "w", stdout)) _exit(126);
-            if (verb == "map" && !freopen("/dev/null", "w", stderr)) _exit(126);  // its counts
+            if (placed && !freopen("/dev/null", "w", stderr)) _exit(126);  // its counts
             if (verb == "info") execl(ZARNLOG_PATH, "zarnlog", "info", log.c_str(), static_cast<char*>(nullptr));
-            if (verb == "map")
-                execl(ZARNLOG_PATH, "zarnlog", "map", log.c_str(), "--track", track.c_str(), "-o", out.c_str(),
+            if (placed)
+                execl(ZARNLOG_PATH, "zarnlog", verb.c_str(), log.c_str(), "--track", track.c_str(), "-o", out.c_str(),
                       static_cast<char*>(nullptr));
             execl(ZARNLOG_PATH, "zarnlog", verb.c_str(), log.c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -133,12 +151,14 @@ void program(benchmark::State& state, const std::string& verb) {
     state.counters["log_MB"] = mb;
     state.counters["MB_per_s"] = benchmark::Counter(mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["max_RSS_MB"] = static_cast<double>(maxKb) / 1024.0;
+    if (verb == "report") state.counters["html_MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
 }
 
 void BM_ZarnlogProgramInfo(benchmark::State& state) { program(state, "info"); }
 void BM_ZarnlogProgramCsv(benchmark::State& state) { program(state, "csv"); }
 void BM_ZarnlogProgramPlot(benchmark::State& state) { program(state, "plot"); }
 void BM_ZarnlogProgramMap(benchmark::State& state) { program(state, "map"); }
+void BM_ZarnlogProgramReport(benchmark::State& state) { program(state, "report"); }
 
 }  // namespace
 
@@ -150,4 +170,6 @@ BENCHMARK(BM_ZarnlogProgramCsv)->Arg(0)->Arg(1)->Arg(7)->Iterations(2)->UseManua
 BENCHMARK(BM_ZarnlogProgramPlot)->Arg(0)->Arg(1)->Arg(7)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 // Arguments: days of log, then the map's format: GeoPackage, KML, GeoJSON, CSV.
 BENCHMARK(BM_ZarnlogProgramMap)->ArgsProduct({{1}, {0, 1, 2, 3}})->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+// Argument: 0 a day's single-channel drive, 1 a day's sweeps; each with the day's track.
+BENCHMARK(BM_ZarnlogProgramReport)->Arg(0)->Arg(1)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -134,4 +134,26 @@ bool writeCellularSweepLog(const std::string& path, long sweeps, int millisecond
     return sink.close();
 }
 
+bool writeSingleChannelLog(const std::string& path, long long seconds, int perSecond) {
+    BufferedLogSink sink(path);
+    sink.write(encodeLogHeader(50000));
+    auto board = std::make_unique<BoardState>();
+    board->setScreenMode(kModeSingleChannel);
+    board->cellularPlan.tuneChannel(384);
+    board->pcsPlan.setPcsRaster(50000);
+    board->pcsPlan.tuneChannel(3250);
+    for (long long s = 0; s < seconds && sink.ok; ++s) {
+        if (s > 0 && s % 600 == 0) sink.note = "Marker #" + std::to_string(s / 600);
+        sink.time = syntheticTime(s);
+        for (int k = 0; k < perSecond; ++k) {
+            const double t = static_cast<double>(s) + static_cast<double>(k) / perSecond;
+            const double dbm = -80 + 12 * std::sin(t / 23) + 4 * std::sin(t * 2.1 + k);
+            board->level[0] = static_cast<int16_t>(std::lround(dbm * 16));
+            board->level[1] = static_cast<int16_t>(std::lround((dbm - 9) * 16));
+            stageLogRecord(*board, sink, 14, nullptr, 0);
+        }
+    }
+    return sink.close();
+}
+
 }  // namespace zarn

@@ -54,4 +54,10 @@ LocalTime syntheticTime(long long seconds);
 // after each record, so a week of sweeps takes seconds to make.
 bool writeCellularSweepLog(const std::string& path, long sweeps, int millisecondsApart);
 
+// A single-channel drive log: `perSecond` records in each of `seconds`
+// seconds, as the board's frames bring them, channel 384 (881.52 MHz) fading
+// over tens of seconds and 1962.5 MHz a few dB below, a "Marker #n" every ten
+// minutes; CLogFile's bytes without its flush, like writeCellularSweepLog.
+bool writeSingleChannelLog(const std::string& path, long long seconds, int perSecond);
+
 }  // namespace zarn

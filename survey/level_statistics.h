@@ -12,11 +12,18 @@
 //   double precision as PostgreSQL does, so 0.07 x 100 is just above 7 and
 //   takes rank 8 in both. The median is percentile(0.5): a level that was
 //   measured, never the mean of two.
-// - min, max; count. A NaN (not measured) is not taken.
+// - min, max; count. A NaN (not measured) is not taken. countBelow(dbm): the
+//   levels strictly below dbm, for shares in level bands and at or above a
+//   design level (count() - countBelow(level)).
 // - With no level taken each figure is nullopt; so is a percentile of an f
 //   outside 0..1 (PostgreSQL refuses it).
 // The levels are kept (8 bytes each) so that every percentile is exact. One
 // object is for one thread at a time (a figure sorts the levels it keeps).
+//
+// LevelSum is the part that needs no order: count, mean, min and max in a few
+// bytes, for the many small sums of a grid's cells or a chart's columns.
+// survey/level_histogram.h keeps levels of the board's 1/16 dB steps as counts,
+// for the same figures over millions of levels.
 
 #include <cstddef>
 #include <optional>
@@ -24,13 +31,36 @@
 
 namespace zarn {
 
+// The rank, counted from 1, of percentile(fraction) among `count` levels in
+// ascending order, by the rule above; 0 when there is none (no level, or a
+// fraction outside 0..1). Every percentile of ours takes its rank from here.
+size_t nearestRank(double fraction, size_t count);
+
+class LevelSum {
+public:
+    void add(double dbm) { add(dbm, 1); }
+    // The same level `times` over.
+    void add(double dbm, size_t times);
+    void add(const LevelSum& other);
+
+    size_t count() const { return count_; }
+    std::optional<double> mean() const;
+    std::optional<double> min() const;
+    std::optional<double> max() const;
+
+private:
+    size_t count_ = 0;
+    double milliwatts_ = 0, min_ = 0, max_ = 0;
+};
+
 class LevelStatistics {
 public:
     void add(double dbm);
     void add(const LevelStatistics& other);
 
     size_t count() const { return levels_.size(); }
-    std::optional<double> mean() const;
+    size_t countBelow(double dbm) const;
+    std::optional<double> mean() const { return sum_.mean(); }
     std::optional<double> min() const;
     std::optional<double> max() const;
     std::optional<double> percentile(double fraction) const;
@@ -40,7 +70,7 @@ private:
 
     mutable std::vector<double> levels_;
     mutable bool sorted_ = true;
-    double sumMilliwatts_ = 0;
+    LevelSum sum_;
 };
 
 }  // namespace zarn

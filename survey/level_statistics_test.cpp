@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
+
+#include "survey/level_histogram.h"
 
 namespace zarn {
 namespace {
@@ -58,6 +61,54 @@ TEST(LevelStatistics, NothingMeasuredGivesNoFigures) {
     s.add(s);  // a cell summed into itself counts each level twice
     EXPECT_EQ(s.count(), 2u);
     EXPECT_EQ(s.mean(), -70);
+}
+
+TEST(LevelStatistics, ShareBoundsCountTheLevelsStrictlyBelow) {
+    const LevelStatistics s = of({-70, -90, -80, -90, -100});
+    EXPECT_EQ(s.countBelow(-90), 1u);
+    EXPECT_EQ(s.countBelow(-89.9), 3u);
+    EXPECT_EQ(s.countBelow(-60), 5u);
+    EXPECT_EQ(s.countBelow(-120), 0u);
+}
+
+// A day of levels counted per 1/16 dB step gives what keeping every level gives.
+TEST(LevelHistogram, GivesLevelStatisticsFiguresOfTheSameLevels) {
+    std::mt19937 random(7);
+    std::normal_distribution<double> fading(-85 * 16, 9 * 16);
+    for (const int count : {1, 2, 5, 100, 4001}) {
+        LevelStatistics kept;
+        LevelHistogram counted, half;
+        for (int i = 0; i < count; ++i) {
+            const int sixteenths = static_cast<int>(std::lround(fading(random)));
+            kept.add(sixteenths / 16.0);
+            (i % 2 ? counted : half).add(sixteenths);
+        }
+        counted.add(half);
+        SCOPED_TRACE(count);
+        EXPECT_EQ(counted.count(), kept.count());
+        for (double f = 0; f <= 1.0; f += 0.01) EXPECT_EQ(counted.percentile(f), kept.percentile(f)) << f;
+        EXPECT_EQ(counted.percentile(0.07), kept.percentile(0.07));
+        EXPECT_EQ(counted.min(), kept.min());
+        EXPECT_EQ(counted.max(), kept.max());
+        for (double edge : {-110.0, -90.0, -85.0625, -60.0}) EXPECT_EQ(counted.countBelow(edge), kept.countBelow(edge));
+        EXPECT_NEAR(*counted.mean(), *kept.mean(), 1e-9);
+    }
+    LevelHistogram none;
+    EXPECT_FALSE(none.mean() || none.percentile(0.5) || none.min());
+    EXPECT_EQ(none.countBelow(0), 0u);
+}
+
+TEST(LevelSum, SumsWhatItIsGivenInConstantSpace) {
+    LevelSum sum, other;
+    sum.add(-50);
+    sum.add(NAN);
+    other.add(-60, 2);
+    sum.add(other);
+    EXPECT_EQ(sum.count(), 3u);
+    EXPECT_EQ(sum.min(), -60);
+    EXPECT_EQ(sum.max(), -50);
+    EXPECT_NEAR(*sum.mean(), *of({-50, -60, -60}).mean(), 1e-12);
+    EXPECT_FALSE(LevelSum().mean() || LevelSum().min());
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ struct StampWindow {
     bool all() const { return !begin && !end; }
 };
 
+// The stamp of stampSeconds `seconds`, for showing it.
+LocalTime stampTime(long long seconds);
+
 // The offset of the local time zone from UTC, in seconds, at a stamp on its clock.
 int localZoneOffset(long long stamp);
 

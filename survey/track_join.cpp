@@ -36,8 +36,9 @@ std::string timeText(double t, TrackClock clock) {
 
 TrackJoin::TrackJoin(Track track, std::optional<int> utcOffset) : track_(std::move(track)), utcOffset_(utcOffset) {}
 
-double TrackJoin::timeOf(const LocalTime& stamp) const {
-    const long long s = stampSeconds(stamp);
+double TrackJoin::timeOf(const LocalTime& stamp) const { return timeOf(stampSeconds(stamp)); }
+
+double TrackJoin::timeOf(long long s) const {
     if (track_.clock == TrackClock::Device) return static_cast<double>(s);
     if (utcOffset_) return static_cast<double>(s - *utcOffset_);
     // Zones change their offset on whole hours at most: one look-up an hour of stamps.

@@ -52,6 +52,7 @@ public:
     Placing place(const LocalTime& stamp, Place& out, PlacingCounts& counts) const;
     // A record's moment on the track's clock.
     double timeOf(const LocalTime& stamp) const;
+    double timeOf(long long stampSeconds) const;
     const Track& track() const { return track_; }
     // Why nothing was placed: the spans of the records and of the track, on the track's clock.
     std::string nothingPlaced(const PlacingCounts& counts) const;

@@ -1,8 +1,12 @@
 #include "testing/servers/browser_session.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -191,6 +195,96 @@ void BrowserSession::printToPdf(const std::string& pdfPath, const json& options)
     json body = {{"background", true}, {"page", {{"width", 21.0}, {"height", 29.7}}}};  // A4, in cm
     body.merge_patch(options);
     writeFile(pdfPath, base64Decoded(command("POST", "/print", body).get<std::string>()));
+}
+
+void BrowserSession::printToPdfByDevTools(const std::string& pdfPath, const json& params) {
+    json body = {{"printBackground", true}, {"paperWidth", 21.0 / 2.54}, {"paperHeight", 29.7 / 2.54}};  // inches
+    body.merge_patch(params);
+    const json reply = command("POST", "/goog/cdp/execute", {{"cmd", "Page.printToPDF"}, {"params", body}});
+    writeFile(pdfPath, base64Decoded(reply.value("data", "")));
+}
+
+namespace {
+
+// "12 0 obj ... endobj": every object's text by its number (Chromium writes them uncompressed).
+std::map<int, std::string> pdfObjects(const std::string& pdf) {
+    std::map<int, std::string> objects;
+    for (size_t at = pdf.find(" 0 obj"); at != std::string::npos; at = pdf.find(" 0 obj", at + 1)) {
+        size_t digits = at;
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(pdf[digits - 1]))) --digits;
+        const size_t end = pdf.find("endobj", at);
+        if (digits == at || end == std::string::npos) continue;
+        objects[std::stoi(pdf.substr(digits, at - digits))] = pdf.substr(at + 6, end - at - 6);
+    }
+    return objects;
+}
+
+// The numbers of the "N 0 R" references after `key` in an object, up to the next closing bracket.
+std::vector<int> references(const std::string& object, const std::string& key) {
+    std::vector<int> out;
+    const size_t at = object.find(key);
+    if (at == std::string::npos) return out;
+    std::istringstream in(object.substr(at + key.size(), object.find(']', at) - at - key.size()));
+    std::vector<std::string> tokens{std::istream_iterator<std::string>(in), {}};
+    const auto number = [](const std::string& t) {
+        return !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    };
+    for (size_t i = 0; i + 2 < tokens.size(); ++i)
+        if (number(tokens[i]) && tokens[i + 1] == "0" && tokens[i + 2].rfind("R", 0) == 0) {
+            out.push_back(std::stoi(tokens[i]));
+            i += 2;
+        }
+    return out;
+}
+
+// The page objects in order, from the page tree's root down.
+void pagesInOrder(const std::map<int, std::string>& objects, int node, std::vector<int>& pages) {
+    const auto found = objects.find(node);
+    if (found == objects.end()) return;
+    if (found->second.find("/Type /Pages") == std::string::npos) return pages.push_back(node);
+    for (int kid : references(found->second, "/Kids [")) pagesInOrder(objects, kid, pages);
+}
+
+// A literal string's text: "(1. Summary)" with its escapes undone.
+std::string literal(const std::string& object, size_t open) {
+    std::string text;
+    for (size_t i = open + 1; i < object.size() && object[i] != ')'; ++i) text += object[i] == '\\' ? object[++i] : object[i];
+    return text;
+}
+
+}  // namespace
+
+std::vector<PdfHeading> pdfOutline(const std::string& pdfPath) {
+    std::ifstream in(pdfPath, std::ios::binary);
+    const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::map<int, std::string> objects = pdfObjects(pdf);
+    std::vector<int> pages;
+    for (const auto& [number, object] : objects)
+        if (object.find("/Type /Catalog") != std::string::npos) {
+            const std::vector<int> root = references(object, "/Pages");
+            if (!root.empty()) pagesInOrder(objects, root.front(), pages);
+        }
+    std::vector<PdfHeading> headings;
+    for (const auto& [number, object] : objects) {
+        const size_t title = object.find("/Title ("), dest = object.find("/Dest [");
+        if (title == std::string::npos || dest == std::string::npos) continue;
+        PdfHeading h;
+        h.title = literal(object, title + 7);
+        const int page = references(object, "/Dest [").at(0);
+        h.page = static_cast<int>(std::find(pages.begin(), pages.end(), page) - pages.begin()) + 1;
+        double x = 0, y = 0, top = 0, ignored = 0;
+        std::sscanf(object.c_str() + object.find("/XYZ", dest), "/XYZ %lf %lf", &x, &y);
+        const std::string& pageObject = objects.at(page);
+        std::sscanf(pageObject.c_str() + pageObject.find("/MediaBox ["), "/MediaBox [%lf %lf %lf %lf", &ignored, &ignored,
+                    &ignored, &top);
+        h.fromTop = top - y;
+        headings.push_back(h);
+    }
+    // Objects in number order are not the document's: the outline's items follow its pages.
+    std::stable_sort(headings.begin(), headings.end(), [](const PdfHeading& a, const PdfHeading& b) {
+        return a.page != b.page ? a.page < b.page : a.fromTop < b.fromTop;
+    });
+    return headings;
 }
 
 int pdfPageCount(const std::string& pdfPath) {

@@ -82,6 +82,10 @@ public:
     void screenshot(const std::string& pngPath);
     // The page printed (A4, backgrounds on, unless `options` says otherwise) into a PDF file.
     void printToPdf(const std::string& pdfPath, const nlohmann::json& options = nlohmann::json::object());
+    // The same through DevTools' Page.printToPDF, whose `params` go further: with
+    // {"generateDocumentOutline": true} the PDF holds an outline of the page's headings, each
+    // with its page and place (pdfOutline below).
+    void printToPdfByDevTools(const std::string& pdfPath, const nlohmann::json& params = nlohmann::json::object());
 
 private:
     nlohmann::json command(const std::string& method, const std::string& path, const nlohmann::json& body = nullptr);
@@ -95,5 +99,15 @@ private:
 
 // The pages of a PDF that Chromium wrote (its page objects are not compressed).
 int pdfPageCount(const std::string& pdfPath);
+
+// A heading of the PDF's outline: its text (ASCII titles), its page counted from 1, and how far
+// below its page's top edge it starts, in points.
+struct PdfHeading {
+    std::string title;
+    int page = 0;
+    double fromTop = 0;
+};
+// The outline of a PDF that Chromium wrote with generateDocumentOutline, in document order.
+std::vector<PdfHeading> pdfOutline(const std::string& pdfPath);
 
 }  // namespace zarn::testing

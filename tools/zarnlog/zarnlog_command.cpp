@@ -12,6 +12,7 @@
 #include "tools/zarnlog/log_info.h"
 #include "tools/zarnlog/log_map.h"
 #include "tools/zarnlog/log_plot.h"
+#include "tools/zarnlog/log_report.h"
 #include "zarn_version.h"
 
 namespace zarn {
@@ -37,19 +38,32 @@ Commands:
   map FILE -o OUT      the records joined to the track as points, one layer per
                        record type: OUT.gpkg (GeoPackage), OUT.kml (styled by
                        level), or OUT-LAYER.geojson, OUT-LAYER.csv (lat, lon)
+  report FILE... -o OUT.html
+                       one self-contained HTML page over one or more logs:
+                       summary, statistics per channel, a coverage grid,
+                       best-server dominance, percentile spectra and the
+                       drive's checks; prints on A4, a section a page
 
 Options:
-  -o, --output PATH    the folder for csv, the picture for plot, the map
+  -o, --output PATH    the folder for csv, the picture for plot, the map, the
+                       report's page
   -t, --track FILE     the track: GPX, or NMEA (GGA and RMC sentences) of any
                        receiver (default: FILE.gpx beside the log, if there)
   --utc-offset +HH:MM  a track in UTC is joined with the log's stamps moved by
                        this offset (default: the local time zone's, at each
                        stamp); zarn's own tracks carry the device's clock
-  --db MIN:MAX         the dBm at the ends of the colour scale (plot and map),
-                       within -200:50
-  --begin TIME         plot or map only the records from TIME on, and
+  --db MIN:MAX         the dBm at the ends of the colour scale (plot, map,
+                       report), within -200:50
+  --begin TIME         plot, map or report only the records from TIME on, and
   --end TIME           before TIME; TIME as the log stamps it, on the device's
                        clock: YYYY-MM-DDTHH:MM[:SS]
+  --title TEXT         the report's title (default: Survey report)
+  --threshold DBM      the report's design level (default -90)
+  --bands LIST         the report's level bands, strongest edge first
+                       (default -80,-90,-100,-110)
+  --cell M             the report's grid cells, in metres (default 50)
+  --min-samples N      the fewest samples for a cell of the report to count
+                       (default 5)
   -h, --help           this text
   -V, --version        the version
 
@@ -57,10 +71,12 @@ A damaged stretch of a log (a record cut short or overwritten) is skipped up
 to the next intact record; its byte offset and length go to stderr and every
 intact record is used. A record is placed by linear interpolation between the
 track's points around its stamp; outside the track or in a gap of more than
-10 s it is not; map, plot and csv say how many were and were not on stderr.
-The exit status is 1 when the file or its header cannot be read, an output
-cannot be written, or map (or a track given with --track) places no record;
-2 for a bad command line.
+10 s it is not; map, plot, csv and report say how many were and were not on
+stderr. The exit status is 1 when the file or its header cannot be read, an
+output cannot be written, or map (or plot or csv given --track) places no
+record, or report is given a log with no intact record or none between --begin
+and --end (a report without positions has no grid and says why); 2 for a bad
+command line.
 )";
 
 namespace {
@@ -69,17 +85,20 @@ namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
+    "       | report FILE.zrn... -o OUT.html\n"
     "Try 'zarnlog --help' for more.\n";
 
-enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd };
+enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd, kTitle, kThreshold, kBands, kCell, kMinSamples };
 
 struct Command {
     std::string name, file, output;
+    std::vector<std::string> files;  // report: every log
     std::string track;  // --track, else empty
     std::optional<int> utcOffset;
     std::optional<LevelScale> scale;
     StampWindow window;
     MapFormat format = MapFormat::GeoPackage;
+    ReportOptions report;
     std::vector<std::string> given;  // the options, for what each command takes
 };
 
@@ -114,8 +133,11 @@ std::string notTaken(const Command& c) {
     for (const std::string& o : c.given) {
         const bool placing = o == "--track" || o == "--utc-offset";
         const bool picture = o == "--db" || o == "--begin" || o == "--end";
+        const bool report = o == "--title" || o == "--threshold" || o == "--bands" || o == "--cell" ||
+                            o == "--min-samples";
         if (c.name == "info" && (placing || picture || o == "--output")) return o;
         if (c.name == "csv" && picture) return o;
+        if (c.name != "report" && report) return o;
     }
     return {};
 }
@@ -133,6 +155,11 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
                                       {"db", required_argument, nullptr, kDb},
                                       {"begin", required_argument, nullptr, kBegin},
                                       {"end", required_argument, nullptr, kEnd},
+                                      {"title", required_argument, nullptr, kTitle},
+                                      {"threshold", required_argument, nullptr, kThreshold},
+                                      {"bands", required_argument, nullptr, kBands},
+                                      {"cell", required_argument, nullptr, kCell},
+                                      {"min-samples", required_argument, nullptr, kMinSamples},
                                       {"help", no_argument, nullptr, 'h'},
                                       {"version", no_argument, nullptr, 'V'},
                                       {nullptr, 0, nullptr, 0}};
@@ -165,6 +192,28 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
             (o == kBegin ? c.window.begin : c.window.end) = stamp;
             break;
         }
+        case kTitle: c.report.title = value; break;
+        case kThreshold:
+            if (const auto dbm = parseDecimal(value)) c.report.threshold = *dbm;
+            else return usage(err, "--threshold " + value + ": not a level in dBm");
+            break;
+        case kBands:
+            if (const auto bands = parseLevelBands(value)) c.report.bands = *bands;
+            else return usage(err, "--bands " + value + ": not levels in dBm, each below the one before (-80,-90,-100,-110)");
+            break;
+        case kCell: {
+            const auto metres = parseDecimal(value);
+            if (!metres || !(*metres >= 1 && *metres <= 100000)) return usage(err, "--cell " + value + ": not metres from 1 to 100000");
+            c.report.cellMetres = *metres;
+            break;
+        }
+        case kMinSamples: {
+            const auto least = parseDecimal(value);
+            if (!least || !(*least >= 1 && *least <= 1e9) || *least != std::floor(*least))
+                return usage(err, "--min-samples " + value + ": not a whole number from 1 up");
+            c.report.minSamples = static_cast<size_t>(*least);
+            break;
+        }
         case 'h': return out << kZarnlogHelp, -1;
         case 'V': return out << "zarnlog " << kZarnVersion << "\n", -1;
         case ':': return usage(err, "option " + given + " needs a value");
@@ -174,14 +223,16 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
     std::vector<std::string> operands(argv.begin() + optind, argv.end() - 1);
     if (operands.empty()) return usage(err, "no command");
     c.name = operands[0];
-    if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map")
+    if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map" && c.name != "report")
         return usage(err, "unknown command " + c.name);
     if (operands.size() < 2) return usage(err, c.name + " needs a log file");
-    if (operands.size() > 2) return usage(err, "unexpected " + operands[2]);
+    if (operands.size() > 2 && c.name != "report") return usage(err, "unexpected " + operands[2]);
     c.file = operands[1];
+    c.files.assign(operands.begin() + 1, operands.end());
     if (c.name == "info" && !c.output.empty()) return usage(err, "info writes to standard output; -o is for csv, plot and map");
     if (const std::string o = notTaken(c); !o.empty()) return usage(err, c.name + " takes no " + o);
     if (c.name == "plot" && c.output.empty()) return usage(err, "plot needs -o OUT.png");
+    if (c.name == "report" && c.output.empty()) return usage(err, "report needs -o OUT.html");
     if (c.name == "map") {
         if (c.output.empty()) return usage(err, "map needs -o OUT.gpkg, OUT.geojson, OUT.kml or OUT.csv");
         const std::optional<MapFormat> format = mapFormatOf(c.output);
@@ -189,6 +240,8 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
         c.format = *format;
     }
     if (c.window.begin && c.window.end && *c.window.end <= *c.window.begin) return usage(err, "--end is not after --begin");
+    c.report.scale = c.scale;
+    c.report.window = c.window;
     return 0;
 }
 
@@ -201,22 +254,24 @@ bool makeFolder(const fs::path& dir, std::ostream& err) {
     return false;
 }
 
-// The track to join, if any: --track, else the log's name with .gpx beside it.
+// The track to join to `file`, if any: --track, else the log's name with .gpx beside it.
 struct TrackChoice {
     std::optional<TrackJoin> join;
     std::string path;
     bool given = false;
     bool failed = false;  // a track that had to be there could not be used; its message written
+    std::string why;      // without a track: why
 };
 
-TrackChoice chooseTrack(const Command& c, std::ostream& err) {
+TrackChoice chooseTrack(const Command& c, const std::string& file, std::ostream& err) {
     TrackChoice t;
     t.given = !c.track.empty();
-    t.path = t.given ? c.track : fs::path(c.file).replace_extension(".gpx").string();
+    t.path = t.given ? c.track : fs::path(file).replace_extension(".gpx").string();
     const bool needed = t.given || c.name == "map";
     std::error_code ec;
     if (!t.given && !fs::exists(t.path, ec)) {
-        if (needed) err << "zarnlog: " << c.file << ": no track: " << t.path << " does not exist; name one with --track\n";
+        t.why = t.path + " does not exist; name a track with --track";
+        if (needed) err << "zarnlog: " << file << ": no track: " << t.why << "\n";
         t.failed = needed;
         return t;
     }
@@ -231,7 +286,8 @@ TrackChoice chooseTrack(const Command& c, std::ostream& err) {
             << (track.skipped.total() == 1 ? " point: " : " points: ") << track.skipped.text() << "\n";
     if (read && track.points.empty()) error = "no point with a valid position and time";
     if (!error.empty()) {
-        err << "zarnlog: " << t.path << ": " << error << (needed ? "\n" : "; going on without positions\n");
+        t.why = t.path + ": " + error;
+        err << "zarnlog: " << t.why << (needed ? "\n" : "; going on without positions\n");
         t.failed = needed;
         return t;
     }
@@ -243,7 +299,7 @@ TrackChoice chooseTrack(const Command& c, std::ostream& err) {
 
 int csv(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
         std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, err);
+    const TrackChoice track = chooseTrack(c, c.file, err);
     if (track.failed) return 1;
     const fs::path file(c.file);
     const std::string dir = c.output.empty() ? file.parent_path().string() : c.output;
@@ -274,7 +330,7 @@ int csv(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 
 int plot(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
          std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, err);
+    const TrackChoice track = chooseTrack(c, c.file, err);
     if (track.failed) return 1;
     PlotOptions options;
     options.scale = c.scale;
@@ -313,7 +369,7 @@ int plot(const Command& c, LogReader& reader, const LogHeader& header, const Dam
 
 int map(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
         std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, err);
+    const TrackChoice track = chooseTrack(c, c.file, err);
     if (track.failed) return 1;
     if (!makeFolder(fs::path(c.output).parent_path(), err)) return 1;
     MapRequest request{c.output, c.format, c.scale, c.window};
@@ -329,11 +385,27 @@ int map(const Command& c, LogReader& reader, const LogHeader& header, const Dama
     return 0;
 }
 
+int makeReport(const Command& c, std::ostream& out, std::ostream& err) {
+    std::vector<report::ReportLog> logs;
+    for (const std::string& file : c.files) {
+        std::error_code ec;
+        if (fs::equivalent(file, c.output, ec)) return usage(err, "-o " + c.output + " is the log " + file + " itself");
+        TrackChoice track = chooseTrack(c, file, err);
+        if (track.failed) return 1;
+        logs.push_back({file, std::move(track.join), fs::path(track.path).filename().string(), track.why});
+    }
+    if (!makeFolder(fs::path(c.output).parent_path(), err)) return 1;
+    const int status = writeReport(logs, c.report, c.output, err);
+    if (status == 0) out << c.output << "\n";
+    return status;
+}
+
 }  // namespace
 
 int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Command c;
     if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
+    if (c.name == "report") return makeReport(c, out, err);
     LogReader reader;
     LogHeader header;
     if (!reader.open(c.file) || !reader.readHeader(header)) {
