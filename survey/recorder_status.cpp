@@ -99,6 +99,19 @@ void outputs(JsonWriter& j, const std::vector<OutputStatus>& outputs) {
     j.endArray();
 }
 
+void live(JsonWriter& j, const LiveStatus& l) {
+    j.key("live");
+    if (l.address.empty()) {
+        j.null();
+        return;
+    }
+    j.beginObject().key("address").text(l.address);
+    j.key("clients").number(static_cast<long long>(l.clients));
+    j.key("clients_total").number(static_cast<long long>(l.clientsTotal));
+    j.key("clients_dropped").number(static_cast<long long>(l.clientsDropped));
+    j.endObject();
+}
+
 }  // namespace
 
 void LogStatus::count(uint8_t type, uint64_t logBytes) {
@@ -148,6 +161,7 @@ void appendStatusJson(const RecorderStatus& s, std::string& out) {
     gps(j, s.gps);
     logFile(j, s.log);
     outputs(j, s.outputs);
+    live(j, s.live);
     j.endObject();
 }
 

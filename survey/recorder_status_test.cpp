@@ -75,12 +75,16 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     EXPECT_EQ(j["log"]["bytes"], 6020);
     EXPECT_EQ(j["log"]["records_by_kind"], json::parse(R"({"spectrum":2,"frames":1})"));
     EXPECT_EQ(j["outputs"][0]["error"], "standard output: Broken pipe");
+    EXPECT_TRUE(j["live"].is_null()) << "no page listens";
 
+    s.live = {"[::1]:8080", 2, 5, 1};
     s.gps = {GpsPosition::State::Fix, 47.376887, 8.541694, 408.0};
     text.clear();
     appendStatusJson(s, text);
     EXPECT_NE(text.find(R"("gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408})"), std::string::npos)
         << text;
+    EXPECT_EQ(json::parse(text)["live"],
+              json::parse(R"({"address":"[::1]:8080","clients":2,"clients_total":5,"clients_dropped":1})"));
 }
 
 }  // namespace
