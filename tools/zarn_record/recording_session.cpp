@@ -283,6 +283,7 @@ int Session::finish(int status) {
     if (connection_) {
         // A board that never answered is not asked for anything more.
         if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
+        outputs_.connectionClosing();
         connection_.reset();
     }
     board_.notifyWindow = nullptr;
