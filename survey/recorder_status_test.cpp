@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "recording/log_units.h"
+
 namespace zarn {
 namespace {
 
@@ -25,6 +27,10 @@ TEST(RecorderStatus, TheMeasurementIsWhatTheBoardStateIsSetUpFor) {
     ASSERT_EQ(m.channels.size(), 1u) << "only the active band";
     EXPECT_EQ(m.channels[0].band, 1);
     EXPECT_EQ(m.channels[0].hz, 1962500000u);
+    board.pcsPlan.setPcsRaster(30000);
+    EXPECT_EQ(measurementOf(board).channels[0].channel, 1082u) << "the raster's number, as the records give it";
+    board.pcsPlan.setPcsRaster(0);
+    EXPECT_EQ(measurementOf(board).channels[0].channel, kUnknownChannel) << "a PCS number needs the raster";
     board.singleChannelMode = 2;
     ASSERT_EQ(measurementOf(board).channels.size(), 2u);
     EXPECT_EQ(measurementOf(board).channels[0].hz, 881520000u);
