@@ -83,16 +83,17 @@ bool EventStream::dropped() {
 
 StreamHub::StreamHub(StreamLimits limits) : limits_(limits) {}
 
-std::shared_ptr<EventStream> StreamHub::join(const StreamEvent& first, std::unique_ptr<StreamWaker> waker) {
+std::shared_ptr<EventStream> StreamHub::join(const std::function<StreamEvent(const Counts&)>& first,
+                                             std::unique_ptr<StreamWaker> waker) {
     std::lock_guard lock(mutex_);
     if (ended_ || streams_.size() >= limits_.streams) return nullptr;
     auto stream = std::make_shared<EventStream>(std::move(waker), limits_);
-    stream->push(kRetry, true);
-    stream->push(first, true);
-    for (const Kept& kept : history_) stream->push(kept.event, true);
-    stream->push(streamEvent("live", "{\"history\":" + std::to_string(history_.size()) + "}"), true);
     streams_.push_back(stream);
     ++joined_;
+    stream->push(kRetry, true);
+    stream->push(first({streams_.size(), joined_, dropped_, history_.size()}), true);
+    for (const Kept& kept : history_) stream->push(kept.event, true);
+    stream->push(streamEvent("live", "{\"history\":" + std::to_string(history_.size()) + "}"), true);
     return stream;
 }
 

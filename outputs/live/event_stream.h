@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -89,9 +90,17 @@ class StreamHub {
 public:
     explicit StreamHub(StreamLimits limits = {});
 
-    // A new stream that begins with `first`; nullptr when there are as many
-    // streams as the limits allow, or the hub has ended.
-    std::shared_ptr<EventStream> join(const StreamEvent& first, std::unique_ptr<StreamWaker> waker);
+    struct Counts {
+        size_t streams = 0;   // open now
+        uint64_t joined = 0;  // since the start
+        uint64_t dropped = 0;
+        size_t historyRecords = 0;
+    };
+
+    // A new stream that begins with first(the counts with it); nullptr when there
+    // are as many streams as the limits allow, or the hub has ended.
+    std::shared_ptr<EventStream> join(const std::function<StreamEvent(const Counts&)>& first,
+                                      std::unique_ptr<StreamWaker> waker);
     // Its connection closed.
     void leave(const std::shared_ptr<EventStream>& stream);
     // A stream the server ended for taking nothing, before its queue was full.
@@ -105,12 +114,6 @@ public:
     // `last` to every stream, then their end; nobody joins any more.
     void end(const StreamEvent& last);
 
-    struct Counts {
-        size_t streams = 0;   // open now
-        uint64_t joined = 0;  // since the start
-        uint64_t dropped = 0;
-        size_t historyRecords = 0;
-    };
     Counts counts() const;
 
 private:

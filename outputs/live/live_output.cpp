@@ -31,8 +31,8 @@ std::string channelText(uint32_t channel) {
 
 LiveOutput::LiveOutput(LiveOptions o, StreamLimits streams, LiveServerLimits server)
     : address_(o.address), hub_(streams) {
-    LiveContent content{livePage(), [this] { return statusJson(); }, [this] { return metricsText(); },
-                        [this] { return streamEvent("status", statusJson()); }};
+    LiveContent content{livePage(), [this] { return statusJson(hub_.counts()); }, [this] { return metricsText(); },
+                        [this](const StreamHub::Counts& c) { return streamEvent("status", statusJson(c)); }};
     server_ = std::make_unique<LiveServer>(o.listenFd, std::move(o.token), hub_, std::move(content), server);
     std::string error;
     if (!server_->start(error)) {
@@ -67,12 +67,13 @@ void LiveOutput::record(const OutputRecord& r) {
 
 void LiveOutput::status(const RecorderStatus& s) {
     failIfNotServing();
+    const StreamHub::Counts streams = hub_.counts();
     std::string text;
     {
         std::lock_guard lock(mutex_);
         status_ = s;
         statusAt_ = Clock::now();
-        appendStatusJson(current(), text);
+        appendStatusJson(current(streams), text);
     }
     hub_.publish(streamEvent("status", text));
 }
@@ -81,24 +82,24 @@ void LiveOutput::finish() {
     if (server_) server_->stop(kEndDrain);
 }
 
-RecorderStatus LiveOutput::current() const {
+RecorderStatus LiveOutput::current(const StreamHub::Counts& streams) const {
     RecorderStatus s = status_;
     s.ageSeconds += std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - statusAt_).count();
-    const StreamHub::Counts streams = hub_.counts();
     s.live = {address_, streams.streams, streams.joined, streams.dropped};
     return s;
 }
 
-std::string LiveOutput::statusJson() const {
+std::string LiveOutput::statusJson(const StreamHub::Counts& streams) const {
     std::string text;
     std::lock_guard lock(mutex_);
-    appendStatusJson(current(), text);
+    appendStatusJson(current(streams), text);
     return text;
 }
 
 std::string LiveOutput::metricsText() const {
+    const StreamHub::Counts streams = hub_.counts();
     std::lock_guard lock(mutex_);
-    return renderMetrics(current(), readings_);
+    return renderMetrics(current(streams), readings_);
 }
 
 // The levels of a single-channel or table record; a sweep's strongest point.

@@ -48,8 +48,10 @@ public:
 
 private:
     void failIfNotServing() const;
-    RecorderStatus current() const;  // with the state lock held
-    std::string statusJson() const;
+    // The last status brought up to date, with the state lock held.
+    RecorderStatus current(const StreamHub::Counts& streams) const;
+    // The hub's counts taken before the state lock: the hub's lock is never waited for under it.
+    std::string statusJson(const StreamHub::Counts& streams) const;
     std::string metricsText() const;
     void takeReadings(const LogRecord& r);
 

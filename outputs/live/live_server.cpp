@@ -319,7 +319,7 @@ int LiveServer::answer(MHD_Connection* c, const std::string& path, bool head) {
 }
 
 int LiveServer::stream(MHD_Connection* c, uint64_t id) {
-    auto stream = hub_.join(content_.firstEvent(), std::make_unique<ConnectionWaker>(*this, c, id));
+    auto stream = hub_.join(content_.firstEvent, std::make_unique<ConnectionWaker>(*this, c, id));
     if (!stream) return refuse(c, MHD_HTTP_SERVICE_UNAVAILABLE, "Service Unavailable", {{"Retry-After", "10"}});
     auto* cls = new StreamResponse{hub_, stream};
     MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kStreamBlock, &readStream, cls, &freeStream);

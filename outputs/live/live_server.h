@@ -46,7 +46,8 @@ struct LiveContent {
     std::string page;
     std::function<std::string()> status;      // JSON
     std::function<std::string()> metrics;     // text exposition
-    std::function<StreamEvent()> firstEvent;  // a stream's first: the current status
+    // A stream's first: the current status, with the stream counted (called under the hub's lock).
+    std::function<StreamEvent(const StreamHub::Counts&)> firstEvent;
 };
 
 struct LiveServerLimits {

@@ -46,6 +46,8 @@ std::string drain(EventStream& stream) {
     return text;
 }
 
+StreamEvent status(const StreamHub::Counts&) { return streamEvent("status", "{}"); }
+
 std::string record(int n) { return "event: record\ndata: {\"offset\":" + std::to_string(n) + "}\n\n"; }
 
 TEST(EventStreams, ANewStreamGetsTheStatusAndTheHistoryThenEveryEventInOrderAndItsEnd) {
@@ -54,9 +56,11 @@ TEST(EventStreams, ANewStreamGetsTheStatusAndTheHistoryThenEveryEventInOrderAndI
     StreamHub hub(limits);
     for (int n = 1; n <= 3; ++n) hub.publishRecord(streamEvent("record", "{\"offset\":" + std::to_string(n) + "}"));
     Calls calls;
-    auto stream = hub.join(streamEvent("status", "{\"s\":1}"), std::make_unique<CountingWaker>(calls));
+    auto stream = hub.join(
+        [](const StreamHub::Counts& c) { return streamEvent("status", "{\"streams\":" + std::to_string(c.streams) + "}"); },
+        std::make_unique<CountingWaker>(calls));
     ASSERT_TRUE(stream);
-    EXPECT_EQ(drain(*stream), "retry: 1000\n\nevent: status\ndata: {\"s\":1}\n\n" + record(2) + record(3) +
+    EXPECT_EQ(drain(*stream), "retry: 1000\n\nevent: status\ndata: {\"streams\":1}\n\n" + record(2) + record(3) +
                                   "event: live\ndata: {\"history\":2}\n\n");
     EXPECT_EQ(calls.sleeps, 1) << "nothing queued: its connection sleeps";
 
@@ -65,7 +69,7 @@ TEST(EventStreams, ANewStreamGetsTheStatusAndTheHistoryThenEveryEventInOrderAndI
     EXPECT_EQ(calls.wakes, 1) << "woken once, by the first event after it slept";
     hub.end(streamEvent("end", "{}"));
     EXPECT_EQ(drain(*stream), record(4) + "event: status\ndata: {\"s\":2}\n\nevent: end\ndata: {}\n\n<end>");
-    EXPECT_FALSE(hub.join(streamEvent("status", "{}"), std::make_unique<CountingWaker>(calls))) << "ended";
+    EXPECT_FALSE(hub.join(status, std::make_unique<CountingWaker>(calls))) << "ended";
 }
 
 TEST(EventStreams, AStreamThatTakesNothingIsDroppedAloneAndTheHistoryItWasGivenDoesNotCount) {
@@ -74,8 +78,8 @@ TEST(EventStreams, AStreamThatTakesNothingIsDroppedAloneAndTheHistoryItWasGivenD
     StreamHub hub(limits);
     for (int n = 0; n < 10; ++n) hub.publishRecord(streamEvent("record", "{}"));  // more than 3
     Calls readerCalls, stalledCalls;
-    auto reader = hub.join(streamEvent("status", "{}"), std::make_unique<CountingWaker>(readerCalls));
-    auto stalled = hub.join(streamEvent("status", "{}"), std::make_unique<CountingWaker>(stalledCalls));
+    auto reader = hub.join(status, std::make_unique<CountingWaker>(readerCalls));
+    auto stalled = hub.join(status, std::make_unique<CountingWaker>(stalledCalls));
     drain(*reader);
     std::string read;
     for (int n = 0; n < 8; ++n) {

@@ -241,9 +241,10 @@
     for (const m of [1, 2, 5, 10]) if (m * p >= raw) return m * p;
     return 10 * p;
   }
-  const PAD = { left: 44, right: 8, top: 8, bottom: 22 };
+  const PAD = { left: 44, right: 8, top: 18, bottom: 22 };
 
-  function axes(g, w, h, x0, x1, lo, hi, xLabel) {
+  // The plot's frame: dB lines every 10 dB, x ticks `step` apart labelled by xLabel.
+  function axes(g, w, h, x0, x1, step, lo, hi, xLabel) {
     g.fillStyle = '#000';
     g.fillRect(0, 0, w, h);
     g.strokeStyle = '#2c3036';
@@ -256,16 +257,26 @@
       g.beginPath(); g.moveTo(PAD.left, y + 0.5); g.lineTo(w - PAD.right, y + 0.5); g.stroke();
       g.textAlign = 'right'; g.textBaseline = 'middle'; g.fillText(String(d), PAD.left - 4, y);
     }
-    const step = niceStep(x1 - x0, Math.max(2, Math.floor(pw / 70)));
-    for (let x = Math.ceil(x0 / step) * step; x <= x1 + 1e-9; x += step) {
+    for (let x = Math.ceil(x0 / step - 1e-9) * step; x <= x1 + 1e-9; x += step) {
       const px = PAD.left + pw * (x - x0) / (x1 - x0 || 1);
       g.beginPath(); g.moveTo(px + 0.5, PAD.top); g.lineTo(px + 0.5, PAD.top + ph); g.stroke();
-      g.textAlign = 'center'; g.textBaseline = 'top'; g.fillText(xLabel(x, step), px, PAD.top + ph + 4);
+      const label = xLabel(x, step), half = g.measureText(label).width / 2;
+      g.textAlign = 'center'; g.textBaseline = 'top';
+      g.fillText(label, Math.min(Math.max(px, half), w - half - 1), PAD.top + ph + 4);
     }
     g.textAlign = 'left'; g.textBaseline = 'top'; g.fillText('dBm', 2, 2);
     return { pw, ph };
   }
   const mhzLabel = (x, step) => x.toFixed(step >= 1 ? 0 : step >= 0.1 ? 1 : 2);
+  const ticksFor = (w) => Math.max(2, Math.floor((w - PAD.left - PAD.right) / 70));
+  // The time shown: what there is, in whole minutes, from one to ten.
+  const spanOf = (seconds) => Math.min(WINDOW_S, Math.max(60, Math.ceil(seconds / 60) * 60));
+  // Seconds between time ticks, at most `most` of them over `span`.
+  const timeStep = (span, most) => [10, 15, 20, 30, 60, 120, 300, 600].find((s) => s * most >= span) || 600;
+  const timeLabel = (x) => {
+    const s = Math.round(Math.abs(x));
+    return s ? '\u2212' + Math.floor(s / 60) + ':' + String(s % 60).padStart(2, '0') : 'now';
+  };
 
   function line(g, levels, toX, toY, colour) {
     g.strokeStyle = colour;
@@ -284,7 +295,8 @@
   function drawTrace() {
     const { g, w, h } = fit($('trace'));
     const last = sweep.first + (sweep.n - 1) * sweep.step;
-    const { pw, ph } = axes(g, w, h, sweep.first, last, scale.lo, scale.hi, mhzLabel);
+    const { pw, ph } = axes(g, w, h, sweep.first, last, niceStep(last - sweep.first, ticksFor(w)), scale.lo, scale.hi,
+      mhzLabel);
     const toX = (i) => PAD.left + pw * (sweep.n > 1 ? i / (sweep.n - 1) : 0.5);
     const toY = (v) => PAD.top + ph * (scale.hi - Math.max(scale.lo, Math.min(scale.hi, v))) / (scale.hi - scale.lo);
     line(g, sweep.hold, toX, toY, HOLD);
@@ -327,14 +339,16 @@
     sg.putImageData(image, 0, 0);
     const pw = w - PAD.left - PAD.right, ph = h - PAD.top - 4;
     const newest = rows[rows.length - 1].t, oldest = rows[0].t;
-    const span = Math.min(WINDOW_S, Math.max(newest - oldest, 1) * rows.length / Math.max(rows.length - 1, 1));
+    const filled = Math.min(WINDOW_S, Math.max(newest - oldest, 1) * rows.length / Math.max(rows.length - 1, 1));
+    const span = spanOf(filled);
     g.imageSmoothingEnabled = false;
-    g.drawImage(sheet, PAD.left, PAD.top, pw, Math.max(1, ph * span / WINDOW_S));
+    g.drawImage(sheet, PAD.left, PAD.top, pw, Math.max(1, ph * filled / span));
     g.fillStyle = '#9aa0a6';
     g.font = '11px system-ui, sans-serif';
     g.textAlign = 'right';
     g.textBaseline = 'middle';
-    for (let m = 0; m <= 10; m += 2) g.fillText(m ? '\u2212' + m + ' min' : 'now', PAD.left - 4, PAD.top + ph * m / 10);
+    const step = timeStep(span, Math.max(2, Math.floor(ph / 40)));
+    for (let t = 0; t <= span + 1e-9; t += step) g.fillText(timeLabel(t), PAD.left - 4, PAD.top + ph * t / span);
   }
 
   function drawColourBar() {
@@ -350,7 +364,7 @@
 
   function drawStrips() {
     const holder = $('strips');
-    for (const band of Object.keys(strips).sort()) {
+    for (const band of Object.keys(strips).sort((a, b) => a - b)) {
       let el = document.getElementById('strip-' + band);
       if (!el) {
         el = document.createElement('div');
@@ -364,8 +378,9 @@
       el.querySelector('.now').textContent = lastPoint ? fmt(lastPoint.dbm, 1) + ' dBm' : '';
       const { g, w, h } = fit(el.querySelector('canvas'));
       const newest = lastPoint ? lastPoint.t : 0;
-      const { pw, ph } = axes(g, w, h, -WINDOW_S, 0, scale.lo, scale.hi, (x) => (x ? Math.round(x / 60) + ' min' : 'now'));
-      const toX = (i) => PAD.left + pw * (s.points[i].t - newest + WINDOW_S) / WINDOW_S;
+      const span = spanOf(s.points.length ? newest - s.points[0].t : 0);
+      const { pw, ph } = axes(g, w, h, -span, 0, timeStep(span, ticksFor(w)), scale.lo, scale.hi, timeLabel);
+      const toX = (i) => PAD.left + pw * (s.points[i].t - newest + span) / span;
       const toY = (v) => PAD.top + ph * (scale.hi - Math.max(scale.lo, Math.min(scale.hi, v))) / (scale.hi - scale.lo);
       line(g, s.points.map((p) => p.dbm), toX, toY, CURRENT);
     }
