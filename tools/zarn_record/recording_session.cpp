@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -54,13 +55,27 @@ void catchStopSignals() {
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 // The link thread's messages for the main loop; repaint requests are nobody's here.
+// Each one wakes the loop (wakeFd), so a record is written and sent out as it comes.
 class MessageQueue : public MessagePoster {
 public:
+    MessageQueue() : wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~MessageQueue() { close(wake_); }
+    MessageQueue(const MessageQueue&) = delete;
+    MessageQueue& operator=(const MessageQueue&) = delete;
     bool postMessage(uint32_t message) override {
         if (message == WM_BOARD_UPDATE) return true;
-        std::lock_guard lock(mutex_);
-        messages_.push_back(message);
+        {
+            std::lock_guard lock(mutex_);
+            messages_.push_back(message);
+        }
+        const uint64_t one = 1;
+        (void)!::write(wake_, &one, sizeof one);
         return true;
+    }
+    int wakeFd() const { return wake_; }
+    void clearWake() {
+        uint64_t count = 0;
+        (void)!::read(wake_, &count, sizeof count);
     }
     bool take(uint32_t& message) {
         std::lock_guard lock(mutex_);
@@ -71,6 +86,7 @@ public:
     }
 
 private:
+    const int wake_;
     std::mutex mutex_;
     std::deque<uint32_t> messages_;
 };
@@ -230,14 +246,13 @@ bool Session::handle(uint32_t message) {
     }
 }
 
-// Each whole line on stdin notes the next record; stdin at its end is simply quiet.
+// Waits up to kLoopWait for a message from the link thread or a line on stdin. Each
+// whole line on stdin notes the next record; stdin at its end is simply quiet.
 void Session::readNotes() {
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    if (!stdinOpen_) {
-        std::this_thread::sleep_for(kLoopWait);
-        return;
-    }
-    if (::poll(&in, 1, static_cast<int>(kLoopWait.count())) <= 0) return;
+    pollfd in[2] = {{queue_.wakeFd(), POLLIN, 0}, {stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0}};
+    if (::poll(in, 2, static_cast<int>(kLoopWait.count())) <= 0) return;
+    if (in[0].revents) queue_.clearWake();
+    if (!in[1].revents) return;
     char buffer[512];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (n <= 0) {
