@@ -20,7 +20,10 @@ StreamEvent streamEvent(std::string_view type, std::string_view data) {
 }
 
 EventStream::EventStream(std::unique_ptr<StreamWaker> waker, const StreamLimits& limits)
-    : waker_(std::move(waker)), queuedEvents_(limits.queuedEvents), queuedBytes_(limits.queuedBytes) {}
+    : waker_(std::move(waker)),
+      queuedEvents_(limits.queuedEvents),
+      queuedBytes_(limits.queuedBytes),
+      coalesce_(limits.coalesce) {}
 
 long EventStream::read(char* to, size_t size) {
     std::lock_guard lock(mutex_);
@@ -44,36 +47,49 @@ long EventStream::read(char* to, size_t size) {
     if (given > 0) return static_cast<long>(given);
     if (ended_) return kEnd;
     sleeping_ = true;
+    later_ = false;
     waker_->sleep();
     return 0;
 }
 
-EventStream::After EventStream::push(const StreamEvent& event, bool history) {
+EventStream::After EventStream::wakeAt(Clock::time_point now) {
+    sleeping_ = false;
+    later_ = false;
+    woken_ = now;
+    return After::Wake;
+}
+
+EventStream::After EventStream::push(const StreamEvent& event, bool history, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     if (dropped_ || ended_) return After::Nothing;
     if (!history && (liveEvents_ + 1 > queuedEvents_ || liveBytes_ + event->size() > queuedBytes_)) {
         dropped_ = true;
         queue_.clear();
-        const bool sleeping = sleeping_;
-        sleeping_ = false;
-        return sleeping ? After::Wake : After::Cut;
+        return sleeping_ ? wakeAt(now) : After::Cut;
     }
     queue_.push_back({event, history});
     if (!history) {
         ++liveEvents_;
         liveBytes_ += event->size();
     }
-    if (!sleeping_) return After::Nothing;
-    sleeping_ = false;
-    return After::Wake;
+    if (!sleeping_ || later_) return After::Nothing;
+    if (now - woken_ >= coalesce_) return wakeAt(now);
+    later_ = true;
+    return After::Later;
 }
 
 EventStream::After EventStream::end() {
     std::lock_guard lock(mutex_);
     ended_ = true;
-    if (!sleeping_) return After::Nothing;
-    sleeping_ = false;
-    return After::Wake;
+    return sleeping_ ? wakeAt(Clock::now()) : After::Nothing;
+}
+
+EventStream::After EventStream::due(Clock::time_point now, Clock::time_point& next) {
+    std::lock_guard lock(mutex_);
+    if (!sleeping_ || !later_) return After::Nothing;
+    if (now - woken_ >= coalesce_) return wakeAt(now);
+    next = std::min(next, woken_ + coalesce_);
+    return After::Nothing;
 }
 
 bool EventStream::dropped() {
@@ -90,10 +106,11 @@ std::shared_ptr<EventStream> StreamHub::join(const std::function<StreamEvent(con
     auto stream = std::make_shared<EventStream>(std::move(waker), limits_);
     streams_.push_back(stream);
     ++joined_;
-    stream->push(kRetry, true);
-    stream->push(first({streams_.size(), joined_, dropped_, history_.size()}), true);
-    for (const Kept& kept : history_) stream->push(kept.event, true);
-    stream->push(streamEvent("live", "{\"history\":" + std::to_string(history_.size()) + "}"), true);
+    const auto now = std::chrono::steady_clock::now();
+    stream->push(kRetry, true, now);
+    stream->push(first({streams_.size(), joined_, dropped_, history_.size()}), true, now);
+    for (const Kept& kept : history_) stream->push(kept.event, true, now);
+    stream->push(streamEvent("live", "{\"history\":" + std::to_string(history_.size()) + "}"), true, now);
     return stream;
 }
 
@@ -108,8 +125,9 @@ void StreamHub::countDropped() {
 }
 
 void StreamHub::deliver(const StreamEvent& event, Calls& calls) {
+    const auto now = std::chrono::steady_clock::now();
     for (auto it = streams_.begin(); it != streams_.end();) {
-        const EventStream::After after = (*it)->push(event, false);
+        const EventStream::After after = (*it)->push(event, false, now);
         if (after != EventStream::After::Nothing) calls.emplace_back(*it, after);
         if ((*it)->dropped()) {
             ++dropped_;
@@ -121,10 +139,34 @@ void StreamHub::deliver(const StreamEvent& event, Calls& calls) {
 }
 
 void StreamHub::call(const Calls& calls) {
+    bool later = false;
     for (const auto& [stream, after] : calls) {
         if (after == EventStream::After::Wake) stream->waker_->wake();
         else if (after == EventStream::After::Cut) stream->waker_->cut();
+        later |= after == EventStream::After::Later;
     }
+    if (!later) return;
+    {
+        std::lock_guard lock(mutex_);
+        if (flushAsked_) return;
+        flushAsked_ = true;
+    }
+    if (askFlush_) askFlush_();
+}
+
+std::chrono::steady_clock::time_point StreamHub::flush(std::chrono::steady_clock::time_point now) {
+    Calls calls;
+    auto next = std::chrono::steady_clock::time_point::max();
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& stream : streams_) {
+            const EventStream::After after = stream->due(now, next);
+            if (after != EventStream::After::Nothing) calls.emplace_back(stream, after);
+        }
+        flushAsked_ = next != std::chrono::steady_clock::time_point::max();
+    }
+    call(calls);
+    return next;
 }
 
 void StreamHub::publish(const StreamEvent& event) {

@@ -13,8 +13,10 @@
 //   and it takes nothing more.
 // - The server's thread takes the text with read(): some bytes, or nothing
 //   after telling the StreamWaker to sleep() (the server suspends the
-//   connection); the next event wakes it. An ended stream reads its queue to
-//   the end and then its end.
+//   connection); the next event wakes it, at once when the stream was last woken
+//   StreamLimits::coalesce ago or longer, else at flush() when that time is up:
+//   events that come fast go out a few at a time, in fewer writes and wakes.
+//   An ended stream reads its queue to the end and then its end.
 // - Events are "event: TYPE\ndata: JSON\n\n"; heartbeat() sends a comment line,
 //   so that proxies keep the connection and a client that went away is found.
 
@@ -48,6 +50,7 @@ public:
 };
 
 struct StreamLimits {
+    std::chrono::milliseconds coalesce{20};
     size_t queuedEvents = 1024;
     size_t queuedBytes = 256 * 1024;
     std::chrono::seconds history{600};
@@ -70,15 +73,22 @@ private:
         StreamEvent event;
         bool history = false;
     };
-    // What the waker is to do once the locks are let go.
-    enum class After { Nothing, Wake, Cut };
+    using Clock = std::chrono::steady_clock;
+    // What the waker is to do once the locks are let go; Later: at flush().
+    enum class After { Nothing, Wake, Later, Cut };
     // With the hub's lock held.
-    After push(const StreamEvent& event, bool history);
+    After push(const StreamEvent& event, bool history, Clock::time_point now);
     After end();
+    // A wake that was put off, if its time has come; else when it will.
+    After due(Clock::time_point now, Clock::time_point& next);
     bool dropped();
+    After wakeAt(Clock::time_point now);  // with the stream's lock held
 
     std::unique_ptr<StreamWaker> waker_;
     const size_t queuedEvents_, queuedBytes_;
+    const Clock::duration coalesce_;
+    Clock::time_point woken_{};
+    bool later_ = false;
     std::mutex mutex_;
     std::deque<Queued> queue_;
     size_t sentOfFront_ = 0;
@@ -114,6 +124,13 @@ public:
     // `last` to every stream, then their end; nobody joins any more.
     void end(const StreamEvent& last);
 
+    // Called (without the hub's lock) when a wake has been put off and no flush is
+    // due: flush() is to be called by the time it returns, or sooner.
+    void onWakeLater(std::function<void()> ask) { askFlush_ = std::move(ask); }
+    // Wakes the streams whose put-off wake is due; the time of the next one
+    // (time_point::max() when none is put off).
+    std::chrono::steady_clock::time_point flush(std::chrono::steady_clock::time_point now);
+
     Counts counts() const;
 
 private:
@@ -126,7 +143,7 @@ private:
     void deliver(const StreamEvent& event, Calls& calls);
     void forget(std::chrono::steady_clock::time_point now);
     // Without the lock.
-    static void call(const Calls& calls);
+    void call(const Calls& calls);
 
     const StreamLimits limits_;
     mutable std::mutex mutex_;
@@ -135,6 +152,8 @@ private:
     size_t historyBytes_ = 0;
     uint64_t joined_ = 0, dropped_ = 0;
     bool ended_ = false;
+    bool flushAsked_ = false;
+    std::function<void()> askFlush_;
 };
 
 }  // namespace zarn

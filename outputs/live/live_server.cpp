@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zarn {
@@ -174,6 +175,13 @@ bool LiveServer::start(std::string& error) {
         return false;
     }
     if (!gate_.start(error)) return false;
+    hub_.onWakeLater([this] {
+        {
+            std::lock_guard lock(watchMutex_);
+            flushAsked_ = true;
+        }
+        watchWake_.notify_one();
+    });
     watcher_ = std::thread([this] { watch(); });
     return true;
 }
@@ -343,13 +351,22 @@ int LiveServer::stream(MHD_Connection* c, uint64_t id) {
     return queued;
 }
 
+// The requests' deadlines every kWatchEvery, the heartbeat, and the streams' put-off
+// wakes when the hub asks and when they are due.
 void LiveServer::watch() {
-    auto beat = Clock::now() + limits_.heartbeat;
+    auto look = Clock::now() + kWatchEvery, beat = Clock::now() + limits_.heartbeat;
+    auto flushAt = Clock::time_point::max();
     std::unique_lock lock(watchMutex_);
-    while (!watchWake_.wait_for(lock, kWatchEvery, [this] { return stopping_.load(); })) {
+    while (!stopping_) {
+        watchWake_.wait_until(lock, std::min(look, flushAt), [this] { return stopping_ || flushAsked_; });
+        const bool asked = std::exchange(flushAsked_, false);
         lock.unlock();
         const auto now = Clock::now();
-        timeOutRequests(now);
+        if (asked || now >= flushAt) flushAt = hub_.flush(now);
+        if (now >= look) {
+            timeOutRequests(now);
+            look = now + kWatchEvery;
+        }
         if (now >= beat) {
             hub_.heartbeat();
             beat = now + limits_.heartbeat;

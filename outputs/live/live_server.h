@@ -105,6 +105,7 @@ private:
     std::mutex watchMutex_;
     std::condition_variable watchWake_;
     std::atomic<bool> stopping_{false};
+    bool flushAsked_ = false;
     std::thread watcher_;
 };
 

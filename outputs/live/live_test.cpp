@@ -72,6 +72,30 @@ TEST(EventStreams, ANewStreamGetsTheStatusAndTheHistoryThenEveryEventInOrderAndI
     EXPECT_FALSE(hub.join(status, std::make_unique<CountingWaker>(calls))) << "ended";
 }
 
+// Events that come fast go out together: a stream woken less than the coalescing time
+// ago waits for the hub's flush, which the hub asks for once.
+TEST(EventStreams, AStreamWokenAMomentAgoIsWokenAgainAtTheFlushNotAtEachEvent) {
+    StreamHub hub;
+    int asked = 0;
+    hub.onWakeLater([&] { ++asked; });
+    Calls calls;
+    auto stream = hub.join(status, std::make_unique<CountingWaker>(calls));
+    drain(*stream);
+    hub.publish(streamEvent("status", "{}"));
+    EXPECT_EQ(calls.wakes, 1) << "the first event wakes it at once";
+    drain(*stream);
+    const auto woken = std::chrono::steady_clock::now();
+    for (int n = 0; n < 3; ++n) hub.publishRecord(streamEvent("record", "{\"offset\":" + std::to_string(n) + "}"));
+    EXPECT_EQ(calls.wakes, 1);
+    EXPECT_EQ(asked, 1) << "one flush asked for";
+    const auto due = hub.flush(woken);
+    EXPECT_EQ(calls.wakes, 1) << "not yet due";
+    EXPECT_LE(due, woken + StreamLimits{}.coalesce);
+    EXPECT_EQ(hub.flush(due + std::chrono::milliseconds(1)), std::chrono::steady_clock::time_point::max());
+    EXPECT_EQ(calls.wakes, 2);
+    EXPECT_EQ(drain(*stream), record(0) + record(1) + record(2)) << "taken in one go";
+}
+
 TEST(EventStreams, AStreamThatTakesNothingIsDroppedAloneAndTheHistoryItWasGivenDoesNotCount) {
     StreamLimits limits;
     limits.queuedEvents = 3;
