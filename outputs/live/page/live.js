@@ -337,7 +337,7 @@
     const image = sg.createImageData(sweep.n, rows.length);
     for (let k = 0; k < rows.length; k++) image.data.set(rowPixels(rows[rows.length - 1 - k]), k * sweep.n * 4);
     sg.putImageData(image, 0, 0);
-    const pw = w - PAD.left - PAD.right, ph = h - PAD.top - 4;
+    const pw = w - PAD.left - PAD.right, ph = h - PAD.top - 8;
     const newest = rows[rows.length - 1].t, oldest = rows[0].t;
     const filled = Math.min(WINDOW_S, Math.max(newest - oldest, 1) * rows.length / Math.max(rows.length - 1, 1));
     const span = spanOf(filled);
