@@ -18,6 +18,8 @@ packages=(
   gpsd gpsd-clients libgps-dev libgdal-dev
   # GPX tracks read as they stream, so a file cut short still gives its points
   libexpat1-dev
+  # zarn-record's live page: an HTTP/1.1 server library
+  libmicrohttpd-dev
   # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
   postgresql-15 postgresql-15-postgis-3 libpq-dev
   # the mosquitto broker, its tools and client library; openssl makes the tests' certificates

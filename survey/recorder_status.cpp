@@ -1,5 +1,6 @@
 #include "survey/recorder_status.h"
 
+#include "recording/log_units.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 
@@ -9,6 +10,14 @@ namespace {
 const char* bandName(uint8_t band) { return band == 0 ? "800" : "1900"; }
 
 const BandPlan& planOf(const BoardState& b, uint8_t band) { return band == 0 ? b.cellularPlan : b.pcsPlan; }
+
+// As the records number it: a PCS channel by the raster's public numbers, not the
+// plan's 10 kHz steps.
+uint32_t tunedChannel(const BandPlan& plan, uint8_t band) {
+    if (band == 0) return plan.tunedChannel();
+    if (plan.pcsRaster() == 0) return kUnknownChannel;
+    return plan.offsetToPcsChannel(plan.frequencyToOffset(plan.tunedFrequency()));
+}
 
 uint32_t tableSlotHz(const BoardState& b, const ChannelSlot& s) {
     return s.band == 0 ? b.cellularPlan.channelToFrequency(s.channel) : b.pcsPlan.pcsChannelToFrequency(s.channel);
@@ -46,7 +55,8 @@ void measurement(JsonWriter& j, const MeasurementStatus& m) {
     j.key("channels").beginArray();
     for (const MeasuredChannel& c : m.channels) {
         j.beginObject().key("band").text(bandName(c.band));
-        j.key("channel").number(static_cast<long long>(c.channel));
+        std::string& channel = j.key("channel").rawValue();
+        if (!appendChannel(channel, c.channel)) channel += "null";
         megahertz(j, "mhz", c.hz);
         j.endObject();
     }
@@ -99,6 +109,19 @@ void outputs(JsonWriter& j, const std::vector<OutputStatus>& outputs) {
     j.endArray();
 }
 
+void live(JsonWriter& j, const LiveStatus& l) {
+    j.key("live");
+    if (l.address.empty()) {
+        j.null();
+        return;
+    }
+    j.beginObject().key("address").text(l.address);
+    j.key("clients").number(static_cast<long long>(l.clients));
+    j.key("clients_total").number(static_cast<long long>(l.clientsTotal));
+    j.key("clients_dropped").number(static_cast<long long>(l.clientsDropped));
+    j.endObject();
+}
+
 }  // namespace
 
 void LogStatus::count(uint8_t type, uint64_t logBytes) {
@@ -114,7 +137,7 @@ MeasurementStatus measurementOf(const BoardState& b) {
         for (uint8_t band = 0; band < 2; ++band) {
             if (b.singleChannelMode != 2 && b.singleChannelBand != band) continue;
             const BandPlan& plan = planOf(b, band);
-            m.channels.push_back({band, plan.tunedChannel(), plan.tunedFrequency()});
+            m.channels.push_back({band, tunedChannel(plan, band), plan.tunedFrequency()});
         }
         break;
     case kModeChannelTable:
@@ -148,6 +171,7 @@ void appendStatusJson(const RecorderStatus& s, std::string& out) {
     gps(j, s.gps);
     logFile(j, s.log);
     outputs(j, s.outputs);
+    live(j, s.live);
     j.endObject();
 }
 

@@ -10,7 +10,8 @@
 //             "lost":0,"frames_decoded":51234},
 //    "gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408},
 //    "log":{"path":"/srv/site.zrn","bytes":123456,"records":40,"records_by_kind":{"spectrum":40}},
-//    "outputs":[{"name":"csv","sent":40,"dropped":0,"queued":0,"failed":false,"error":null}]}
+//    "outputs":[{"name":"csv","sent":40,"dropped":0,"queued":0,"failed":false,"error":null}],
+//    "live":{"address":"127.0.0.1:8080","clients":2,"clients_total":5,"clients_dropped":0}}
 //
 // - started: the device's local clock at the log's start (ISO 8601, as records
 //   are stamped); age_s: whole seconds since.
@@ -25,6 +26,9 @@
 // - outputs: each output of the fan-out (outputs/record_fanout.h): records it
 //   took, records its full queue turned away, records waiting, and whether it
 //   failed, with why.
+// - live: the live page's event stream, as the live output fills it in (null
+//   where it is not): clients now, since the start, and dropped for taking too
+//   little.
 //
 // To add a part: a struct of its fields here, a member of RecorderStatus, and
 // its few lines in recorder_status.cpp's appendStatusJson, a member each.
@@ -84,6 +88,11 @@ struct OutputStatus {
     std::string error;
 };
 
+struct LiveStatus {
+    std::string address;  // where the page listens; empty: the part is null
+    uint64_t clients = 0, clientsTotal = 0, clientsDropped = 0;
+};
+
 struct RecorderStatus {
     std::string started;
     long long ageSeconds = 0;
@@ -92,6 +101,7 @@ struct RecorderStatus {
     GpsPosition gps;
     LogStatus log;
     std::vector<OutputStatus> outputs;
+    LiveStatus live;
 };
 
 // The measurement the board state is set up for (its screen mode, tuning, window, table).

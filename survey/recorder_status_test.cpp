@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "recording/log_units.h"
+
 namespace zarn {
 namespace {
 
@@ -25,6 +27,10 @@ TEST(RecorderStatus, TheMeasurementIsWhatTheBoardStateIsSetUpFor) {
     ASSERT_EQ(m.channels.size(), 1u) << "only the active band";
     EXPECT_EQ(m.channels[0].band, 1);
     EXPECT_EQ(m.channels[0].hz, 1962500000u);
+    board.pcsPlan.setPcsRaster(30000);
+    EXPECT_EQ(measurementOf(board).channels[0].channel, 1082u) << "the raster's number, as the records give it";
+    board.pcsPlan.setPcsRaster(0);
+    EXPECT_EQ(measurementOf(board).channels[0].channel, kUnknownChannel) << "a PCS number needs the raster";
     board.singleChannelMode = 2;
     ASSERT_EQ(measurementOf(board).channels.size(), 2u);
     EXPECT_EQ(measurementOf(board).channels[0].hz, 881520000u);
@@ -75,12 +81,16 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     EXPECT_EQ(j["log"]["bytes"], 6020);
     EXPECT_EQ(j["log"]["records_by_kind"], json::parse(R"({"spectrum":2,"frames":1})"));
     EXPECT_EQ(j["outputs"][0]["error"], "standard output: Broken pipe");
+    EXPECT_TRUE(j["live"].is_null()) << "no page listens";
 
+    s.live = {"[::1]:8080", 2, 5, 1};
     s.gps = {GpsPosition::State::Fix, 47.376887, 8.541694, 408.0};
     text.clear();
     appendStatusJson(s, text);
     EXPECT_NE(text.find(R"("gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408})"), std::string::npos)
         << text;
+    EXPECT_EQ(json::parse(text)["live"],
+              json::parse(R"({"address":"[::1]:8080","clients":2,"clients_total":5,"clients_dropped":1})"));
 }
 
 }  // namespace

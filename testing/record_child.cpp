@@ -230,7 +230,7 @@ LoggedRecords readLogged(const std::string& path) {
     logged.readable = true;
     logged.pcsRaster = header.pcsRaster;
     forEachRecord(reader, [&](const LogRecord& r) {
-        logged.records.push_back({r.type, r.note, {r.payload, r.payload + r.length}});
+        logged.records.push_back({r.offset, r.type, r.note, {r.payload, r.payload + r.length}});
         return true;
     });
     logged.damaged = reader.damagedStretches();

@@ -38,6 +38,7 @@ public:
     // The exit status; -1 when it did not end within `most` (it is killed then) or was killed.
     int wait(std::chrono::milliseconds most);
     bool running();
+    pid_t pid() const { return pid_; }
     std::string out();  // standard output so far
     std::string err() const;
 
@@ -82,6 +83,7 @@ private:
 };
 
 struct LoggedRecord {
+    size_t offset = 0;
     uint8_t type = 0;
     std::string note;
     std::vector<uint8_t> payload;

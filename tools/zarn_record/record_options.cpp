@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "board/board_state.h"
+#include "outputs/live/listen_address.h"
 #include "platform/command_line.h"
 #include "screens/band_raster_view.h"
 #include "screens/channel_table_load.h"
@@ -33,15 +34,20 @@ const char* const kEpilogue =
     "goes idle, every record is written and the port restored. A lost board (port\n"
     "error, no frame for 10 s) is looked for every 2 s and the measurement started again.\n"
     "\n"
+    "--listen serves a live page (spectrum, waterfall, levels, the board, gpsd and\n"
+    "the log as they change) at http://ADDR:PORT/, with /api/status, /api/stream\n"
+    "(Server-Sent Events) and /metrics (Prometheus). It only reads.\n"
+    "\n"
     "Exit status: 0 done, 1 a file or write failure, 2 a usage error, 3 no board.\n"
     "\n"
     "Environment:\n"
     "  ZARN_PORT   the board's serial port when --port is not given\n"
     "  ZARN_ROOT   host folder of the device's root, with its registry.reg\n"
-    "  ZARN_GPSD   gpsd's host:port for the track beside the log, or off\n";
+    "  ZARN_GPSD   gpsd's host:port for the track beside the log, or off\n"
+    "  ZARN_LISTEN [ADDR:]PORT of the live page when --listen is not given\n";
 
 struct Given {
-    std::string single, table, spectrum, servers, raster = "30", output, csv, port;
+    std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken;
     double seconds = 0, giveUp = 0;
 };
 
@@ -63,6 +69,14 @@ CommandLine recordOptions(Given& g) {
                            "the board's serial port, ahead of the registry's\n"
                            "(a device path, or a name in /dev/serial/by-id)",
                            g.port),
+                textOption("listen", 0, "[ADDR:]PORT",
+                           "serve the live page, its status, stream and metrics on\n"
+                           "PORT of 127.0.0.1, or of ADDR (0.0.0.0 or [::]: to the network)",
+                           g.listen),
+                textOption("listen-token", 0, "FILE",
+                           "every request to the page must carry the token in FILE\n"
+                           "(mode 600): 'Authorization: Bearer TOKEN' or ?token=TOKEN",
+                           g.listenToken),
             },
             kEpilogue};
 }
@@ -188,6 +202,39 @@ std::optional<int> takeOutput(const std::string& given, RecordOptions& o) {
     return std::nullopt;
 }
 
+// The page's address and token, and its socket bound: the last of the checks.
+std::optional<int> takeListen(const Given& g, RecordOptions& o) {
+    std::string given = g.listen, source = "--listen";
+    if (const char* environment = std::getenv("ZARN_LISTEN"); given.empty() && environment) {
+        given = environment;
+        source = "ZARN_LISTEN";
+    }
+    if (given.empty()) {
+        if (!g.listenToken.empty()) return usage("--listen-token needs --listen (or ZARN_LISTEN)");
+        return std::nullopt;
+    }
+    std::string error;
+    const auto address = parseListenAddress(given, error);
+    if (!address) return usage(source + ": " + error);
+    if (!g.listenToken.empty()) {
+        const auto token = readTokenFile(g.listenToken, error);
+        if (!token) return usage("--listen-token: " + error);
+        o.listenToken = *token;
+    }
+    o.listen = address->text();
+    o.listenFd = openListenSocket(*address, error);
+    if (o.listenFd < 0) {
+        std::fprintf(stderr, "%s: cannot listen on %s: %s\n", kProgram, o.listen.c_str(), error.c_str());
+        return kFiles;
+    }
+    std::fprintf(stderr, "%s: the live page is on http://%s/\n", kProgram, o.listen.c_str());
+    if (reachableFromNetwork(o.listenFd))
+        std::fprintf(stderr, "%s: the live page on %s is open to the network: whoever reaches this machine can "
+                     "watch it%s\n", kProgram, o.listen.c_str(),
+                     o.listenToken.empty() ? "; --listen-token asks for a token" : "");
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
@@ -204,7 +251,8 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     if (const auto status = takeMeasurement(g, o)) return status;
     if (const auto status = takeOutput(g.output, o)) return status;
     o.port = g.port;
-    return takeBoardPort(kProgram, o.port);
+    if (const auto status = takeBoardPort(kProgram, o.port)) return status;
+    return takeListen(g, o);
 }
 
 }  // namespace zarn

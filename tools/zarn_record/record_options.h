@@ -9,6 +9,10 @@
 //    does not exist or is not writable). Each with its reason on stderr.
 //  - A channel table is loaded into the board state here, with the screen's own reader.
 //  - The port: --port, else ZARN_PORT, taken as zarn takes it.
+//  - The live page: --listen, else ZARN_LISTEN, bound here, last, so that a port in use
+//    is said (exit 1) before the board is opened; --listen-token's file read here, a
+//    file others may read refused as a usage error. Where the page is, and whether it
+//    is open to the network, is said on stderr.
 
 #include <optional>
 #include <string>
@@ -28,6 +32,9 @@ struct RecordOptions {
     double seconds = 0;     // 0: until a signal
     double giveUp = 0;      // 0: never
     std::string port;       // as given, made absolute
+    int listenFd = -1;      // the live page's socket, listening; -1: no page
+    std::string listen;     // its address, "127.0.0.1:8080"
+    std::string listenToken;  // empty: none asked
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

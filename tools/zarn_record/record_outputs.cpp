@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "outputs/csv_stream/csv_stream.h"
+#include "outputs/live/live_output.h"
 #include "survey/log_text.h"
 
 namespace zarn {
@@ -16,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kProgram = "zarn-record";
 constexpr auto kEndDeadline = std::chrono::seconds(5);
 constexpr auto kDropsToldEvery = std::chrono::seconds(10);
+constexpr auto kStatusEvery = std::chrono::seconds(1);
 
 std::optional<double> known(double value) { return std::isfinite(value) ? std::optional(value) : std::nullopt; }
 
@@ -40,6 +42,7 @@ GpsPosition positionOf(const TrackRecorder* track) {
 // Every output the options ask for.
 void RecordOutputs::attach() {
     if (o_.csv == "-") fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output"));
+    if (o_.listenFd >= 0) fanout_.attach("live", std::make_unique<LiveOutput>(LiveOptions{o_.listenFd, o_.listen, o_.listenToken}));
 }
 
 void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track) {
@@ -57,6 +60,11 @@ void RecordOutputs::record(const WrittenRecord& w, uint64_t logBytes) {
     log_.count(w.type, logBytes);
     if (fanout_.empty()) return;
     fanout_.publish({w, o_.pcsRaster, logBytes});
+    // gpsd's fix, the frames and the age move on between the board's changes.
+    if (connection_ && Clock::now() >= statusDue_) {
+        fanout_.publishStatus(status());
+        statusDue_ = Clock::now() + kStatusEvery;
+    }
     tellProblems(fanout_.states(), false);
 }
 

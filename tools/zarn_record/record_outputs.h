@@ -3,15 +3,18 @@
 // status they are given.
 //
 //  - start(): every output the options ask for is attached (--csv -: the CSV stream on
-//    standard output); a new output is a line in attach(). The status's first snapshot.
+//    standard output; --listen: the live page); a new output is a line in attach(). The
+//    status's first snapshot.
 //  - record(): each record as the log took it goes to every output; never waits.
-//  - boardLost(), boardAnswered(): a status snapshot to every output.
+//  - boardLost(), boardAnswered(): a status snapshot to every output; and one a second
+//    while records come.
 //  - An output's failure and its dropped records are said on stderr as they come
 //    (drops at most every 10 s), from the program's own thread.
 //  - finish(): at the end, what is queued goes out within 5 s; false (exit 1) when an
 //    output could not finish: its peer went away or took nothing more.
 //  - status() reads the board state, the connection and the track given to start(); it
-//    runs (also through boardLost and boardAnswered) only while the session holds them.
+//    runs (also through boardLost and boardAnswered) only while the session holds them,
+//    the records' status a second only until connectionClosing().
 
 #include <chrono>
 #include <cstdint>
@@ -33,6 +36,8 @@ public:
     void record(const WrittenRecord& w, uint64_t logBytes);
     void boardLost();
     void boardAnswered();
+    // Before the connection given to start() goes: no status is made from it after.
+    void connectionClosing() { connection_ = nullptr; }
     bool finish();
     RecorderStatus status() const;
 
@@ -51,6 +56,7 @@ private:
     uint64_t lost_ = 0;
     std::vector<OutputStatus> told_;  // what stderr was told of each output
     std::chrono::steady_clock::time_point droppedToldAt_{};
+    std::chrono::steady_clock::time_point statusDue_{};
 };
 
 }  // namespace zarn

@@ -71,8 +71,12 @@ bool ownsTerminal(int fd) { return !::isatty(fd) || ::tcgetpgrp(fd) == ::getpgrp
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 // The link thread's messages for the main loop; repaint requests are nobody's here.
+// Each one wakes the loop, so a record is written and sent out as it comes.
 class MessageQueue : public MessagePoster {
 public:
+    MessageQueue() = default;
+    MessageQueue(const MessageQueue&) = delete;
+    MessageQueue& operator=(const MessageQueue&) = delete;
     bool postMessage(uint32_t message) override {
         if (message == WM_BOARD_UPDATE) return true;
         {
@@ -350,6 +354,7 @@ int Session::finish(int status) {
     if (connection_) {
         // A board that never answered is not asked for anything more.
         if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
+        outputs_.connectionClosing();
         connection_.reset();
     }
     board_.notifyWindow = nullptr;

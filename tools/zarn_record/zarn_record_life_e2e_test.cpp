@@ -7,7 +7,10 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -379,7 +382,7 @@ struct BadLine {
     const char* what;
     std::vector<std::string> args;
     int status;
-    const char* says;
+    std::string says;
 };
 
 // Nothing is begun that cannot be finished: no log is left behind, the board is not asked.
@@ -394,6 +397,21 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
     char silent[128] = {};
     ASSERT_EQ(openpty(&master, &slave, silent, nullptr, nullptr), 0);  // a port where no board answers
     const std::string out = root + "/never.zrn";
+    const std::string token = root + "/token", sharedToken = root + "/shared-token";
+    std::ofstream(token) << "a-token-long-enough\n";
+    std::ofstream(sharedToken) << "a-token-long-enough\n";
+    std::filesystem::permissions(token, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(sharedToken, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                                  std::filesystem::perms::group_read);
+    const int taken = socket(AF_INET, SOCK_STREAM, 0);  // a port another program listens on
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof any;
+    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    ASSERT_EQ(listen(taken, 1), 0);
+    getsockname(taken, reinterpret_cast<sockaddr*>(&any), &length);
+    const std::string inUse = std::to_string(ntohs(any.sin_port));
     const BadLine cases[] = {
         {"a frequency in neither band", {"--single", "1000", "-o", out}, 2, "neither band"},
         {"two frequencies in one band", {"--single", "870.03,881.52", "-o", out}, 2, "one in each band"},
@@ -410,6 +428,13 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         {"a folder that is not there", {"--servers", "800", "-o", root + "/no/such/x.zrn"}, 1, "does not exist"},
         {"a port that is not there", {"--servers", "800", "-o", out, "--port", "/dev/zarn-none"}, 3, "no board found"},
         {"a port where nothing answers", {"--servers", "800", "-o", out, "--port", silent}, 3, "no board answers on"},
+        {"a page on port 0", {"--servers", "800", "-o", out, "--listen", "0"}, 2, "port from 1 to 65535"},
+        {"an IPv6 page without brackets", {"--servers", "800", "-o", out, "--listen", "::1:80"}, 2, "in brackets"},
+        {"a token without a page", {"--servers", "800", "-o", out, "--listen-token", token}, 2, "needs --listen"},
+        {"a token others may read", {"--servers", "800", "-o", out, "--listen", "8080", "--listen-token", sharedToken},
+         2, "mode 640 lets others read the token"},
+        {"a page on a port in use", {"--servers", "800", "-o", out, "--listen", inUse}, 1,
+         "cannot listen on 127.0.0.1:" + inUse + ": Address already in use"},
     };
     for (const BadLine& c : cases) {
         RecordChild bad;
@@ -426,6 +451,7 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
     }
     close(master);
     close(slave);
+    close(taken);
     std::filesystem::permissions(root + "/locked", std::filesystem::perms::owner_all);
 }
 

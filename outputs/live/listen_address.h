@@ -1,0 +1,36 @@
+#pragma once
+// Where the live page listens and who may read it, checked before a recording begins.
+//
+// - parseListenAddress("[ADDR:]PORT"): "8080" is 127.0.0.1:8080; an address only
+//   when given: "0.0.0.0:8080", "[::]:8080", "[::1]:8080", "192.0.2.7:8080", or a
+//   host name ("localhost:8080"). The port is 1 to 65535.
+// - openListenSocket: the address resolved, bound and listening (close-on-exec);
+//   -1 with the reason ("Address already in use") when it cannot be had. The
+//   server takes the descriptor over.
+// - reachableFromNetwork: anything but a loopback address; the program says
+//   then that the page is open to the network.
+// - readTokenFile: the token is the file's first line without its line end and
+//   surrounding blanks. The file must be a regular file that only its owner can
+//   read and write (mode 600 or stricter), and hold 16 to 4096 printable ASCII
+//   characters without blanks; else nullopt with what is wrong.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zarn {
+
+struct ListenAddress {
+    std::string host = "127.0.0.1";  // as given; an IPv6 address without its brackets
+    uint16_t port = 0;
+    // "127.0.0.1:8080", "[::]:8080"
+    std::string text() const;
+};
+
+std::optional<ListenAddress> parseListenAddress(const std::string& text, std::string& error);
+int openListenSocket(const ListenAddress& address, std::string& error);
+// Of a bound socket: not on a loopback address.
+bool reachableFromNetwork(int listenFd);
+std::optional<std::string> readTokenFile(const std::string& path, std::string& error);
+
+}  // namespace zarn
