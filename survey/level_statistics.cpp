@@ -5,6 +5,12 @@
 
 namespace zarn {
 
+size_t percentileRank(double fraction, size_t count) {
+    // As PostgreSQL's percentile_disc: rownum = ceil(percentile * number_of_rows), the first row below 1.
+    const auto rank = static_cast<long long>(std::ceil(fraction * static_cast<double>(count)));
+    return static_cast<size_t>(std::max(rank, 1LL));
+}
+
 void LevelStatistics::add(double dbm) {
     if (std::isnan(dbm)) return;
     sorted_ = sorted_ && (levels_.empty() || levels_.back() <= dbm);
@@ -37,9 +43,7 @@ std::optional<double> LevelStatistics::max() const {
 std::optional<double> LevelStatistics::percentile(double fraction) const {
     if (levels_.empty() || !(fraction >= 0.0 && fraction <= 1.0)) return std::nullopt;
     sort();
-    // As PostgreSQL's percentile_disc: rownum = ceil(percentile * number_of_rows), the first row below 1.
-    const auto rank = static_cast<long long>(std::ceil(fraction * static_cast<double>(levels_.size())));
-    return levels_[static_cast<size_t>(std::max(rank, 1LL) - 1)];
+    return levels_[percentileRank(fraction, levels_.size()) - 1];
 }
 
 void LevelStatistics::sort() const {

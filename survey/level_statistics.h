@@ -24,6 +24,11 @@
 
 namespace zarn {
 
+// The rank, counted from 1, of percentile(fraction) among `count` levels in
+// ascending order (count > 0, fraction within 0..1), for a figure that keeps its
+// levels otherwise (counted by level, say) and must pick the same one.
+size_t percentileRank(double fraction, size_t count);
+
 class LevelStatistics {
 public:
     void add(double dbm);

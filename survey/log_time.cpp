@@ -54,6 +54,13 @@ std::optional<int> parseUtcOffset(const std::string& text) {
     return text[0] == '-' ? -seconds : seconds;
 }
 
+LocalTime stampTime(long long stamp) {
+    const std::time_t asUtc = static_cast<std::time_t>(stamp);
+    std::tm t{};
+    gmtime_r(&asUtc, &t);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
 int localZoneOffset(long long stamp) {
     const std::time_t asUtc = static_cast<std::time_t>(stamp);
     std::tm t{};

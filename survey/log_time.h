@@ -12,6 +12,8 @@ namespace zarn {
 // "YYYY-MM-DDTHH:MM[:SS]" (a blank for the T is taken too), a stamp on the
 // device's clock; nullopt when it is no such time.
 std::optional<long long> parseStamp(const std::string& text);
+// The time on the device's clock of a stamp: stampSeconds' inverse.
+LocalTime stampTime(long long stamp);
 // "+HH:MM", "-HH:MM", "+HHMM" or "+HH", at most 14 hours: seconds east of UTC.
 std::optional<int> parseUtcOffset(const std::string& text);
 
