@@ -11,6 +11,7 @@
 #include "tools/zarnlog/log_csv.h"
 #include "tools/zarnlog/log_info.h"
 #include "tools/zarnlog/log_map.h"
+#include "tools/zarnlog/log_occupancy.h"
 #include "tools/zarnlog/log_plot.h"
 #include "zarn_version.h"
 
@@ -37,6 +38,12 @@ Commands:
   map FILE -o OUT      the records joined to the track as points, one layer per
                        record type: OUT.gpkg (GeoPackage), OUT.kml (styled by
                        level), or OUT-LAYER.geojson, OUT-LAYER.csv (lat, lon)
+  occupancy FILE [-o OUT.csv|OUT.png]
+                       the share of each channel's (each sweep point's) samples
+                       above a threshold, per period: CSV rows (period start,
+                       band, channel, MHz, samples, above, occupancy 0-1, mean
+                       dBm averaged in mW, max dBm, threshold dBm), on standard
+                       output without -o; or a time-by-frequency picture
 
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map
@@ -46,7 +53,12 @@ Options:
                        this offset (default: the local time zone's, at each
                        stamp); zarn's own tracks carry the device's clock
   --db MIN:MAX         the dBm at the ends of the colour scale (plot and map)
-  --begin TIME         plot or map only the records from TIME on, and
+  --threshold DBM|noise+DB
+                       occupancy's threshold: a level, or DB above the band's
+                       noise floor, its 10th percentile in the period
+                       (default noise+10)
+  --period N[s|m|h]    occupancy's period, 1 s to a day (default 15m)
+  --begin TIME         plot, map or occupancy only the records from TIME on, and
   --end TIME           before TIME; TIME as the log stamps it, on the device's
                        clock: YYYY-MM-DDTHH:MM[:SS]
   -h, --help           this text
@@ -68,9 +80,10 @@ namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
+    "       | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
     "Try 'zarnlog --help' for more.\n";
 
-enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd };
+enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd, kThreshold, kPeriod };
 
 struct Command {
     std::string name, file, output;
@@ -79,6 +92,7 @@ struct Command {
     std::optional<LevelScale> scale;
     StampWindow window;
     MapFormat format = MapFormat::GeoPackage;
+    OccupancySettings occupancy{{true, 10}, 900, {}};
     std::vector<std::string> given;  // the options, for what each command takes
 };
 
@@ -108,8 +122,11 @@ std::string notTaken(const Command& c) {
     for (const std::string& o : c.given) {
         const bool placing = o == "--track" || o == "--utc-offset";
         const bool picture = o == "--db" || o == "--begin" || o == "--end";
-        if (c.name == "info" && (placing || picture || o == "--output")) return o;
-        if (c.name == "csv" && picture) return o;
+        const bool occupancy = o == "--threshold" || o == "--period";
+        if (c.name == "info" && (placing || picture || occupancy || o == "--output")) return o;
+        if (c.name == "csv" && (picture || occupancy)) return o;
+        if ((c.name == "plot" || c.name == "map") && occupancy) return o;
+        if (c.name == "occupancy" && (placing || o == "--db")) return o;
     }
     return {};
 }
@@ -127,6 +144,8 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
                                       {"db", required_argument, nullptr, kDb},
                                       {"begin", required_argument, nullptr, kBegin},
                                       {"end", required_argument, nullptr, kEnd},
+                                      {"threshold", required_argument, nullptr, kThreshold},
+                                      {"period", required_argument, nullptr, kPeriod},
                                       {"help", no_argument, nullptr, 'h'},
                                       {"version", no_argument, nullptr, 'V'},
                                       {nullptr, 0, nullptr, 0}};
@@ -154,6 +173,16 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
             (o == kBegin ? c.window.begin : c.window.end) = stamp;
             break;
         }
+        case kThreshold: {
+            std::string error;
+            if (!parseOccupancyThreshold(value, c.occupancy.threshold, error)) return usage(err, "--threshold " + error);
+            break;
+        }
+        case kPeriod: {
+            std::string error;
+            if (!parsePeriod(value, c.occupancy.periodSeconds, error)) return usage(err, "--period " + error);
+            break;
+        }
         case 'h': return out << kZarnlogHelp, -1;
         case 'V': return out << "zarnlog " << kZarnVersion << "\n", -1;
         case ':': return usage(err, "option " + given + " needs a value");
@@ -163,7 +192,7 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
     std::vector<std::string> operands(argv.begin() + optind, argv.end() - 1);
     if (operands.empty()) return usage(err, "no command");
     c.name = operands[0];
-    if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map")
+    if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map" && c.name != "occupancy")
         return usage(err, "unknown command " + c.name);
     if (operands.size() < 2) return usage(err, c.name + " needs a log file");
     if (operands.size() > 2) return usage(err, "unexpected " + operands[2]);
@@ -177,6 +206,10 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
         if (!format) return usage(err, "map writes .gpkg, .geojson, .kml or .csv, not " + c.output);
         c.format = *format;
     }
+    const fs::path extension = fs::path(c.output).extension();
+    if (c.name == "occupancy" && !c.output.empty() && extension != ".csv" && extension != ".png")
+        return usage(err, "occupancy writes .csv or .png, not " + c.output);
+    c.occupancy.window = c.window;
     if (c.window.begin && c.window.end && *c.window.end <= *c.window.begin) return usage(err, "--end is not after --begin");
     return 0;
 }
@@ -318,6 +351,37 @@ int map(const Command& c, LogReader& reader, const LogHeader& header, const Dama
     return 0;
 }
 
+int occupancy(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
+              std::ostream& err) {
+    if (!makeFolder(fs::path(c.output).parent_path(), err)) return 1;
+    std::string error;
+    if (fs::path(c.output).extension() == ".csv" || c.output.empty()) {
+        if (writeOccupancyCsv(reader, header, c.occupancy, c.output, out, error, damaged)) {
+            if (!c.output.empty()) out << c.output << "\n";
+            return 0;
+        }
+        err << "zarnlog: " << (reader.readError().empty() ? "" : c.file + ": ") << error << "\n";
+        return 1;
+    }
+    Surface image;
+    const bool drawn = plotOccupancy(reader, header, c.occupancy, fs::path(c.file).filename().string(), image, damaged);
+    if (!reader.readError().empty()) {
+        err << "zarnlog: " << c.file << ": read error: " << reader.readError() << "\n";
+        return 1;
+    }
+    if (!drawn) {
+        err << "zarnlog: " << c.file << ": no record with levels"
+            << (c.window.all() ? "" : " between --begin and --end") << "\n";
+        return 1;
+    }
+    if (!writePng(c.output, image, &error)) {
+        err << "zarnlog: cannot write " << c.output << ": " << error << "\n";
+        return 1;
+    }
+    out << c.output << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -339,6 +403,7 @@ int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (c.name == "csv") return csv(c, reader, header, damaged, out, err);
     if (c.name == "plot") return plot(c, reader, header, damaged, out, err);
     if (c.name == "map") return map(c, reader, header, damaged, out, err);
+    if (c.name == "occupancy") return occupancy(c, reader, header, damaged, out, err);
     if (writeInfo(reader, header, out, damaged)) return 0;
     err << "zarnlog: " << c.file << ": read error: " << reader.readError() << "\n";
     return 1;
