@@ -69,11 +69,6 @@ private:
     size_t at_ = 0;
 };
 
-std::string shortest(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
 uint32_t hzOf(double mhz) { return static_cast<uint32_t>(std::llround(mhz * 1e6)); }
 
 // The rule's parts in order; the reason and the column of the first that is wrong.
@@ -157,8 +152,8 @@ std::string AlarmRule::text() const {
         range += ':';
         appendMegahertz(range, hiHz);
     }
-    return name + ": " + range + (above ? " > " : " < ") + shortest(dbm) + " for " + shortest(seconds) +
-           " hysteresis " + shortest(hysteresisDb);
+    return name + ": " + range + (above ? " > " : " < ") + numberText(dbm) + " for " + numberText(seconds) +
+           " hysteresis " + numberText(hysteresisDb);
 }
 
 bool parseAlarmRule(std::string_view text, AlarmRule& rule, std::string& error, size_t& column) {

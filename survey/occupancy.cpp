@@ -29,11 +29,6 @@ std::optional<double> decimal(const std::string& text) {
     return value;
 }
 
-std::string shortest(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
 void fixed(std::string& out, double value, int decimals) {
     char text[48];
     const int n = std::snprintf(text, sizeof text, "%.*f", decimals, value);
@@ -60,7 +55,7 @@ const char* bandName(uint8_t band) { return band == 0 ? "800" : "1900"; }
 
 }  // namespace
 
-std::string OccupancyThreshold::text() const { return aboveNoise ? "noise+" + shortest(db) : shortest(db); }
+std::string OccupancyThreshold::text() const { return aboveNoise ? "noise+" + numberText(db) : numberText(db); }
 
 bool parseOccupancyThreshold(const std::string& text, OccupancyThreshold& out, std::string& error) {
     const bool noise = text.rfind("noise+", 0) == 0;
@@ -98,6 +93,12 @@ bool parsePeriod(const std::string& text, long long& seconds, std::string& error
     }
     seconds = total;
     return true;
+}
+
+std::string periodText(long long seconds) {
+    if (seconds % 3600 == 0) return std::to_string(seconds / 3600) + "h";
+    if (seconds % 60 == 0) return std::to_string(seconds / 60) + "m";
+    return std::to_string(seconds) + "s";
 }
 
 const OccupancyRow* OccupancyPeriod::busiest() const {
@@ -256,7 +257,7 @@ struct RowTexts {
         fixed(occupancy, r.occupancy(), 4);
         fixed(mean, r.meanDbm, 2);
         appendDbm(max, static_cast<int16_t>(std::clamp(r.maxLevel, int{INT16_MIN}, int{INT16_MAX})));
-        threshold = shortest(r.thresholdDbm);
+        threshold = numberText(r.thresholdDbm);
     }
 };
 

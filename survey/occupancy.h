@@ -56,6 +56,8 @@ struct OccupancyThreshold {
 bool parseOccupancyThreshold(const std::string& text, OccupancyThreshold& out, std::string& error);
 // "900", "30s", "15m", "2h": 1 s to a day; false with the reason.
 bool parsePeriod(const std::string& text, long long& seconds, std::string& error);
+// A period as parsePeriod takes it, in its largest whole unit: "15m", "2h", "90s".
+std::string periodText(long long seconds);
 
 struct OccupancyRow {
     uint8_t band = 0;

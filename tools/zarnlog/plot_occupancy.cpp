@@ -20,12 +20,6 @@ using namespace plot;
 constexpr COLORREF kNoData = RGB(200, 200, 200);
 constexpr float kNone = -1;
 
-std::string periodText(long long seconds) {
-    if (seconds % 3600 == 0) return std::to_string(seconds / 3600) + "h";
-    if (seconds % 60 == 0) return std::to_string(seconds / 60) + "m";
-    return std::to_string(seconds) + "s";
-}
-
 // One band: its places across, its periods down.
 class OccupancyPanel {
 public:
