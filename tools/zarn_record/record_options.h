@@ -12,8 +12,12 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "outputs/mqtt/mqtt_settings.h"
 #include "screens/measurement_settings.h"
+#include "survey/alarm_rules.h"
+#include "survey/occupancy.h"
 
 namespace zarn {
 
@@ -28,6 +32,14 @@ struct RecordOptions {
     double seconds = 0;     // 0: until a signal
     double giveUp = 0;      // 0: never
     std::string port;       // as given, made absolute
+    // What is worked out and sent as it records (live_options.h).
+    bool occupancy = false;
+    OccupancyThreshold threshold{true, 10};
+    long long periodSeconds = 900;
+    std::vector<AlarmRule> alarms;
+    std::string onAlarm;       // the program's path
+    double onAlarmLimit = 30;  // seconds
+    std::optional<MqttSettings> mqtt;
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

@@ -6,7 +6,9 @@
 #include <cstdio>
 
 #include "outputs/csv_stream/csv_stream.h"
+#include "outputs/mqtt/mqtt_output.h"
 #include "survey/log_text.h"
+#include "zarn_version.h"
 
 namespace zarn {
 namespace {
@@ -40,12 +42,18 @@ GpsPosition positionOf(const TrackRecorder* track) {
 // Every output the options ask for.
 void RecordOutputs::attach() {
     if (o_.csv == "-") fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output"));
+    if (o_.mqtt)
+        fanout_.attach("mqtt", std::make_unique<MqttOutput>(*o_.mqtt, [](const std::string& text) {
+                           std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+                       }));
 }
 
-void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track) {
+void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track,
+                          const RecordWatch* watch) {
     board_ = &board;
     connection_ = &connection;
     track_ = track;
+    watch_ = watch;
     started_ = isoTime(currentLocalTime());
     startedAt_ = Clock::now();
     log_.path = o_.output;
@@ -67,6 +75,17 @@ void RecordOutputs::boardLost() {
 
 void RecordOutputs::boardAnswered() { fanout_.publishStatus(status()); }
 
+void RecordOutputs::changed() { fanout_.publishStatus(status()); }
+
+void RecordOutputs::boardClosed() {
+    const RecorderStatus last = status();
+    closedMeasurement_ = last.measurement;
+    closedBoard_ = last.board;
+    closedBoard_.up = false;  // its port is closed
+    board_ = nullptr;
+    connection_ = nullptr;
+}
+
 bool RecordOutputs::finish() {
     if (fanout_.empty()) return true;
     const std::vector<OutputStatus> states = fanout_.finish(Clock::now() + kEndDeadline);
@@ -80,6 +99,8 @@ RecorderStatus RecordOutputs::status() const {
     RecorderStatus s;
     s.started = started_;
     s.ageSeconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - startedAt_).count();
+    s.measurement = closedMeasurement_;
+    s.board = closedBoard_;
     if (board_) {
         s.measurement = measurementOf(*board_);
         s.board.up = !board_->boardLost && connection_->framesDecoded() > 0;
@@ -92,6 +113,11 @@ RecorderStatus RecordOutputs::status() const {
     s.gps = positionOf(track_);
     s.log = log_;
     s.outputs = fanout_.states();
+    s.version = kZarnVersion;
+    if (watch_) {
+        s.alarms = watch_->alarms();
+        s.occupancy = watch_->lastPeriod();
+    }
     return s;
 }
 
@@ -109,7 +135,9 @@ void RecordOutputs::tellProblems(const std::vector<OutputStatus>& states, bool a
         if (now.dropped == told.dropped || !dropsDue || (now.failed && !atEnd)) continue;
         std::fprintf(stderr, "%s: %s: %llu of %llu records not sent%s\n", kProgram, now.name.c_str(),
                      static_cast<unsigned long long>(now.dropped), static_cast<unsigned long long>(log_.records),
-                     now.failed ? "" : " (the output fell behind)");
+                     now.failed                   ? ""
+                     : now.connected == false     ? " (its peer is away)"
+                                                  : " (the output fell behind)");
         told.dropped = now.dropped;
         droppedToldAt_ = Clock::now();
     }

@@ -24,8 +24,10 @@
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "shell/command_line.h"
+#include "tools/zarn_record/alarm_programs.h"
 #include "tools/zarn_record/record_outputs.h"
 #include "tools/zarn_record/record_progress.h"
+#include "tools/zarn_record/record_watch.h"
 
 namespace zarn {
 namespace {
@@ -38,6 +40,8 @@ constexpr int kFailed = 1, kNoBoard = 3;
 constexpr uint32_t kSilenceLimit = 10;
 constexpr auto kStartPause = 1500ms;  // zarn's start-up pauses
 constexpr auto kLoopWait = 50ms;
+constexpr auto kProgramsEnd = 5s;  // --on-alarm runs under way at the end
+constexpr size_t kMostNotes = 1024;
 
 volatile sig_atomic_t stopSignal = 0;
 void onStopSignal(int signal) { stopSignal = signal; }
@@ -100,9 +104,43 @@ std::string searched() {
            "a given port first; ports: " + ports;
 }
 
+// Notes for the log's next records, one a record in the order they came: a line on
+// stdin (a marker) or an alarm's change, so that neither takes the other's place.
+class PendingNotes {
+public:
+    void add(bool marker, std::string text) {
+        if (notes_.size() >= kMostNotes) {
+            std::fprintf(stderr, "%s: more than %zu notes wait for records: '%s' is not noted\n", kProgram, kMostNotes,
+                         text.c_str());
+            return;
+        }
+        notes_.push_back({marker, std::move(text)});
+    }
+    // A record was written: the note placed before it is in it.
+    void written() { placed_ = false; }
+    // The next note for the next record, unless one already waits for it.
+    void place(BoardState& board) {
+        if (placed_ || notes_.empty()) return;
+        const auto [marker, text] = std::move(notes_.front());
+        notes_.pop_front();
+        if (marker) logRecorder().noteMarker(board, text);
+        else logRecorder().setNote(text);
+        placed_ = true;
+    }
+
+private:
+    std::deque<std::pair<bool, std::string>> notes_;
+    bool placed_ = false;
+};
+
 class Session {
 public:
-    explicit Session(const RecordOptions& o) : o_(o), progress_(o.pcsRaster), outputs_(o) {}
+    explicit Session(const RecordOptions& o)
+        : o_(o),
+          progress_(o.pcsRaster),
+          outputs_(o),
+          watch_(o),
+          programs_(o.onAlarm, o.onAlarmLimit, o.alarms.size()) {}
     int run();
 
 private:
@@ -113,6 +151,8 @@ private:
     bool handle(uint32_t message);
     void readNotes();
     bool writeRecord();
+    void watch(const LogRecord& record);
+    void endWatch();
     void showProgress(bool last);
     int finish(int status);
 
@@ -124,6 +164,9 @@ private:
     std::unique_ptr<TrackRecorder> track_;
     RecordProgress progress_;
     RecordOutputs outputs_;
+    RecordWatch watch_;
+    AlarmPrograms programs_;
+    PendingNotes notes_;
     bool logOpened_ = false;
     bool stdinOpen_ = true;
     std::string pendingLine_;
@@ -189,7 +232,7 @@ int Session::startLog() {
         return kFailed;
     }
     logOpened_ = true;
-    outputs_.start(board_, *connection_, track_.get());
+    outputs_.start(board_, *connection_, track_.get(), &watch_);
     started_ = Clock::now();
     return 0;
 }
@@ -201,6 +244,7 @@ int Session::loop() {
         uint32_t message = 0;
         while (queue_.take(message))
             if (!handle(message)) return kFailed;
+        programs_.poll();
         if (lost_ && o_.giveUp > 0 && secondsSince(lostSince_) >= o_.giveUp) {
             std::fprintf(stderr, "%s: no board for %g s: giving up\n", kProgram, o_.giveUp);
             return kNoBoard;
@@ -248,8 +292,9 @@ void Session::readNotes() {
     for (size_t end; (end = pendingLine_.find('\n')) != std::string::npos; pendingLine_.erase(0, end + 1)) {
         std::string line = pendingLine_.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        logRecorder().noteMarker(board_, line);
+        notes_.add(true, line);
     }
+    notes_.place(board_);
 }
 
 bool Session::writeRecord() {
@@ -265,7 +310,32 @@ bool Session::writeRecord() {
     const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
     progress_.count(record, logRecorder().fileLength());
     outputs_.record(w, logRecorder().fileLength());
+    notes_.written();
+    watch(record);
+    notes_.place(board_);
     return true;
+}
+
+// The rules and the occupancy over the record just written: stderr, the next records'
+// notes, --on-alarm and every output's status.
+void Session::watch(const LogRecord& record) {
+    const WatchChanges changes = watch_.take(record, secondsSince(started_));
+    for (const AlarmChange& c : changes.alarms) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, watch_.alarmLine(c).c_str());
+        notes_.add(false, watch_.note(c));
+        programs_.changed(c.rule, watch_.rules()[c.rule], watch_.alarms()[c.rule]);
+    }
+    if (changes.period) std::fprintf(stderr, "%s: %s\n", kProgram, RecordWatch::periodLine(*changes.period).c_str());
+    if (changes.any()) outputs_.changed();
+}
+
+// The period under way, and the --on-alarm runs, before the outputs end.
+void Session::endWatch() {
+    if (const std::optional<OccupancyPeriod> last = watch_.finish()) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, RecordWatch::periodLine(*last).c_str());
+        outputs_.changed();
+    }
+    programs_.finish(Clock::now() + kProgramsEnd);
 }
 
 void Session::showProgress(bool last) {
@@ -283,6 +353,7 @@ int Session::finish(int status) {
     if (connection_) {
         // A board that never answered is not asked for anything more.
         if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
+        if (logOpened_) outputs_.boardClosed();
         connection_.reset();
     }
     board_.notifyWindow = nullptr;
@@ -293,6 +364,7 @@ int Session::finish(int status) {
         std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, o_.output.c_str(), error.c_str());
         status = kFailed;
     }
+    if (logOpened_) endWatch();
     if (logOpened_ && !outputs_.finish()) status = kFailed;
     logRecorder().setCompanion(nullptr);
     track_.reset();
