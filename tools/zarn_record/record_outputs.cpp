@@ -135,9 +135,9 @@ void RecordOutputs::tellProblems(const std::vector<OutputStatus>& states, bool a
         if (now.dropped == told.dropped || !dropsDue || (now.failed && !atEnd)) continue;
         std::fprintf(stderr, "%s: %s: %llu of %llu records not sent%s\n", kProgram, now.name.c_str(),
                      static_cast<unsigned long long>(now.dropped), static_cast<unsigned long long>(log_.records),
-                     now.failed                   ? ""
-                     : now.connected == false     ? " (its peer is away)"
-                                                  : " (the output fell behind)");
+                     now.failed      ? ""
+                     : now.connected ? " (its peer was away, or the output fell behind)"
+                                     : " (the output fell behind)");
         told.dropped = now.dropped;
         droppedToldAt_ = Clock::now();
     }

@@ -166,8 +166,10 @@ bool plotOccupancy(LogReader& reader, const LogHeader& header, const OccupancySe
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor(kInk);
     text(dc, title + "  (threshold " + s.threshold.text() + (s.threshold.aboveNoise ? " dB" : " dBm") + ")", 8, 5);
+    const bool days = last - firstPeriod >= 86400;
     const std::string about = std::to_string(periods) + " periods of " + periodText(period) + ", " +
-                              isoTime(stampTime(firstPeriod)) + " - " + clockTime(stampTime(last));
+                              isoTime(stampTime(firstPeriod)) + " - " +
+                              (days ? isoTime(stampTime(last)) : clockTime(stampTime(last)));
     int top = kTitleHeight;
     for (const OccupancyPanel& p : *panels)
         if (!p.empty()) top += p.draw(dc, picture, top, about);
