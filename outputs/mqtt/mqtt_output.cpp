@@ -53,7 +53,10 @@ MqttOutput::MqttOutput(MqttSettings settings, Tell tell) : s_(std::move(settings
     initialiseOnce();
     const std::string id = "zarn-record-" + s_.site + "-" + std::to_string(::getpid());
     client_ = mosquitto_new(id.c_str(), true, this);
-    if (!client_) return;  // record() says so
+    if (!client_) {
+        failure_ = "cannot make an MQTT client";  // record() and status() fail the output with it
+        return;
+    }
     mosquitto_threaded_set(client_, true);
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(client_, onConnect);
@@ -67,8 +70,13 @@ MqttOutput::MqttOutput(MqttSettings settings, Tell tell) : s_(std::move(settings
     if (s_.tls) {
         const auto file = [](const std::string& f) { return f.empty() ? nullptr : f.c_str(); };
         if (s_.caFile.empty()) mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        mosquitto_tls_set(client_, file(s_.caFile), s_.caFile.empty() ? "/etc/ssl/certs" : nullptr,
-                          file(s_.certFile), file(s_.keyFile), noPassphrase);
+        const int rc = mosquitto_tls_set(client_, file(s_.caFile), s_.caFile.empty() ? "/etc/ssl/certs" : nullptr,
+                                         file(s_.certFile), file(s_.keyFile), noPassphrase);
+        // Without TLS nothing is sent at all, least of all the password.
+        if (rc != MOSQ_ERR_SUCCESS) {
+            failure_ = std::string("cannot use the TLS files: ") + mosquitto_strerror(rc);
+            return;
+        }
         mosquitto_tls_opts_set(client_, 1 /* SSL_VERIFY_PEER */, nullptr, nullptr);
         mosquitto_tls_insecure_set(client_, false);  // the broker's name must be its certificate's
     }
@@ -226,7 +234,7 @@ bool MqttOutput::publish(const std::string& topic, const std::string& payload, i
 }
 
 void MqttOutput::record(const OutputRecord& r) {
-    if (!client_) throw std::runtime_error("cannot make an MQTT client");
+    if (!failure_.empty()) throw std::runtime_error(failure_);
     if (!connected_ || outstanding_ >= kMostOutstanding) {
         ++unsent_;
         return;
@@ -254,7 +262,7 @@ void MqttOutput::keepOrSend(std::deque<Message>& kept, size_t most, const char* 
 // Published under the lock, so that a connection's own messages (connected()) and these
 // keep their order.
 void MqttOutput::status(const RecorderStatus& s) {
-    if (!client_) throw std::runtime_error("cannot make an MQTT client");
+    if (!failure_.empty()) throw std::runtime_error(failure_);
     std::string json;
     appendStatusJson(s, json);
     std::lock_guard lock(mutex_);
@@ -284,7 +292,7 @@ void MqttOutput::status(const RecorderStatus& s) {
 }
 
 void MqttOutput::finish() {
-    if (!client_) return;
+    if (!failure_.empty()) return;
     std::unique_lock lock(mutex_);
     std::string last = "{}";
     if (lastStatus_) {
@@ -328,6 +336,8 @@ void MqttOutput::cancel() {
     changed_.notify_all();
 }
 
-OutputHealth MqttOutput::health() const { return {unsent_.load(), client_ ? std::optional(connected_.load()) : std::nullopt}; }
+OutputHealth MqttOutput::health() const {
+    return {unsent_.load(), failure_.empty() ? std::optional(connected_.load()) : std::nullopt};
+}
 
 }  // namespace zarn

@@ -83,6 +83,7 @@ private:
     const MqttSettings s_;
     const Tell tell_;
     mosquitto* client_ = nullptr;
+    std::string failure_;  // set when the client could not be made as the settings ask
     std::thread thread_;
 
     // The state and the order of what is published: status() and connected() publish under it.
