@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -50,9 +51,15 @@ public:
     }
 
     OutputStatus state() const {
+        const OutputHealth health = output_->health();
         std::lock_guard lock(mutex_);
         OutputStatus s = state_;
         s.queued = recordsQueued();
+        // A record counts as sent once the output returns from it: one it is still on may be unsent already.
+        const uint64_t unsent = std::min(health.unsent, s.sent);
+        s.sent -= unsent;
+        s.dropped += unsent;
+        s.connected = health.connected;
         return s;
     }
 

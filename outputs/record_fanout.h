@@ -18,7 +18,8 @@
 //   make its call under way return soon; it has failed then, its unsent records
 //   dropped. Every thread is joined before finish() returns.
 // - states(): each output's counts (OutputStatus), for the status and the
-//   program's messages.
+//   program's messages; records an output was given but could not send
+//   (RecordOutput::health) count as dropped, not sent.
 // - The output threads block every asynchronous signal: SIGINT and SIGTERM
 //   reach the program's own threads, and no output's system call is cut short
 //   by them.
@@ -30,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,14 @@ struct OutputRecord {
     }
 };
 
+// What an output that sends to a peer (a broker, a database) adds to its state:
+// records it was given but could not send (its peer away, its own bound reached),
+// and whether it reaches its peer now.
+struct OutputHealth {
+    uint64_t unsent = 0;
+    std::optional<bool> connected;
+};
+
 class RecordOutput {
 public:
     virtual ~RecordOutput() = default;
@@ -61,6 +71,8 @@ public:
     // From another thread, once the end's deadline has passed: the call under
     // way returns (or throws) soon, rather than wait on a peer any longer.
     virtual void cancel() {}
+    // From any thread, whenever the program asks for the outputs' states.
+    virtual OutputHealth health() const { return {}; }
 };
 
 class RecordFanout {

@@ -190,5 +190,29 @@ TEST(RecordFanout, AnOutputThatCannotFinishByTheDeadlineIsCancelledAndSaysSo) {
     EXPECT_EQ(took.items, (std::vector<long long>{0, 1, 2, 3, 4}));
 }
 
+// Sends only every other record, as one whose peer comes and goes.
+class HalfConnected : public RecordOutput {
+public:
+    void record(const OutputRecord& r) override {
+        if (r.written.offset % 2) ++unsent_;
+    }
+    OutputHealth health() const override { return {unsent_, unsent_ < 3}; }
+
+private:
+    std::atomic<uint64_t> unsent_{0};
+};
+
+TEST(RecordFanout, RecordsAnOutputCouldNotSendCountAsDroppedWithItsConnection) {
+    RecordFanout fanout;
+    fanout.attach("peer", std::make_unique<HalfConnected>());
+    for (uint64_t k = 0; k < 4; ++k) fanout.publish(recordAt(k));
+    EXPECT_TRUE(stateOf(fanout.states(), "peer").connected.has_value());
+    fanout.publish(recordAt(5));
+    const OutputStatus peer = stateOf(fanout.finish(Clock::now() + 2s), "peer");
+    EXPECT_EQ(peer.sent, 2u);
+    EXPECT_EQ(peer.dropped, 3u);
+    EXPECT_EQ(peer.connected, false);
+}
+
 }  // namespace
 }  // namespace zarn

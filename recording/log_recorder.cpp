@@ -84,6 +84,10 @@ void LogRecorder::queueMarker(BoardState& board, const std::string& text) {
     if (log_) log_->queueNote(note);
 }
 
+void LogRecorder::queueNote(const std::string& text) {
+    if (log_) log_->queueNote(text);
+}
+
 size_t LogRecorder::notesWaiting() const { return log_ ? log_->notesWaiting() : 0; }
 size_t LogRecorder::droppedRecords() const { return log_ ? log_->droppedRecords() : 0; }
 

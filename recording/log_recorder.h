@@ -49,6 +49,8 @@ public:
     void noteMarker(BoardState& board, const std::string& text = {});
     // The same, but after the markers still waiting for a record: one a record, in order.
     void queueMarker(BoardState& board, const std::string& text = {});
+    // A note for a record of its own, in turn with the markers waiting.
+    void queueNote(const std::string& text);
     size_t notesWaiting() const;
     size_t droppedRecords() const;  // by the log now open
     // `companion` (or none) starts and stops with each log from the next start

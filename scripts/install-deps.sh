@@ -22,8 +22,9 @@ packages=(
   libmicrohttpd-dev
   # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
   postgresql-15 postgresql-15-postgis-3 libpq-dev
-  # the mosquitto broker, its tools and client library; openssl makes the tests' certificates
-  mosquitto libmosquitto-dev openssl
+  # the mosquitto broker, its tools and client library; openssl makes the tests' certificates;
+  # zarn-record's MQTT output checks its TLS files with OpenSSL as it starts
+  mosquitto libmosquitto-dev openssl libssl-dev
   # headless Chromium through WebDriver, spoken to with an HTTP client and JSON library
   chromium chromium-driver libcpp-httplib-dev nlohmann-json3-dev
   # Prometheus and its promtool

@@ -118,9 +118,13 @@ JsonWriter& JsonWriter::number(long long value) {
 
 JsonWriter& JsonWriter::number(double value) {
     if (!std::isfinite(value)) return null();
-    char text[32];
-    rawValue().append(text, std::to_chars(text, text + sizeof text, value).ptr);
+    rawValue() += numberText(value);
     return *this;
+}
+
+std::string numberText(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 JsonWriter& JsonWriter::boolean(bool value) {

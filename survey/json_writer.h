@@ -43,6 +43,9 @@ private:
     bool afterKey_ = false;
 };
 
+// The shortest text that reads back as the same double, as number() writes it.
+std::string numberText(double value);
+
 // `utf8` as a JSON string, quotes included.
 void appendJsonString(std::string& out, std::string_view utf8);
 

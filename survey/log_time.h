@@ -12,6 +12,8 @@ namespace zarn {
 // "YYYY-MM-DDTHH:MM[:SS]" (a blank for the T is taken too), a stamp on the
 // device's clock; nullopt when it is no such time.
 std::optional<long long> parseStamp(const std::string& text);
+// The time on the device's clock of a stamp: stampSeconds' inverse.
+LocalTime stampTime(long long stamp);
 // "+HH:MM", "-HH:MM", "+HHMM" or "+HH", at most 14 hours: seconds east of UTC.
 std::optional<int> parseUtcOffset(const std::string& text);
 
@@ -24,9 +26,6 @@ struct StampWindow {
     }
     bool all() const { return !begin && !end; }
 };
-
-// The stamp of stampSeconds `seconds`, for showing it.
-LocalTime stampTime(long long seconds);
 
 // The offset of the local time zone from UTC, in seconds, at a stamp on its clock.
 int localZoneOffset(long long stamp);

@@ -104,6 +104,9 @@ void outputs(JsonWriter& j, const std::vector<OutputStatus>& outputs) {
         j.key("error");
         if (o.error.empty()) j.null();
         else j.text(o.error);
+        j.key("connected");
+        if (o.connected) j.boolean(*o.connected);
+        else j.null();
         j.endObject();
     }
     j.endArray();
@@ -172,6 +175,13 @@ void appendStatusJson(const RecorderStatus& s, std::string& out) {
     logFile(j, s.log);
     outputs(j, s.outputs);
     live(j, s.live);
+    j.key("version").text(s.version);
+    j.key("alarms").beginArray();
+    for (const AlarmState& a : s.alarms) appendAlarmJson(a, j.rawValue());
+    j.endArray();
+    j.key("occupancy");
+    if (s.occupancy) appendOccupancyJson(*s.occupancy, j.rawValue(), false);
+    else j.null();
     j.endObject();
 }
 

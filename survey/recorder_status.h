@@ -10,8 +10,11 @@
 //             "lost":0,"frames_decoded":51234},
 //    "gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408},
 //    "log":{"path":"/srv/site.zrn","bytes":123456,"records":40,"records_by_kind":{"spectrum":40}},
-//    "outputs":[{"name":"csv","sent":40,"dropped":0,"queued":0,"failed":false,"error":null}],
-//    "live":{"address":"127.0.0.1:8080","clients":2,"clients_total":5,"clients_dropped":0}}
+//    "outputs":[{"name":"csv","sent":40,"dropped":0,"queued":0,"failed":false,"error":null,
+//                "connected":null}],
+//    "live":{"address":"127.0.0.1:8080","clients":2,"clients_total":5,"clients_dropped":0},
+//    "version":"1.4.0","alarms":[{..alarm_rules.h's state..}],
+//    "occupancy":{..occupancy.h's period without its rows..}}
 //
 // - started: the device's local clock at the log's start (ISO 8601, as records
 //   are stamped); age_s: whole seconds since.
@@ -24,11 +27,16 @@
 //   (degrees, WGS 84) and altitude_m of the last fix, null without one.
 // - log: records_by_kind counts each kind's records by its name.
 // - outputs: each output of the fan-out (outputs/record_fanout.h): records it
-//   took, records its full queue turned away, records waiting, and whether it
-//   failed, with why.
+//   took, records it could not send (its full queue turned them away, or its
+//   peer was away), records waiting, and whether it failed, with why;
+//   connected: whether an output with a peer (a broker, a database) reaches it
+//   now, null for one without.
 // - live: the live page's event stream, as the live output fills it in (null
 //   where it is not): clients now, since the start, and dropped for taking too
 //   little.
+// - version: the program's. alarms: each rule's state (survey/alarm_rules.h).
+//   occupancy: the last period's figures (survey/occupancy.h) without the rows,
+//   null before a period has ended; the struct keeps the rows.
 //
 // To add a part: a struct of its fields here, a member of RecorderStatus, and
 // its few lines in recorder_status.cpp's appendStatusJson, a member each.
@@ -40,6 +48,8 @@
 #include <vector>
 
 #include "board/board_state.h"
+#include "survey/alarm_rules.h"
+#include "survey/occupancy.h"
 
 namespace zarn {
 
@@ -86,6 +96,7 @@ struct OutputStatus {
     uint64_t queued = 0;
     bool failed = false;
     std::string error;
+    std::optional<bool> connected;
 };
 
 struct LiveStatus {
@@ -102,6 +113,9 @@ struct RecorderStatus {
     LogStatus log;
     std::vector<OutputStatus> outputs;
     LiveStatus live;
+    std::string version;
+    std::vector<AlarmState> alarms;
+    std::optional<OccupancyPeriod> occupancy;
 };
 
 // The measurement the board state is set up for (its screen mode, tuning, window, table).

@@ -67,7 +67,7 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     s.log.count(218, 3000);
     s.log.count(218, 6000);
     s.log.count(14, 6020);
-    s.outputs.push_back({"csv", 2, 1, 0, true, "standard output: Broken pipe"});
+    s.outputs.push_back({"csv", 2, 1, 0, true, "standard output: Broken pipe", std::nullopt});
     std::string text;
     appendStatusJson(s, text);
     const json j = json::parse(text);
@@ -82,6 +82,24 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     EXPECT_EQ(j["log"]["records_by_kind"], json::parse(R"({"spectrum":2,"frames":1})"));
     EXPECT_EQ(j["outputs"][0]["error"], "standard output: Broken pipe");
     EXPECT_TRUE(j["live"].is_null()) << "no page listens";
+    EXPECT_TRUE(j["outputs"][0]["connected"].is_null());
+    EXPECT_EQ(j["alarms"], json::array());
+    EXPECT_TRUE(j["occupancy"].is_null());
+
+    s.outputs[0].connected = false;
+    s.alarms = {{"hot", "hot: 881.52 > -70 for 10 hysteresis 3", true, 1, "2024-05-14T11:00:12", 881520000, -888},
+                {"cold", "cold: 881.52 < -120 for 5 hysteresis 3", false, 0, "", 0, std::nullopt}};
+    s.occupancy = OccupancyPeriod{stampSeconds({2024, 5, 14, 11, 0, 0}), 900, {false, -90}, {}, {}};
+    s.occupancy->rows = {{0, 384, 881520000, 400, 372, -55.2, -792, -90}};
+    text.clear();
+    appendStatusJson(s, text);
+    const json more = json::parse(text);
+    EXPECT_EQ(more["outputs"][0]["connected"], false);
+    EXPECT_EQ(more["alarms"][0]["state"], "ON");
+    EXPECT_EQ(more["alarms"][0]["dbm"], -55.5);
+    EXPECT_TRUE(more["alarms"][1]["time"].is_null());
+    EXPECT_EQ(more["occupancy"]["busiest"]["occupancy"], 0.93);
+    EXPECT_FALSE(more["occupancy"].contains("rows")) << "the status carries the figures, the message the rows";
 
     s.live = {"[::1]:8080", 2, 5, 1};
     s.gps = {GpsPosition::State::Fix, 47.376887, 8.541694, 408.0};

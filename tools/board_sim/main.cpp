@@ -40,10 +40,11 @@ At the end it prints "frames sent: N" and the count of each frame type.)";
 const char* const kScene = R"(Scene file: one item a line, '#' starts a comment.
   noise <dBm>
       noise floor (default -110)
-  carrier <band> <MHz> <dBm> [width kHz] [fade dB] [fade period s]
+  carrier <band> <MHz> <dBm> [width kHz] [fade dB] [fade period s] [from S] [until S]
       band 0 = 800 MHz cellular, 1 = 1900 MHz PCS; full level within half the width
       (default 30 kHz) of the frequency, falling off outside; slow sinusoidal fading
-      of +-fade dB (default 3) over the period (default 7 s).
+      of +-fade dB (default 3) over the period (default 7 s); heard only from S
+      seconds after the start and before S, with from and until.
 Built-in scene: cellular carriers at 870.03, 881.52, 885.00 and 891.99 MHz, PCS
 carriers at 1945.00, 1962.50 and 1975.00 MHz, noise floor -110 dBm.
 )";

@@ -1,6 +1,8 @@
 #include "tools/board_sim/radio_scene.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <fstream>
 #include <sstream>
 
@@ -20,6 +22,32 @@ RadioScene RadioScene::standard() {
     return scene;
 }
 
+namespace {
+
+std::optional<double> number(const std::string& word) {
+    char* end = nullptr;
+    const double value = std::strtod(word.c_str(), &end);
+    if (word.empty() || *end || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// A carrier's optional numbers in order (width, fade, fade period), then `from S` and `until S`.
+bool carrierRest(std::istringstream& words, Carrier& c) {
+    std::vector<std::string> rest;
+    for (std::string w; words >> w;) rest.push_back(w);
+    double* const numbers[] = {&c.widthKhz, &c.fadeDb, &c.fadePeriodS};
+    size_t i = 0;
+    for (; i < rest.size() && i < 3 && number(rest[i]); ++i) *numbers[i] = *number(rest[i]);
+    for (; i + 1 < rest.size(); i += 2) {
+        const std::optional<double> s = number(rest[i + 1]);
+        if (!s || *s < 0 || (rest[i] != "from" && rest[i] != "until")) return false;
+        (rest[i] == "from" ? c.fromS : c.untilS) = *s;
+    }
+    return i == rest.size();
+}
+
+}  // namespace
+
 bool RadioScene::parse(const std::string& text, std::string& error) {
     std::istringstream in(text);
     std::string line;
@@ -37,8 +65,7 @@ bool RadioScene::parse(const std::string& text, std::string& error) {
         int band = -1;
         if (word == "carrier" && words >> band >> c.megahertz >> c.dbm && (band == 0 || band == 1)) {
             c.band = static_cast<uint8_t>(band);
-            words >> c.widthKhz >> c.fadeDb >> c.fadePeriodS;
-            if (c.widthKhz > 0 && c.fadePeriodS > 0) {
+            if (carrierRest(words, c) && c.widthKhz > 0 && c.fadePeriodS > 0 && c.fromS < c.untilS) {
                 found.push_back(c);
                 continue;
             }
@@ -65,7 +92,7 @@ bool RadioScene::load(const std::string& path, std::string& error) {
 double RadioScene::meanDbm(uint8_t band, uint64_t frequencyHz, double t) const {
     double milliwatts = std::pow(10.0, noiseDbm / 10.0);
     for (const Carrier& c : carriers) {
-        if (c.band != band) continue;
+        if (c.band != band || !c.on(t)) continue;
         const double offKhz = std::fabs(static_cast<double>(frequencyHz) / 1000.0 - c.megahertz * 1000.0);
         const double half = c.widthKhz / 2;
         const double rolloff = offKhz <= half ? 0.0 : -12.0 * std::pow((offKhz - half) / half, 2.0);

@@ -4,11 +4,14 @@
 //
 // Scene file (text, one item a line, `#` starts a comment):
 //   noise <dBm>                                   noise floor (default -110)
-//   carrier <band> <MHz> <dBm> [width kHz] [fade dB] [fade period s]
+//   carrier <band> <MHz> <dBm> [width kHz] [fade dB] [fade period s] [from S] [until S]
 // band 0 is the 800 MHz cellular band, 1 the 1900 MHz PCS band. A carrier is heard at full
 // level within half its width (default 30 kHz) of its frequency and falls off outside.
+// With `from` and `until` it is heard only from S seconds after the simulator started and
+// before S: a carrier that steps up at a known moment and down later.
 
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +25,9 @@ struct Carrier {
     double widthKhz = 30;
     double fadeDb = 3;
     double fadePeriodS = 7;
+    double fromS = 0;
+    double untilS = std::numeric_limits<double>::infinity();
+    bool on(double t) const { return t >= fromS && t < untilS; }
 };
 
 class RadioScene {

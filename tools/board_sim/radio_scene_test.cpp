@@ -17,6 +17,24 @@ TEST(RadioScene, ParsesCarriersAndNoise) {
     EXPECT_NEAR(scene.meanDbm(1, 1962000000, 0), -60, 0.1);
 }
 
+TEST(RadioScene, AScheduledCarrierStepsUpAndDownAtItsTimes) {
+    RadioScene scene;
+    std::string error;
+    ASSERT_TRUE(scene.parse("noise -110\ncarrier 0 881.52 -50 30 0 7 from 8 until 14.5\ncarrier 0 870.03 -60 until 3\n",
+                            error))
+        << error;
+    EXPECT_NEAR(scene.meanDbm(0, 881520000, 7.99), -110, 0.1);
+    EXPECT_NEAR(scene.meanDbm(0, 881520000, 8.0), -50, 0.1);
+    EXPECT_NEAR(scene.meanDbm(0, 881520000, 14.49), -50, 0.1);
+    EXPECT_NEAR(scene.meanDbm(0, 881520000, 14.5), -110, 0.1);
+    EXPECT_NEAR(scene.meanDbm(0, 870030000, 2.9), -60, 3.1);
+    EXPECT_NEAR(scene.meanDbm(0, 870030000, 3), -110, 0.1);
+    for (const char* bad : {"carrier 0 881.52 -50 from\n", "carrier 0 881.52 -50 from x\n",
+                            "carrier 0 881.52 -50 30 from 9 until 8\n", "carrier 0 881.52 -50 at 5\n",
+                            "carrier 0 881.52 -50 from -1\n"})
+        EXPECT_FALSE(scene.parse(bad, error)) << bad;
+}
+
 TEST(RadioScene, RejectsBadLinesWithTheirNumber) {
     RadioScene scene;
     std::string error;

@@ -15,6 +15,7 @@
 #include "screens/band_raster_view.h"
 #include "screens/channel_table_load.h"
 #include "shell/command_line.h"
+#include "tools/zarn_record/live_options.h"
 
 namespace zarn {
 namespace {
@@ -30,7 +31,8 @@ const char* const kSummary =
 
 const char* const kEpilogue =
     "A line on standard input becomes the note of the next record, as a tap on INC does\n"
-    "(an empty line notes \"Marker #N\"). SIGINT or SIGTERM ends the recording: the board\n"
+    "(an empty line notes \"Marker #N\"); an alarm's raise or clear notes the next record\n"
+    "\"ALARM NAME ON\" or \"ALARM NAME OFF\". SIGINT or SIGTERM ends the recording: the board\n"
     "goes idle, every record is written and the port restored. A lost board (port\n"
     "error, no frame for 10 s) is looked for every 2 s and the measurement started again.\n"
     "\n"
@@ -44,11 +46,13 @@ const char* const kEpilogue =
     "  ZARN_PORT   the board's serial port when --port is not given\n"
     "  ZARN_ROOT   host folder of the device's root, with its registry.reg\n"
     "  ZARN_GPSD   gpsd's host:port for the track beside the log, or off\n"
-    "  ZARN_LISTEN [ADDR:]PORT of the live page when --listen is not given\n";
+    "  ZARN_LISTEN [ADDR:]PORT of the live page when --listen is not given\n"
+    "  ZARN_MQTT   the broker's URL when --mqtt is not given\n";
 
 struct Given {
     std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken;
     double seconds = 0, giveUp = 0;
+    LiveGiven live;
 };
 
 CommandLine recordOptions(Given& g) {
@@ -79,6 +83,11 @@ CommandLine recordOptions(Given& g) {
                            g.listenToken),
             },
             kEpilogue};
+}
+
+CommandLine withLiveOptions(CommandLine line, LiveGiven& given) {
+    for (CommandOption& o : liveOptions(given)) line.options.push_back(std::move(o));
+    return line;
 }
 
 int usage(const std::string& problem) {
@@ -239,7 +248,7 @@ std::optional<int> takeListen(const Given& g, RecordOptions& o) {
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     Given g;
-    if (const auto status = parseCommandLine(recordOptions(g), argc, argv)) return status;
+    if (const auto status = parseCommandLine(withLiveOptions(recordOptions(g), g.live), argc, argv)) return status;
     if (!g.csv.empty() && g.csv != "-") return usage("--csv takes '-' (standard output)");
     o.csv = g.csv;
     o.seconds = g.seconds;
@@ -249,6 +258,7 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     boardState().pcsPlan.setPcsRaster(o.pcsRaster);
     if (g.output.empty()) return usage("-o FILE.zrn is required");
     if (const auto status = takeMeasurement(g, o)) return status;
+    if (const auto status = takeLiveOptions(g.live, o)) return status;
     if (const auto status = takeOutput(g.output, o)) return status;
     o.port = g.port;
     if (const auto status = takeBoardPort(kProgram, o.port)) return status;

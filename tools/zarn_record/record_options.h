@@ -16,8 +16,12 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "outputs/mqtt/mqtt_settings.h"
 #include "screens/measurement_settings.h"
+#include "survey/alarm_rules.h"
+#include "survey/occupancy.h"
 
 namespace zarn {
 
@@ -35,6 +39,14 @@ struct RecordOptions {
     int listenFd = -1;      // the live page's socket, listening; -1: no page
     std::string listen;     // its address, "127.0.0.1:8080"
     std::string listenToken;  // empty: none asked
+    // What is worked out and sent as it records (live_options.h).
+    bool occupancy = false;
+    OccupancyThreshold threshold{true, 10};
+    long long periodSeconds = 900;
+    std::vector<AlarmRule> alarms;
+    std::string onAlarm;       // the program's path
+    double onAlarmLimit = 30;  // seconds
+    std::optional<MqttSettings> mqtt;
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

@@ -7,7 +7,9 @@
 
 #include "outputs/csv_stream/csv_stream.h"
 #include "outputs/live/live_output.h"
+#include "outputs/mqtt/mqtt_output.h"
 #include "survey/log_text.h"
+#include "zarn_version.h"
 
 namespace zarn {
 namespace {
@@ -43,12 +45,18 @@ GpsPosition positionOf(const TrackRecorder* track) {
 void RecordOutputs::attach() {
     if (o_.csv == "-") fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output"));
     if (o_.listenFd >= 0) fanout_.attach("live", std::make_unique<LiveOutput>(LiveOptions{o_.listenFd, o_.listen, o_.listenToken}));
+    if (o_.mqtt)
+        fanout_.attach("mqtt", std::make_unique<MqttOutput>(*o_.mqtt, [](const std::string& text) {
+                           std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+                       }));
 }
 
-void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track) {
+void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track,
+                          const RecordWatch* watch) {
     board_ = &board;
     connection_ = &connection;
     track_ = track;
+    watch_ = watch;
     started_ = isoTime(currentLocalTime());
     startedAt_ = Clock::now();
     log_.path = o_.output;
@@ -75,6 +83,17 @@ void RecordOutputs::boardLost() {
 
 void RecordOutputs::boardAnswered() { fanout_.publishStatus(status()); }
 
+void RecordOutputs::changed() { fanout_.publishStatus(status()); }
+
+void RecordOutputs::boardClosed() {
+    const RecorderStatus last = status();
+    closedMeasurement_ = last.measurement;
+    closedBoard_ = last.board;
+    closedBoard_.up = false;  // its port is closed
+    board_ = nullptr;
+    connection_ = nullptr;
+}
+
 bool RecordOutputs::finish() {
     if (fanout_.empty()) return true;
     const std::vector<OutputStatus> states = fanout_.finish(Clock::now() + kEndDeadline);
@@ -88,6 +107,8 @@ RecorderStatus RecordOutputs::status() const {
     RecorderStatus s;
     s.started = started_;
     s.ageSeconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - startedAt_).count();
+    s.measurement = closedMeasurement_;
+    s.board = closedBoard_;
     if (board_) {
         s.measurement = measurementOf(*board_);
         s.board.up = !board_->boardLost && connection_->framesDecoded() > 0;
@@ -100,6 +121,11 @@ RecorderStatus RecordOutputs::status() const {
     s.gps = positionOf(track_);
     s.log = log_;
     s.outputs = fanout_.states();
+    s.version = kZarnVersion;
+    if (watch_) {
+        s.alarms = watch_->alarms();
+        s.occupancy = watch_->lastPeriod();
+    }
     return s;
 }
 
@@ -117,7 +143,9 @@ void RecordOutputs::tellProblems(const std::vector<OutputStatus>& states, bool a
         if (now.dropped == told.dropped || !dropsDue || (now.failed && !atEnd)) continue;
         std::fprintf(stderr, "%s: %s: %llu of %llu records not sent%s\n", kProgram, now.name.c_str(),
                      static_cast<unsigned long long>(now.dropped), static_cast<unsigned long long>(log_.records),
-                     now.failed ? "" : " (the output fell behind)");
+                     now.failed      ? ""
+                     : now.connected ? " (its peer was away, or the output fell behind)"
+                                     : " (the output fell behind)");
         told.dropped = now.dropped;
         droppedToldAt_ = Clock::now();
     }

@@ -3,18 +3,19 @@
 // status they are given.
 //
 //  - start(): every output the options ask for is attached (--csv -: the CSV stream on
-//    standard output; --listen: the live page); a new output is a line in attach(). The
-//    status's first snapshot.
+//    standard output; --listen: the live page; --mqtt: the MQTT output); a new output is
+//    a line in attach(). The status's first snapshot.
 //  - record(): each record as the log took it goes to every output; never waits.
-//  - boardLost(), boardAnswered(): a status snapshot to every output; and one a second
-//    while records come.
+//  - boardLost(), boardAnswered(), changed() (an alarm raised or cleared, an occupancy
+//    period ended): a status snapshot to every output; and one a second while records
+//    come.
 //  - An output's failure and its dropped records are said on stderr as they come
 //    (drops at most every 10 s), from the program's own thread.
 //  - finish(): at the end, what is queued goes out within 5 s; false (exit 1) when an
 //    output could not finish: its peer went away or took nothing more.
-//  - status() reads the board state, the connection and the track given to start(); it
-//    runs (also through boardLost and boardAnswered) only while the session holds them,
-//    the records' status a second only until connectionClosing().
+//  - status() reads the board state, the connection, the track and the watch given to
+//    start(); it runs (also through boardLost, boardAnswered and changed) only while the
+//    session holds them, or after boardClosed() with what they last said.
 
 #include <chrono>
 #include <cstdint>
@@ -26,18 +27,21 @@
 #include "outputs/record_fanout.h"
 #include "recording/track_recorder.h"
 #include "tools/zarn_record/record_options.h"
+#include "tools/zarn_record/record_watch.h"
 
 namespace zarn {
 
 class RecordOutputs {
 public:
     explicit RecordOutputs(const RecordOptions& options) : o_(options) {}
-    void start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track);
+    void start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track,
+               const RecordWatch* watch);
     void record(const WrittenRecord& w, uint64_t logBytes);
     void boardLost();
     void boardAnswered();
-    // Before the connection given to start() goes: no status is made from it after.
-    void connectionClosing() { connection_ = nullptr; }
+    void changed();
+    // The connection is about to go: the status keeps what the board and it last said.
+    void boardClosed();
     bool finish();
     RecorderStatus status() const;
 
@@ -50,6 +54,9 @@ private:
     const BoardState* board_ = nullptr;
     const SerialBoardConnection* connection_ = nullptr;
     const TrackRecorder* track_ = nullptr;
+    const RecordWatch* watch_ = nullptr;
+    MeasurementStatus closedMeasurement_;
+    BoardStatus closedBoard_;
     std::string started_;
     std::chrono::steady_clock::time_point startedAt_{};
     LogStatus log_;

@@ -28,8 +28,10 @@
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "shell/command_line.h"
+#include "tools/zarn_record/alarm_programs.h"
 #include "tools/zarn_record/record_outputs.h"
 #include "tools/zarn_record/record_progress.h"
+#include "tools/zarn_record/record_watch.h"
 
 namespace zarn {
 namespace {
@@ -42,6 +44,8 @@ constexpr int kFailed = 1, kNoBoard = 3;
 constexpr uint32_t kSilenceLimit = 10;
 constexpr auto kStartPause = 1500ms;  // zarn's start-up pauses
 constexpr uint32_t kForegroundLookMs = 500;
+constexpr auto kProgramsEnd = 5s;  // --on-alarm runs under way at the end
+constexpr double kProgramLook = 0.1;  // seconds between looks at a running --on-alarm program
 
 // The main loop sleeps on this until a message, a line, a stop signal or its next deadline.
 PollableEvent loopWake;
@@ -126,7 +130,12 @@ std::string searched() {
 
 class Session {
 public:
-    explicit Session(const RecordOptions& o) : o_(o), progress_(o.pcsRaster), outputs_(o) {}
+    explicit Session(const RecordOptions& o)
+        : o_(o),
+          progress_(o.pcsRaster),
+          outputs_(o),
+          watch_(o),
+          programs_(o.onAlarm, o.onAlarmLimit, o.alarms.size()) {}
     int run();
 
 private:
@@ -142,6 +151,8 @@ private:
     void takeNotes(bool ended);
     bool writeRecord();
     void countDrops();
+    void watch(const LogRecord& record);
+    void endWatch();
     void showProgress(bool last);
     int finish(int status);
 
@@ -153,6 +164,8 @@ private:
     std::unique_ptr<TrackRecorder> track_;
     RecordProgress progress_;
     RecordOutputs outputs_;
+    RecordWatch watch_;
+    AlarmPrograms programs_;
     bool logOpened_ = false;
     bool stdinOpen_ = true;
     std::string pendingLine_;
@@ -225,7 +238,8 @@ int Session::startLog() {
         return kFailed;
     }
     logOpened_ = true;
-    outputs_.start(board_, *connection_, track_.get());
+    outputs_.start(board_, *connection_, track_.get(), &watch_);
+    started_ = Clock::now();
     return 0;
 }
 
@@ -238,6 +252,7 @@ int Session::loop() {
         uint32_t message = 0;
         while (queue_.take(message))
             if (!handle(message)) return kFailed;
+        programs_.poll();
         if (lost_ && o_.giveUp > 0 && secondsSince(lostSince_) >= o_.giveUp) {
             std::fprintf(stderr, "%s: no board for %g s: giving up\n", kProgram, o_.giveUp);
             return kNoBoard;
@@ -267,12 +282,13 @@ bool Session::handle(uint32_t message) {
     }
 }
 
-// The end of --seconds, of --give-up, or the next progress line.
+// The end of --seconds, of --give-up, the next progress line, or a look at an --on-alarm run.
 uint32_t Session::millisecondsToNextDue() const {
     const double now = secondsSince(started_);
     double next = RecordProgress::nextDue(now, terminal_);
     if (o_.seconds > 0) next = std::min(next, o_.seconds);
     if (lost_ && o_.giveUp > 0) next = std::min(next, now - secondsSince(lostSince_) + o_.giveUp);
+    if (programs_.running()) next = std::min(next, now + kProgramLook);
     return next <= now ? 0 : static_cast<uint32_t>(std::ceil((next - now) * 1000)) + 1;
 }
 
@@ -319,6 +335,7 @@ bool Session::writeRecord() {
         const LogRecord record{w.offset, w.time, w.note, w.type, w.payload.data(), w.payload.size()};
         progress_.count(record, logRecorder().fileLength());
         outputs_.record(w, logRecorder().fileLength());
+        watch(record);
     }
     if (result != 0)
         std::fprintf(stderr, "%s: cannot write %s: %s; the records written before stay readable\n", kProgram,
@@ -335,6 +352,28 @@ void Session::countDrops() {
     if (dropped <= dropped_) return;
     std::fprintf(stderr, "%s: %zu records not logged (%zu in all)\n", kProgram, dropped - dropped_, dropped);
     dropped_ = dropped;
+}
+
+// The rules and the occupancy over the record just written: stderr, the next records'
+// notes, --on-alarm and every output's status.
+void Session::watch(const LogRecord& record) {
+    const WatchChanges changes = watch_.take(record, secondsSince(started_));
+    for (const AlarmChange& c : changes.alarms) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, watch_.alarmLine(c).c_str());
+        logRecorder().queueNote(watch_.note(c));
+        programs_.changed(c.rule, watch_.rules()[c.rule], watch_.alarms()[c.rule]);
+    }
+    if (changes.period) std::fprintf(stderr, "%s: %s\n", kProgram, RecordWatch::periodLine(*changes.period).c_str());
+    if (changes.any()) outputs_.changed();
+}
+
+// The period under way, and the --on-alarm runs, before the outputs end.
+void Session::endWatch() {
+    if (const std::optional<OccupancyPeriod> last = watch_.finish()) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, RecordWatch::periodLine(*last).c_str());
+        outputs_.changed();
+    }
+    programs_.finish(Clock::now() + kProgramsEnd);
 }
 
 void Session::showProgress(bool last) {
@@ -354,7 +393,7 @@ int Session::finish(int status) {
     if (connection_) {
         // A board that never answered is not asked for anything more.
         if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
-        outputs_.connectionClosing();
+        if (logOpened_) outputs_.boardClosed();
         connection_.reset();
     }
     board_.notifyWindow = nullptr;
@@ -370,6 +409,7 @@ int Session::finish(int status) {
         std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, o_.output.c_str(), error.c_str());
         status = kFailed;
     }
+    if (logOpened_) endWatch();
     if (logOpened_ && !outputs_.finish()) status = kFailed;
     logRecorder().setCompanion(nullptr);
     track_.reset();

@@ -32,7 +32,7 @@ void line(CDC& dc, int x0, int y0, int x1, int y1, COLORREF colour) {
     dc.SelectObject(old);
 }
 
-void colourBar(CDC& dc, Surface& image, int top, int height, Range db) {
+void colourBar(CDC& dc, Surface& image, int top, int height, Range db, const char* unit) {
     const int x = kLeft + kPlotWidth + 26;
     for (int y = 0; y < height; ++y)
         for (int i = 0; i < 14; ++i) image.at(x + i, top + y) = viridisPixel(1.0 - y / double(height - 1));
@@ -44,7 +44,7 @@ void colourBar(CDC& dc, Surface& image, int top, int height, Range db) {
         line(dc, x + 15, y, x + 19, y, kInk);
         text(dc, std::to_string(static_cast<int>(v)), x + 21, y - 6);
     }
-    text(dc, "dBm", x - 4, top - 16);
+    text(dc, unit, x - 4, top - 16);
 }
 
 void markerLabel(CDC& dc, const std::string& note, int x, int y) {

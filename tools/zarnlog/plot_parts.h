@@ -56,8 +56,9 @@ double niceStep(double span, int most);
 void text(CDC& dc, const std::string& s, int x, int y, unsigned align = DT_LEFT);
 void line(CDC& dc, int x0, int y0, int x1, int y1, COLORREF colour);
 void markerLabel(CDC& dc, const std::string& note, int x, int y);
-// The dBm colour bar right of a plot `height` rows high, from db.hi at its top to db.lo at its foot.
-void colourBar(CDC& dc, Surface& image, int top, int height, Range db);
+// The colour bar right of a plot `height` rows high, from db.hi at its top to db.lo at its
+// foot, headed by its unit.
+void colourBar(CDC& dc, Surface& image, int top, int height, Range db, const char* unit = "dBm");
 std::string megahertzLabel(double mhz, double step);
 
 // Notes of a panel, drawn last, each over what was drawn before it, at a

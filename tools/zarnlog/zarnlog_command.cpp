@@ -11,6 +11,7 @@
 #include "tools/zarnlog/log_csv.h"
 #include "tools/zarnlog/log_info.h"
 #include "tools/zarnlog/log_map.h"
+#include "tools/zarnlog/log_occupancy.h"
 #include "tools/zarnlog/log_plot.h"
 #include "tools/zarnlog/log_report.h"
 #include "zarn_version.h"
@@ -43,6 +44,12 @@ Commands:
                        summary, statistics per channel, a coverage grid,
                        best-server dominance, percentile spectra and the
                        drive's checks; prints on A4, a section a page
+  occupancy FILE [-o OUT.csv|OUT.png]
+                       the share of each channel's (each sweep point's) samples
+                       above a threshold, per period: CSV rows (period start,
+                       band, channel, MHz, samples, above, occupancy 0-1, mean
+                       dBm averaged in mW, max dBm, threshold dBm), on standard
+                       output without -o; or a time-by-frequency picture
 
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map, the
@@ -54,11 +61,16 @@ Options:
                        stamp); zarn's own tracks carry the device's clock
   --db MIN:MAX         the dBm at the ends of the colour scale (plot, map,
                        report), within -200:50
-  --begin TIME         plot, map or report only the records from TIME on, and
-  --end TIME           before TIME; TIME as the log stamps it, on the device's
+  --begin TIME         plot, map, report or occupancy only the records from
+  --end TIME           TIME on, and before TIME; TIME as the log stamps it, on the device's
                        clock: YYYY-MM-DDTHH:MM[:SS]
   --title TEXT         the report's title (default: Survey report)
   --threshold DBM      the report's design level (default -90)
+  --threshold DBM|noise+DB
+                       occupancy's threshold: a level, or DB above the band's
+                       noise floor, its 10th percentile in the period
+                       (default noise+10)
+  --period N[s|m|h]    occupancy's period, 1 s to a day (default 15m)
   --bands LIST         the report's level bands, strongest edge first
                        (default -80,-90,-100,-110)
   --cell M             the report's grid cells, in metres (default 50)
@@ -85,10 +97,10 @@ namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
-    "       | report FILE.zrn... -o OUT.html\n"
+    "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
     "Try 'zarnlog --help' for more.\n";
 
-enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd, kTitle, kThreshold, kBands, kCell, kMinSamples };
+enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd, kTitle, kThreshold, kBands, kCell, kMinSamples, kPeriod };
 
 struct Command {
     std::string name, file, output;
@@ -99,6 +111,8 @@ struct Command {
     StampWindow window;
     MapFormat format = MapFormat::GeoPackage;
     ReportOptions report;
+    OccupancySettings occupancy{{true, 10}, 900, {}};
+    std::string threshold;  // --threshold, read as the command takes it
     std::vector<std::string> given;  // the options, for what each command takes
 };
 
@@ -133,11 +147,15 @@ std::string notTaken(const Command& c) {
     for (const std::string& o : c.given) {
         const bool placing = o == "--track" || o == "--utc-offset";
         const bool picture = o == "--db" || o == "--begin" || o == "--end";
-        const bool report = o == "--title" || o == "--threshold" || o == "--bands" || o == "--cell" ||
-                            o == "--min-samples";
-        if (c.name == "info" && (placing || picture || o == "--output")) return o;
-        if (c.name == "csv" && picture) return o;
+        const bool report = o == "--title" || o == "--bands" || o == "--cell" || o == "--min-samples";
+        const bool occupancy = o == "--period";
+        const bool threshold = o == "--threshold";
+        if (c.name == "info" && (placing || picture || threshold || o == "--output")) return o;
+        if (c.name == "csv" && (picture || threshold)) return o;
+        if ((c.name == "plot" || c.name == "map") && threshold) return o;
         if (c.name != "report" && report) return o;
+        if (c.name != "occupancy" && occupancy) return o;
+        if (c.name == "occupancy" && (placing || o == "--db")) return o;
     }
     return {};
 }
@@ -160,6 +178,7 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
                                       {"bands", required_argument, nullptr, kBands},
                                       {"cell", required_argument, nullptr, kCell},
                                       {"min-samples", required_argument, nullptr, kMinSamples},
+                                      {"period", required_argument, nullptr, kPeriod},
                                       {"help", no_argument, nullptr, 'h'},
                                       {"version", no_argument, nullptr, 'V'},
                                       {nullptr, 0, nullptr, 0}};
@@ -193,10 +212,7 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
             break;
         }
         case kTitle: c.report.title = value; break;
-        case kThreshold:
-            if (const auto dbm = parseDecimal(value)) c.report.threshold = *dbm;
-            else return usage(err, "--threshold " + value + ": not a level in dBm");
-            break;
+        case kThreshold: c.threshold = value; break;
         case kBands:
             if (const auto bands = parseLevelBands(value)) c.report.bands = *bands;
             else return usage(err, "--bands " + value + ": not levels in dBm, each below the one before (-80,-90,-100,-110)");
@@ -214,6 +230,11 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
             c.report.minSamples = static_cast<size_t>(*least);
             break;
         }
+        case kPeriod: {
+            std::string error;
+            if (!parsePeriod(value, c.occupancy.periodSeconds, error)) return usage(err, "--period " + error);
+            break;
+        }
         case 'h': return out << kZarnlogHelp, -1;
         case 'V': return out << "zarnlog " << kZarnVersion << "\n", -1;
         case ':': return usage(err, "option " + given + " needs a value");
@@ -223,7 +244,8 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
     std::vector<std::string> operands(argv.begin() + optind, argv.end() - 1);
     if (operands.empty()) return usage(err, "no command");
     c.name = operands[0];
-    if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map" && c.name != "report")
+    if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map" && c.name != "report" &&
+        c.name != "occupancy")
         return usage(err, "unknown command " + c.name);
     if (operands.size() < 2) return usage(err, c.name + " needs a log file");
     if (operands.size() > 2 && c.name != "report") return usage(err, "unexpected " + operands[2]);
@@ -231,6 +253,21 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
     c.files.assign(operands.begin() + 1, operands.end());
     if (c.name == "info" && !c.output.empty()) return usage(err, "info writes to standard output; -o is for csv, plot and map");
     if (const std::string o = notTaken(c); !o.empty()) return usage(err, c.name + " takes no " + o);
+    for (const std::string& file : c.files) {
+        std::error_code ec;
+        if (!c.output.empty() && fs::equivalent(file, c.output, ec))
+            return usage(err, "-o " + c.output + " is the log " + file + " itself");
+    }
+    if (!c.threshold.empty()) {
+        std::string error;
+        if (c.name == "occupancy" && !parseOccupancyThreshold(c.threshold, c.occupancy.threshold, error))
+            return usage(err, "--threshold " + error);
+        if (c.name == "report") {
+            const auto dbm = parseDecimal(c.threshold);
+            if (!dbm) return usage(err, "--threshold " + c.threshold + ": not a level in dBm");
+            c.report.threshold = *dbm;
+        }
+    }
     if (c.name == "plot" && c.output.empty()) return usage(err, "plot needs -o OUT.png");
     if (c.name == "report" && c.output.empty()) return usage(err, "report needs -o OUT.html");
     if (c.name == "map") {
@@ -239,6 +276,10 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
         if (!format) return usage(err, "map writes .gpkg, .geojson, .kml or .csv, not " + c.output);
         c.format = *format;
     }
+    const fs::path extension = fs::path(c.output).extension();
+    if (c.name == "occupancy" && !c.output.empty() && extension != ".csv" && extension != ".png")
+        return usage(err, "occupancy writes .csv or .png, not " + c.output);
+    c.occupancy.window = c.window;
     if (c.window.begin && c.window.end && *c.window.end <= *c.window.begin) return usage(err, "--end is not after --begin");
     c.report.scale = c.scale;
     c.report.window = c.window;
@@ -388,8 +429,6 @@ int map(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 int makeReport(const Command& c, std::ostream& out, std::ostream& err) {
     std::vector<report::ReportLog> logs;
     for (const std::string& file : c.files) {
-        std::error_code ec;
-        if (fs::equivalent(file, c.output, ec)) return usage(err, "-o " + c.output + " is the log " + file + " itself");
         TrackChoice track = chooseTrack(c, file, err);
         if (track.failed) return 1;
         logs.push_back({file, std::move(track.join), fs::path(track.path).filename().string(), track.why});
@@ -398,6 +437,36 @@ int makeReport(const Command& c, std::ostream& out, std::ostream& err) {
     const int status = writeReport(logs, c.report, c.output, err);
     if (status == 0) out << c.output << "\n";
     return status;
+
+int occupancy(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
+              std::ostream& err) {
+    if (!makeFolder(fs::path(c.output).parent_path(), err)) return 1;
+    std::string error;
+    if (fs::path(c.output).extension() == ".csv" || c.output.empty()) {
+        if (writeOccupancyCsv(reader, header, c.occupancy, c.output, out, error, damaged)) {
+            if (!c.output.empty()) out << c.output << "\n";
+            return 0;
+        }
+        err << "zarnlog: " << (reader.readError().empty() ? "" : c.file + ": ") << error << "\n";
+        return 1;
+    }
+    Surface image;
+    const bool drawn = plotOccupancy(reader, header, c.occupancy, fs::path(c.file).filename().string(), image, damaged);
+    if (!reader.readError().empty()) {
+        err << "zarnlog: " << c.file << ": read error: " << reader.readError() << "\n";
+        return 1;
+    }
+    if (!drawn) {
+        err << "zarnlog: " << c.file << ": no record with levels"
+            << (c.window.all() ? "" : " between --begin and --end") << "\n";
+        return 1;
+    }
+    if (!writePng(c.output, image, &error)) {
+        err << "zarnlog: cannot write " << c.output << ": " << error << "\n";
+        return 1;
+    }
+    out << c.output << "\n";
+    return 0;
 }
 
 }  // namespace
@@ -422,6 +491,7 @@ int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (c.name == "csv") return csv(c, reader, header, damaged, out, err);
     if (c.name == "plot") return plot(c, reader, header, damaged, out, err);
     if (c.name == "map") return map(c, reader, header, damaged, out, err);
+    if (c.name == "occupancy") return occupancy(c, reader, header, damaged, out, err);
     if (writeInfo(reader, header, out, damaged)) return 0;
     err << "zarnlog: " << c.file << ": read error: " << reader.readError() << "\n";
     return 1;

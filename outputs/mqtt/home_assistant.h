@@ -1,0 +1,28 @@
+#pragma once
+// Home Assistant's MQTT discovery for a recording site: retained configurations
+// under homeassistant/ that make the site a device of a dashboard, each entity
+// reading the site's own topics (no topic is published for Home Assistant alone).
+//
+//   binary_sensor  board            PREFIX/status: the board answers
+//   sensor         level            PREFIX/records: the strongest level of each record (dBm)
+//   sensor         level_B_MHZ      PREFIX/records: each tuned channel or table slot's level
+//   sensor         occupancy        PREFIX/occupancy: the busiest place's occupancy (%)
+//   binary_sensor  alarm_NAME       PREFIX/alarms/NAME: ON while raised
+// Every entity is available while PREFIX/status says online (the last will says
+// otherwise). Topic: homeassistant/COMPONENT/zarn_SITE/OBJECT/config, SITE with
+// anything but letters, digits, '_' and '-' made '_'.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "outputs/mqtt/mqtt_settings.h"
+#include "survey/recorder_status.h"
+
+namespace zarn {
+
+// (topic, payload) of each configuration for what the status says the site measures.
+std::vector<std::pair<std::string, std::string>> homeAssistantDiscovery(const MqttSettings& settings,
+                                                                       const RecorderStatus& status);
+
+}  // namespace zarn

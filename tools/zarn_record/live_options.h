@@ -1,0 +1,39 @@
+#pragma once
+// zarn-record's options for what it works out and sends as it records: occupancy
+// (--occupancy, --threshold, --period), alarms (--alarm, --alarms, --on-alarm,
+// --on-alarm-limit) and MQTT (--mqtt or ZARN_MQTT, --mqtt-topic, --site,
+// --mqtt-auth, --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-discovery).
+//
+// takeLiveOptions checks them all before the board is touched; each mistake is a
+// usage error (2) whose message points at it: a rule that does not parse (its
+// column, and its line in a rules file), a rule on frequencies the measurement
+// does not measure, a threshold outside -150..+30 dBm, a period of 0 or over a
+// day, a broker URL that does not parse, an auth or key file that others may
+// read, a CA file or client certificate that does not load, an option that
+// needs another (--threshold without --occupancy, --on-alarm without a rule,
+// --mqtt-topic without a broker).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "tools/zarn_record/record_options.h"
+
+namespace zarn {
+
+struct LiveGiven {
+    bool occupancy = false, discovery = false;
+    std::string threshold, period;
+    std::vector<std::string> alarms;  // each --alarm
+    std::string alarmsFile, onAlarm;
+    double onAlarmLimit = 30;
+    std::string mqtt, topic, site, auth, ca, cert, key;
+};
+
+std::vector<CommandOption> liveOptions(LiveGiven& given);
+
+// Into `options` (its measurement already taken); nullopt, or the exit status after the message.
+std::optional<int> takeLiveOptions(const LiveGiven& given, RecordOptions& options);
+
+}  // namespace zarn
