@@ -20,6 +20,9 @@ packages=(
   libexpat1-dev
   # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
   postgresql-15 postgresql-15-postgis-3 libpq-dev
+  # the survey archive: libpq (above), SHA-256 of a log's content from OpenSSL's libcrypto;
+  # ogrinfo reads the archive back as QGIS does
+  libssl-dev gdal-bin
   # the mosquitto broker, its tools and client library; openssl makes the tests' certificates
   mosquitto libmosquitto-dev openssl
   # headless Chromium through WebDriver, spoken to with an HTTP client and JSON library
