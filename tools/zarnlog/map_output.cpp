@@ -47,6 +47,7 @@ OGRFieldType ogrType(FieldType t) {
 }
 
 std::string styleName(int dbm) { return "dBm" + std::to_string(dbm); }
+std::string areaStyleName(int dbm) { return "area" + std::to_string(dbm); }
 
 }  // namespace
 
@@ -104,8 +105,8 @@ struct MapOutput::Gdal {
     std::array<OGRFeatureDefnH, kMapLayers> definitions{};
 };
 
-MapOutput::MapOutput(MapFormat format, std::string path, LevelScale scale)
-    : format_(format), path_(std::move(path)), scale_(scale), gdal_(std::make_unique<Gdal>(format)) {}
+MapOutput::MapOutput(MapFormat format, std::string path, LevelScale scale, bool onePath)
+    : format_(format), path_(std::move(path)), scale_(scale), onePath_(onePath), gdal_(std::make_unique<Gdal>(format)) {}
 
 MapOutput::~MapOutput() = default;
 
@@ -136,6 +137,8 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
                 std::snprintf(colour, sizeof colour, "#%06X", rgb);
                 const std::string style = std::string("SYMBOL(id:\"") + kIcon + "\",c:" + colour + ")";
                 OGR_STBL_AddStyle(table, styleName(dbm).c_str(), style.c_str());
+                const std::string area = std::string("BRUSH(fc:") + colour + "B0);PEN(c:" + colour + ",w:1px)";
+                OGR_STBL_AddStyle(table, areaStyleName(dbm).c_str(), area.c_str());
             }
             GDALDatasetSetStyleTable(d, table);
             OGR_STBL_Destroy(table);
@@ -149,16 +152,17 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
         const MapLayer layer = static_cast<MapLayer>(k);
         const std::string name = mapLayerName(layer);
         GDALDatasetH d = shared;
-        if (oneLayerAFile(format_)) {
+        if (oneLayerAFile(format_) && !onePath_) {
             d = create((out.parent_path() / (out.stem().string() + "-" + name + out.extension().string())).string());
         } else if (!d) {
             d = shared = create(path_);
         }
         if (!d) return fail(error_);
         const bool points = format_ != MapFormat::Csv;
+        const OGRwkbGeometryType shape = layer == MapLayer::Cells ? wkbPolygon : wkbPoint;
         CPLErrorReset();
         OGRLayerH l = GDALDatasetCreateLayer(d, name.c_str(), points ? gdal_->srs : nullptr,
-                                             points ? wkbPoint : wkbNone, nullptr);
+                                             points ? shape : wkbNone, nullptr);
         if (!l) return fail("cannot write layer " + name + " to " + files_.back() + ": " + gdalError("refused"));
         std::vector<FieldSpec> fields = mapFields(layer);
         if (!points) fields.insert(fields.end(), {{"lat", FieldType::Real}, {"lon", FieldType::Real}});
@@ -177,9 +181,27 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
 }
 
 bool MapOutput::write(const MapFeature& feature, const Place& place) {
+    OGRGeometryH point = OGR_G_CreateGeometry(wkbPoint);
+    OGR_G_SetPoint_2D(point, 0, place.lon, place.lat);
+    return add(feature, point, place);
+}
+
+bool MapOutput::writeArea(const MapFeature& feature, const std::vector<uint8_t>& outline, const Place& centre) {
+    OGRGeometryH area = nullptr;
+    if (OGR_G_CreateFromWkb(outline.data(), gdal_->srs, &area, static_cast<int>(outline.size())) != OGRERR_NONE)
+        return fail("cannot write " + path_ + ": an outline GDAL does not read");
+    return add(feature, area, centre);
+}
+
+// Takes `geometry` (an OGRGeometryH) whatever happens.
+bool MapOutput::add(const MapFeature& feature, void* geometry, const Place& place) {
+    OGRGeometryH shape = static_cast<OGRGeometryH>(geometry);
     const int k = static_cast<int>(feature.layer);
     OGRLayerH layer = gdal_->layers[k];
-    if (!layer) return fail(std::string("no layer ") + mapLayerName(feature.layer));
+    if (!layer) {
+        OGR_G_DestroyGeometry(shape);
+        return fail(std::string("no layer ") + mapLayerName(feature.layer));
+    }
     OGRFeatureH f = OGR_F_Create(gdal_->definitions[k]);
     int i = 0;
     for (const FieldValue& v : feature.values) {
@@ -192,15 +214,14 @@ bool MapOutput::write(const MapFeature& feature, const Place& place) {
     if (format_ == MapFormat::Csv) {
         OGR_F_SetFieldDouble(f, i, place.lat);
         OGR_F_SetFieldDouble(f, i + 1, place.lon);
+        OGR_G_DestroyGeometry(shape);
     } else {
-        OGRGeometryH point = OGR_G_CreateGeometry(wkbPoint);
-        OGR_G_SetPoint_2D(point, 0, place.lon, place.lat);
-        OGR_F_SetGeometryDirectly(f, point);
+        OGR_F_SetGeometryDirectly(f, shape);
     }
     if (format_ == MapFormat::Kml && feature.dbm) {
         const double dbm = std::clamp(*feature.dbm, std::floor(scale_.lo), std::ceil(scale_.hi));
-        std::string style = "@";
-        style += styleName(static_cast<int>(std::floor(dbm)));
+        const int whole = static_cast<int>(std::floor(dbm));
+        const std::string style = "@" + (feature.layer == MapLayer::Cells ? areaStyleName(whole) : styleName(whole));
         OGR_F_SetStyleString(f, style.c_str());
     }
     CPLErrorReset();

@@ -8,10 +8,12 @@
 #include <system_error>
 
 #include "platform/gdi/png_file.h"
+#include "tools/zarnlog/archive_commands.h"
 #include "tools/zarnlog/log_csv.h"
 #include "tools/zarnlog/log_info.h"
 #include "tools/zarnlog/log_map.h"
 #include "tools/zarnlog/log_plot.h"
+#include "tools/zarnlog/track_choice.h"
 #include "zarn_version.h"
 
 namespace zarn {
@@ -38,6 +40,15 @@ Commands:
                        record type: OUT.gpkg (GeoPackage), OUT.kml (styled by
                        level), or OUT-LAYER.geojson, OUT-LAYER.csv (lat, lon)
 
+The team's archive in PostgreSQL with PostGIS:
+  push FILE...         the logs' records, placed on their tracks, into the
+                       archive; again, only what is not there yet
+  db init              makes or upgrades the archive's schema zarn
+  db status            the schema's version, surveys, records and size
+  grid --mhz MHZ -o OUT  a coverage grid of one frequency over every survey:
+                       per cell samples, surveys, mean, median, p10, p90, min
+                       and max dBm, summed up in the database; OUT as for map
+
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map
   -t, --track FILE     the track: GPX, or NMEA (GGA and RMC sentences) of any
@@ -49,6 +60,15 @@ Options:
   --begin TIME         plot or map only the records from TIME on, and
   --end TIME           before TIME; TIME as the log stamps it, on the device's
                        clock: YYYY-MM-DDTHH:MM[:SS]
+  --archive CONNINFO   the archive, as libpq takes it (host=... dbname=..., or
+                       postgresql://...); default ZARN_ARCHIVE, else the PG*
+                       variables; passwords from ~/.pgpass or PGPASSFILE
+  --site NAME          push: the survey's site (default ZARN_SITE, else the
+                       host's name); grid: only that site's surveys
+  --cell M             grid: cells of M metres (default 50), in the UTM zone of
+                       the readings' centre
+  --from TIME, --to TIME  grid: only the records from TIME on, and before TIME
+  --min-samples N      grid: cells with fewer samples are flagged (default 5)
   -h, --help           this text
   -V, --version        the version
 
@@ -68,6 +88,7 @@ namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
+    "       zarnlog push FILE.zrn... | db init|status | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
     "Try 'zarnlog --help' for more.\n";
 
 enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd };
@@ -190,49 +211,9 @@ bool makeFolder(const fs::path& dir, std::ostream& err) {
     return false;
 }
 
-// The track to join, if any: --track, else the log's name with .gpx beside it.
-struct TrackChoice {
-    std::optional<TrackJoin> join;
-    std::string path;
-    bool given = false;
-    bool failed = false;  // a track that had to be there could not be used; its message written
-};
-
-TrackChoice chooseTrack(const Command& c, std::ostream& err) {
-    TrackChoice t;
-    t.given = !c.track.empty();
-    t.path = t.given ? c.track : fs::path(c.file).replace_extension(".gpx").string();
-    const bool needed = t.given || c.name == "map";
-    std::error_code ec;
-    if (!t.given && !fs::exists(t.path, ec)) {
-        if (needed) err << "zarnlog: " << c.file << ": no track: " << t.path << " does not exist; name one with --track\n";
-        t.failed = needed;
-        return t;
-    }
-    Track track;
-    std::string error;
-    const bool read = readTrackFile(t.path, track, error);
-    if (read && !track.cutShort.empty())
-        err << "zarnlog: " << t.path << ": the GPX ends early (" << track.cutShort << "); the " << track.points.size()
-            << " points before that are used\n";
-    if (read && track.skipped.total())
-        err << "zarnlog: " << t.path << ": skipped " << track.skipped.total()
-            << (track.skipped.total() == 1 ? " point: " : " points: ") << track.skipped.text() << "\n";
-    if (read && track.points.empty()) error = "no point with a valid position and time";
-    if (!error.empty()) {
-        err << "zarnlog: " << t.path << ": " << error << (needed ? "\n" : "; going on without positions\n");
-        t.failed = needed;
-        return t;
-    }
-    if (c.utcOffset && track.clock == TrackClock::Device)
-        err << "zarnlog: " << t.path << " carries the device's clock: --utc-offset is not needed, and not used\n";
-    t.join.emplace(std::move(track), c.utcOffset);
-    return t;
-}
-
 int csv(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
         std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, err);
+    const TrackChoice track = chooseTrack(c.file, c.track, c.utcOffset, c.name == "map", err);
     if (track.failed) return 1;
     const fs::path file(c.file);
     const std::string dir = c.output.empty() ? file.parent_path().string() : c.output;
@@ -263,7 +244,7 @@ int csv(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 
 int plot(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
          std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, err);
+    const TrackChoice track = chooseTrack(c.file, c.track, c.utcOffset, c.name == "map", err);
     if (track.failed) return 1;
     PlotOptions options;
     options.scale = c.scale;
@@ -302,7 +283,7 @@ int plot(const Command& c, LogReader& reader, const LogHeader& header, const Dam
 
 int map(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
         std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, err);
+    const TrackChoice track = chooseTrack(c.file, c.track, c.utcOffset, c.name == "map", err);
     if (track.failed) return 1;
     if (!makeFolder(fs::path(c.output).parent_path(), err)) return 1;
     MapRequest request{c.output, c.format, c.scale, c.window};
@@ -321,6 +302,7 @@ int map(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 }  // namespace
 
 int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && isArchiveCommand(args[0])) return runArchiveCommand(args, out, err);
     Command c;
     if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
     LogReader reader;

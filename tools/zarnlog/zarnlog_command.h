@@ -1,5 +1,6 @@
 #pragma once
-// The zarnlog command line: `info`, `csv` and `plot` over one log file.
+// The zarnlog command line: `info`, `csv`, `plot` and `map` over one log file;
+// `push`, `db` and `grid` on the team's archive (archive_commands.h).
 // Returns the exit status: 0 (also for a log with damaged stretches, each
 // reported on `err` with its byte offset and length), 1 when the file or its
 // header cannot be read or an output cannot be written, 2 for a bad command
