@@ -154,22 +154,24 @@ bool versionOf(ArchiveConnection& db, int& version, std::string& error) {
     return true;
 }
 
-// Migration `n` in a transaction of its own, unless another program made it meanwhile.
+// Migration `n` in a transaction of its own, unless another program made it meanwhile. The
+// lock is taken before the transaction begins, so that the transaction sees what the other made.
 bool migrate(ArchiveConnection& db, int n, std::string& error) {
     std::string ignored;
+    const auto unlock = [&] {
+        if (db.isOpen()) db.exec("SELECT pg_advisory_unlock($1::integer, 0)", {SqlValue(kArchiveLockClass)}, nullptr, ignored);
+    };
     const auto rollBack = [&] {
         if (db.isOpen()) db.exec("ROLLBACK", ignored);
+        unlock();
         return false;
     };
-    if (!db.exec("BEGIN", error)) return false;
+    if (!db.exec("SELECT pg_advisory_lock($1::integer, 0)", {SqlValue(kArchiveLockClass)}, nullptr, error)) return false;
     int version = 0;
-    if (!db.exec("SELECT pg_advisory_xact_lock($1::integer, 0)", {SqlValue(kArchiveLockClass)}, nullptr, error) ||
-        !versionOf(db, version, error))
-        return rollBack();
-    if (version >= n) return db.exec("COMMIT", error);
-    if (!db.exec(kMigrations[n - 1], error) ||
-        !db.exec("INSERT INTO zarn.schema_version (version) VALUES ($1::integer)", {SqlValue(std::to_string(n))},
-                 nullptr, error)) {
+    if (!db.exec("BEGIN", error) || !versionOf(db, version, error)) return rollBack();
+    if (version < n && (!db.exec(kMigrations[n - 1], error) ||
+                        !db.exec("INSERT INTO zarn.schema_version (version) VALUES ($1::integer)",
+                                 {SqlValue(std::to_string(n))}, nullptr, error))) {
         if (db.sqlState() == kInsufficientPrivilege)
             error = "this role may not make the schema zarn (" + error +
                     "): the database's owner runs `zarnlog db init` once; pushing then needs only INSERT and SELECT";
@@ -177,7 +179,9 @@ bool migrate(ArchiveConnection& db, int n, std::string& error) {
             error = "cannot make version " + std::to_string(n) + " of the schema zarn: " + error;
         return rollBack();
     }
-    return db.exec("COMMIT", error);
+    const bool committed = db.exec("COMMIT", error);
+    unlock();
+    return committed;
 }
 
 }  // namespace
