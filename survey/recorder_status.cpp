@@ -99,6 +99,21 @@ void outputs(JsonWriter& j, const std::vector<OutputStatus>& outputs) {
     j.endArray();
 }
 
+void archive(JsonWriter& j, const std::optional<ArchiveStatus>& a) {
+    j.key("archive");
+    if (!a) {
+        j.null();
+        return;
+    }
+    j.beginObject().key("up").boolean(a->up);
+    j.key("stored").number(static_cast<long long>(a->stored));
+    j.key("behind").number(static_cast<long long>(a->behind));
+    j.key("error");
+    if (a->error.empty()) j.null();
+    else j.text(a->error);
+    j.endObject();
+}
+
 }  // namespace
 
 void LogStatus::count(uint8_t type, uint64_t logBytes) {
@@ -148,6 +163,7 @@ void appendStatusJson(const RecorderStatus& s, std::string& out) {
     gps(j, s.gps);
     logFile(j, s.log);
     outputs(j, s.outputs);
+    archive(j, s.archive);
     j.endObject();
 }
 

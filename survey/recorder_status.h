@@ -10,7 +10,8 @@
 //             "lost":0,"frames_decoded":51234},
 //    "gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408},
 //    "log":{"path":"/srv/site.zrn","bytes":123456,"records":40,"records_by_kind":{"spectrum":40}},
-//    "outputs":[{"name":"csv","sent":40,"dropped":0,"queued":0,"failed":false,"error":null}]}
+//    "outputs":[{"name":"csv","sent":40,"dropped":0,"queued":0,"failed":false,"error":null}],
+//    "archive":{"up":true,"stored":38,"behind":2,"error":null}}
 //
 // - started: the device's local clock at the log's start (ISO 8601, as records
 //   are stamped); age_s: whole seconds since.
@@ -25,6 +26,9 @@
 // - outputs: each output of the fan-out (outputs/record_fanout.h): records it
 //   took, records its full queue turned away, records waiting, and whether it
 //   failed, with why.
+// - archive: zarn-record --archive (null without it): whether the last push
+//   reached the database, the log's records stored there and those not yet,
+//   and why it is not up.
 //
 // To add a part: a struct of its fields here, a member of RecorderStatus, and
 // its few lines in recorder_status.cpp's appendStatusJson, a member each.
@@ -84,6 +88,13 @@ struct OutputStatus {
     std::string error;
 };
 
+struct ArchiveStatus {
+    bool up = false;
+    uint64_t stored = 0;
+    uint64_t behind = 0;
+    std::string error;
+};
+
 struct RecorderStatus {
     std::string started;
     long long ageSeconds = 0;
@@ -92,6 +103,7 @@ struct RecorderStatus {
     GpsPosition gps;
     LogStatus log;
     std::vector<OutputStatus> outputs;
+    std::optional<ArchiveStatus> archive;
 };
 
 // The measurement the board state is set up for (its screen mode, tuning, window, table).

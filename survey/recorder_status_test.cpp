@@ -75,11 +75,16 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     EXPECT_EQ(j["log"]["bytes"], 6020);
     EXPECT_EQ(j["log"]["records_by_kind"], json::parse(R"({"spectrum":2,"frames":1})"));
     EXPECT_EQ(j["outputs"][0]["error"], "standard output: Broken pipe");
+    EXPECT_TRUE(j["archive"].is_null());
 
     s.gps = {GpsPosition::State::Fix, 47.376887, 8.541694, 408.0};
+    s.archive = ArchiveStatus{false, 38, 2, "host=db dbname=zarn: Connection refused"};
     text.clear();
     appendStatusJson(s, text);
     EXPECT_NE(text.find(R"("gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408})"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(R"("archive":{"up":false,"stored":38,"behind":2,"error":"host=db dbname=zarn: Connection refused"})"),
+              std::string::npos)
         << text;
 }
 
