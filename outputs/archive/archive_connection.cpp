@@ -20,12 +20,15 @@ constexpr size_t kCopyChunk = size_t{1} << 20;
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
-// libpq's text on one line, without its trailing line end.
+// libpq's text on one line: its line ends, tabs and runs of blanks one blank each.
 std::string oneLine(const char* text) {
-    std::string out = text ? text : "";
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    for (char& c : out)
-        if (c == '\n') c = ' ';
+    std::string out;
+    for (const char* c = text ? text : ""; *c; ++c) {
+        const bool blank = *c == '\n' || *c == '\t' || *c == ' ';
+        if (!blank) out += *c;
+        else if (!out.empty() && out.back() != ' ') out += ' ';
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
 }
 

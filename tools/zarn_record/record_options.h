@@ -9,6 +9,8 @@
 //    does not exist or is not writable). Each with its reason on stderr.
 //  - A channel table is loaded into the board state here, with the screen's own reader.
 //  - The port: --port, else ZARN_PORT, taken as zarn takes it.
+//  - The archive: --archive, else ZARN_ARCHIVE; a conninfo libpq would not take is a
+//    usage error, a password in --archive (seen by every user) is warned of.
 
 #include <optional>
 #include <string>
@@ -28,6 +30,8 @@ struct RecordOptions {
     double seconds = 0;     // 0: until a signal
     double giveUp = 0;      // 0: never
     std::string port;       // as given, made absolute
+    std::string archive;    // the archive's conninfo (--archive, else ZARN_ARCHIVE); empty: none
+    double archiveDrain = 10;  // seconds for what is left at the end
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

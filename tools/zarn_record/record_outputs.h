@@ -3,23 +3,29 @@
 // status they are given.
 //
 //  - start(): every output the options ask for is attached (--csv -: the CSV stream on
-//    standard output); a new output is a line in attach(). The status's first snapshot.
+//    standard output; --archive: the archive, which follows the log and its track); a
+//    new output is a line in attach(). The status's first snapshot.
 //  - record(): each record as the log took it goes to every output; never waits.
 //  - boardLost(), boardAnswered(): a status snapshot to every output.
 //  - An output's failure and its dropped records are said on stderr as they come
 //    (drops at most every 10 s), from the program's own thread.
-//  - finish(): at the end, what is queued goes out within 5 s; false (exit 1) when an
-//    output could not finish: its peer went away or took nothing more.
+//  - finish(): at the end, what is queued goes out within 5 s (and the archive's drain);
+//    false (exit 1) when an output could not finish: its peer went away or took nothing
+//    more. Records the archive could not take in time are told, not a failure: the log
+//    has them for a later `zarnlog push`.
+//  - archiveBehind(): the log's records not yet in the archive; none without one.
 //  - status() reads the board state, the connection and the track given to start(); it
 //    runs (also through boardLost and boardAnswered) only while the session holds them.
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "board/board_connection.h"
+#include "outputs/archive/archive_output.h"
 #include "outputs/record_fanout.h"
 #include "recording/track_recorder.h"
 #include "tools/zarn_record/record_options.h"
@@ -35,6 +41,7 @@ public:
     void boardAnswered();
     bool finish();
     RecorderStatus status() const;
+    std::optional<uint64_t> archiveBehind() const;
 
 private:
     void attach();
@@ -42,6 +49,7 @@ private:
 
     const RecordOptions& o_;
     RecordFanout fanout_;
+    std::shared_ptr<ArchiveBacklog> archive_;
     const BoardState* board_ = nullptr;
     const SerialBoardConnection* connection_ = nullptr;
     const TrackRecorder* track_ = nullptr;

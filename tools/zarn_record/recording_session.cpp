@@ -271,6 +271,7 @@ bool Session::writeRecord() {
 void Session::showProgress(bool last) {
     const double seconds = secondsSince(started_);
     if (!last && !progress_.due(seconds, terminal_)) return;
+    progress_.setArchiveBehind(outputs_.archiveBehind());
     const std::string line = progress_.line(seconds);
     if (terminal_)
         std::fprintf(stderr, "\r%s\x1b[K%s", line.c_str(), last ? "\n" : "");
