@@ -78,8 +78,8 @@ intact record is used. A record is placed by linear interpolation between the
 track's points around its stamp; outside the track or in a gap of more than
 10 s it is not; map, plot and csv say how many were and were not on stderr.
 The exit status is 1 when the file or its header cannot be read, an output
-cannot be written, or map (or a track given with --track) places no record;
-2 for a bad command line.
+cannot be written, map (or a track given with --track) places no record, or
+the archive refuses or fails; 2 for a bad command line.
 )";
 
 namespace {
