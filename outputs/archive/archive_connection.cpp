@@ -104,11 +104,12 @@ bool ArchiveConnection::open(const std::string& conninfo, const std::string& pro
     conn_ = PQconnectStartParams(keys.data(), values.data(), 1);
     if (!conn_) return error = "out of memory", false;
     target_ = describe(conn_);
-    const auto deadline = Clock::now() + std::chrono::seconds(connectSeconds(conn_));
+    const int seconds = connectSeconds(conn_);
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
     PostgresPollingStatusType polled = PGRES_POLLING_WRITING;
     while (PQstatus(conn_) != CONNECTION_BAD && polled != PGRES_POLLING_OK && polled != PGRES_POLLING_FAILED) {
         if (aborted()) return fail(error, "given up at the end");
-        if (Clock::now() >= deadline) return fail(error, "no answer within " + std::to_string(connectSeconds(conn_)) + " s");
+        if (Clock::now() >= deadline) return fail(error, "no answer within " + std::to_string(seconds) + " s");
         pollfd p{PQsocket(conn_), static_cast<short>(polled == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
         const int ready = ::poll(&p, 1, kTickMs);
         if (ready < 0 && errno != EINTR) return fail(error, std::strerror(errno));

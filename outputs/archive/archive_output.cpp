@@ -92,26 +92,25 @@ void ArchiveOutput::run() {
         lock.unlock();
         std::string error;
         const bool pushed = attempt(last, error);
+        // Told without the lock: a stderr that blocks holds only this thread.
+        const std::string what = db_.target().empty() ? error : db_.target() + ": " + error;
+        if (!pushed && !down)
+            settings_.tell(what + "; the log goes on, the archive is tried again (at most every 30 s)");
+        if (pushed && down)
+            settings_.tell(db_.target() + " takes records again; " + std::to_string(backlog_->behind(records_)) +
+                           " behind");
+        down = !pushed;
+        backlog_->setUp(pushed, pushed ? "" : what);
         lock.lock();
-        if (abort_) break;
+        if (abort_ || (pushed && last)) break;
         if (!pushed) {
-            const std::string what = db_.target().empty() ? error : db_.target() + ": " + error;
-            if (!down)
-                settings_.tell(what + "; the log goes on, the archive is tried again (at most every 30 s)");
-            down = true;
-            backlog_->setUp(false, what);
-            retryAt_ = Clock::now() + (last ? std::min<std::chrono::seconds>(backoff, 2s) : backoff);
+            // At the end the drain is short: tried again within 2 s.
+            retryAt_ = Clock::now() + (finishing_ ? std::min<std::chrono::seconds>(backoff, 2s) : backoff);
             backoff = std::min<std::chrono::seconds>(backoff * 2, kLongestBackoff);
             continue;
         }
-        if (down)
-            settings_.tell(db_.target() + " takes records again; " +
-                           std::to_string(backlog_->behind(records_)) + " behind");
-        down = false;
         backoff = 1s;
-        backlog_->setUp(true);
-        if (last) break;
-        retryAt_ = Clock::now() + kPushSpacing;
+        retryAt_ = finishing_ ? Clock::now() : Clock::now() + kPushSpacing;
         held = backlog_->behind(records_) > 0;
     }
     done_ = true;

@@ -158,15 +158,16 @@ bool versionOf(ArchiveConnection& db, int& version, std::string& error) {
 // lock is taken before the transaction begins, so that the transaction sees what the other made.
 bool migrate(ArchiveConnection& db, int n, std::string& error) {
     std::string ignored;
+    const std::vector<SqlValue> lockKey{SqlValue(kArchiveLockClass)};
     const auto unlock = [&] {
-        if (db.isOpen()) db.exec("SELECT pg_advisory_unlock($1::integer, 0)", {SqlValue(kArchiveLockClass)}, nullptr, ignored);
+        if (db.isOpen()) db.exec("SELECT pg_advisory_unlock($1::integer, 0)", lockKey, nullptr, ignored);
     };
     const auto rollBack = [&] {
         if (db.isOpen()) db.exec("ROLLBACK", ignored);
         unlock();
         return false;
     };
-    if (!db.exec("SELECT pg_advisory_lock($1::integer, 0)", {SqlValue(kArchiveLockClass)}, nullptr, error)) return false;
+    if (!db.exec("SELECT pg_advisory_lock($1::integer, 0)", lockKey, nullptr, error)) return false;
     int version = 0;
     if (!db.exec("BEGIN", error) || !versionOf(db, version, error)) return rollBack();
     if (version < n && (!db.exec(kMigrations[n - 1], error) ||

@@ -109,7 +109,8 @@ RecorderStatus RecordOutputs::status() const {
     s.log = log_;
     s.outputs = fanout_.states();
     if (archive_)
-        s.archive = ArchiveStatus{archive_->up(), archive_->stored(), archive_->behind(log_.records), archive_->error()};
+        s.archive = ArchiveStatus{archive_->up(), archive_->stored(), archive_->behind(log_.records),
+                                  archive_->error()};
     return s;
 }
 

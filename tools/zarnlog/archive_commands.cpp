@@ -73,8 +73,8 @@ bool takes(const std::string& command, const std::string& option) {
     if (option == "--archive") return true;
     if (command == "push") return option == "--site" || option == "--track" || option == "--utc-offset";
     if (command == "grid")
-        return option == "--mhz" || option == "--cell" || option == "--from" || option == "--to" || option == "--site" ||
-               option == "--min-samples" || option == "--output";
+        return option == "--mhz" || option == "--cell" || option == "--from" || option == "--to" ||
+               option == "--site" || option == "--min-samples" || option == "--output";
     return false;
 }
 
@@ -109,7 +109,8 @@ std::string take(int o, const std::string& value, ArchiveCommand& c) {
         return {};
     }
     case kFrom:
-    case kTo: return ((o == kFrom ? c.from : c.to) = parseStamp(value)) ? "" : value + ": not a time YYYY-MM-DDTHH:MM[:SS]";
+    case kTo:
+        return ((o == kFrom ? c.from : c.to) = parseStamp(value)) ? "" : value + ": not a time YYYY-MM-DDTHH:MM[:SS]";
     default: return {};
     }
 }
@@ -242,7 +243,8 @@ bool pushOne(ArchiveConnection& db, const ArchiveCommand& c, const std::string& 
     PushProgress progress;
     if (!pusher.push(placed ? static_cast<RecordPlaces&>(*placed) : none, progress, error)) {
         err << "zarnlog: " << file << ": " << error;
-        if (progress.added) err << "; the " << progress.added << " records stored before stay, and a push again goes on";
+        if (progress.added)
+            err << "; the " << progress.added << " records stored before stay, and a push again goes on";
         err << "\n";
         return false;
     }
@@ -261,7 +263,8 @@ bool pushOne(ArchiveConnection& db, const ArchiveCommand& c, const std::string& 
 int push(ArchiveCommand& c, std::ostream& err) {
     if (!c.siteGiven) c.site = defaultSite(c.siteGiven);
     if (validUtf8(c.site) != c.site) {
-        err << "zarnlog: the site " << quoted(validUtf8(c.site)) << " (ZARN_SITE or the host's name) is not valid UTF-8\n";
+        err << "zarnlog: the site " << quoted(validUtf8(c.site))
+            << " (ZARN_SITE or the host's name) is not valid UTF-8\n";
         return 1;
     }
     ArchiveConnection db;
