@@ -120,6 +120,7 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
     GDALDriverH driver = GDALGetDriverByName(driverName(format_));
     if (!driver) return fail(std::string("GDAL has no ") + driverName(format_) + " driver");
     const fs::path out(path_);
+    const bool areas = layers[static_cast<size_t>(MapLayer::Cells)];  // a grid's cells, styled as areas
     const auto create = [&](const std::string& file) -> GDALDatasetH {
         std::error_code ec;
         if (fs::is_directory(file, ec)) return error_ = file + " is a folder", nullptr;
@@ -135,10 +136,13 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers) {
                 char colour[16];
                 const uint32_t rgb = scale_.pixel(dbm);
                 std::snprintf(colour, sizeof colour, "#%06X", rgb);
+                if (areas) {
+                    const std::string area = std::string("BRUSH(fc:") + colour + "B0);PEN(c:" + colour + ",w:1px)";
+                    OGR_STBL_AddStyle(table, areaStyleName(dbm).c_str(), area.c_str());
+                    continue;
+                }
                 const std::string style = std::string("SYMBOL(id:\"") + kIcon + "\",c:" + colour + ")";
                 OGR_STBL_AddStyle(table, styleName(dbm).c_str(), style.c_str());
-                const std::string area = std::string("BRUSH(fc:") + colour + "B0);PEN(c:" + colour + ",w:1px)";
-                OGR_STBL_AddStyle(table, areaStyleName(dbm).c_str(), area.c_str());
             }
             GDALDatasetSetStyleTable(d, table);
             OGR_STBL_Destroy(table);

@@ -324,6 +324,15 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
     EXPECT_TRUE(twoSurveys);
     EXPECT_TRUE(few);
 
+    // Every format map writes, the cells as areas, all in the file named.
+    for (const char* name : {"grid.kml", "grid.geojson"}) {
+        const Outcome o = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "-o", dir.file(name)});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, dir.file(name) + "\n");
+        EXPECT_NE(readText(dir.file(name)).find(std::string(name).ends_with("kml") ? "<Polygon>" : "\"Polygon\""),
+                  std::string::npos);
+    }
+
     // One site, a window; a frequency nobody measured.
     const Outcome site = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "--site", "site1", "--from",
                                   "2004-07-09T14:00:30", "-o", dir.file("site1.gpkg")});
