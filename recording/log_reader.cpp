@@ -197,6 +197,11 @@ void LogReader::restart() {
     stretches_ = damagedBytes_ = 0;
 }
 
+void LogReader::resumeAt(size_t offset) {
+    restart();
+    if (headerRead_) at_ = std::max(offset, static_cast<size_t>(kLogHeaderSize));
+}
+
 size_t LogReader::nextPlausibleRecord(size_t from) {
     for (size_t at = from; at < size_;) {
         size_t got = 0;

@@ -17,7 +17,8 @@
 // - A read error ends the records: next() gives End with readError() set.
 // - A record's payload points into the reader's buffer (or the caller's
 //   bytes): it is valid until the next call.
-// - restart() goes back to the first record for another pass.
+// - restart() goes back to the first record for another pass; resumeAt() to a
+//   record's mark met before.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +72,9 @@ public:
     bool readHeader(LogHeader& header);
     ReadStatus next(LogRecord& record);
     void restart();
+    // As restart(), but from `offset`: the mark of a record an earlier pass
+    // met, where a reader resumes what another one began (a log still growing).
+    void resumeAt(size_t offset);
 
     const std::string& problem() const { return problem_; }
     const LogDamage& damage() const { return damage_; }

@@ -23,8 +23,11 @@ packages=(
   # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
   postgresql-15 postgresql-15-postgis-3 libpq-dev
   # the mosquitto broker, its tools and client library; openssl makes the tests' certificates;
-  # zarn-record's MQTT output checks its TLS files with OpenSSL as it starts
+  # zarn-record's MQTT output checks its TLS files with OpenSSL as it starts, and the
+  # survey archive takes a log's SHA-256 from OpenSSL's libcrypto
   mosquitto libmosquitto-dev openssl libssl-dev
+  # ogrinfo reads the archive back as QGIS does
+  gdal-bin
   # headless Chromium through WebDriver, spoken to with an HTTP client and JSON library
   chromium chromium-driver libcpp-httplib-dev nlohmann-json3-dev
   # Prometheus and its promtool

@@ -49,6 +49,16 @@ void appendAscii(std::string& out, char c) {
 
 }  // namespace
 
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const size_t n = validSequence(text);
+        out.append(n ? text.substr(0, n) : "\xEF\xBF\xBD");
+        text.remove_prefix(n ? n : 1);
+    }
+    return out;
+}
+
 void appendJsonString(std::string& out, std::string_view utf8) {
     out += '"';
     while (!utf8.empty()) {

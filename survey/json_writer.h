@@ -45,6 +45,8 @@ private:
 
 // The shortest text that reads back as the same double, as number() writes it.
 std::string numberText(double value);
+// `text` as valid UTF-8: a byte that is no part of it becomes U+FFFD.
+std::string validUtf8(std::string_view text);
 
 // `utf8` as a JSON string, quotes included.
 void appendJsonString(std::string& out, std::string_view utf8);

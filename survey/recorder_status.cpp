@@ -125,6 +125,21 @@ void live(JsonWriter& j, const LiveStatus& l) {
     j.endObject();
 }
 
+void archive(JsonWriter& j, const std::optional<ArchiveStatus>& a) {
+    j.key("archive");
+    if (!a) {
+        j.null();
+        return;
+    }
+    j.beginObject().key("up").boolean(a->up);
+    j.key("stored").number(static_cast<long long>(a->stored));
+    j.key("behind").number(static_cast<long long>(a->behind));
+    j.key("error");
+    if (a->error.empty()) j.null();
+    else j.text(a->error);
+    j.endObject();
+}
+
 }  // namespace
 
 void LogStatus::count(uint8_t type, uint64_t logBytes) {
@@ -182,6 +197,7 @@ void appendStatusJson(const RecorderStatus& s, std::string& out) {
     j.key("occupancy");
     if (s.occupancy) appendOccupancyJson(*s.occupancy, j.rawValue(), false);
     else j.null();
+    archive(j, s.archive);
     j.endObject();
 }
 

@@ -14,7 +14,8 @@
 //                "connected":null}],
 //    "live":{"address":"127.0.0.1:8080","clients":2,"clients_total":5,"clients_dropped":0},
 //    "version":"1.4.0","alarms":[{..alarm_rules.h's state..}],
-//    "occupancy":{..occupancy.h's period without its rows..}}
+//    "occupancy":{..occupancy.h's period without its rows..},
+//    "archive":{"up":true,"stored":38,"behind":2,"error":null}}
 //
 // - started: the device's local clock at the log's start (ISO 8601, as records
 //   are stamped); age_s: whole seconds since.
@@ -37,6 +38,9 @@
 // - version: the program's. alarms: each rule's state (survey/alarm_rules.h).
 //   occupancy: the last period's figures (survey/occupancy.h) without the rows,
 //   null before a period has ended; the struct keeps the rows.
+// - archive: zarn-record --archive (null without it): whether the last push
+//   reached the database, the log's records stored there and those not yet,
+//   and why it is not up.
 //
 // To add a part: a struct of its fields here, a member of RecorderStatus, and
 // its few lines in recorder_status.cpp's appendStatusJson, a member each.
@@ -104,6 +108,13 @@ struct LiveStatus {
     uint64_t clients = 0, clientsTotal = 0, clientsDropped = 0;
 };
 
+struct ArchiveStatus {
+    bool up = false;
+    uint64_t stored = 0;
+    uint64_t behind = 0;
+    std::string error;
+};
+
 struct RecorderStatus {
     std::string started;
     long long ageSeconds = 0;
@@ -116,6 +127,7 @@ struct RecorderStatus {
     std::string version;
     std::vector<AlarmState> alarms;
     std::optional<OccupancyPeriod> occupancy;
+    std::optional<ArchiveStatus> archive;
 };
 
 // The measurement the board state is set up for (its screen mode, tuning, window, table).

@@ -85,6 +85,7 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     EXPECT_TRUE(j["outputs"][0]["connected"].is_null());
     EXPECT_EQ(j["alarms"], json::array());
     EXPECT_TRUE(j["occupancy"].is_null());
+    EXPECT_TRUE(j["archive"].is_null());
 
     s.outputs[0].connected = false;
     s.alarms = {{"hot", "hot: 881.52 > -70 for 10 hysteresis 3", true, 1, "2024-05-14T11:00:12", 881520000, -888},
@@ -103,12 +104,16 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
 
     s.live = {"[::1]:8080", 2, 5, 1};
     s.gps = {GpsPosition::State::Fix, 47.376887, 8.541694, 408.0};
+    s.archive = ArchiveStatus{false, 38, 2, "host=db dbname=zarn: Connection refused"};
     text.clear();
     appendStatusJson(s, text);
     EXPECT_NE(text.find(R"("gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408})"), std::string::npos)
         << text;
     EXPECT_EQ(json::parse(text)["live"],
               json::parse(R"({"address":"[::1]:8080","clients":2,"clients_total":5,"clients_dropped":1})"));
+    EXPECT_NE(text.find(R"("archive":{"up":false,"stored":38,"behind":2,"error":"host=db dbname=zarn: Connection refused"})"),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace

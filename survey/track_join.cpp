@@ -50,6 +50,16 @@ double TrackJoin::timeOf(long long s) const {
     return static_cast<double>(s - zoneOffset_);
 }
 
+void TrackJoin::extend(const std::vector<TrackPoint>& later) {
+    for (const TrackPoint& p : later) {
+        if (!track_.points.empty() && p.time <= track_.points.back().time) {
+            ++track_.skipped.outOfOrder;
+            continue;
+        }
+        track_.points.push_back(p);
+    }
+}
+
 Placing TrackJoin::place(const LocalTime& stamp, Place& out, PlacingCounts& counts) const {
     const Placing p = place(stamp, out);
     counts.take(p, timeOf(stamp));

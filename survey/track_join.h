@@ -54,6 +54,9 @@ public:
     double timeOf(const LocalTime& stamp) const;
     double timeOf(long long stampSeconds) const;
     const Track& track() const { return track_; }
+    // Points read since from a track still being written: those later than
+    // the last point are added, the others skipped as out of order.
+    void extend(const std::vector<TrackPoint>& later);
     // Why nothing was placed: the spans of the records and of the track, on the track's clock.
     std::string nothingPlaced(const PlacingCounts& counts) const;
 

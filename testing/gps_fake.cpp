@@ -52,8 +52,14 @@ bool GpsFake::start(const std::string& nmea, double cycleSeconds, std::string& e
 void GpsFake::stop() {
     if (pid_ <= 0) return;
     kill(-pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
+    // A gpsfake whose gpsd ended first can sit out SIGTERM: SIGKILL after 2 s rather than wait for ever.
+    bool ended = false;
+    for (int i = 0; i < 200 && !ended; ++i) {
+        ended = waitpid(pid_, nullptr, WNOHANG) == pid_;
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     kill(-pid_, SIGKILL);  // a gpsd that outlived its gpsfake
+    if (!ended) waitpid(pid_, nullptr, 0);
     pid_ = -1;
 }
 

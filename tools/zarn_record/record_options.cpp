@@ -11,6 +11,7 @@
 
 #include "board/board_state.h"
 #include "outputs/live/listen_address.h"
+#include "outputs/archive/archive_connection.h"
 #include "platform/command_line.h"
 #include "screens/band_raster_view.h"
 #include "screens/channel_table_load.h"
@@ -47,11 +48,14 @@ const char* const kEpilogue =
     "  ZARN_ROOT   host folder of the device's root, with its registry.reg\n"
     "  ZARN_GPSD   gpsd's host:port for the track beside the log, or off\n"
     "  ZARN_LISTEN [ADDR:]PORT of the live page when --listen is not given\n"
-    "  ZARN_MQTT   the broker's URL when --mqtt is not given\n";
+    "  ZARN_MQTT   the broker's URL when --mqtt is not given\n"
+    "  ZARN_ARCHIVE  the archive's conninfo when --archive is not given\n"
+    "  ZARN_SITE   the site the archive files the survey under (default: the host's name)\n"
+    "  PGPASSFILE, PG*  libpq's: the archive's password belongs in ~/.pgpass (mode 600)\n";
 
 struct Given {
-    std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken;
-    double seconds = 0, giveUp = 0;
+    std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive;
+    double seconds = 0, giveUp = 0, archiveDrain = 10;
     LiveGiven live;
 };
 
@@ -69,6 +73,13 @@ CommandLine recordOptions(Given& g) {
                 numberOption("seconds", 0, "N", "stop after N seconds (default: run until a signal)", g.seconds, 0, 1e9),
                 numberOption("give-up", 0, "S", "exit 3 after S seconds without the board (default: never)", g.giveUp,
                              0, 1e9),
+                textOption("archive", 0, "CONNINFO",
+                           "also ship each record to the archive in PostgreSQL\n"
+                           "(as libpq takes it: host=... dbname=..., or a URI)",
+                           g.archive),
+                numberOption("archive-drain", 0, "S",
+                             "at the end, send what the archive still lacks\nwithin S seconds (default 10)",
+                             g.archiveDrain, 0, 3600),
                 textOption("port", 'p', "PATH",
                            "the board's serial port, ahead of the registry's\n"
                            "(a device path, or a name in /dev/serial/by-id)",
@@ -244,6 +255,19 @@ std::optional<int> takeListen(const Given& g, RecordOptions& o) {
     return std::nullopt;
 }
 
+// The archive: --archive, else ZARN_ARCHIVE; checked as libpq reads it before anything starts.
+std::optional<int> takeArchive(const std::string& given, RecordOptions& o) {
+    const char* fromEnvironment = std::getenv("ZARN_ARCHIVE");
+    o.archive = !given.empty() ? given : fromEnvironment ? fromEnvironment : "";
+    if (o.archive.empty()) return std::nullopt;
+    const std::string problem = conninfoProblem(o.archive);
+    if (!problem.empty()) return usage((given.empty() ? "ZARN_ARCHIVE: " : "--archive: ") + problem);
+    if (!given.empty() && conninfoHasPassword(given))
+        std::fprintf(stderr, "%s: --archive names a password, which every user of this machine can see; keep it in "
+                             "~/.pgpass (mode 600) instead\n", kProgram);
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
@@ -253,6 +277,8 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     o.csv = g.csv;
     o.seconds = g.seconds;
     o.giveUp = g.giveUp;
+    o.archiveDrain = g.archiveDrain;
+    if (const auto status = takeArchive(g.archive, o)) return status;
     // The raster first: the PCS channels of a table and the window arithmetic follow it.
     if (const auto status = takeRaster(g.raster, o)) return status;
     boardState().pcsPlan.setPcsRaster(o.pcsRaster);

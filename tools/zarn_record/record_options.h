@@ -13,6 +13,8 @@
 //    is said (exit 1) before the board is opened; --listen-token's file read here, a
 //    file others may read refused as a usage error. Where the page is, and whether it
 //    is open to the network, is said on stderr.
+//  - The archive: --archive, else ZARN_ARCHIVE; a conninfo libpq would not take is a
+//    usage error, a password in --archive (seen by every user) is warned of.
 
 #include <optional>
 #include <string>
@@ -47,6 +49,8 @@ struct RecordOptions {
     std::string onAlarm;       // the program's path
     double onAlarmLimit = 30;  // seconds
     std::optional<MqttSettings> mqtt;
+    std::string archive;    // the archive's conninfo (--archive, else ZARN_ARCHIVE); empty: none
+    double archiveDrain = 10;  // seconds for what is left at the end
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

@@ -15,6 +15,7 @@ namespace zarn {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 constexpr const char* kProgram = "zarn-record";
 constexpr auto kEndDeadline = std::chrono::seconds(5);
@@ -39,6 +40,17 @@ GpsPosition positionOf(const TrackRecorder* track) {
     return p;
 }
 
+ArchiveSettings archiveSettings(const RecordOptions& o, bool track) {
+    ArchiveSettings a;
+    a.conninfo = o.archive;
+    a.logPath = o.output;
+    a.site = defaultSite(a.siteGiven);
+    if (track) a.trackPath = TrackRecorder::trackPathFor(o.output);
+    a.drain = std::chrono::milliseconds(std::llround(o.archiveDrain * 1000));
+    a.tell = [](const std::string& line) { std::fprintf(stderr, "%s: archive: %s\n", kProgram, line.c_str()); };
+    return a;
+}
+
 }  // namespace
 
 // Every output the options ask for.
@@ -49,6 +61,9 @@ void RecordOutputs::attach() {
         fanout_.attach("mqtt", std::make_unique<MqttOutput>(*o_.mqtt, [](const std::string& text) {
                            std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
                        }));
+    if (!o_.archive.empty())
+        fanout_.attach("archive", std::make_unique<ArchiveOutput>(archiveSettings(o_, track_),
+                                                                  archive_ = std::make_shared<ArchiveBacklog>()));
 }
 
 void RecordOutputs::start(const BoardState& board, const SerialBoardConnection& connection, const TrackRecorder* track,
@@ -96,7 +111,8 @@ void RecordOutputs::boardClosed() {
 
 bool RecordOutputs::finish() {
     if (fanout_.empty()) return true;
-    const std::vector<OutputStatus> states = fanout_.finish(Clock::now() + kEndDeadline);
+    const auto drain = archive_ ? std::chrono::milliseconds(std::llround(o_.archiveDrain * 1000)) : 0ms;
+    const std::vector<OutputStatus> states = fanout_.finish(Clock::now() + kEndDeadline + drain);
     tellProblems(states, true);
     for (const OutputStatus& s : states)
         if (s.failed) return false;
@@ -126,7 +142,15 @@ RecorderStatus RecordOutputs::status() const {
         s.alarms = watch_->alarms();
         s.occupancy = watch_->lastPeriod();
     }
+    if (archive_)
+        s.archive = ArchiveStatus{archive_->up(), archive_->stored(), archive_->behind(log_.records),
+                                  archive_->error()};
     return s;
+}
+
+std::optional<uint64_t> RecordOutputs::archiveBehind() const {
+    if (!archive_) return std::nullopt;
+    return archive_->behind(log_.records);
 }
 
 // A failure once, as it comes; drops at most every kDropsToldEvery, and all of them at the end.

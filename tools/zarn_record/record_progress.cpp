@@ -44,9 +44,13 @@ std::string RecordProgress::line(double seconds) const {
         std::snprintf(size, sizeof size, "%.1f MB", bytes_ / 1e6);
     char level[32] = "";
     if (lastDbm_) std::snprintf(level, sizeof level, "  last %.1f dBm", *lastDbm_);
-    char text[160];
-    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld  %llu records  %s%s", s / 3600, s / 60 % 60, s % 60,
-                  static_cast<unsigned long long>(records_), size, level);
+    char archive[48] = "";
+    if (archiveBehind_)
+        std::snprintf(archive, sizeof archive, "  archive %llu behind",
+                      static_cast<unsigned long long>(*archiveBehind_));
+    char text[200];
+    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld  %llu records  %s%s%s", s / 3600, s / 60 % 60, s % 60,
+                  static_cast<unsigned long long>(records_), size, level, archive);
     return text;
 }
 

@@ -380,6 +380,7 @@ void Session::showProgress(bool last) {
     const double seconds = secondsSince(started_);
     if (!last && !progress_.due(seconds, terminal_)) return;
     if (!last && terminal_ && !ownsTerminal(STDERR_FILENO)) return;  // a job in the background draws nothing
+    progress_.setArchiveBehind(outputs_.archiveBehind());
     const std::string line = progress_.line(seconds);
     if (terminal_)
         std::fprintf(stderr, "\r%s\x1b[K%s", line.c_str(), last ? "\n" : "");

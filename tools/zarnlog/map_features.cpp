@@ -105,6 +105,7 @@ const char* mapLayerName(MapLayer layer) {
     case MapLayer::Servers: return "servers";
     case MapLayer::Spectrum: return "spectrum";
     case MapLayer::Notes: return "notes";
+    case MapLayer::Cells: return "cells";
     }
     return "other";
 }
@@ -122,6 +123,9 @@ const std::vector<FieldSpec>& mapFields(MapLayer layer) {
         serverFields(),
         withLead({{"band", Integer}, {"peak_mhz", Real}, {"peak_dbm", Real}, {"mean_dbm", Real}}),
         withLead({{"record_type", Integer}}),
+        {{"column", Integer}, {"row", Integer}, {"samples", Integer}, {"surveys", Integer}, {"mean_dbm", Real},
+         {"median_dbm", Real}, {"p10_dbm", Real}, {"p90_dbm", Real}, {"min_dbm", Real}, {"max_dbm", Real},
+         {"few_samples", Integer}},
     };
     return fields[static_cast<size_t>(layer)];
 }

@@ -9,6 +9,7 @@
 // - spectrum: band, the peak's MHz and dBm, the mean dBm of the measured
 //   points; coloured by the peak.
 // - notes: every note, with its record's type.
+// - cells: a coverage grid's cells (zarnlog grid), areas rather than points.
 // A value that is not known (a PCS channel of an unknown raster, a frequency
 // outside the band, a sweep without a measured point) is null.
 
@@ -22,8 +23,8 @@
 
 namespace zarn {
 
-enum class MapLayer { Single, Table, Servers, Spectrum, Notes };
-constexpr int kMapLayers = 5;
+enum class MapLayer { Single, Table, Servers, Spectrum, Notes, Cells };
+constexpr int kMapLayers = 6;
 // The layer's name, also the file-name suffix of zarnlog csv: "single", "table", ...
 const char* mapLayerName(MapLayer layer);
 

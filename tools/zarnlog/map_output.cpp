@@ -48,6 +48,7 @@ OGRFieldType ogrType(FieldType t) {
 }
 
 std::string styleName(int dbm) { return "dBm" + std::to_string(dbm); }
+std::string areaStyleName(int dbm) { return "area" + std::to_string(dbm); }
 
 }  // namespace
 
@@ -105,8 +106,8 @@ struct MapOutput::Gdal {
     std::array<OGRFeatureDefnH, kMapLayers> definitions{};
 };
 
-MapOutput::MapOutput(MapFormat format, std::string path, LevelScale scale)
-    : format_(format), path_(std::move(path)), scale_(scale), gdal_(std::make_unique<Gdal>(format)) {}
+MapOutput::MapOutput(MapFormat format, std::string path, LevelScale scale, bool onePath)
+    : format_(format), path_(std::move(path)), scale_(scale), onePath_(onePath), gdal_(std::make_unique<Gdal>(format)) {}
 
 MapOutput::~MapOutput() = default;
 
@@ -124,6 +125,7 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
     GDALDriverH driver = GDALGetDriverByName(driverName(format_));
     if (!driver) return fail(std::string("GDAL has no ") + driverName(format_) + " driver");
     const fs::path out(path_);
+    const bool areas = layers[static_cast<size_t>(MapLayer::Cells)];  // a grid's cells, styled as areas
     const auto create = [&](const std::string& file) -> GDALDatasetH {
         std::error_code ec;
         if (fs::is_directory(file, ec)) return error_ = file + " is a folder", nullptr;
@@ -140,6 +142,11 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
                 char colour[16];
                 const uint32_t rgb = scale_.pixel(dbm);
                 std::snprintf(colour, sizeof colour, "#%06X", rgb);
+                if (areas) {
+                    const std::string area = std::string("BRUSH(fc:") + colour + "B0);PEN(c:" + colour + ",w:1px)";
+                    OGR_STBL_AddStyle(table, areaStyleName(dbm).c_str(), area.c_str());
+                    continue;
+                }
                 const std::string style = std::string("SYMBOL(id:\"") + kIcon + "\",c:" + colour + ")";
                 OGR_STBL_AddStyle(table, styleName(dbm).c_str(), style.c_str());
             }
@@ -155,16 +162,17 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         const MapLayer layer = static_cast<MapLayer>(k);
         const std::string name = mapLayerName(layer);
         GDALDatasetH d = shared;
-        if (oneLayerAFile(format_)) {
+        if (oneLayerAFile(format_) && !onePath_) {
             d = create((out.parent_path() / (out.stem().string() + "-" + name + out.extension().string())).string());
         } else if (!d) {
             d = shared = create(path_);
         }
         if (!d) return fail(error_);
         const bool points = format_ != MapFormat::Csv;
+        const OGRwkbGeometryType shape = layer == MapLayer::Cells ? wkbPolygon : wkbPoint;
         CPLErrorReset();
         OGRLayerH l = GDALDatasetCreateLayer(d, name.c_str(), points ? gdal_->srs : nullptr,
-                                             points ? wkbPoint : wkbNone, nullptr);
+                                             points ? shape : wkbNone, nullptr);
         if (!l) return fail("cannot write layer " + name + " to " + files_.back() + ": " + gdalError("refused"));
         std::vector<FieldSpec> fields = mapFields(layer);
         if (!points) fields.insert(fields.end(), {{"lat", FieldType::Real}, {"lon", FieldType::Real}});
@@ -183,9 +191,27 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
 }
 
 bool MapOutput::write(const MapFeature& feature, const Place& place) {
+    OGRGeometryH point = OGR_G_CreateGeometry(wkbPoint);
+    OGR_G_SetPoint_2D(point, 0, place.lon, place.lat);
+    return add(feature, point, place);
+}
+
+bool MapOutput::writeArea(const MapFeature& feature, const std::vector<uint8_t>& outline, const Place& centre) {
+    OGRGeometryH area = nullptr;
+    if (OGR_G_CreateFromWkb(outline.data(), gdal_->srs, &area, static_cast<int>(outline.size())) != OGRERR_NONE)
+        return fail("cannot write " + path_ + ": an outline GDAL does not read");
+    return add(feature, area, centre);
+}
+
+// Takes `geometry` (an OGRGeometryH) whatever happens.
+bool MapOutput::add(const MapFeature& feature, void* geometry, const Place& place) {
+    OGRGeometryH shape = static_cast<OGRGeometryH>(geometry);
     const int k = static_cast<int>(feature.layer);
     OGRLayerH layer = gdal_->layers[k];
-    if (!layer) return fail(std::string("no layer ") + mapLayerName(feature.layer));
+    if (!layer) {
+        OGR_G_DestroyGeometry(shape);
+        return fail(std::string("no layer ") + mapLayerName(feature.layer));
+    }
     OGRFeatureH f = OGR_F_Create(gdal_->definitions[k]);
     int i = 0;
     for (const FieldValue& v : feature.values) {
@@ -198,13 +224,13 @@ bool MapOutput::write(const MapFeature& feature, const Place& place) {
     if (format_ == MapFormat::Csv) {
         OGR_F_SetFieldDouble(f, i, place.lat);
         OGR_F_SetFieldDouble(f, i + 1, place.lon);
+        OGR_G_DestroyGeometry(shape);
     } else {
-        OGRGeometryH point = OGR_G_CreateGeometry(wkbPoint);
-        OGR_G_SetPoint_2D(point, 0, place.lon, place.lat);
-        OGR_F_SetGeometryDirectly(f, point);
+        OGR_F_SetGeometryDirectly(f, shape);
     }
     if (format_ == MapFormat::Kml && feature.dbm) {
-        const std::string style = "@" + styleName(styleStep(*feature.dbm));
+        const int step = styleStep(*feature.dbm);
+        const std::string style = "@" + (feature.layer == MapLayer::Cells ? areaStyleName(step) : styleName(step));
         OGR_F_SetStyleString(f, style.c_str());
     }
     CPLErrorReset();

@@ -6,6 +6,9 @@
 //   one for each whole dBm the points have;
 // - .geojson and .csv hold one layer a file: OUT's name with the layer's
 //   ("survey-single.geojson"); a CSV has lat and lon columns after the values.
+// - a cell (zarnlog grid) is an area: its outline, coloured by its level in
+//   KML; a CSV has its centre's lat and lon.
+// - `onePath`: every layer in OUT itself, whatever the format (one layer).
 // Points are WGS 84 longitude and latitude. An output that exists is
 // replaced; on a failure every file begun is removed again.
 
@@ -28,7 +31,7 @@ std::optional<MapFormat> mapFormatOf(const std::string& path);
 
 class MapOutput {
 public:
-    MapOutput(MapFormat format, std::string path, LevelScale scale);
+    MapOutput(MapFormat format, std::string path, LevelScale scale, bool onePath = false);
     ~MapOutput();
     MapOutput(const MapOutput&) = delete;
     MapOutput& operator=(const MapOutput&) = delete;
@@ -37,6 +40,8 @@ public:
     // whole dBm of `levels` on the scale; false with error().
     bool begin(const std::array<bool, kMapLayers>& layers, const std::set<int>& levels);
     bool write(const MapFeature& feature, const Place& place);
+    // An area: its outline as WKB (WGS 84, longitude first) and its centre.
+    bool writeArea(const MapFeature& feature, const std::vector<uint8_t>& outline, const Place& centre);
     // Closes every file; false with error() (and the files removed) when one fails.
     bool finish();
     // Removes every file begun.
@@ -50,10 +55,12 @@ public:
 private:
     bool fail(const std::string& what);
     int styleStep(double dbm) const;  // the whole dBm of its style, on the scale
+    bool add(const MapFeature& feature, void* geometry, const Place& place);
 
     MapFormat format_;
     std::string path_;
     LevelScale scale_;
+    bool onePath_;
     std::unique_ptr<Gdal> gdal_;
     std::vector<std::string> files_;
     std::string error_;

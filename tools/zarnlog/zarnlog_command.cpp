@@ -8,12 +8,14 @@
 #include <system_error>
 
 #include "platform/gdi/png_file.h"
+#include "tools/zarnlog/archive_commands.h"
 #include "tools/zarnlog/log_csv.h"
 #include "tools/zarnlog/log_info.h"
 #include "tools/zarnlog/log_map.h"
 #include "tools/zarnlog/log_occupancy.h"
 #include "tools/zarnlog/log_plot.h"
 #include "tools/zarnlog/log_report.h"
+#include "tools/zarnlog/track_choice.h"
 #include "zarn_version.h"
 
 namespace zarn {
@@ -51,6 +53,15 @@ Commands:
                        dBm averaged in mW, max dBm, threshold dBm), on standard
                        output without -o; or a time-by-frequency picture
 
+The team's archive in PostgreSQL with PostGIS:
+  push FILE...         the logs' records, placed on their tracks, into the
+                       archive; again, only what is not there yet
+  db init              makes or upgrades the archive's schema zarn
+  db status            the schema's version, surveys, records and size
+  grid --mhz MHZ -o OUT  a coverage grid of one frequency over every survey:
+                       per cell samples, surveys, mean, median, p10, p90, min
+                       and max dBm, summed up in the database; OUT as for map
+
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map, the
                        report's page
@@ -73,9 +84,16 @@ Options:
   --period N[s|m|h]    occupancy's period, 1 s to a day (default 15m)
   --bands LIST         the report's level bands, strongest edge first
                        (default -80,-90,-100,-110)
-  --cell M             the report's grid cells, in metres (default 50)
+  --cell M             the report's grid cells, in metres (default 50); grid's
+                       likewise, in the UTM zone of the readings' centre
   --min-samples N      the fewest samples for a cell of the report to count
-                       (default 5)
+                       (default 5); grid: cells with fewer are flagged
+  --archive CONNINFO   the archive, as libpq takes it (host=... dbname=..., or
+                       postgresql://...); default ZARN_ARCHIVE, else the PG*
+                       variables; passwords from ~/.pgpass or PGPASSFILE
+  --site NAME          push: the survey's site (default ZARN_SITE, else the
+                       host's name); grid: only that site's surveys
+  --from TIME, --to TIME  grid: only the records from TIME on, and before TIME
   -h, --help           this text
   -V, --version        the version
 
@@ -86,9 +104,9 @@ track's points around its stamp; outside the track or in a gap of more than
 10 s it is not; map, plot, csv and report say how many were and were not on
 stderr. The exit status is 1 when the file or its header cannot be read, an
 output cannot be written, or map (or plot or csv given --track) places no
-record, or report is given a log with no intact record or none between --begin
-and --end (a report without positions has no grid and says why); 2 for a bad
-command line.
+record, report is given a log with no intact record or none between --begin
+and --end (a report without positions has no grid and says why), or the
+archive refuses or fails; 2 for a bad command line.
 )";
 
 namespace {
@@ -98,6 +116,7 @@ namespace fs = std::filesystem;
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
+    "       zarnlog push FILE.zrn... | db init|status | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
     "Try 'zarnlog --help' for more.\n";
 
 enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd, kTitle, kThreshold, kBands, kCell, kMinSamples, kPeriod };
@@ -295,52 +314,9 @@ bool makeFolder(const fs::path& dir, std::ostream& err) {
     return false;
 }
 
-// The track to join to `file`, if any: --track, else the log's name with .gpx beside it.
-struct TrackChoice {
-    std::optional<TrackJoin> join;
-    std::string path;
-    bool given = false;
-    bool failed = false;  // a track that had to be there could not be used; its message written
-    std::string why;      // without a track: why
-};
-
-TrackChoice chooseTrack(const Command& c, const std::string& file, std::ostream& err) {
-    TrackChoice t;
-    t.given = !c.track.empty();
-    t.path = t.given ? c.track : fs::path(file).replace_extension(".gpx").string();
-    const bool needed = t.given || c.name == "map";
-    std::error_code ec;
-    if (!t.given && !fs::exists(t.path, ec)) {
-        t.why = t.path + " does not exist; name a track with --track";
-        if (needed) err << "zarnlog: " << file << ": no track: " << t.why << "\n";
-        t.failed = needed;
-        return t;
-    }
-    Track track;
-    std::string error;
-    const bool read = readTrackFile(t.path, track, error);
-    if (read && !track.cutShort.empty())
-        err << "zarnlog: " << t.path << ": the GPX ends early (" << track.cutShort << "); the " << track.points.size()
-            << " points before that are used\n";
-    if (read && track.skipped.total())
-        err << "zarnlog: " << t.path << ": skipped " << track.skipped.total()
-            << (track.skipped.total() == 1 ? " point: " : " points: ") << track.skipped.text() << "\n";
-    if (read && track.points.empty()) error = "no point with a valid position and time";
-    if (!error.empty()) {
-        t.why = t.path + ": " + error;
-        err << "zarnlog: " << t.why << (needed ? "\n" : "; going on without positions\n");
-        t.failed = needed;
-        return t;
-    }
-    if (c.utcOffset && track.clock == TrackClock::Device)
-        err << "zarnlog: " << t.path << " carries the device's clock: --utc-offset is not needed, and not used\n";
-    t.join.emplace(std::move(track), c.utcOffset);
-    return t;
-}
-
 int csv(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
         std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, c.file, err);
+    const TrackChoice track = chooseTrack(c.file, c.track, c.utcOffset, false, err);
     if (track.failed) return 1;
     const fs::path file(c.file);
     const std::string dir = c.output.empty() ? file.parent_path().string() : c.output;
@@ -371,7 +347,7 @@ int csv(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 
 int plot(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
          std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, c.file, err);
+    const TrackChoice track = chooseTrack(c.file, c.track, c.utcOffset, false, err);
     if (track.failed) return 1;
     PlotOptions options;
     options.scale = c.scale;
@@ -410,7 +386,7 @@ int plot(const Command& c, LogReader& reader, const LogHeader& header, const Dam
 
 int map(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
         std::ostream& err) {
-    const TrackChoice track = chooseTrack(c, c.file, err);
+    const TrackChoice track = chooseTrack(c.file, c.track, c.utcOffset, true, err);
     if (track.failed) return 1;
     if (!makeFolder(fs::path(c.output).parent_path(), err)) return 1;
     MapRequest request{c.output, c.format, c.scale, c.window};
@@ -429,7 +405,7 @@ int map(const Command& c, LogReader& reader, const LogHeader& header, const Dama
 int makeReport(const Command& c, std::ostream& out, std::ostream& err) {
     std::vector<report::ReportLog> logs;
     for (const std::string& file : c.files) {
-        TrackChoice track = chooseTrack(c, file, err);
+        TrackChoice track = chooseTrack(file, c.track, c.utcOffset, false, err);
         if (track.failed) return 1;
         logs.push_back({file, std::move(track.join), fs::path(track.path).filename().string(), track.why});
     }
@@ -472,6 +448,7 @@ int occupancy(const Command& c, LogReader& reader, const LogHeader& header, cons
 }  // namespace
 
 int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && isArchiveCommand(args[0])) return runArchiveCommand(args, out, err);
     Command c;
     if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
     if (c.name == "report") return makeReport(c, out, err);

@@ -1,0 +1,106 @@
+#include "outputs/archive/archive_grid.h"
+
+#include <cstdio>
+
+namespace zarn {
+namespace {
+
+// $1 Hz, $2 cell metres, $3 and $4 the window's stamps (seconds, NULL: open), $5 the site (NULL: all).
+const char* const kGridQuery = R"sql(
+WITH chosen AS NOT MATERIALIZED (
+    SELECT r.survey, r.record_no, r.geom
+    FROM zarn.records r JOIN zarn.logs l ON l.id = r.survey
+    WHERE r.geom IS NOT NULL
+      AND ($3::bigint IS NULL OR r.time >= 'epoch'::timestamp + $3::bigint * interval '1 second')
+      AND ($4::bigint IS NULL OR r.time < 'epoch'::timestamp + $4::bigint * interval '1 second')
+      AND ($5::text IS NULL OR l.site = $5::text)
+),
+readings AS (
+    SELECT r.survey, r.geom, c.dbm::float8 AS dbm
+    FROM zarn.channel_readings c
+    JOIN chosen r ON r.survey = c.survey AND r.record_no = c.record_no
+    WHERE c.mhz BETWEEN $1::float8 / 1e6 - 5e-7 AND $1::float8 / 1e6 + 5e-7
+    UNION ALL
+    SELECT survey, geom, dbm FROM (
+        SELECT r.survey, r.geom,
+               s.levels[(($1::bigint - round(s.first_mhz * 1e6)::bigint) / round(s.step_mhz * 1e6)::bigint + 1)::int]::float8
+                   AS dbm
+        FROM zarn.sweeps s
+        JOIN chosen r ON r.survey = s.survey AND r.record_no = s.record_no
+        WHERE s.step_mhz > 0 AND round(s.first_mhz * 1e6)::bigint <= $1::bigint
+          AND ($1::bigint - round(s.first_mhz * 1e6)::bigint) % round(s.step_mhz * 1e6)::bigint = 0
+    ) points WHERE dbm IS NOT NULL
+),
+zone AS (
+    SELECT 32600 + ((ST_YMin(e) + ST_YMax(e)) / 2 < 0)::int * 100
+           + greatest(1, least(60, floor(((ST_XMin(e) + ST_XMax(e)) / 2 + 180) / 6)::int + 1)) AS epsg
+    FROM (SELECT ST_Extent(geom) AS e FROM readings) extent WHERE e IS NOT NULL
+),
+cells AS (
+    SELECT floor(ST_X(p) / $2::float8)::bigint AS col, floor(ST_Y(p) / $2::float8)::bigint AS row, survey, dbm, epsg
+    FROM (SELECT r.survey, r.dbm, z.epsg, ST_Transform(r.geom, z.epsg) AS p FROM readings r, zone z) projected
+)
+SELECT col, row, count(*), count(DISTINCT survey),
+       10 * log10(avg(power(10, dbm / 10))),
+       percentile_disc(0.5) WITHIN GROUP (ORDER BY dbm),
+       percentile_disc(0.1) WITHIN GROUP (ORDER BY dbm),
+       percentile_disc(0.9) WITHIN GROUP (ORDER BY dbm),
+       min(dbm), max(dbm),
+       ST_AsBinary(ST_Transform(ST_MakeEnvelope(col * $2::float8, row * $2::float8, (col + 1) * $2::float8,
+                                                (row + 1) * $2::float8, epsg), 4326)),
+       ST_Y(c.centre), ST_X(c.centre), epsg,
+       (SELECT count(DISTINCT survey) FROM readings)
+FROM (SELECT *, ST_Transform(ST_SetSRID(ST_MakePoint((col + 0.5) * $2::float8, (row + 0.5) * $2::float8), epsg),
+                             4326) AS centre
+      FROM cells) c
+GROUP BY col, row, epsg, c.centre
+ORDER BY row, col
+)sql";
+
+std::vector<uint8_t> fromHex(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    const size_t start = text.rfind("\\x", 0) == 0 ? 2 : 0;
+    const auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    for (size_t i = start; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(nibble(text[i]) << 4 | nibble(text[i + 1])));
+    return bytes;
+}
+
+SqlValue optionalNumber(const std::optional<long long>& n) { return n ? SqlValue(std::to_string(*n)) : SqlValue(); }
+
+}  // namespace
+
+bool queryGrid(ArchiveConnection& db, const GridRequest& request, Grid& grid, std::string& error) {
+    grid = {};
+    char cell[32];
+    std::snprintf(cell, sizeof cell, "%.17g", request.cellMetres);
+    SqlRows rows;
+    if (!db.exec(kGridQuery,
+                 {std::to_string(request.hz), std::string(cell), optionalNumber(request.from),
+                  optionalNumber(request.to), request.site ? SqlValue(*request.site) : SqlValue()},
+                 &rows, error))
+        return false;
+    for (size_t i = 0; i < rows.rows.size(); ++i) {
+        const auto number = [&](size_t column) { return std::stod(rows.text(i, column)); };
+        GridCell c;
+        c.column = std::stoll(rows.text(i, 0));
+        c.row = std::stoll(rows.text(i, 1));
+        c.samples = std::stoull(rows.text(i, 2));
+        c.surveys = std::stoull(rows.text(i, 3));
+        c.mean = number(4);
+        c.median = number(5);
+        c.p10 = number(6);
+        c.p90 = number(7);
+        c.min = number(8);
+        c.max = number(9);
+        c.outline = fromHex(rows.text(i, 10));
+        c.centreLat = number(11);
+        c.centreLon = number(12);
+        grid.epsg = std::stoi(rows.text(i, 13));
+        grid.surveys = std::stoull(rows.text(i, 14));
+        grid.cells.push_back(std::move(c));
+    }
+    return true;
+}
+
+}  // namespace zarn

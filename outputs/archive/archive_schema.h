@@ -1,0 +1,46 @@
+#pragma once
+// The archive's schema `zarn`: made on first use, brought up to date by
+// numbered migrations, each in a transaction of its own, its version kept in
+// zarn.schema_version. Its names are an interface (zarnlog(1) lists them).
+//
+//   zarn.logs               a pushed log: id, site, file name, content hash, PCS raster
+//   zarn.records            a record: survey, record_no (0-based, the log reader's order),
+//                           byte_offset, time (the device clock), type, note, geom, pushed_at
+//   zarn.sweeps             a sweep's levels as real[] with band, first MHz and step
+//   zarn.channel_readings   a channel's reading of a single-channel, table or servers record
+//   zarn.damaged_stretches  what the reader skipped
+//   zarn.surveys            view: a log with its first and last record time, count, last push
+//   zarn.readings           view: one row per measured value of any record
+//   zarn.single_channel, zarn.channel_table, zarn.spectrum, zarn.best_servers, zarn.notes
+//                           views: point layers, one per record type, for QGIS
+//
+// Concurrent programs that make or upgrade the schema take turns (an advisory
+// lock); a schema newer than this program knows is refused, never touched.
+// Pushing needs only SELECT and INSERT once the schema is there.
+
+#include <string>
+
+#include "outputs/archive/archive_connection.h"
+
+namespace zarn {
+
+constexpr int kArchiveSchemaVersion = 1;
+// The first key of the archive's advisory locks: the schema (0) and each survey (its id).
+constexpr const char* kArchiveLockClass = "2053206638";
+
+struct SchemaState {
+    std::string database;
+    std::string postgis;            // its version; empty when the database lacks it
+    bool postgisInstalled = false;  // the server has PostGIS to add
+    int version = 0;                // 0: no zarn schema
+};
+
+bool readSchemaState(ArchiveConnection& db, SchemaState& state, std::string& error);
+
+// What is wrong with a database for the archive (no PostGIS, a newer schema); empty when nothing.
+std::string schemaProblem(const SchemaState& state);
+
+// Brings the schema to kArchiveSchemaVersion; `before` is the version it found (0: none).
+bool prepareSchema(ArchiveConnection& db, int& before, std::string& error);
+
+}  // namespace zarn

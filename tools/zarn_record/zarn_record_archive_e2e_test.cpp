@@ -1,0 +1,206 @@
+// The survey archive end to end: zarn-record against zarn-board-sim while the real gpsd,
+// under gpsfake, replays a drive, its log pushed by zarnlog into a real PostgreSQL with
+// PostGIS and read back as QGIS reads it; zarn-record --archive following its log through
+// a database stopped for 20 s, and a recorder killed whose log a push completes.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "testing/gps_fake.h"
+#include "testing/record_child.h"
+#include "testing/servers/postgres_server.h"
+#include "testing/servers/run_program.h"
+#include "testing/servers/wait_until.h"
+#include "testing/sim_device.h"
+
+namespace zarn {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::PostgresServer;
+using testing::RecordChild;
+
+const std::string kDrive = std::string(ZARN_SOURCE_DIR) + "/tests/gps/drive.nmea";
+constexpr double kCycle = 0.033;  // ten drive seconds a second
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+    std::vector<std::string> out(1);
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        else if (c == ',' && !quoted) out.emplace_back();
+        else out.back() += c;
+    }
+    return out;
+}
+
+struct Position {
+    double lat, lon;
+};
+
+// The places zarnlog map gives the single-channel records, in record order.
+std::vector<Position> mapPositions(const std::string& log, const std::string& folder, std::string& output) {
+    const auto run = testing::runProgram({ZARNLOG_PATH, "map", log, "-o", folder + "/map.csv"});
+    output = run.output;
+    std::ifstream in(folder + "/map-single.csv");
+    std::vector<Position> out;
+    std::string line;
+    std::getline(in, line);  // the header
+    while (std::getline(in, line)) {
+        const auto f = fieldsOf(line);
+        out.push_back({std::stod(f[f.size() - 2]), std::stod(f.back())});
+    }
+    return out;
+}
+
+class ArchiveE2e : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = new PostgresServer;
+        std::string error;
+        ASSERT_TRUE(server->start(error)) << error;
+        ASSERT_TRUE(server->createDatabase("team", PostgresServer::WithPostgis, error)) << error;
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
+        log = device.root + "/survey.zrn";
+    }
+    void startGps() {
+        std::string error;
+        ASSERT_TRUE(gps.start(kDrive, kCycle, error)) << error;
+    }
+    bool record(std::vector<std::string> args, bool withGps) {
+        args.insert(args.end(), {"--single", "881.52", "-o", log});
+        std::vector<std::pair<std::string, std::string>> env{{"ZARN_ROOT", device.root}};
+        if (withGps) env.emplace_back("ZARN_GPSD", gps.address());
+        return child.start(args, env);
+    }
+    static std::string archived(const std::string& what) { return server->scalar("team", what); }
+    static size_t stored() {
+        const auto r = server->sql("team", "SELECT count(*) FROM zarn.records r JOIN zarn.logs l ON l.id = r.survey "
+                                           "WHERE l.file_name = 'survey.zrn'");
+        return r.ok() ? std::stoul(*r.rows[0][0]) : 0;
+    }
+    // The archive's places of the survey's placed single-channel records, in record order.
+    static std::vector<Position> archivedPositions() {
+        std::vector<Position> out;
+        for (const auto& row : server->sql("team", "SELECT ST_Y(geom), ST_X(geom) FROM zarn.single_channel "
+                                                   "WHERE geom IS NOT NULL ORDER BY record_no")
+                                   .rows)
+            out.push_back({std::stod(*row[0]), std::stod(*row[1])});
+        return out;
+    }
+    static void expectSamePlaces(const std::vector<Position>& archive, const std::vector<Position>& map) {
+        ASSERT_EQ(archive.size(), map.size());
+        for (size_t i = 0; i < map.size(); ++i) {
+            EXPECT_NEAR(archive[i].lat, map[i].lat, 1e-9) << i;
+            EXPECT_NEAR(archive[i].lon, map[i].lon, 1e-9) << i;
+        }
+    }
+    size_t logged() const { return testing::readLogged(log).records.size(); }
+    size_t said(const std::string& text) const {
+        const std::string err = child.err();
+        size_t n = 0;
+        for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
+        return n;
+    }
+
+    static inline PostgresServer* server = nullptr;
+    SimDevice device;
+    testing::GpsFake gps;
+    RecordChild child;
+    std::string log;
+};
+
+}  // namespace
+
+TEST_F(ArchiveE2e, ARecordedSurveyPushedHoldsItsRecordsOnceAtMapsPlacesAndReadsBackThroughGdal) {
+    ASSERT_NO_FATAL_FAILURE(startGps());
+    ASSERT_TRUE(record({"--seconds", "7"}, true));
+    ASSERT_EQ(child.wait(30s), 0) << child.err();
+    const size_t records = logged();
+    ASSERT_GT(records, 20u);
+
+    const std::string conninfo = server->conninfo("team");
+    for (int push = 0; push < 2; ++push) {
+        const auto run = testing::runProgram({ZARNLOG_PATH, "push", log, "--archive", conninfo});
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find("pushed " + std::to_string(records) + " records (" +
+                                  std::to_string(push ? 0 : records) + " new)"),
+                  std::string::npos)
+            << run.output;
+    }
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.records"), std::to_string(records));
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.readings WHERE kind = 'single'"), std::to_string(2 * records));
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.readings WHERE round(mhz * 1e6) = 881520000"), std::to_string(records));
+
+    std::string output;
+    const std::vector<Position> map = mapPositions(log, device.root, output);
+    ASSERT_GT(map.size(), records / 2) << output;
+    expectSamePlaces(archivedPositions(), map);
+
+    // As QGIS reads it: a point layer per record type, with its features.
+    const std::string pg = "PG:" + conninfo;
+    const auto layers = testing::runProgram({"ogrinfo", "-ro", "-q", pg});
+    ASSERT_EQ(layers.status, 0) << layers.output;
+    for (const char* layer : {"zarn.single_channel (Point)", "zarn.channel_table (Point)", "zarn.spectrum (Point)",
+                              "zarn.best_servers (Point)", "zarn.notes (Point)", "zarn.readings (Point)"})
+        EXPECT_NE(layers.output.find(layer), std::string::npos) << layers.output;
+    const auto single = testing::runProgram({"ogrinfo", "-ro", "-so", pg, "zarn.single_channel"});
+    EXPECT_NE(single.output.find("Feature Count: " + std::to_string(records)), std::string::npos) << single.output;
+    EXPECT_NE(single.output.find("cellular_dbm: Real"), std::string::npos) << single.output;
+}
+
+TEST_F(ArchiveE2e, RecordingOnThroughADatabaseStoppedFor20sEveryRecordReachesItOnceAtMapsPlaces) {
+    ASSERT_NO_FATAL_FAILURE(startGps());
+    ASSERT_TRUE(record({"--seconds", "30", "--archive", server->conninfo("team")}, true));
+    ASSERT_TRUE(testing::waitUntil([&] { return stored() >= 10; }, 15s)) << child.err();
+    server->stop();
+    EXPECT_TRUE(testing::waitUntil([&] { return said("the archive is tried again") == 1; }, 10s)) << child.err();
+    std::this_thread::sleep_for(20s);
+    std::string error;
+    ASSERT_TRUE(server->start(error)) << error;
+    ASSERT_EQ(child.wait(40s), 0) << child.err();
+
+    const size_t records = logged();
+    EXPECT_EQ(stored(), records);
+    EXPECT_EQ(archived("SELECT count(DISTINCT record_no) FROM zarn.records"), std::to_string(records));
+    EXPECT_EQ(archived("SELECT max(record_no) + 1 FROM zarn.records"), std::to_string(records));
+    EXPECT_EQ(said("the archive is tried again"), 1u) << child.err();
+    EXPECT_EQ(said("takes records again"), 1u) << child.err();
+    EXPECT_EQ(said("not in the archive"), 0u) << child.err();
+    EXPECT_NE(child.err().find("archive 0 behind"), std::string::npos) << child.err();
+
+    // The places it gave while the track grew are those of the whole track.
+    std::string output;
+    const std::vector<Position> map = mapPositions(log, device.root, output);
+    ASSERT_GT(map.size(), 20u) << output;
+    expectSamePlaces(archivedPositions(), map);
+}
+
+TEST_F(ArchiveE2e, ARecorderKilledLeavesALogWhosePushCompletesTheSurvey) {
+    ASSERT_TRUE(record({"--archive", server->conninfo("team")}, false));
+    ASSERT_TRUE(testing::waitUntil([&] { return stored() >= 5; }, 15s)) << child.err();
+    child.signal(SIGKILL);
+    child.wait(5s);
+    const size_t records = logged();
+    const auto run = testing::runProgram({ZARNLOG_PATH, "push", log, "--archive", server->conninfo("team")});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(stored(), records);
+    EXPECT_EQ(archived("SELECT max(record_no) + 1 FROM zarn.records"), std::to_string(records));
+}
+
+}  // namespace zarn

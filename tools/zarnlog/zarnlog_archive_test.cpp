@@ -1,0 +1,497 @@
+// zarnlog push, db and grid against a real PostgreSQL with PostGIS: the archive's values
+// are zarnlog csv's, a push again or a log pushed while it grows stores each record once,
+// the grid sums up by the rules the programs share, and bad input and faults mid-push
+// leave whole batches and a clear message.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "recording/log_reader.h"
+#include "recording/synthetic_log.h"
+#include "survey/grid_cell.h"
+#include "survey/level_statistics.h"
+#include "survey/synthetic_track.h"
+#include "testing/servers/free_port.h"
+#include "testing/servers/postgres_server.h"
+#include "testing/servers/run_program.h"
+#include "testing/servers/wait_until.h"
+#include "tools/zarnlog/zarnlog_test_support.h"
+
+using namespace zarn;
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace std::chrono_literals;
+using zarn::testing::Outcome;
+using zarn::testing::PostgresServer;
+using zarn::testing::readText;
+using zarn::testing::zarnlog;
+using Folder = zarn::testing::TempFolder;
+using Rows = std::vector<std::vector<std::string>>;
+
+const std::string kZarnlog = ZARNLOG_PATH;
+
+// The quoted fields of a CSV line.
+std::vector<std::string> csvFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') fields.back() += c, ++i;
+        else if (c == '"') quoted = !quoted;
+        else if (c == ',' && !quoted) fields.emplace_back();
+        else fields.back() += c;
+    }
+    for (std::string& f : fields) f.erase(0, f.find_first_not_of(' '));
+    return fields;
+}
+
+std::vector<std::vector<std::string>> csvRows(const std::string& path, bool header = true) {
+    std::ifstream in(path);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) rows.push_back(csvFields(line));
+    if (header && !rows.empty()) rows.erase(rows.begin());
+    return rows;
+}
+
+std::string numberText(const std::string& text, const char* format) {
+    if (text.empty()) return "";
+    char out[48];
+    std::snprintf(out, sizeof out, format, std::stod(text));
+    return out;
+}
+
+// A reading as both sides give it: band, channel, MHz, dBm; empty where not known.
+std::string reading(const std::string& band, const std::string& channel, const std::string& mhz,
+                    const std::string& dbm) {
+    return band + "|" + channel + "|" + numberText(mhz, "%.6f") + "|" + numberText(dbm, "%.4f");
+}
+
+// The readings of each record of a kind, in record order, each record's sorted.
+using Readings = std::vector<std::vector<std::string>>;
+
+std::string bandOfMhz(double mhz) { return mhz < 1000 ? "800" : "1900"; }
+
+// What zarnlog csv wrote, by kind.
+std::map<std::string, Readings> csvReadings(const std::string& dir, const std::string& stem) {
+    std::map<std::string, Readings> out;
+    for (const auto& row : csvRows(dir + "/" + stem + "-single.csv"))
+        out["single"].push_back({reading("800", row[2], row[3], row[4]), reading("1900", row[5], row[6], row[7])});
+    for (const auto& row : csvRows(dir + "/" + stem + "-table.csv")) {
+        if (row[2] == "0") out["table"].emplace_back();
+        out["table"].back().push_back(reading(row[3] == "0" ? "800" : "1900", row[4], row[5], row[6]));
+    }
+    for (const auto& row : csvRows(dir + "/" + stem + "-servers.csv")) {
+        if (row[2] == "1") out["servers"].emplace_back();
+        out["servers"].back().push_back(reading(bandOfMhz(std::stod(row[3])), row[4], row[3], row[5]));
+    }
+    for (const auto& row : csvRows(dir + "/" + stem + "-spectrum.csv", false)) {
+        auto& sweep = out["spectrum"].emplace_back();
+        const double low = std::stod(row[2]), step = std::stod(row[4]);
+        for (size_t i = 6; i < row.size(); ++i) {
+            if (row[i] == "nan") continue;
+            const double mhz = (low + step * static_cast<double>(i - 6)) / 1e6;
+            sweep.push_back(reading(bandOfMhz(mhz), "", std::to_string(mhz), row[i]));
+        }
+    }
+    for (auto& [kind, records] : out)
+        for (auto& r : records) std::sort(r.begin(), r.end());
+    return out;
+}
+
+// What zarn.readings holds, by kind.
+std::map<std::string, Readings> archiveReadings(const PostgresServer& db, const std::string& database) {
+    const auto r = db.sql(database, "SELECT kind, record_no, band, channel, mhz, dbm FROM zarn.readings "
+                                    "ORDER BY kind, record_no");
+    EXPECT_TRUE(r.ok()) << r.error;
+    std::map<std::string, Readings> out;
+    std::string last;
+    for (const auto& row : r.rows) {
+        const auto text = [&](size_t i) { return row[i].value_or(""); };
+        auto& records = out[text(0)];
+        if (records.empty() || text(1) != last) records.emplace_back();
+        last = text(1);
+        records.back().push_back(reading(text(2), text(3), text(4), text(5)));
+    }
+    for (auto& [kind, records] : out)
+        for (auto& rec : records) std::sort(rec.begin(), rec.end());
+    return out;
+}
+
+// Every kind of record, notes of every kind of byte, on a track that leaves some out.
+constexpr int kSeconds = 120;
+Place along(double s) { return {47.37 + 2e-5 * s, 8.54 + 3e-5 * s}; }
+
+void writeSurvey(const std::string& path, int16_t offset = 0) {
+    SyntheticLog log(path, 50000);
+    for (int s = 0; s < kSeconds; ++s) {
+        const auto level = static_cast<int16_t>(-1000 - 5 * s + offset);
+        if (s == 3) log.note("it's \"q\" a\\b\x01\x7f\xe9\xff");
+        if (s == 50) log.note("O'Brien; DROP TABLE x;--");
+        switch (s % 6) {
+        case 0:
+        case 1: log.singleChannel(384, level, 3250, -1900); break;
+        case 2: log.table({{0, 384, level}, {1, 25, -1100}, {0, 991, -1300}}); break;
+        case 3:
+            log.sweep(0, 400, 40, [&](uint16_t o) { return o == 405 ? SyntheticLog::kNotCaptured : int16_t(level - o); });
+            break;
+        case 4: log.bestServers(0, {{417, static_cast<int16_t>(-55 - s % 9)}, {34, -80}}); break;
+        case 5: log.sweep(1, 100, 30, [&](uint16_t o) { return int16_t(-1800 + o); }); break;
+        }
+    }
+    log.frame(14, {1, 2, 3});
+    ASSERT_TRUE(log.ok());
+}
+
+// A stretch of record `n` overwritten, as a card's bad block.
+void damageRecord(const std::string& path, int n) {
+    LogReader reader;
+    LogHeader header;
+    ASSERT_TRUE(reader.open(path) && reader.readHeader(header));
+    size_t offset = 0;
+    int i = 0;
+    forEachRecord(reader, [&](const LogRecord& r) { return i++ == n ? (offset = r.offset, false) : true; });
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(offset));
+    f.write("YYYYYYYY", 8);
+}
+
+class ZarnlogArchive : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = new PostgresServer;
+        std::string error;
+        ASSERT_TRUE(server->start(error)) << error;
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    static std::string database(const std::string& name, PostgresServer::Extensions e = PostgresServer::WithPostgis) {
+        std::string error;
+        EXPECT_TRUE(server->createDatabase(name, e, error)) << error;
+        return server->conninfo(name);
+    }
+    static std::string count(const std::string& db, const std::string& what) {
+        return server->scalar(db, "SELECT count(*) FROM " + what);
+    }
+
+    static inline PostgresServer* server = nullptr;
+    Folder dir;
+};
+
+}  // namespace
+
+TEST_F(ZarnlogArchive, TheArchiveHoldsTheCsvsValuesOnceHoweverOftenAndInWhatStepsALogIsPushed) {
+    const std::string log = dir.file("survey.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(log));
+    ASSERT_NO_FATAL_FAILURE(damageRecord(log, 20));
+    ASSERT_TRUE(writeSyntheticTrack(dir.file("survey.gpx"), 0, kSeconds - 20, 1,
+                                    [](long long s) { return std::optional(along(static_cast<double>(s))); }));
+    const std::string archive = database("team");
+    const std::string site = "North \"A\" O'Brien \\ mast\t1";
+
+    const Outcome first = zarnlog({"push", log, "--archive", archive, "--site", site});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const Outcome csv = zarnlog({"csv", log, "-o", dir.file("csv")});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const size_t records = std::stoul(server->scalar("team", "SELECT record_count FROM zarn.surveys"));
+    EXPECT_NE(first.err.find("pushed " + std::to_string(records) + " records (" + std::to_string(records) +
+                             " new) of " + log),
+              std::string::npos)
+        << first.err;
+    EXPECT_NE(first.err.find("; 21 not placed; 1 damaged stretches"), std::string::npos) << first.err;
+
+    // Every value of every kind is the CSV's, record by record.
+    const auto expected = csvReadings(dir.file("csv"), "survey");
+    ASSERT_EQ(expected.size(), 4u);
+    EXPECT_EQ(archiveReadings(*server, "team"), expected);
+    // The notes and the site as they were given, byte for byte where UTF-8 allows.
+    const auto notes = csvRows(dir.file("csv/survey-notes.csv"));
+    const auto stored = server->sql("team", "SELECT n.note, r.byte_offset, n.record_type FROM zarn.notes n "
+                                            "JOIN zarn.records r USING (survey, record_no) ORDER BY record_no");
+    ASSERT_EQ(stored.rows.size(), notes.size());
+    for (size_t i = 0; i < notes.size(); ++i) {
+        EXPECT_EQ(stored.rows[i][0].value_or(""), notes[i][3]);
+        EXPECT_EQ(stored.rows[i][1].value_or(""), notes[i][2]);
+        EXPECT_EQ(stored.rows[i][2].value_or(""), notes[i][1]);
+    }
+    EXPECT_EQ(server->scalar("team", "SELECT site FROM zarn.surveys"), site);
+    EXPECT_EQ(count("team", "zarn.records"), std::to_string(records));
+    EXPECT_EQ(server->scalar("team", "SELECT max(record_no) + 1 FROM zarn.records"), std::to_string(records));
+
+    // Again, and as a copy under another name: nothing new, the same survey.
+    fs::copy_file(log, dir.file("copy.zrn"));
+    fs::copy_file(dir.file("survey.gpx"), dir.file("copy.gpx"));
+    for (const std::string& again : {log, dir.file("copy.zrn")}) {
+        const Outcome o = zarnlog({"push", again, "--archive", archive});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_NE(o.err.find("(0 new)"), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(count("team", "zarn.logs"), "1");
+    EXPECT_EQ(count("team", "zarn.records"), std::to_string(records));
+    EXPECT_EQ(archiveReadings(*server, "team"), expected);
+
+    // Grown in three steps, cut inside records: the rows of one push.
+    const std::string growing = dir.file("growing.zrn");
+    fs::copy_file(dir.file("survey.gpx"), dir.file("growing.gpx"));
+    const std::string bytes = readText(log);
+    const std::string grown = database("grown");
+    for (size_t cut : {bytes.size() / 3 + 7, 2 * bytes.size() / 3 + 11, bytes.size()}) {
+        std::ofstream(growing, std::ios::binary | std::ios::trunc) << bytes.substr(0, cut);
+        const Outcome o = zarnlog({"push", growing, "--archive", grown});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err.find("cut short") != std::string::npos, cut < bytes.size()) << o.err;
+    }
+    const std::string everything = "SELECT record_no, byte_offset, time, type, note, ST_AsText(geom) FROM zarn.records "
+                                   "ORDER BY record_no";
+    EXPECT_EQ(server->sql("grown", everything).rows, server->sql("team", everything).rows);
+    EXPECT_EQ(archiveReadings(*server, "grown"), expected);
+}
+
+TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheSharedRules) {
+    const std::string archive = database("grid");
+    for (int n = 0; n < 2; ++n) {
+        const std::string log = dir.file("drive" + std::to_string(n) + ".zrn");
+        ASSERT_NO_FATAL_FAILURE(writeSurvey(log, static_cast<int16_t>(-40 * n)));
+        ASSERT_TRUE(writeSyntheticTrack(dir.file("drive" + std::to_string(n) + ".gpx"), 0, kSeconds, 1,
+                                        [n](long long s) { return std::optional(along(static_cast<double>(s) + n)); }));
+        const Outcome o = zarnlog({"push", log, "--archive", archive, "--site", "site" + std::to_string(n)});
+        ASSERT_EQ(o.status, 0) << o.err;
+    }
+    const Outcome grid = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "--cell", "25", "--min-samples",
+                                  "6", "-o", dir.file("grid.csv")});
+    ASSERT_EQ(grid.status, 0) << grid.err;
+    EXPECT_EQ(grid.out, dir.file("grid.csv") + "\n");
+
+    // The same figures made here from every placed reading of 881.52 MHz, through CellGrid and LevelStatistics.
+    const auto placed = server->sql("grid", "SELECT ST_Y(geom), ST_X(geom), dbm, survey FROM zarn.readings "
+                                            "WHERE geom IS NOT NULL AND round(mhz * 1e6) = 881520000");
+    ASSERT_GT(placed.rows.size(), 100u);
+    double south = 90, north = -90, west = 180, east = -180;
+    for (const auto& row : placed.rows) {
+        south = std::min(south, std::stod(*row[0])), north = std::max(north, std::stod(*row[0]));
+        west = std::min(west, std::stod(*row[1])), east = std::max(east, std::stod(*row[1]));
+    }
+    CellGrid cells;
+    std::string error;
+    ASSERT_TRUE(cells.open(utmEpsgFor({(south + north) / 2, (west + east) / 2}), 25, error)) << error;
+    struct Expected {
+        LevelStatistics levels;
+        std::set<std::string> surveys;
+    };
+    std::map<std::pair<long long, long long>, Expected> expected;
+    for (const auto& row : placed.rows) {
+        const auto cell = cells.cellOf({std::stod(*row[0]), std::stod(*row[1])});
+        ASSERT_TRUE(cell);
+        Expected& e = expected[{cell->column, cell->row}];
+        e.levels.add(std::stod(*row[2]));
+        e.surveys.insert(*row[3]);
+    }
+    const auto written = csvRows(dir.file("grid.csv"));
+    ASSERT_EQ(written.size(), expected.size());
+    bool twoSurveys = false, few = false;
+    for (const auto& row : written) {
+        SCOPED_TRACE(row[0] + "," + row[1]);
+        const auto found = expected.find({std::stoll(row[0]), std::stoll(row[1])});
+        ASSERT_NE(found, expected.end());
+        const LevelStatistics& l = found->second.levels;
+        EXPECT_EQ(std::stoul(row[2]), l.count());
+        EXPECT_EQ(std::stoul(row[3]), found->second.surveys.size());
+        EXPECT_NEAR(std::stod(row[4]), *l.mean(), 1e-9);
+        EXPECT_EQ(std::stod(row[5]), *l.percentile(0.5));
+        EXPECT_EQ(std::stod(row[6]), *l.percentile(0.1));
+        EXPECT_EQ(std::stod(row[7]), *l.percentile(0.9));
+        EXPECT_EQ(std::stod(row[8]), *l.min());
+        EXPECT_EQ(std::stod(row[9]), *l.max());
+        EXPECT_EQ(row[10], l.count() < 6 ? "1" : "0");
+        const auto centre = cells.geometry({std::stoll(row[0]), std::stoll(row[1])})->centre;
+        EXPECT_NEAR(std::stod(row[11]), centre.lat, 1e-9);
+        EXPECT_NEAR(std::stod(row[12]), centre.lon, 1e-9);
+        twoSurveys = twoSurveys || found->second.surveys.size() == 2;
+        few = few || l.count() < 6;
+    }
+    EXPECT_TRUE(twoSurveys);
+    EXPECT_TRUE(few);
+
+    // Every format map writes, the cells as areas, all in the file named.
+    for (const char* name : {"grid.kml", "grid.geojson"}) {
+        const Outcome o = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "-o", dir.file(name)});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, dir.file(name) + "\n");
+        EXPECT_NE(readText(dir.file(name)).find(std::string(name).ends_with("kml") ? "<Polygon>" : "\"Polygon\""),
+                  std::string::npos);
+    }
+
+    // One site, a window; a frequency nobody measured.
+    const Outcome site = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "--site", "site1", "--from",
+                                  "2004-07-09T14:00:30", "-o", dir.file("site1.gpkg")});
+    ASSERT_EQ(site.status, 0) << site.err;
+    EXPECT_NE(site.err.find("from 1 surveys"), std::string::npos) << site.err;
+    const Outcome none = zarnlog({"grid", "--archive", archive, "--mhz", "890.01", "-o", dir.file("none.kml")});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("no placed reading of 890.01 MHz"), std::string::npos) << none.err;
+    EXPECT_FALSE(fs::exists(dir.file("none.kml")));
+}
+
+TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
+    const std::string log = dir.file("survey.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(log));
+    std::ofstream(dir.file("notes.zrn")) << "this is no log\n";
+    const std::string plain = database("plain", PostgresServer::Plain);
+    const std::string team = database("team");
+    const std::string newer = database("newer");
+    ASSERT_EQ(zarnlog({"db", "init", "--archive", newer}).status, 0);
+    server->scalar("newer", "INSERT INTO zarn.schema_version (version) VALUES (99)");
+    std::string error;
+    ASSERT_TRUE(server->createRole("pusher", "right horse", error)) << error;
+    ASSERT_TRUE(server->createRole("owner", "owner's own", error)) << error;
+    server->scalar("team", "ALTER DATABASE team OWNER TO owner");
+    const std::string wrong = dir.file("wrong.pgpass");
+    fs::copy_file(server->writePgpass("pusher", "wrong horse"), wrong);
+    fs::permissions(wrong, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string right = server->writePgpass("pusher", "right horse");
+    const std::string unreachable = "host=127.0.0.1 port=" + std::to_string(zarn::testing::freePort()) + " dbname=x";
+
+    const struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string passfile;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"unreachable", {"push", log, "--archive", unreachable}, "", 1, "Connection refused"},
+        {"wrong password", {"push", log, "--archive", server->roleConninfo("pusher", "team")}, wrong, 1,
+         "password authentication failed for user \"pusher\""},
+        {"no PostGIS", {"push", log, "--archive", plain}, "", 1, "CREATE EXTENSION postgis"},
+        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (1)"},
+        {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},
+        {"a role that may only push, before db init", {"push", log, "--archive", server->roleConninfo("pusher", "team")},
+         right, 1, "may not make the schema zarn"},
+        {"conninfo libpq does not take", {"push", log, "--archive", "host"}, "", 2, "--archive: missing \"=\""},
+        {"site not UTF-8", {"push", log, "--archive", team, "--site", "caf\xe9"}, "", 2, "--site: not valid UTF-8"},
+        {"no log", {"push", "--archive", team}, "", 2, "push needs a log file"},
+        {"grid without a frequency", {"grid", "--archive", team, "-o", "g.gpkg"}, "", 2, "grid needs --mhz"},
+        {"db without init or status", {"db", "--archive", team}, "", 2, "db takes init or status"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.passfile.empty()) unsetenv("PGPASSFILE");
+        else setenv("PGPASSFILE", c.passfile.c_str(), 1);
+        const Outcome o = zarnlog(c.args);
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(server->scalar("team", "SELECT to_regclass('zarn.logs') IS NULL"), "t");
+    EXPECT_EQ(server->scalar("newer", "SELECT count(*) FROM zarn.logs"), "0");
+    unsetenv("PGPASSFILE");
+
+    // The owner makes the schema once; a role of SELECT and INSERT pushes from then on.
+    setenv("PGPASSFILE", server->writePgpass("owner", "owner's own").c_str(), 1);
+    const Outcome init = zarnlog({"db", "init", "--archive", server->roleConninfo("owner", "team")});
+    ASSERT_EQ(init.status, 0) << init.err;
+    EXPECT_NE(init.out.find("schema zarn version 1"), std::string::npos);
+    server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA zarn "
+                           "TO pusher; SELECT 1");
+    setenv("PGPASSFILE", right.c_str(), 1);
+    const std::string pusher = server->roleConninfo("pusher", "team");
+    const Outcome pushed = zarnlog({"push", log, "--archive", pusher, "--site", "mast 1"});
+    ASSERT_EQ(pushed.status, 0) << pushed.err;
+    const std::string records = count("team", "zarn.records");
+
+    // Under another site: refused, nothing added; without --site it goes on as its own.
+    const Outcome other = zarnlog({"push", log, "--archive", pusher, "--site", "mast 2"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("pushed before as site \"mast 1\""), std::string::npos) << other.err;
+    EXPECT_EQ(zarnlog({"push", log, "--archive", pusher}).status, 0);
+    EXPECT_EQ(count("team", "zarn.records"), records);
+    EXPECT_EQ(count("team", "zarn.logs"), "1");
+
+    const Outcome status = zarnlog({"db", "status", "--archive", pusher});
+    EXPECT_EQ(status.status, 0) << status.err;
+    EXPECT_NE(status.out.find("surveys  1\nrecords  " + records + "\n"), std::string::npos) << status.out;
+    const Outcome noPostgis = zarnlog({"db", "status", "--archive", plain});
+    EXPECT_NE(noPostgis.out.find("postgis  none"), std::string::npos) << noPostgis.out;
+    unsetenv("PGPASSFILE");
+}
+
+TEST_F(ZarnlogArchive, PushesAtOnceOrCutOffByAKilledServerStoreEveryRecordOnce) {
+    const std::string log = dir.file("week.zrn");
+    ASSERT_TRUE(writeCellularSweepLog(log, 12000, 2250));  // 40 MB: four batches
+    const std::string archive = database("twice");
+    const auto push = [&](const std::string& conninfo) {
+        return zarn::testing::runProgram({kZarnlog, "push", log, "--archive", conninfo});
+    };
+    zarn::testing::ProgramRun a, b;
+    std::thread first([&] { a = push(archive); });
+    std::thread second([&] { b = push(archive); });
+    first.join();
+    second.join();
+    EXPECT_EQ(a.status, 0) << a.output;
+    EXPECT_EQ(b.status, 0) << b.output;
+    EXPECT_EQ(count("twice", "zarn.records"), "12000");
+    EXPECT_EQ(count("twice", "zarn.sweeps"), "12000");
+    EXPECT_EQ(server->scalar("twice", "SELECT max(record_no) FROM zarn.records"), "11999");
+
+    // The server killed once a batch is in: the batches in stay whole, a push again completes them.
+    const std::string killed = database("killed");
+    zarn::testing::ProgramRun cut;
+    std::thread pushing([&] { cut = push(killed); });
+    const bool batchIn = zarn::testing::waitUntil(
+        [&] {
+            const auto r = server->sql("killed", "SELECT count(*) > 0 FROM zarn.records");
+            return r.ok() && r.rows[0][0] == "t";
+        },
+        30s);
+    server->kill();
+    pushing.join();
+    ASSERT_TRUE(batchIn);
+    EXPECT_EQ(cut.status, 1) << cut.output;
+    std::string error;
+    ASSERT_TRUE(server->start(error)) << error;
+    EXPECT_EQ(server->scalar("killed", "SELECT count(*) FROM zarn.records"),
+              server->scalar("killed", "SELECT count(*) FROM zarn.sweeps"));
+    const auto again = push(killed);
+    EXPECT_EQ(again.status, 0) << again.output;
+    const std::string rows = "SELECT record_no, byte_offset, time, levels FROM zarn.records JOIN zarn.sweeps "
+                             "USING (survey, record_no) ORDER BY record_no";
+    EXPECT_EQ(server->sql("killed", rows).rows, server->sql("twice", rows).rows);
+}
+
+// A tablespace on a small tmpfs fills up: a full disk is told as one, and the batches before it stay whole.
+TEST_F(ZarnlogArchive, AFullDiskIsToldAndAPushAfterItCompletesTheSurvey) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const fs::path space = dir.path / "space";
+    fs::create_directories(space);
+    if (mount("tmpfs", space.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "no tmpfs: " << strerror(errno);
+    const auto user = server->folder().user();
+    ASSERT_EQ(chown(space.c_str(), user.uid, user.gid), 0);
+    const std::string log = dir.file("day.zrn");
+    ASSERT_TRUE(writeCellularSweepLog(log, 6000, 2250));  // 20 MB
+    const std::string archive = database("full");
+    ASSERT_EQ(zarnlog({"db", "init", "--archive", archive}).status, 0);
+    server->scalar("postgres", "CREATE TABLESPACE small LOCATION '" + space.string() + "'");
+    server->scalar("full", "ALTER TABLE zarn.sweeps SET TABLESPACE small");
+
+    const Outcome full = zarnlog({"push", log, "--archive", archive});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("the database's disk is full"), std::string::npos) << full.err;
+    EXPECT_EQ(count("full", "zarn.records"), count("full", "zarn.sweeps"));
+
+    server->scalar("full", "ALTER TABLE zarn.sweeps SET TABLESPACE pg_default");
+    const Outcome after = zarnlog({"push", log, "--archive", archive});
+    EXPECT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(count("full", "zarn.sweeps"), "6000");
+    server->scalar("postgres", "DROP TABLESPACE small");
+    umount2(space.c_str(), MNT_DETACH);
+}
