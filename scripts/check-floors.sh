@@ -12,8 +12,8 @@
 # - One output's folder under outputs/ includes no other output's; outputs/X/
 #   may include the fan-out's files at the top of outputs/, not the other way.
 # - testing/ holds test support: only tests and test helpers include it, the
-#   measuring instruments (zarn-line-check, zarn-meter), which run zarn and its
-#   simulator as the tests do, and the benchmarks, which run the real servers.
+#   benchmarks (which start the tests' servers), and the measuring instruments
+#   (zarn-line-check, zarn-meter), which run zarn and its simulator as the tests do.
 # - Test helpers (named *test_support*, *_testing*, ...) serve tests only.
 set -euo pipefail
 
@@ -67,7 +67,7 @@ check() {
             isTest = file ~ testFile || ("/" file) ~ testHelper
             if (to == "testing") {
                 if (!isTest && from != "testing" && from != "bench" && !((from "/" part(file)) in instrument))
-                    fail("only tests, test helpers and the instruments (" instruments ") include testing/")
+                    fail("only tests, test helpers, benchmarks and the instruments (" instruments ") include testing/")
                 next
             }
             if (to == "tools" && from == "tools") {
@@ -128,12 +128,12 @@ channels/plan.cpp:2: includes "screens/view.h": which runs up from channels to s
 fuzz/fuzz_log.cpp:1: includes "tools/zarnlog/log_csv.h": fuzz includes no program'"'"'s files; what it needs lies on a floor or in testing/
 outputs/mqtt/broker.cpp:1: includes "outputs/live/page.h": one output includes no other output'"'"'s files, and the fan-out none
 outputs/record_fanout.cpp:1: includes "outputs/mqtt/broker.h": one output includes no other output'"'"'s files, and the fan-out none
-screens/gps.cpp:1: includes "testing/gps_fake.h": only tests, test helpers and the instruments (tools/line_check tools/meter) include testing/
+screens/gps.cpp:1: includes "testing/gps_fake.h": only tests, test helpers, benchmarks and the instruments (tools/line_check tools/meter) include testing/
 screens/view.cpp:1: includes "board/test_support.h": the test helper outside a test
 shell/frame.cpp:1: includes "tools/sim.h": shell is a floor and tools lies beside the floors
 survey/rows.cpp:1: includes "outputs/record_fanout.h": which runs up from survey to outputs (platform < channels < board < recording < survey < outputs < screens < shell)
 testing/sim.cpp:1: includes "tools/board_sim/sim_board.h": testing includes no program'"'"'s files; what it needs lies on a floor or in testing/
-tools/zarn_record/main.cpp:1: includes "testing/sim_device.h": only tests, test helpers and the instruments (tools/line_check tools/meter) include testing/
+tools/zarn_record/main.cpp:1: includes "testing/sim_device.h": only tests, test helpers, benchmarks and the instruments (tools/line_check tools/meter) include testing/
 tools/zarn_record/session.cpp:1: includes "tools/zarnlog/track.h": a program includes no other program'"'"'s files; what two programs share lies on a floor or in testing/'
     if [ "$got" != "$want" ]; then
         printf 'check-floors self-test failed; got:\n%s\nwanted:\n%s\n' "$got" "$want" >&2

@@ -213,8 +213,8 @@ TEST(LiveMetrics, EveryFamilyPassesPromtoolAndLevelsAreTheCsvDigits) {
     s.gps.state = GpsPosition::State::Fix;
     s.log.count(218, 3000);
     s.log.count(216, 3100);
-    s.outputs.push_back({"csv", 2, 1, 0, true, "standard output: Broken pipe"});
-    s.outputs.push_back({"a \"quoted\\\" name", 1, 0, 3, false, ""});
+    s.outputs.push_back({"csv", 2, 1, 0, true, "standard output: Broken pipe", std::nullopt});
+    s.outputs.push_back({"a \"quoted\\\" name", 1, 0, 3, false, "", std::nullopt});
     s.live = {"127.0.0.1:8080", 3, 7, 1};
     LiveReadings r;
     r.levels = {{"800", "384", "-62.5"}, {"1900", "25", "-75"}};

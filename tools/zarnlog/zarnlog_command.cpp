@@ -131,7 +131,7 @@ struct Command {
     MapFormat format = MapFormat::GeoPackage;
     ReportOptions report;
     OccupancySettings occupancy{{true, 10}, 900, {}};
-    std::string threshold;  // --threshold, read as the command takes it
+    std::optional<std::string> threshold;  // --threshold, read as the command takes it
     std::vector<std::string> given;  // the options, for what each command takes
 };
 
@@ -277,13 +277,13 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
         if (!c.output.empty() && fs::equivalent(file, c.output, ec))
             return usage(err, "-o " + c.output + " is the log " + file + " itself");
     }
-    if (!c.threshold.empty()) {
+    if (c.threshold) {
         std::string error;
-        if (c.name == "occupancy" && !parseOccupancyThreshold(c.threshold, c.occupancy.threshold, error))
+        if (c.name == "occupancy" && !parseOccupancyThreshold(*c.threshold, c.occupancy.threshold, error))
             return usage(err, "--threshold " + error);
         if (c.name == "report") {
-            const auto dbm = parseDecimal(c.threshold);
-            if (!dbm) return usage(err, "--threshold " + c.threshold + ": not a level in dBm");
+            const auto dbm = parseDecimal(*c.threshold);
+            if (!dbm) return usage(err, "--threshold " + *c.threshold + ": not a level in dBm");
             c.report.threshold = *dbm;
         }
     }
@@ -413,6 +413,7 @@ int makeReport(const Command& c, std::ostream& out, std::ostream& err) {
     const int status = writeReport(logs, c.report, c.output, err);
     if (status == 0) out << c.output << "\n";
     return status;
+}
 
 int occupancy(const Command& c, LogReader& reader, const LogHeader& header, const DamageSink& damaged, std::ostream& out,
               std::ostream& err) {
