@@ -266,11 +266,16 @@ void BM_LiveStream(benchmark::State& state) {
         while (Clock::now() - began < std::chrono::duration<double>(runSeconds())) {
             const auto decoded = posts.next();
             if (!decoded) continue;
-            zarn::WrittenRecord w;
-            if (zarn::logRecorder().writePendingRecord(error, &w) != 0 || w.offset == 0) continue;
-            decodedAt[static_cast<long long>(w.offset)] = *decoded;
-            publishedAt[static_cast<long long>(w.offset)] = Clock::now();
-            fanout.publish({w, 30000, zarn::logRecorder().fileLength()});
+            std::vector<zarn::WrittenRecord> written;
+            if (zarn::logRecorder().writePendingRecord(error, &written) != 0) continue;
+            // A batch can hold records whose posts are still queued: each takes its own, in order.
+            for (size_t i = 0; i < written.size(); ++i) {
+                const auto at = i == 0 ? decoded : posts.next();
+                if (!at) break;
+                decodedAt[static_cast<long long>(written[i].offset)] = *at;
+                publishedAt[static_cast<long long>(written[i].offset)] = Clock::now();
+                fanout.publish({written[i], 30000, zarn::logRecorder().fileLength()});
+            }
         }
         stop = true;
         std::this_thread::sleep_for(200ms);  // the last events on their way
