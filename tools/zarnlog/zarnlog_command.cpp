@@ -86,7 +86,8 @@ Options:
   --bands LIST         the report's level bands, strongest edge first
                        (default -80,-90,-100,-110)
   --cell M             the report's grid cells, in metres (default 50); grid's
-                       likewise, in the UTM zone of the readings' centre
+                       likewise; both in the UTM zone of the middle
+                       of the bounding box of the places gridded
   --min-samples N      the fewest samples for a cell of the report to count
                        (default 5); grid: cells with fewer are flagged
   --archive CONNINFO   the archive, as libpq takes it (host=... dbname=..., or
