@@ -1,7 +1,9 @@
 #pragma once
 // CellGrid: square cells of a coverage grid, the same here as in the database.
 //
-// - The projection: the UTM zone of the data's centre on WGS 84, zone =
+// - The projection: the UTM zone of the data's centre on WGS 84, the centre
+//   being the middle of the bounding box of the places gridded (not their
+//   mean: a box's middle is the same however the places are counted), zone =
 //   floor((lon + 180) / 6) + 1 (1..60, longitude 180 in zone 60); EPSG 32600 +
 //   zone for a centre at or north of the equator, 32700 + zone south of it. In
 //   SQL: 32600 + (lat < 0)::int * 100 + greatest(1, least(60, floor((lon + 180) / 6)::int + 1)).

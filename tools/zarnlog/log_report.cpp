@@ -9,6 +9,7 @@
 
 #include "tools/zarnlog/report_drive.h"
 #include "tools/zarnlog/report_levels.h"
+#include "tools/zarnlog/report_occupancy.h"
 #include "tools/zarnlog/report_overview.h"
 #include "tools/zarnlog/report_page.h"
 
@@ -86,6 +87,7 @@ bool readReport(const std::vector<ReportLog>& logs, const ReportOptions& options
     if (records == 0) return error = "no record between --begin and --end", false;
     chooseGrid(data);
     data.axis = TimeAxis(data.logs, kTimeColumns);
+    beginOccupancy(data);
     for (size_t i = 0; i < logs.size(); ++i)
         if (!readLevels(logs[i], i, data, error)) return error = logs[i].path + ": " + error, false;
     sumChannels(data);

@@ -10,6 +10,7 @@
 
 #include "survey/colour_map.h"
 #include "survey/log_text.h"
+#include "tools/zarnlog/occupancy_cells.h"
 #include "tools/zarnlog/plot_parts.h"
 
 namespace zarn {
@@ -17,8 +18,6 @@ namespace {
 
 using namespace plot;
 
-constexpr COLORREF kNoData = RGB(200, 200, 200);
-constexpr float kNone = -1;
 
 // One band: its places across, its periods down.
 class OccupancyPanel {
@@ -33,27 +32,17 @@ public:
         first_ = firstPeriod;
         periods_ = periods;
         periodSeconds_ = periodSeconds;
-        cells_.assign(static_cast<size_t>(kPlotWidth) * rows(), kNone);
+        cells_ = OccupancyCells(kPlotWidth, rows());
     }
 
     void fold(const OccupancyPeriod& p) {
         const long long i = (p.start - first_) / periodSeconds_;
-        if (i < 0 || i >= periods_) return;
-        const int y0 = rowOf(i), y1 = std::max(y0 + 1, rowOf(i + 1));
         const long long n = static_cast<long long>(places_.size());
         for (const OccupancyRow& r : p.rows) {
             if (r.band != band_) continue;
             const auto at = std::lower_bound(places_.begin(), places_.end(), r.hz);
             if (at == places_.end() || *at != r.hz) continue;
-            const long long k = at - places_.begin();
-            const int x0 = static_cast<int>(k * kPlotWidth / n);
-            const int x1 = std::max(x0 + 1, static_cast<int>((k + 1) * kPlotWidth / n));
-            const float v = static_cast<float>(r.occupancy());
-            for (int y = y0; y < y1; ++y)
-                for (int x = x0; x < x1; ++x) {
-                    float& cell = cells_[static_cast<size_t>(y) * kPlotWidth + x];
-                    cell = std::max(cell, v);
-                }
+            cells_.fold(at - places_.begin(), n, i, periods_, static_cast<float>(r.occupancy()));
         }
     }
 
@@ -61,8 +50,8 @@ public:
         const int height = rows(), plotTop = top + kTitleHeight;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < kPlotWidth; ++x) {
-                const float v = cells_[static_cast<size_t>(y) * kPlotWidth + x];
-                image.at(kLeft + x, plotTop + y) = v < 0 ? rgbToPixel(kNoData) : viridisPixel(v);
+                const float v = cells_.at(x, y);
+                image.at(kLeft + x, plotTop + y) = v == OccupancyCells::kNone ? kNoPeriodPixel : viridisPixel(v);
             }
         CBrush frame(kInk);
         dc.FrameRect(CRect{kLeft - 1, plotTop - 1, kLeft + kPlotWidth + 1, plotTop + height + 1}, &frame);
@@ -76,7 +65,7 @@ public:
 
 private:
     int rows() const { return static_cast<int>(std::clamp<long long>(periods_, 160, 600)); }
-    int rowOf(long long period) const { return static_cast<int>(period * rows() / std::max(periods_, 1LL)); }
+    int rowOf(long long period) const { return OccupancyCells::span(period, periods_, rows()).first; }
 
     // Ticks at round MHz, each at the middle of the column of the first place from there,
     // named by that place's MHz: the round value itself on a sweep's raster.
@@ -117,7 +106,7 @@ private:
     std::set<uint32_t> scanned_;
     std::vector<uint32_t> places_;
     long long first_ = 0, periods_ = 0, periodSeconds_ = 1;
-    std::vector<float> cells_;
+    OccupancyCells cells_;
 };
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
+#include "survey/colour_map.h"
 #include "survey/json_writer.h"
 #include "tools/zarnlog/report_format.h"
 #include "tools/zarnlog/svg_writer.h"
@@ -222,6 +224,63 @@ void spectrumChart(std::string& out, const std::string& label, const std::vector
     for (const Series& s : lines)
         for (const auto& run : runs(s.values, x, y, &mhz)) svg.polyline(run, "class=\"line\" stroke=\"" + s.colour + "\"");
     frame(svg);
+    svg.end();
+}
+
+std::string occupancyColour(float occupancy) {
+    return occupancy == OccupancyCells::kNone ? svg::colour(kNoPeriodPixel) : svg::colour(viridisPixel(occupancy));
+}
+
+void occupancyChart(std::string& out, const OccupancyChart& chart) {
+    constexpr double kTimeLeft = 84;
+    const OccupancyCells& cells = *chart.cells;
+    const double width = kWidth - kTimeLeft - kRight;
+    const double height = std::clamp(cells.rows() * 3.0, 96.0, 288.0);
+    const double cellWidth = width / cells.columns(), cellHeight = height / cells.rows();
+    SvgWriter svg(out, kWidth, kTop + height + kBottom, "chart", chart.label);
+    // A path per colour, a row's run of equal cells one rectangle: a small page however busy the band.
+    std::map<std::string, std::string> paths;
+    for (int y = 0; y < cells.rows(); ++y)
+        for (int x = 0; x < cells.columns();) {
+            const std::string fill = occupancyColour(cells.at(x, y));
+            int end = x + 1;
+            while (end < cells.columns() && occupancyColour(cells.at(end, y)) == fill) ++end;
+            paths[fill] += "M" + number(kTimeLeft + x * cellWidth) + " " + number(kTop + y * cellHeight) + "h" +
+                           number((end - x) * cellWidth) + "v" + number(cellHeight) + "h" +
+                           number(-(end - x) * cellWidth) + "z";
+            x = end;
+        }
+    for (const auto& [fill, d] : paths) svg.path(d, "fill=\"" + fill + "\" shape-rendering=\"crispEdges\"");
+
+    // Ticks at round MHz, each at the middle of the column of the first place from there.
+    const long long n = static_cast<long long>(chart.hz.size());
+    const double lo = chart.hz.front() / 1e6, hi = chart.hz.back() / 1e6;
+    const double step = plot::niceStep(std::max(hi - lo, 0.01), 8);
+    const double bottom = kTop + height;
+    long long previous = -1;
+    for (double t = std::ceil(lo / step) * step; t <= hi + 1e-9; t += step) {
+        const auto at = std::lower_bound(chart.hz.begin(), chart.hz.end(), static_cast<uint32_t>(std::llround(t * 1e6)));
+        const long long k = at - chart.hz.begin();
+        if (k >= n || k == previous) continue;
+        previous = k;
+        const auto [x0, x1] = OccupancyCells::span(k, n, cells.columns());
+        const double x = kTimeLeft + (x0 + x1) / 2.0 * cellWidth;
+        svg.line(x, bottom, x, bottom + 4, "class=\"axis\"");
+        svg.text(x, bottom + 16, plot::megahertzLabel(*at / 1e6, step), "middle");
+    }
+    svg.text(kWidth - kRight, kTop + height + kBottom - 4, "MHz", "end");
+
+    // Up to eight period starts; with the date when the periods run over more than a day.
+    const bool days = chart.periods * chart.periodSeconds > 86400;
+    const long long ticks = std::min<long long>(chart.periods, 8);
+    for (long long t = 0; t < ticks; ++t) {
+        const long long i = t * chart.periods / ticks;
+        const double y = kTop + OccupancyCells::span(i, chart.periods, cells.rows()).first * cellHeight;
+        const long long stamp = chart.firstPeriod + i * chart.periodSeconds;
+        svg.line(kTimeLeft - 4, y, kTimeLeft, y, "class=\"axis\"");
+        svg.text(kTimeLeft - 6, y + 4, days ? stampText(stamp).substr(5, 11) : clockText(stamp).substr(0, 5), "end");
+    }
+    svg.rect(kTimeLeft, kTop, width, height, "class=\"axis\"");
     svg.end();
 }
 

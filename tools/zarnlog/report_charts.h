@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/zarnlog/occupancy_cells.h"
 #include "tools/zarnlog/plot_parts.h"
 #include "tools/zarnlog/report_model.h"
 
@@ -41,6 +42,20 @@ void cdfChart(std::string& out, const std::string& label, const std::vector<CdfL
 // Lines over frequency: x in MHz, one value of each series per x.
 void spectrumChart(std::string& out, const std::string& label, const std::vector<double>& mhz,
                    const std::vector<Series>& lines);
+
+// Occupancy over frequency (across, a column per place, in frequency order)
+// and time (down, a row per period or the periods it covers), as
+// occupancy_cells.h folds them: viridis from 0 % to 100 %, grey where no
+// period with a sample covers a cell.
+struct OccupancyChart {
+    std::string label;
+    const OccupancyCells* cells = nullptr;
+    std::vector<uint32_t> hz;  // the places, in order
+    long long firstPeriod = 0, periodSeconds = 1, periods = 0;
+};
+void occupancyChart(std::string& out, const OccupancyChart& chart);
+// The colours of a cell, as the chart fills them.
+std::string occupancyColour(float occupancy);
 
 // Ticks for the logs' notes along the time axis, labelled where there is room;
 // each tick shows its time and note under the pointer.

@@ -33,7 +33,7 @@ LevelScale scaleOf(const ReportData& data) {
 std::string projectionText(const GridFrame& g) {
     const int epsg = g.grid.epsg(), zone = epsg % 100;
     return "EPSG:" + std::to_string(epsg) + ", WGS 84 / UTM zone " + std::to_string(zone) +
-           (epsg / 100 == 326 ? "N" : "S") + ", the zone of the data's centre (" + fixed(g.centre.lat, 5) + ", " +
+           (epsg / 100 == 326 ? "N" : "S") + ", the zone of the middle of the placed records' bounding box (" + fixed(g.centre.lat, 5) + ", " +
            fixed(g.centre.lon, 5) + ")";
 }
 

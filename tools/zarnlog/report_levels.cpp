@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "tools/zarnlog/report_occupancy.h"
 #include "tools/zarnlog/report_samples.h"
 
 namespace zarn::report {
@@ -10,7 +11,11 @@ namespace {
 class Levels {
 public:
     Levels(ReportData& data, size_t log, const TrackJoin* track)
-        : data_(data), log_(log), track_(track), plans_(data.logs[log].header.pcsRaster) {}
+        : data_(data),
+          log_(log),
+          track_(track),
+          plans_(data.logs[log].header.pcsRaster),
+          occupancy_(data, data.logs[log].header.pcsRaster) {}
 
     void take(const LogRecord& r) {
         if (!data_.options.window.contains(r.time)) return;
@@ -21,8 +26,13 @@ public:
         if (source == SampleSource::Single || source == SampleSource::Table)
             for (const ChannelSample& s : samples_) channel(s, column, cell);
         if ((source == SampleSource::Table || source == SampleSource::Servers) && cell) dominance(*cell);
-        if (r.type == kModeSpectrum) sweep(r);
+        if (r.type == kModeSpectrum) {
+            sweep(r);
+            occupancy_.take(r);
+        }
     }
+
+    void finish() { occupancy_.finish(); }
 
 private:
     // Records of one second share their place: one projection a second, however many records.
@@ -87,6 +97,7 @@ private:
     bool cached_ = false;
     LocalTime cachedTime_{};
     std::optional<CellIndex> cell_;
+    OccupancyTaker occupancy_;
 };
 
 }  // namespace
@@ -98,6 +109,7 @@ bool readLevels(const ReportLog& log, size_t index, ReportData& data, std::strin
     Levels levels(data, index, log.track ? &*log.track : nullptr);
     if (!forEachRecord(reader, [&](const LogRecord& r) { return levels.take(r), true; }))
         return error = "read error: " + reader.readError(), false;
+    levels.finish();
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "recording/log_reader.h"
@@ -87,6 +88,25 @@ struct DriveCheck {
     double judgedMetres = 0, flaggedMetres = 0;
     size_t judgedSamples = 0;
     std::vector<Undersampled> stretches;
+};
+
+// A sweep point's occupancy over the logs: its periods summed, its busiest
+// period, and the busiest period each row of the picture covers.
+struct OccupancyPlace {
+    uint64_t samples = 0, above = 0;
+    double busiest = -1;
+    long long busiestStart = 0;
+    std::vector<float> rows;  // -1 where no period has a sample
+};
+
+// The sweeps' occupancy per band, periods counted from the first period of the
+// logs' span, folded into at most kMostRows rows of time.
+struct SweepOccupancy {
+    static constexpr int kMostRows = 96;  // a day of 15-minute periods, a row each
+    long long firstPeriod = 0, periods = 0;
+    int rows = 0;
+    std::array<std::map<uint32_t, OccupancyPlace>, kBands> places;  // by Hz
+    std::array<std::optional<std::pair<double, double>>, kBands> thresholds;  // lowest and highest, dBm
 };
 
 struct SpectrumLog {
@@ -188,6 +208,7 @@ struct ReportData {
     TimeAxis axis;
     std::map<ChannelKey, ChannelLevels> channels;
     std::array<std::map<uint32_t, LevelHistogram>, kBands> spectrum;  // by Hz
+    SweepOccupancy occupancy;
     std::array<CellMap<DominanceCell>, kBands> dominance;
     std::array<CellSet, kBands> undersampledCells;
     std::optional<GridFrame> grid;

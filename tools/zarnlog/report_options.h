@@ -8,6 +8,7 @@
 
 #include "survey/colour_map.h"
 #include "survey/log_time.h"
+#include "survey/occupancy.h"
 
 namespace zarn {
 
@@ -19,6 +20,9 @@ struct ReportOptions {
     size_t minSamples = 5;
     std::optional<LevelScale> scale;  // of the grid's colours; else whole tens of dB around the cells
     StampWindow window;
+    // The sweeps' occupancy, as zarnlog occupancy counts it by default.
+    OccupancyThreshold occupancyThreshold{true, 10};
+    long long occupancyPeriod = 900;
 };
 
 // A finite decimal number and nothing else: a level in dBm, metres.

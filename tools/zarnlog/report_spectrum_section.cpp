@@ -1,10 +1,14 @@
-// Section 5: spectrum surveys: the sweeps per log and the percentile spectra
-// over all of them. The occupancy picture will join the percentile spectra
-// here, per band, once there is occupancy to show.
+// Section 5: spectrum surveys: the sweeps per log, the percentile spectra
+// over all of them, and per band the sweeps' occupancy as zarnlog occupancy
+// draws it, with the busiest points in a table.
+#include <algorithm>
+
+#include "survey/occupancy.h"
 #include "tools/zarnlog/html_table.h"
 #include "tools/zarnlog/report_charts.h"
 #include "tools/zarnlog/report_format.h"
 #include "tools/zarnlog/report_sections.h"
+#include "tools/zarnlog/svg_writer.h"
 
 namespace zarn::report {
 namespace {
@@ -55,6 +59,72 @@ void percentileSpectra(const ReportData& data, int band, std::string& out) {
            "every log that measured it.</figcaption></figure>\n";
 }
 
+constexpr int kMostColumns = 160;
+constexpr size_t kBusiestPoints = 10;
+
+std::string thresholdText(const ReportData& data, int band) {
+    const OccupancyThreshold& t = data.options.occupancyThreshold;
+    std::string text = t.aboveNoise ? fixed(t.db, 1) + " dB above the noise floor (the 10th percentile of the band's "
+                                      "levels in each period)"
+                                    : fixed(t.db, 1) + " dBm";
+    if (const auto& range = data.occupancy.thresholds[band]; range && t.aboveNoise)
+        text += range->first == range->second ? ": " + fixed(range->first, 1) + " dBm"
+                                              : ": " + fixed(range->first, 1) + " to " + fixed(range->second, 1) + " dBm";
+    return text;
+}
+
+void occupancyPicture(const ReportData& data, int band, std::string& out) {
+    const SweepOccupancy& o = data.occupancy;
+    const auto& places = o.places[band];
+    OccupancyChart chart;
+    for (const auto& [hz, place] : places) chart.hz.push_back(hz);
+    const long long n = static_cast<long long>(chart.hz.size());
+    OccupancyCells cells(static_cast<int>(std::min<long long>(n, kMostColumns)), o.rows);
+    long long k = 0;
+    for (const auto& [hz, place] : places) {
+        for (int row = 0; row < o.rows; ++row)
+            if (place.rows[static_cast<size_t>(row)] != OccupancyCells::kNone)
+                cells.fold(k, n, row, o.rows, place.rows[static_cast<size_t>(row)]);
+        ++k;
+    }
+    chart.label = "occupancy of the " + bandName(band) + " band over time and frequency";
+    chart.cells = &cells;
+    chart.firstPeriod = o.firstPeriod;
+    chart.periodSeconds = data.options.occupancyPeriod;
+    chart.periods = o.periods;
+    out += "<figure>";
+    occupancyChart(out, chart);
+    out += "<p class=\"key\">";
+    for (int percent = 0; percent <= 100; percent += 25)
+        out += "<span class=\"swatch\" style=\"background:" + occupancyColour(static_cast<float>(percent) / 100) +
+               "\"></span>" + std::to_string(percent) + " % ";
+    out += "<span class=\"swatch\" style=\"background:" + occupancyColour(OccupancyCells::kNone) +
+           "\"></span>no sweep</p><figcaption>" + bandName(band) + " band: occupancy, the share of a point's samples "
+           "above the threshold in each period of " + periodText(chart.periodSeconds) + " (" +
+           std::to_string(o.periods) + " periods from " + stampText(o.firstPeriod) + "); threshold " +
+           svg::escaped(thresholdText(data, band)) + ". " +
+           (n > kMostColumns || o.periods > o.rows ? "A column or row covering several points or periods shows the "
+                                                     "busiest of them. "
+                                                   : "") +
+           "zarnlog occupancy gives every period's figures.</figcaption></figure>\n";
+}
+
+void busiestTable(const ReportData& data, int band, std::string& out) {
+    std::vector<std::pair<uint32_t, const OccupancyPlace*>> points;
+    for (const auto& [hz, place] : data.occupancy.places[band]) points.emplace_back(hz, &place);
+    const auto share = [](const OccupancyPlace& p) { return static_cast<double>(p.above) / static_cast<double>(p.samples); };
+    std::stable_sort(points.begin(), points.end(), [&](const auto& a, const auto& b) { return share(*a.second) > share(*b.second); });
+    points.resize(std::min(points.size(), kBusiestPoints));
+    HtmlTable table(out, "The busiest " + bandName(band) + " points",
+                    {textCell("MHz", "n"), textCell("samples", "n"), textCell("above", "n"), textCell("occupancy", "n"),
+                     textCell("busiest period", "n"), textCell("from")});
+    for (const auto& [hz, p] : points)
+        table.row({numberCell(megahertz(hz)), numberCell(std::to_string(p->samples)), numberCell(std::to_string(p->above)),
+                   numberCell(fixed(100 * share(*p), 1) + " %"), numberCell(fixed(100 * p->busiest, 1) + " %"),
+                   textCell(p->above ? stampText(p->busiestStart) : kNone)});
+    table.end();
+}
+
 }  // namespace
 
 void writeSpectrum(const ReportData& data, std::string& out) {
@@ -66,6 +136,9 @@ void writeSpectrum(const ReportData& data, std::string& out) {
         out += "<h3>" + bandName(band) + " band</h3>\n";
         sweepsTable(data, band, out);
         percentileSpectra(data, band, out);
+        if (data.occupancy.places[band].empty()) continue;
+        occupancyPicture(data, band, out);
+        busiestTable(data, band, out);
     }
     if (!any) paragraph(out, "No spectrum records with measured points in these logs.");
     endSection(out);

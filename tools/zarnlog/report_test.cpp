@@ -256,6 +256,36 @@ TEST(ZarnlogReport, SpeedSpectraDamageAndTheTimeWindowAreTheOnesWorkedOutByHand)
     EXPECT_EQ(part.channels.at(ChannelKey{0, kCellularHz}).whole.max(), cellularDbm(30));
 }
 
+// The sweeps' occupancy in the page: 881.52 MHz at -60 dBm in every third sweep of the first five
+// minutes and never after, the rest of the band at -106.25 dBm (the noise floor, so the threshold
+// is -96.25 dBm): 100 of 600 samples above, the first period 100 of 300.
+TEST(ZarnlogReport, TheSweepsOccupancyIsTheShareOfAPointsSamplesAboveTheNoiseThreshold) {
+    Folder dir;
+    const std::string sweeps = dir.file("sweeps.zrn");
+    {
+        SyntheticLog log(sweeps, 50000);
+        for (int s = 0; s < 600; ++s)
+            log.sweep(0, 400, 40, [&](uint16_t o) { return static_cast<int16_t>(o == 417 && s < 300 && s % 3 == 0 ? -60 * 16 : -1700); });
+        ASSERT_TRUE(log.ok());
+    }
+    const std::string page = dir.file("report.html");
+    const auto made = zarnlog({"report", sweeps, "--period", "5m", "-o", page});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string html = readText(page);
+    const std::string spectrum = html.substr(html.find("<section id=\"spectrum\">"));
+    EXPECT_NE(spectrum.find("<td class=\"n\">881.52</td><td class=\"n\">600</td><td class=\"n\">100</td>"
+                            "<td class=\"n\">16.7 %</td><td class=\"n\">33.3 %</td><td>2004-07-09 14:00:00</td>"),
+              std::string::npos)
+        << spectrum;
+    EXPECT_NE(spectrum.find("<tr><td class=\"n\">881.01</td><td class=\"n\">600</td><td class=\"n\">0</td>"
+                            "<td class=\"n\">0.0 %</td><td class=\"n\">0.0 %</td><td>\u2013</td></tr>"),
+              std::string::npos)
+        << spectrum;
+    EXPECT_NE(spectrum.find("each period of 5m (2 periods from 2004-07-09 14:00:00); threshold 10.0 dB above the noise "
+                            "floor (the 10th percentile of the band&#39;s levels in each period): -96.2 dBm."),
+              std::string::npos);
+}
+
 // The page itself: six sections, notes escaped, nothing that a browser would fetch.
 TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     Folder dir;

@@ -81,11 +81,13 @@ Options:
                        occupancy's threshold: a level, or DB above the band's
                        noise floor, its 10th percentile in the period
                        (default noise+10)
-  --period N[s|m|h]    occupancy's period, 1 s to a day (default 15m)
+  --period N[s|m|h]    occupancy's period, 1 s to a day (default 15m); also
+                       of the report's occupancy of sweeps (noise+10)
   --bands LIST         the report's level bands, strongest edge first
                        (default -80,-90,-100,-110)
   --cell M             the report's grid cells, in metres (default 50); grid's
-                       likewise, in the UTM zone of the readings' centre
+                       likewise; both in the UTM zone of the middle
+                       of the bounding box of the places gridded
   --min-samples N      the fewest samples for a cell of the report to count
                        (default 5); grid: cells with fewer are flagged
   --archive CONNINFO   the archive, as libpq takes it (host=... dbname=..., or
@@ -173,7 +175,7 @@ std::string notTaken(const Command& c) {
         if (c.name == "csv" && (picture || threshold)) return o;
         if ((c.name == "plot" || c.name == "map") && threshold) return o;
         if (c.name != "report" && report) return o;
-        if (c.name != "occupancy" && occupancy) return o;
+        if (c.name != "occupancy" && c.name != "report" && occupancy) return o;
         if (c.name == "occupancy" && (placing || o == "--db")) return o;
     }
     return {};
@@ -302,6 +304,7 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
     if (c.window.begin && c.window.end && *c.window.end <= *c.window.begin) return usage(err, "--end is not after --begin");
     c.report.scale = c.scale;
     c.report.window = c.window;
+    c.report.occupancyPeriod = c.occupancy.periodSeconds;
     return 0;
 }
 
