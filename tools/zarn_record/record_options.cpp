@@ -16,7 +16,7 @@
 #include "screens/band_raster_view.h"
 #include "screens/channel_table_load.h"
 #include "shell/command_line.h"
-#include "tools/zarn_record/live_options.h"
+#include "tools/zarn_record/watch_options.h"
 
 namespace zarn {
 namespace {
@@ -56,7 +56,7 @@ const char* const kEpilogue =
 struct Given {
     std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive;
     double seconds = 0, giveUp = 0, archiveDrain = 10;
-    LiveGiven live;
+    WatchGiven watch;
 };
 
 CommandLine recordOptions(Given& g) {
@@ -96,8 +96,8 @@ CommandLine recordOptions(Given& g) {
             kEpilogue};
 }
 
-CommandLine withLiveOptions(CommandLine line, LiveGiven& given) {
-    for (CommandOption& o : liveOptions(given)) line.options.push_back(std::move(o));
+CommandLine withWatchOptions(CommandLine line, WatchGiven& given) {
+    for (CommandOption& o : watchOptions(given)) line.options.push_back(std::move(o));
     return line;
 }
 
@@ -272,7 +272,7 @@ std::optional<int> takeArchive(const std::string& given, RecordOptions& o) {
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     Given g;
-    if (const auto status = parseCommandLine(withLiveOptions(recordOptions(g), g.live), argc, argv)) return status;
+    if (const auto status = parseCommandLine(withWatchOptions(recordOptions(g), g.watch), argc, argv)) return status;
     if (!g.csv.empty() && g.csv != "-") return usage("--csv takes '-' (standard output)");
     o.csv = g.csv;
     o.seconds = g.seconds;
@@ -284,7 +284,7 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     boardState().pcsPlan.setPcsRaster(o.pcsRaster);
     if (g.output.empty()) return usage("-o FILE.zrn is required");
     if (const auto status = takeMeasurement(g, o)) return status;
-    if (const auto status = takeLiveOptions(g.live, o)) return status;
+    if (const auto status = takeWatchOptions(g.watch, o)) return status;
     if (const auto status = takeOutput(g.output, o)) return status;
     o.port = g.port;
     if (const auto status = takeBoardPort(kProgram, o.port)) return status;

@@ -41,7 +41,7 @@ struct RecordOptions {
     int listenFd = -1;      // the live page's socket, listening; -1: no page
     std::string listen;     // its address, "127.0.0.1:8080"
     std::string listenToken;  // empty: none asked
-    // What is worked out and sent as it records (live_options.h).
+    // What is worked out and sent as it records (watch_options.h).
     bool occupancy = false;
     OccupancyThreshold threshold{true, 10};
     long long periodSeconds = 900;

@@ -336,7 +336,7 @@ TEST_F(ZarnRecordMqtt, TlsWithTheTestCaConnectsAndAWrongCaIsRefusedWhileTheRecor
 
 // Each mistake ends the run at once with status 2 and a message that points at it; no
 // board is asked, no log begun.
-TEST_F(ZarnRecordMqtt, EachMistakeInTheLiveOptionsIsAUsageErrorThatPointsAtIt) {
+TEST_F(ZarnRecordMqtt, EachMistakeInTheWatchOptionsIsAUsageErrorThatPointsAtIt) {
     const std::string out = folder.file("never.zrn");
     const std::string rules = folder.write("rules", "# site rules\nhot: 881.52 > -70 for 10\ncold 881.52 < -100 for 5\n");
     const std::string open = folder.write("open-auth", "site\npw\n", 0644);

@@ -1,4 +1,4 @@
-#include "tools/zarn_record/live_options.h"
+#include "tools/zarn_record/watch_options.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,7 +73,7 @@ std::string pointedAt(const std::string& text, size_t column) {
     return "\n  " + text + "\n  " + std::string(column > 0 ? column - 1 : 0, ' ') + "^";
 }
 
-std::optional<int> takeAlarms(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeAlarms(const WatchGiven& g, RecordOptions& o) {
     for (const std::string& text : g.alarms) {
         AlarmRule rule;
         std::string error;
@@ -99,7 +99,7 @@ std::optional<int> takeAlarms(const LiveGiven& g, RecordOptions& o) {
 }
 
 // A program run as it is named: a path, or a name looked up in PATH as exec does.
-std::optional<int> takeOnAlarm(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeOnAlarm(const WatchGiven& g, RecordOptions& o) {
     if (g.onAlarm.empty()) return std::nullopt;
     if (o.alarms.empty()) return usage("--on-alarm needs a rule: --alarm or --alarms");
     std::vector<std::string> candidates;
@@ -121,7 +121,7 @@ std::optional<int> takeOnAlarm(const LiveGiven& g, RecordOptions& o) {
                  (g.onAlarm.find('/') != std::string::npos ? "" : " (looked in PATH)"));
 }
 
-std::optional<int> takeOccupancy(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeOccupancy(const WatchGiven& g, RecordOptions& o) {
     if (!g.occupancy) {
         if (!g.threshold.empty()) return usage("--threshold is for --occupancy");
         if (!g.period.empty()) return usage("--period is for --occupancy");
@@ -135,7 +135,7 @@ std::optional<int> takeOccupancy(const LiveGiven& g, RecordOptions& o) {
     return std::nullopt;
 }
 
-std::optional<int> takeMqtt(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeMqtt(const WatchGiven& g, RecordOptions& o) {
     std::string url = g.mqtt;
     if (url.empty() && std::getenv("ZARN_MQTT")) url = std::getenv("ZARN_MQTT");
     if (url.empty()) {
@@ -170,7 +170,7 @@ std::optional<int> takeMqtt(const LiveGiven& g, RecordOptions& o) {
 
 }  // namespace
 
-std::vector<CommandOption> liveOptions(LiveGiven& g) {
+std::vector<CommandOption> watchOptions(WatchGiven& g) {
     return {
         flagOption("occupancy", 0, "work out occupancy per period: on stderr, in the status\nand over MQTT",
                    g.occupancy),
@@ -201,7 +201,7 @@ std::vector<CommandOption> liveOptions(LiveGiven& g) {
     };
 }
 
-std::optional<int> takeLiveOptions(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeWatchOptions(const WatchGiven& g, RecordOptions& o) {
     if (const auto status = takeOccupancy(g, o)) return status;
     if (const auto status = takeAlarms(g, o)) return status;
     if (const auto status = takeOnAlarm(g, o)) return status;
