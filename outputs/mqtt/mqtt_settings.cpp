@@ -174,10 +174,4 @@ bool checkTopicPrefix(const std::string& prefix, std::string& error) {
     return true;
 }
 
-std::string hostName() {
-    char name[256] = "";
-    if (::gethostname(name, sizeof name - 1) != 0 || !*name) return "zarn";
-    return name;
-}
-
 }  // namespace zarn

@@ -139,9 +139,8 @@ std::optional<int> takeMqtt(const WatchGiven& g, RecordOptions& o) {
     std::string url = g.mqtt;
     if (url.empty() && std::getenv("ZARN_MQTT")) url = std::getenv("ZARN_MQTT");
     if (url.empty()) {
-        for (const auto& [name, value] : {std::pair{"--mqtt-topic", &g.topic}, {"--site", &g.site},
-                                           {"--mqtt-auth", &g.auth}, {"--mqtt-ca", &g.ca},
-                                           {"--mqtt-cert", &g.cert}, {"--mqtt-key", &g.key}})
+        for (const auto& [name, value] : {std::pair{"--mqtt-topic", &g.topic}, {"--mqtt-auth", &g.auth},
+                                           {"--mqtt-ca", &g.ca}, {"--mqtt-cert", &g.cert}, {"--mqtt-key", &g.key}})
             if (!value->empty()) return usage(std::string(name) + " needs a broker: --mqtt URL or ZARN_MQTT");
         if (g.discovery) return usage("--mqtt-discovery needs a broker: --mqtt URL or ZARN_MQTT");
         return std::nullopt;
@@ -149,9 +148,9 @@ std::optional<int> takeMqtt(const WatchGiven& g, RecordOptions& o) {
     MqttSettings s;
     std::string error;
     if (!parseBrokerUrl(url, s, error)) return usage((g.mqtt.empty() ? "ZARN_MQTT " : "--mqtt ") + error);
-    s.site = g.site.empty() ? hostName() : g.site;
+    s.site = o.site;
     if (s.site.find_first_of("/+#") != std::string::npos)
-        return usage("--site '" + s.site + "' has '/', '+' or '#' in it: it is one topic level");
+        return usage(o.siteFrom + " '" + s.site + "' has '/', '+' or '#' in it: it is one topic level");
     s.topicPrefix = g.topic.empty() ? "zarn/" + s.site : g.topic;
     if (!checkTopicPrefix(s.topicPrefix, error)) return usage("--mqtt-topic " + error);
     if (!g.auth.empty() && !readMqttAuth(g.auth, s, error)) return usage(error);
@@ -191,7 +190,6 @@ std::vector<CommandOption> watchOptions(WatchGiven& g) {
         textOption("mqtt", 0, "URL", "publish to an MQTT broker: mqtt://HOST[:PORT] or\nmqtts://HOST[:PORT]",
                    g.mqtt),
         textOption("mqtt-topic", 0, "PREFIX", "the topics' prefix (default zarn/SITE)", g.topic),
-        textOption("site", 0, "NAME", "the site's name (default the host's name)", g.site),
         textOption("mqtt-auth", 0, "FILE", "the broker's user name and password, a line each\n(mode 600)", g.auth),
         textOption("mqtt-ca", 0, "FILE", "the CA certificates that sign the broker's (mqtts://;\ndefault the system's)",
                    g.ca),

@@ -1,8 +1,9 @@
 #pragma once
 // zarn-record's options for what it works out and sends as it records: occupancy
 // (--occupancy, --threshold, --period), alarms (--alarm, --alarms, --on-alarm,
-// --on-alarm-limit) and MQTT (--mqtt or ZARN_MQTT, --mqtt-topic, --site,
-// --mqtt-auth, --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-discovery).
+// --on-alarm-limit) and MQTT (--mqtt or ZARN_MQTT, --mqtt-topic, --mqtt-auth,
+// --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-discovery). MQTT names the site
+// the options have taken already (record_options.h).
 //
 // takeWatchOptions checks them all before the board is touched; each mistake is a
 // usage error (2) whose message points at it: a rule that does not parse (its
@@ -28,12 +29,12 @@ struct WatchGiven {
     std::vector<std::string> alarms;  // each --alarm
     std::string alarmsFile, onAlarm;
     double onAlarmLimit = 30;
-    std::string mqtt, topic, site, auth, ca, cert, key;
+    std::string mqtt, topic, auth, ca, cert, key;
 };
 
 std::vector<CommandOption> watchOptions(WatchGiven& given);
 
-// Into `options` (its measurement already taken); nullopt, or the exit status after the message.
+// Into `options` (its measurement, the archive and the site already taken); nullopt, or the exit status after the message.
 std::optional<int> takeWatchOptions(const WatchGiven& given, RecordOptions& options);
 
 }  // namespace zarn
