@@ -3,7 +3,6 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
