@@ -242,6 +242,12 @@ bool OccupancyCounter::finish(OccupancyPeriod& last) {
     return true;
 }
 
+std::string occupancyText(const OccupancyRow& row) {
+    std::string text;
+    fixed(text, row.occupancy(), 4);
+    return text;
+}
+
 std::string occupancyCsvHeader() {
     return "period_start,band,channel,mhz,samples,above,occupancy,mean_dbm,max_dbm,threshold_dbm\n";
 }
@@ -254,7 +260,7 @@ struct RowTexts {
     explicit RowTexts(const OccupancyRow& r) {
         appendChannel(channel, r.channel);
         appendFrequency(mhz, r.hz);
-        fixed(occupancy, r.occupancy(), 4);
+        occupancy = occupancyText(r);
         fixed(mean, r.meanDbm, 2);
         appendDbm(max, static_cast<int16_t>(std::clamp(r.maxLevel, int{INT16_MIN}, int{INT16_MAX})));
         threshold = numberText(r.thresholdDbm);

@@ -101,6 +101,9 @@ private:
     std::unique_ptr<Places> places_;
 };
 
+// A row's occupancy as its CSV field gives it ("0.9300").
+std::string occupancyText(const OccupancyRow& row);
+
 std::string occupancyCsvHeader();
 void appendOccupancyCsv(const OccupancyPeriod& period, std::string& out);
 // The period's object, without a line end; without "rows" when `rows` is false.

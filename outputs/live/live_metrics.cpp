@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <numeric>
 #include <utility>
 
+#include "survey/csv_rows.h"
+#include "survey/json_writer.h"
+#include "survey/log_time.h"
 #include "zarn_version.h"
 
 namespace zarn {
@@ -105,6 +109,90 @@ void streams(Exposition& m, const LiveStatus& l) {
         .sample(l.clientsDropped);
 }
 
+void alarms(Exposition& m, const std::vector<AlarmState>& alarms) {
+    m.family("zarn_alarm_raised", "gauge", "1 while an alarm rule is raised, 0 while it is clear.");
+    for (const AlarmState& a : alarms) m.sample(a.raised ? 1u : 0u, {{"alarm", a.name}});
+    // A rule starts clear and each change turns it over, so raises lead clears by its state.
+    m.family("zarn_alarm_raises_total", "counter", "Times an alarm rule was raised.");
+    for (const AlarmState& a : alarms) m.sample((a.changes + 1) / 2, {{"alarm", a.name}});
+    m.family("zarn_alarm_clears_total", "counter", "Times an alarm rule was cleared.");
+    for (const AlarmState& a : alarms) m.sample(a.changes / 2, {{"alarm", a.name}});
+}
+
+const char* bandName(uint8_t band) { return band == 0 ? "800" : "1900"; }
+
+// The rows shown one by one: all of a period with few places, else the busiest (the
+// lower frequency of equals), so a sweep of a thousand points stays a bounded set of series.
+std::vector<const OccupancyRow*> shownPlaces(const OccupancyPeriod& p) {
+    std::vector<size_t> order(p.rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    if (order.size() > kOccupancyPlacesShown) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return p.rows[a].occupancy() > p.rows[b].occupancy(); });
+        order.resize(kOccupancyPlacesShown);
+        std::sort(order.begin(), order.end());
+    }
+    std::vector<const OccupancyRow*> shown;
+    for (const size_t i : order) shown.push_back(&p.rows[i]);
+    return shown;
+}
+
+void occupancy(Exposition& m, const std::optional<OccupancyPeriod>& p) {
+    if (!p) return;
+    m.family("zarn_occupancy_period_start_timestamp_seconds", "gauge",
+             "When the last occupancy period began, in seconds since 1970 (UTC).")
+        .sample(std::to_string(p->start - localZoneOffset(p->start)));
+    m.family("zarn_occupancy_period_seconds", "gauge", "The length of an occupancy period in seconds.")
+        .sample(static_cast<uint64_t>(std::max(0LL, p->seconds)));
+    uint64_t samples[2] = {}, above[2] = {}, places[2] = {};
+    std::optional<double> threshold[2];
+    for (const OccupancyRow& r : p->rows) {
+        const uint8_t band = r.band ? 1 : 0;
+        samples[band] += r.samples;
+        above[band] += r.above;
+        ++places[band];
+        threshold[band] = r.thresholdDbm;
+    }
+    m.family("zarn_occupancy_threshold_dbm", "gauge", "The level a sample had to pass in the last period, in dBm.");
+    for (uint8_t band = 0; band < 2; ++band)
+        if (threshold[band]) m.sample(numberText(*threshold[band]), {{"band", bandName(band)}});
+    m.family("zarn_occupancy_noise_floor_dbm", "gauge",
+             "The band's noise floor in the last period (10th percentile), in dBm.");
+    for (uint8_t band = 0; band < 2; ++band) {
+        if (!p->noiseFloor[band]) continue;
+        std::string dbm;
+        appendDbm(dbm, static_cast<int16_t>(*p->noiseFloor[band]));
+        m.sample(dbm, {{"band", bandName(band)}});
+    }
+    m.family("zarn_occupancy_places", "gauge", "Places (channels or sweep points) measured in the last period.");
+    for (uint8_t band = 0; band < 2; ++band)
+        if (places[band]) m.sample(places[band], {{"band", bandName(band)}});
+    m.family("zarn_occupancy_band_ratio", "gauge", "The share of the band's samples above the threshold, 0 to 1.");
+    for (uint8_t band = 0; band < 2; ++band) {
+        if (!samples[band]) continue;
+        OccupancyRow whole;
+        whole.samples = samples[band];
+        whole.above = above[band];
+        m.sample(occupancyText(whole), {{"band", bandName(band)}});
+    }
+    m.family("zarn_occupancy_ratio", "gauge",
+             "The share of a place's samples above the threshold in the last period, 0 to 1.");
+    for (const OccupancyRow* r : shownPlaces(*p)) {
+        std::string channel, mhz;
+        appendChannel(channel, r->channel);
+        appendFrequency(mhz, r->hz);
+        m.sample(occupancyText(*r), {{"band", bandName(r->band)}, {"channel", channel}, {"mhz", mhz}});
+    }
+}
+
+void archive(Exposition& m, const std::optional<ArchiveStatus>& a) {
+    if (!a) return;
+    m.family("zarn_archive_up", "gauge", "1 when the last push reached the archive's database, else 0.")
+        .sample(a->up ? 1u : 0u);
+    m.family("zarn_archive_records_stored", "gauge", "The log's records stored in the archive.").sample(a->stored);
+    m.family("zarn_archive_records_behind", "gauge", "The log's records not yet in the archive.").sample(a->behind);
+}
+
 }  // namespace
 
 std::string renderMetrics(const RecorderStatus& status, const LiveReadings& r) {
@@ -114,6 +202,9 @@ std::string renderMetrics(const RecorderStatus& status, const LiveReadings& r) {
     outputs(m, status.outputs);
     readings(m, r);
     streams(m, status.live);
+    alarms(m, status.alarms);
+    occupancy(m, status.occupancy);
+    archive(m, status.archive);
     return out;
 }
 

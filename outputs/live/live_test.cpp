@@ -1,11 +1,13 @@
 // The live page's parts without a network: the event streams' order, history and
 // drops; the request lines the gate lets through; the addresses and token files
-// --listen takes; and an exposition that promtool passes.
+// --listen takes; and an exposition that promtool passes, with the alarms, the last
+// occupancy period and the archive's backlog.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +16,7 @@
 #include "outputs/live/listen_address.h"
 #include "outputs/live/live_metrics.h"
 #include "outputs/live/request_gate.h"
+#include "survey/log_time.h"
 #include "testing/servers/prometheus_server.h"
 
 namespace zarn {
@@ -216,12 +219,34 @@ TEST(LiveMetrics, EveryFamilyPassesPromtoolAndLevelsAreTheCsvDigits) {
     s.outputs.push_back({"csv", 2, 1, 0, true, "standard output: Broken pipe", std::nullopt});
     s.outputs.push_back({"a \"quoted\\\" name", 1, 0, 3, false, "", std::nullopt});
     s.live = {"127.0.0.1:8080", 3, 7, 1};
+    s.alarms = {{"hot", "hot: 881.52 > -70 for 10 hysteresis 3", true, 3, "2024-05-14T11:00:12", 881520000, -888},
+                {"quiet-1900", "quiet-1900: 1930:1990 < -100 for 60 hysteresis 5", false, 0, "", 0, std::nullopt}};
+    // A sweep of more points than are shown one by one, 870 MHz up, each busier than the one below.
+    OccupancyPeriod p{*parseStamp("2024-05-14T11:00"), 900, {true, 10}, {-1768, std::nullopt}, {}};
+    for (uint32_t k = 0; k < 70; ++k)
+        p.rows.push_back({0, kUnknownChannel, 870000000 + k * 30000, 100, k, -90, -1200, -100.5});
+    p.rows.push_back({1, 25, 1931250000, 4, 4, -60, -950, -90});
+    s.occupancy = p;
+    s.archive = ArchiveStatus{false, 38, 2, "connection refused"};
     LiveReadings r;
     r.levels = {{"800", "384", "-62.5"}, {"1900", "25", "-75"}};
     r.peaks = {{"800", "881.52", "-55.25"}};
     const std::string text = renderMetrics(s, r);
     const testing::PromtoolVerdict verdict = testing::promtoolCheckMetrics(text);
     EXPECT_TRUE(verdict.passed) << verdict.output << "\n" << text;
+
+    std::tm start{};
+    start.tm_year = 124, start.tm_mon = 4, start.tm_mday = 14, start.tm_hour = 11, start.tm_isdst = -1;
+    const std::string began = std::to_string(std::mktime(&start));
+    EXPECT_NE(text.find("\nzarn_occupancy_period_start_timestamp_seconds " + began + "\n"), std::string::npos)
+        << "the device's local clock, told in UTC\n" << text;
+    size_t placesShown = 0;
+    for (size_t at = text.find("\nzarn_occupancy_ratio{"); at != std::string::npos;
+         at = text.find("\nzarn_occupancy_ratio{", at + 1))
+        ++placesShown;
+    EXPECT_EQ(placesShown, kOccupancyPlacesShown) << "the busiest only";
+    EXPECT_EQ(text.find("mhz=\"870.18\""), std::string::npos) << "the 65th busiest is left out\n" << text;
+    EXPECT_EQ(text.find("zarn_occupancy_noise_floor_dbm{band=\"1900\"}"), std::string::npos) << text;
     for (const char* line : {"zarn_build_info{version=\"", "\nzarn_board_up 1\n", "\nzarn_board_lost_total 2\n",
                              "\nzarn_frames_decoded_total 51234\n", "zarn_records_written_total{kind=\"spectrum\"} 1\n",
                              "zarn_records_written_total{kind=\"single\"} 1\n", "\nzarn_log_bytes 3100\n",
@@ -229,7 +254,20 @@ TEST(LiveMetrics, EveryFamilyPassesPromtoolAndLevelsAreTheCsvDigits) {
                              "zarn_sweep_peak_mhz{band=\"800\"} 881.52\n", "zarn_sweep_peak_dbm{band=\"800\"} -55.25\n",
                              "\nzarn_stream_clients 3\n", "\nzarn_stream_clients_dropped_total 1\n",
                              "zarn_output_failed{output=\"csv\"} 1\n",
-                             "zarn_output_records_queued{output=\"a \\\"quoted\\\\\\\" name\"} 3\n"})
+                             "zarn_output_records_queued{output=\"a \\\"quoted\\\\\\\" name\"} 3\n",
+                             "zarn_alarm_raised{alarm=\"hot\"} 1\n", "zarn_alarm_raised{alarm=\"quiet-1900\"} 0\n",
+                             "zarn_alarm_raises_total{alarm=\"hot\"} 2\n", "zarn_alarm_clears_total{alarm=\"hot\"} 1\n",
+                             "zarn_alarm_raises_total{alarm=\"quiet-1900\"} 0\n",
+                             "\nzarn_occupancy_period_seconds 900\n",
+                             "zarn_occupancy_threshold_dbm{band=\"800\"} -100.5\n",
+                             "zarn_occupancy_threshold_dbm{band=\"1900\"} -90\n",
+                             "zarn_occupancy_noise_floor_dbm{band=\"800\"} -110.5\n",
+                             "zarn_occupancy_places{band=\"800\"} 70\n",
+                             "zarn_occupancy_band_ratio{band=\"800\"} 0.3450\n",
+                             "zarn_occupancy_ratio{band=\"800\",channel=\"\",mhz=\"870.21\"} 0.0700\n",
+                             "zarn_occupancy_ratio{band=\"1900\",channel=\"25\",mhz=\"1931.25\"} 1.0000\n",
+                             "\nzarn_archive_up 0\n", "\nzarn_archive_records_stored 38\n",
+                             "\nzarn_archive_records_behind 2\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 

@@ -3,7 +3,6 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -172,12 +171,6 @@ bool checkTopicPrefix(const std::string& prefix, std::string& error) {
         return false;
     }
     return true;
-}
-
-std::string hostName() {
-    char name[256] = "";
-    if (::gethostname(name, sizeof name - 1) != 0 || !*name) return "zarn";
-    return name;
 }
 
 }  // namespace zarn

@@ -41,7 +41,4 @@ bool readMqttAuth(const std::string& path, MqttSettings& settings, std::string& 
 bool checkTls(const MqttSettings& settings, std::string& error);
 bool checkTopicPrefix(const std::string& prefix, std::string& error);
 
-// The host's name, for the default site.
-std::string hostName();
-
 }  // namespace zarn

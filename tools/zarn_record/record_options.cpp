@@ -12,11 +12,12 @@
 #include "board/board_state.h"
 #include "outputs/live/listen_address.h"
 #include "outputs/archive/archive_connection.h"
+#include "outputs/archive/log_pusher.h"
 #include "platform/command_line.h"
 #include "screens/band_raster_view.h"
 #include "screens/channel_table_load.h"
 #include "shell/command_line.h"
-#include "tools/zarn_record/live_options.h"
+#include "tools/zarn_record/watch_options.h"
 
 namespace zarn {
 namespace {
@@ -50,13 +51,14 @@ const char* const kEpilogue =
     "  ZARN_LISTEN [ADDR:]PORT of the live page when --listen is not given\n"
     "  ZARN_MQTT   the broker's URL when --mqtt is not given\n"
     "  ZARN_ARCHIVE  the archive's conninfo when --archive is not given\n"
-    "  ZARN_SITE   the site the archive files the survey under (default: the host's name)\n"
+    "  ZARN_SITE   the site's name when --site is not given (default: the host's name)\n"
     "  PGPASSFILE, PG*  libpq's: the archive's password belongs in ~/.pgpass (mode 600)\n";
 
 struct Given {
-    std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive;
+    std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive,
+        site;
     double seconds = 0, giveUp = 0, archiveDrain = 10;
-    LiveGiven live;
+    WatchGiven watch;
 };
 
 CommandLine recordOptions(Given& g) {
@@ -80,6 +82,10 @@ CommandLine recordOptions(Given& g) {
                 numberOption("archive-drain", 0, "S",
                              "at the end, send what the archive still lacks\nwithin S seconds (default 10)",
                              g.archiveDrain, 0, 3600),
+                textOption("site", 0, "NAME",
+                           "the site's name for --mqtt and --archive, one of which\n"
+                           "it needs (default ZARN_SITE, else the host's name)",
+                           g.site),
                 textOption("port", 'p', "PATH",
                            "the board's serial port, ahead of the registry's\n"
                            "(a device path, or a name in /dev/serial/by-id)",
@@ -96,8 +102,8 @@ CommandLine recordOptions(Given& g) {
             kEpilogue};
 }
 
-CommandLine withLiveOptions(CommandLine line, LiveGiven& given) {
-    for (CommandOption& o : liveOptions(given)) line.options.push_back(std::move(o));
+CommandLine withWatchOptions(CommandLine line, WatchGiven& given) {
+    for (CommandOption& o : watchOptions(given)) line.options.push_back(std::move(o));
     return line;
 }
 
@@ -268,11 +274,23 @@ std::optional<int> takeArchive(const std::string& given, RecordOptions& o) {
     return std::nullopt;
 }
 
+// The one site of the recorder, for MQTT and the archive alike.
+void takeSite(const std::string& given, RecordOptions& o) {
+    if (!given.empty()) {
+        o.site = given;
+        o.siteGiven = true;
+        o.siteFrom = "--site";
+        return;
+    }
+    o.site = defaultSite(o.siteGiven);
+    o.siteFrom = o.siteGiven ? "ZARN_SITE" : "the host's name";
+}
+
 }  // namespace
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     Given g;
-    if (const auto status = parseCommandLine(withLiveOptions(recordOptions(g), g.live), argc, argv)) return status;
+    if (const auto status = parseCommandLine(withWatchOptions(recordOptions(g), g.watch), argc, argv)) return status;
     if (!g.csv.empty() && g.csv != "-") return usage("--csv takes '-' (standard output)");
     o.csv = g.csv;
     o.seconds = g.seconds;
@@ -284,7 +302,10 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     boardState().pcsPlan.setPcsRaster(o.pcsRaster);
     if (g.output.empty()) return usage("-o FILE.zrn is required");
     if (const auto status = takeMeasurement(g, o)) return status;
-    if (const auto status = takeLiveOptions(g.live, o)) return status;
+    takeSite(g.site, o);
+    if (const auto status = takeWatchOptions(g.watch, o)) return status;
+    if (!g.site.empty() && !o.mqtt && o.archive.empty())
+        return usage("--site names the site for --mqtt or --archive; give one of them, or leave --site out");
     if (const auto status = takeOutput(g.output, o)) return status;
     o.port = g.port;
     if (const auto status = takeBoardPort(kProgram, o.port)) return status;

@@ -15,6 +15,9 @@
 //    is open to the network, is said on stderr.
 //  - The archive: --archive, else ZARN_ARCHIVE; a conninfo libpq would not take is a
 //    usage error, a password in --archive (seen by every user) is warned of.
+//  - The site: one per recorder, for MQTT and the archive alike. --site without
+//    either is a usage error (it would name nothing); ZARN_SITE, from a unit's
+//    environment file, is left unused.
 
 #include <optional>
 #include <string>
@@ -41,7 +44,7 @@ struct RecordOptions {
     int listenFd = -1;      // the live page's socket, listening; -1: no page
     std::string listen;     // its address, "127.0.0.1:8080"
     std::string listenToken;  // empty: none asked
-    // What is worked out and sent as it records (live_options.h).
+    // What is worked out and sent as it records (watch_options.h).
     bool occupancy = false;
     OccupancyThreshold threshold{true, 10};
     long long periodSeconds = 900;
@@ -51,6 +54,10 @@ struct RecordOptions {
     std::optional<MqttSettings> mqtt;
     std::string archive;    // the archive's conninfo (--archive, else ZARN_ARCHIVE); empty: none
     double archiveDrain = 10;  // seconds for what is left at the end
+    // The site MQTT and the archive name: --site, else ZARN_SITE, else the host's name.
+    std::string site;
+    bool siteGiven = false;  // by --site or ZARN_SITE, not the host
+    std::string siteFrom;    // "--site", "ZARN_SITE" or "the host's name", for messages
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

@@ -44,7 +44,8 @@ ArchiveSettings archiveSettings(const RecordOptions& o, bool track) {
     ArchiveSettings a;
     a.conninfo = o.archive;
     a.logPath = o.output;
-    a.site = defaultSite(a.siteGiven);
+    a.site = o.site;
+    a.siteGiven = o.siteGiven;
     if (track) a.trackPath = TrackRecorder::trackPathFor(o.output);
     a.drain = std::chrono::milliseconds(std::llround(o.archiveDrain * 1000));
     a.tell = [](const std::string& line) { std::fprintf(stderr, "%s: archive: %s\n", kProgram, line.c_str()); };

@@ -1,7 +1,8 @@
 // The survey archive end to end: zarn-record against zarn-board-sim while the real gpsd,
 // under gpsfake, replays a drive, its log pushed by zarnlog into a real PostgreSQL with
 // PostGIS and read back as QGIS reads it; zarn-record --archive following its log through
-// a database stopped for 20 s, and a recorder killed whose log a push completes.
+// a database stopped for 20 s, and a recorder killed whose log a push completes; each
+// filed under the site ZARN_SITE or --site names.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -82,10 +83,11 @@ protected:
         std::string error;
         ASSERT_TRUE(gps.start(kDrive, kCycle, error)) << error;
     }
-    bool record(std::vector<std::string> args, bool withGps) {
+    bool record(std::vector<std::string> args, bool withGps, const char* site = nullptr) {
         args.insert(args.end(), {"--single", "881.52", "-o", log});
         std::vector<std::pair<std::string, std::string>> env{{"ZARN_ROOT", device.root}};
         if (withGps) env.emplace_back("ZARN_GPSD", gps.address());
+        if (site) env.emplace_back("ZARN_SITE", site);
         return child.start(args, env);
     }
     static std::string archived(const std::string& what) { return server->scalar("team", what); }
@@ -166,7 +168,7 @@ TEST_F(ArchiveE2e, ARecordedSurveyPushedHoldsItsRecordsOnceAtMapsPlacesAndReadsB
 
 TEST_F(ArchiveE2e, RecordingOnThroughADatabaseStoppedFor20sEveryRecordReachesItOnceAtMapsPlaces) {
     ASSERT_NO_FATAL_FAILURE(startGps());
-    ASSERT_TRUE(record({"--seconds", "30", "--archive", server->conninfo("team")}, true));
+    ASSERT_TRUE(record({"--seconds", "30", "--archive", server->conninfo("team")}, true, "east"));
     ASSERT_TRUE(testing::waitUntil([&] { return stored() >= 10; }, 15s)) << child.err();
     server->stop();
     EXPECT_TRUE(testing::waitUntil([&] { return said("the archive is tried again") == 1; }, 10s)) << child.err();
@@ -183,6 +185,7 @@ TEST_F(ArchiveE2e, RecordingOnThroughADatabaseStoppedFor20sEveryRecordReachesItO
     EXPECT_EQ(said("takes records again"), 1u) << child.err();
     EXPECT_EQ(said("not in the archive"), 0u) << child.err();
     EXPECT_NE(child.err().find("archive 0 behind"), std::string::npos) << child.err();
+    EXPECT_EQ(archived("SELECT site FROM zarn.logs"), "east");
 
     // The places it gave while the track grew are those of the whole track.
     std::string output;
@@ -192,7 +195,7 @@ TEST_F(ArchiveE2e, RecordingOnThroughADatabaseStoppedFor20sEveryRecordReachesItO
 }
 
 TEST_F(ArchiveE2e, ARecorderKilledLeavesALogWhosePushCompletesTheSurvey) {
-    ASSERT_TRUE(record({"--archive", server->conninfo("team")}, false));
+    ASSERT_TRUE(record({"--archive", server->conninfo("team"), "--site", "north"}, false, "east"));
     ASSERT_TRUE(testing::waitUntil([&] { return stored() >= 5; }, 15s)) << child.err();
     child.signal(SIGKILL);
     child.wait(5s);
@@ -201,6 +204,7 @@ TEST_F(ArchiveE2e, ARecorderKilledLeavesALogWhosePushCompletesTheSurvey) {
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(stored(), records);
     EXPECT_EQ(archived("SELECT max(record_no) + 1 FROM zarn.records"), std::to_string(records));
+    EXPECT_EQ(archived("SELECT string_agg(site, ',') FROM zarn.logs"), "north") << "--site, not ZARN_SITE";
 }
 
 }  // namespace zarn

@@ -229,7 +229,10 @@ TEST(LiveClients, BadRequestsGetTheir4xxAndAStalledClientIsDroppedWhileAGoodOneG
     const std::string token = "kq3-Wm9-Tz4-Lp2-Xv8";
     const std::string bearer = "Authorization: Bearer " + token + "\r\n";
     Recorder recorder;
-    ASSERT_TRUE(recorder.start(device.root, "hostile", {"--spectrum", "870:893", "--listen-token", tokenFile(device.root, token)}));
+    // An alarm that raises at once and occupancy by the second, so that what Prometheus scrapes has them.
+    ASSERT_TRUE(recorder.start(device.root, "hostile",
+                               {"--spectrum", "870:893", "--listen-token", tokenFile(device.root, token), "--alarm",
+                                "hot: 870:893 > -140 for 0", "--occupancy", "--period", "1s"}));
     const int port = recorder.port;
     ASSERT_TRUE(waitFor([&] { return testing::httpGet(port, "/api/status", bearer).status == 200; }, 20s))
         << recorder.child.err();
@@ -308,6 +311,9 @@ TEST(LiveClients, BadRequestsGetTheir4xxAndAStalledClientIsDroppedWhileAGoodOneG
     EXPECT_EQ(prometheus.queryValue("zarn_board_up"), 1.0);
     EXPECT_GT(prometheus.queryValue("zarn_records_written_total{kind=\"spectrum\"}").value_or(0), 0.0);
     EXPECT_TRUE(prometheus.queryValue("zarn_sweep_peak_mhz{band=\"800\"}").has_value());
+    EXPECT_EQ(prometheus.queryValue("zarn_alarm_raised{alarm=\"hot\"}"), 1.0);
+    EXPECT_GT(prometheus.queryValue("zarn_occupancy_places{band=\"800\"}").value_or(0), 64.0) << "a sweep's points";
+    EXPECT_EQ(prometheus.queryValue("count(zarn_occupancy_ratio)"), 64.0) << "the busiest of them";
     const std::string exposition = testing::httpGet(port, "/metrics", bearer).body;
     const testing::PromtoolVerdict verdict = testing::promtoolCheckMetrics(exposition);
     EXPECT_TRUE(verdict.passed) << verdict.output << exposition;

@@ -336,7 +336,7 @@ TEST_F(ZarnRecordMqtt, TlsWithTheTestCaConnectsAndAWrongCaIsRefusedWhileTheRecor
 
 // Each mistake ends the run at once with status 2 and a message that points at it; no
 // board is asked, no log begun.
-TEST_F(ZarnRecordMqtt, EachMistakeInTheLiveOptionsIsAUsageErrorThatPointsAtIt) {
+TEST_F(ZarnRecordMqtt, EachMistakeInTheWatchOptionsIsAUsageErrorThatPointsAtIt) {
     const std::string out = folder.file("never.zrn");
     const std::string rules = folder.write("rules", "# site rules\nhot: 881.52 > -70 for 10\ncold 881.52 < -100 for 5\n");
     const std::string open = folder.write("open-auth", "site\npw\n", 0644);
@@ -346,6 +346,7 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheLiveOptionsIsAUsageErrorThatPointsAtIt) {
         std::vector<std::string> args;
         std::string says;
         std::string mqttEnvironment = "";
+        std::string siteEnvironment = "";
     };
     const std::vector<std::string> single{"--single", "881.52", "-o", out};
     const auto with = [&](std::vector<std::string> more, std::vector<std::string> base = {}) {
@@ -377,6 +378,9 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheLiveOptionsIsAUsageErrorThatPointsAtIt) {
         {with({"--mqtt", "mqtt://broker", "--mqtt-ca", notCa}), "are for an mqtts:// broker"},
         {with({"--mqtt", "mqtt://broker", "--mqtt-topic", "zarn/+/x"}), "a topic prefix has no wildcard"},
         {with({"--mqtt-topic", "zarn/x"}), "--mqtt-topic needs a broker: --mqtt URL or ZARN_MQTT"},
+        {with({"--site", "north"}), "--site names the site for --mqtt or --archive"},
+        {with({"--mqtt", "mqtt://broker"}), "ZARN_SITE 'north/1' has '/', '+' or '#' in it", "", "north/1"},
+        {with({"--site", "a+b"}), "--site 'a+b' has '/', '+' or '#' in it", "mqtt://broker"},
         {with({"--alarm", "a: 881.52 > -70 for 1", "--on-alarm", folder.file("none")}),
          "--on-alarm " + folder.file("none") + ": no program of that name may be run"},
         {with({"--on-alarm", "/bin/true"}), "--on-alarm needs a rule"},
@@ -386,6 +390,8 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheLiveOptionsIsAUsageErrorThatPointsAtIt) {
         ASSERT_TRUE(bad.start(c.args, {{"ZARN_ROOT", folder.path}}, [&] {
             if (c.mqttEnvironment.empty()) unsetenv("ZARN_MQTT");
             else setenv("ZARN_MQTT", c.mqttEnvironment.c_str(), 1);
+            if (c.siteEnvironment.empty()) unsetenv("ZARN_SITE");
+            else setenv("ZARN_SITE", c.siteEnvironment.c_str(), 1);
         }));
         EXPECT_EQ(bad.wait(10s), 2) << c.says << "\n" << bad.err();
         EXPECT_EQ(bad.err().rfind("zarn-record: ", 0), 0u) << bad.err();

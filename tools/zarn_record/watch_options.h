@@ -1,10 +1,11 @@
 #pragma once
 // zarn-record's options for what it works out and sends as it records: occupancy
 // (--occupancy, --threshold, --period), alarms (--alarm, --alarms, --on-alarm,
-// --on-alarm-limit) and MQTT (--mqtt or ZARN_MQTT, --mqtt-topic, --site,
-// --mqtt-auth, --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-discovery).
+// --on-alarm-limit) and MQTT (--mqtt or ZARN_MQTT, --mqtt-topic, --mqtt-auth,
+// --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-discovery). MQTT names the site
+// the options have taken already (record_options.h).
 //
-// takeLiveOptions checks them all before the board is touched; each mistake is a
+// takeWatchOptions checks them all before the board is touched; each mistake is a
 // usage error (2) whose message points at it: a rule that does not parse (its
 // column, and its line in a rules file), a rule on frequencies the measurement
 // does not measure, a threshold outside -150..+30 dBm, a period of 0 or over a
@@ -22,18 +23,18 @@
 
 namespace zarn {
 
-struct LiveGiven {
+struct WatchGiven {
     bool occupancy = false, discovery = false;
     std::string threshold, period;
     std::vector<std::string> alarms;  // each --alarm
     std::string alarmsFile, onAlarm;
     double onAlarmLimit = 30;
-    std::string mqtt, topic, site, auth, ca, cert, key;
+    std::string mqtt, topic, auth, ca, cert, key;
 };
 
-std::vector<CommandOption> liveOptions(LiveGiven& given);
+std::vector<CommandOption> watchOptions(WatchGiven& given);
 
-// Into `options` (its measurement already taken); nullopt, or the exit status after the message.
-std::optional<int> takeLiveOptions(const LiveGiven& given, RecordOptions& options);
+// Into `options` (its measurement, the archive and the site already taken); nullopt, or the exit status after the message.
+std::optional<int> takeWatchOptions(const WatchGiven& given, RecordOptions& options);
 
 }  // namespace zarn

@@ -1,4 +1,4 @@
-#include "tools/zarn_record/live_options.h"
+#include "tools/zarn_record/watch_options.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,7 +73,7 @@ std::string pointedAt(const std::string& text, size_t column) {
     return "\n  " + text + "\n  " + std::string(column > 0 ? column - 1 : 0, ' ') + "^";
 }
 
-std::optional<int> takeAlarms(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeAlarms(const WatchGiven& g, RecordOptions& o) {
     for (const std::string& text : g.alarms) {
         AlarmRule rule;
         std::string error;
@@ -99,7 +99,7 @@ std::optional<int> takeAlarms(const LiveGiven& g, RecordOptions& o) {
 }
 
 // A program run as it is named: a path, or a name looked up in PATH as exec does.
-std::optional<int> takeOnAlarm(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeOnAlarm(const WatchGiven& g, RecordOptions& o) {
     if (g.onAlarm.empty()) return std::nullopt;
     if (o.alarms.empty()) return usage("--on-alarm needs a rule: --alarm or --alarms");
     std::vector<std::string> candidates;
@@ -121,7 +121,7 @@ std::optional<int> takeOnAlarm(const LiveGiven& g, RecordOptions& o) {
                  (g.onAlarm.find('/') != std::string::npos ? "" : " (looked in PATH)"));
 }
 
-std::optional<int> takeOccupancy(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeOccupancy(const WatchGiven& g, RecordOptions& o) {
     if (!g.occupancy) {
         if (!g.threshold.empty()) return usage("--threshold is for --occupancy");
         if (!g.period.empty()) return usage("--period is for --occupancy");
@@ -135,13 +135,12 @@ std::optional<int> takeOccupancy(const LiveGiven& g, RecordOptions& o) {
     return std::nullopt;
 }
 
-std::optional<int> takeMqtt(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeMqtt(const WatchGiven& g, RecordOptions& o) {
     std::string url = g.mqtt;
     if (url.empty() && std::getenv("ZARN_MQTT")) url = std::getenv("ZARN_MQTT");
     if (url.empty()) {
-        for (const auto& [name, value] : {std::pair{"--mqtt-topic", &g.topic}, {"--site", &g.site},
-                                           {"--mqtt-auth", &g.auth}, {"--mqtt-ca", &g.ca},
-                                           {"--mqtt-cert", &g.cert}, {"--mqtt-key", &g.key}})
+        for (const auto& [name, value] : {std::pair{"--mqtt-topic", &g.topic}, {"--mqtt-auth", &g.auth},
+                                           {"--mqtt-ca", &g.ca}, {"--mqtt-cert", &g.cert}, {"--mqtt-key", &g.key}})
             if (!value->empty()) return usage(std::string(name) + " needs a broker: --mqtt URL or ZARN_MQTT");
         if (g.discovery) return usage("--mqtt-discovery needs a broker: --mqtt URL or ZARN_MQTT");
         return std::nullopt;
@@ -149,9 +148,9 @@ std::optional<int> takeMqtt(const LiveGiven& g, RecordOptions& o) {
     MqttSettings s;
     std::string error;
     if (!parseBrokerUrl(url, s, error)) return usage((g.mqtt.empty() ? "ZARN_MQTT " : "--mqtt ") + error);
-    s.site = g.site.empty() ? hostName() : g.site;
+    s.site = o.site;
     if (s.site.find_first_of("/+#") != std::string::npos)
-        return usage("--site '" + s.site + "' has '/', '+' or '#' in it: it is one topic level");
+        return usage(o.siteFrom + " '" + s.site + "' has '/', '+' or '#' in it: it is one topic level");
     s.topicPrefix = g.topic.empty() ? "zarn/" + s.site : g.topic;
     if (!checkTopicPrefix(s.topicPrefix, error)) return usage("--mqtt-topic " + error);
     if (!g.auth.empty() && !readMqttAuth(g.auth, s, error)) return usage(error);
@@ -170,7 +169,7 @@ std::optional<int> takeMqtt(const LiveGiven& g, RecordOptions& o) {
 
 }  // namespace
 
-std::vector<CommandOption> liveOptions(LiveGiven& g) {
+std::vector<CommandOption> watchOptions(WatchGiven& g) {
     return {
         flagOption("occupancy", 0, "work out occupancy per period: on stderr, in the status\nand over MQTT",
                    g.occupancy),
@@ -191,7 +190,6 @@ std::vector<CommandOption> liveOptions(LiveGiven& g) {
         textOption("mqtt", 0, "URL", "publish to an MQTT broker: mqtt://HOST[:PORT] or\nmqtts://HOST[:PORT]",
                    g.mqtt),
         textOption("mqtt-topic", 0, "PREFIX", "the topics' prefix (default zarn/SITE)", g.topic),
-        textOption("site", 0, "NAME", "the site's name (default the host's name)", g.site),
         textOption("mqtt-auth", 0, "FILE", "the broker's user name and password, a line each\n(mode 600)", g.auth),
         textOption("mqtt-ca", 0, "FILE", "the CA certificates that sign the broker's (mqtts://;\ndefault the system's)",
                    g.ca),
@@ -201,7 +199,7 @@ std::vector<CommandOption> liveOptions(LiveGiven& g) {
     };
 }
 
-std::optional<int> takeLiveOptions(const LiveGiven& g, RecordOptions& o) {
+std::optional<int> takeWatchOptions(const WatchGiven& g, RecordOptions& o) {
     if (const auto status = takeOccupancy(g, o)) return status;
     if (const auto status = takeAlarms(g, o)) return status;
     if (const auto status = takeOnAlarm(g, o)) return status;
