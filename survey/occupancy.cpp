@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "survey/band_name.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 #include "survey/level_statistics.h"
@@ -51,7 +52,6 @@ double milliwatts(int level) {
     return milliwattsByLevel()[static_cast<size_t>(clamped - INT16_MIN)];
 }
 
-const char* bandName(uint8_t band) { return band == 0 ? "800" : "1900"; }
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "survey/record_json.h"
 
+#include "survey/band_name.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 #include "survey/log_text.h"
@@ -10,7 +11,7 @@ namespace {
 void band(JsonWriter& j, uint8_t index) {
     j.key("band");
     if (index > 1) j.null();
-    else j.text(index == 0 ? "800" : "1900");
+    else j.text(bandName(index));
 }
 
 void channel(JsonWriter& j, uint32_t number) {

@@ -1,13 +1,13 @@
 #include "survey/recorder_status.h"
 
 #include "recording/log_units.h"
+#include "survey/band_name.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 
 namespace zarn {
 namespace {
 
-const char* bandName(uint8_t band) { return band == 0 ? "800" : "1900"; }
 
 const BandPlan& planOf(const BoardState& b, uint8_t band) { return band == 0 ? b.cellularPlan : b.pcsPlan; }
 

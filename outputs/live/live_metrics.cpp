@@ -6,6 +6,7 @@
 #include <numeric>
 #include <utility>
 
+#include "survey/band_name.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 #include "survey/log_time.h"
@@ -119,7 +120,6 @@ void alarms(Exposition& m, const std::vector<AlarmState>& alarms) {
     for (const AlarmState& a : alarms) m.sample(a.changes / 2, {{"alarm", a.name}});
 }
 
-const char* bandName(uint8_t band) { return band == 0 ? "800" : "1900"; }
 
 // The rows shown one by one: all of a period with few places, else the busiest (the
 // lower frequency of equals), so a sweep of a thousand points stays a bounded set of series.
