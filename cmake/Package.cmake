@@ -35,6 +35,8 @@ zarn_install_doc(zarn.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarnlog.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-board-sim.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-record.1 ${CMAKE_INSTALL_MANDIR}/man1)
+# The card's installer is in the package, though not on the PATH.
+zarn_install_doc(ZarnSetup.1 ${CMAKE_INSTALL_MANDIR}/man1)
 # Not enabled by the package: a kiosk turns it on (docs/hand-held.md).
 zarn_install_doc(zarn-kiosk.service lib/systemd/system)
 # One survey per instance, enabled by whoever sets up a monitoring site.

@@ -32,7 +32,7 @@ expected=(
   usr/bin/zarn usr/bin/zarnlog usr/bin/zarn-board-sim usr/bin/zarn-record
   usr/share/zarn/card/autorun.exe usr/share/zarn/card/ZarnSetup usr/share/zarn/card/files/zarn/zarn.exe
   usr/share/man/man1/zarn.1.gz usr/share/man/man1/zarnlog.1.gz usr/share/man/man1/zarn-board-sim.1.gz
-  usr/share/man/man1/zarn-record.1.gz usr/lib/systemd/system/zarn-record@.service
+  usr/share/man/man1/zarn-record.1.gz usr/share/man/man1/ZarnSetup.1.gz usr/lib/systemd/system/zarn-record@.service
   usr/share/applications/zarn.desktop
   usr/share/icons/hicolor/16x16/apps/zarn.png usr/share/icons/hicolor/32x32/apps/zarn.png
   usr/share/icons/hicolor/48x48/apps/zarn.png usr/share/icons/hicolor/64x64/apps/zarn.png

@@ -25,7 +25,7 @@ RecordChild::~RecordChild() {
     }
     if (in_ >= 0) close(in_);
     if (reader_.joinable()) reader_.join();
-    if (!errPath_.empty()) unlink(errPath_.c_str());
+    if (errFd_ >= 0) close(errFd_);
 }
 
 namespace {
@@ -80,10 +80,14 @@ void giveJobTheForeground(int) { tcsetpgrp(STDIN_FILENO, shellJob); }
 bool RecordChild::start(const std::vector<std::string>& args,
                         const std::vector<std::pair<std::string, std::string>>& env,
                         const std::function<void()>& beforeExec) {
+    // Standard error goes to a file without a name: read through the descriptor kept here,
+    // it is gone with the descriptor, however the test ends.
     char errTemplate[] = "/tmp/zarn-record-err-XXXXXX";
-    const int err = mkstemp(errTemplate);
+    const int err = mkostemp(errTemplate, O_CLOEXEC);
     if (err < 0) return false;
-    errPath_ = errTemplate;
+    unlink(errTemplate);
+    if (errFd_ >= 0) close(errFd_);
+    errFd_ = err;
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return false;
     pid_ = fork();
@@ -94,7 +98,6 @@ bool RecordChild::start(const std::vector<std::string>& args,
         if (beforeExec) beforeExec();
         execRecord(args, env);
     }
-    close(err);
     close(in[0]);
     close(out[1]);
     in_ = in[1];
@@ -157,7 +160,13 @@ std::string RecordChild::out() {
     return out_;
 }
 
-std::string RecordChild::err() const { return readWholeFile(errPath_); }
+std::string RecordChild::err() const {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; errFd_ >= 0 && (n = pread(errFd_, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    return text;
+}
 
 TerminalJob::~TerminalJob() {
     endJob();

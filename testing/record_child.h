@@ -45,7 +45,7 @@ public:
 private:
     pid_t pid_ = -1;
     int in_ = -1;
-    std::string errPath_;
+    int errFd_ = -1;  // standard error, in a file already unlinked
     std::thread reader_;
     std::atomic<bool> held_{false};
     mutable std::mutex mutex_;

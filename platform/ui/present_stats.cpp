@@ -5,9 +5,12 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -97,8 +100,14 @@ private:
         for (size_t b = 0; b < kBuckets; ++b)
             if (histogram_[b]) append("latency_ms " + std::to_string(b), histogram_[b]);
         text_ += "end\n";
-        if (::pwrite(fd_, text_.data(), text_.size(), 0) == static_cast<ssize_t>(text_.size()))
-            (void)::ftruncate(fd_, static_cast<off_t>(text_.size()));
+        if (::pwrite(fd_, text_.data(), text_.size(), 0) != static_cast<ssize_t>(text_.size())) return;
+        // A tail left from a longer look lies past this look's "end", where no reader goes:
+        // the look stands, but the file is no longer what it says, which is said once.
+        if (::ftruncate(fd_, static_cast<off_t>(text_.size())) != 0 && !truncateFailed_) {
+            truncateFailed_ = true;
+            std::fprintf(stderr, "ZARN_STATS %s: cannot cut the file to its look: %s\n", path_.c_str(),
+                         std::strerror(errno));
+        }
     }
 
     void append(const std::string& key, uint64_t value) { text_ += key + " " + std::to_string(value) + "\n"; }
@@ -109,6 +118,7 @@ private:
     bool stop_ = false;
     bool changed_ = false;
     bool waitingForChange_ = false;
+    bool truncateFailed_ = false;
     uint64_t paints_ = 0;
     uint64_t presents_ = 0;
     uint64_t updates_ = 0;

@@ -1,23 +1,20 @@
 // zarn-meter: how much of the machine zarn takes on a screen, or zarn-record on an idle
 // board, measured from outside.
-#include <getopt.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "tools/meter/scenario.h"
-#include "zarn_version.h"
 
+using namespace zarn;
 using namespace zarn::meter;
 
 namespace {
 
-const char* const kUsage = R"(Usage: zarn-meter [options]
-
-Runs zarn against zarn-board-sim (paced at 38400 bit/s) on a private Xvfb, brings it
+const char* const kSummary = R"(Runs zarn against zarn-board-sim (paced at 38400 bit/s) on a private Xvfb, brings it
 by pointer clicks to the screen to measure, lets it settle, and reports over the run:
 processor time of the whole zarn process as a share of one core (and by thread),
 wake-ups per second (context switches, voluntary and involuntary, of every thread,
@@ -25,87 +22,61 @@ and by thread), presents, paints and board updates per second, resident size, an
 the longest time from a board update (posted as its frame is decoded) to the present
 that shows it. zarn's environment is this program's, plus DISPLAY,
 SDL_VIDEODRIVER=x11, ZARN_SCALE, ZARN_ROOT (a scratch root) and ZARN_STATS (the file
-it reports its presents in).
+it reports its presents in).)";
 
-  --screen NAME     spectrum (the whole cellular band, 833 points; default), menu
-                    (the idle main menu) or record: no zarn, but zarn-record
-                    --single 881.52 against a simulator that answers and measures
-                    nothing, its standard input open and quiet (processor time,
-                    wake-ups and resident size)
-  --seconds N       length of a run (default 20)
-  --settle N        seconds on the screen before a run starts (default 3)
-  --repeat N        runs, each with its own server and programs (default 1); the
-                    summary gives the median of each figure
-  --scale N         ZARN_SCALE (default 2)
-  --display WxH     the Xvfb screen (default 1024x768)
-  --zarn PATH       the program (default: the one built with this tool)
-  --record PATH     zarn-record (default: the one built with this tool)
-  --sim PATH        the simulator (default: the one built with this tool)
-  --help, --version
-
-Exit status: 0 measured, 1 a run failed, 2 a usage error.
-)";
+const char* const kStatus = "Exit status: 0 measured, 1 a run failed, 2 a usage error.\n";
 
 struct Options {
     ScenarioOptions scenario;
     int repeat = 1;
 };
 
-bool positive(const char* text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0' && out > 0 && out < 1e6;
+CommandOption screenOption(Screen& into) {
+    return {"screen", 0, "NAME",
+            "spectrum (the whole cellular band, 833 points; default), menu\n"
+            "(the idle main menu) or record: no zarn, but zarn-record\n"
+            "--single 881.52 against a simulator that answers and measures\n"
+            "nothing, its standard input open and quiet (processor time,\n"
+            "wake-ups and resident size)",
+            [&into](const char* value) {
+                const std::string name = value;
+                if (name == "spectrum") into = Screen::Spectrum;
+                else if (name == "menu") into = Screen::MainMenu;
+                else if (name == "record") into = Screen::IdleRecorder;
+                else return "'" + name + "' is not spectrum, menu or record";
+                return std::string();
+            }};
 }
 
-// 0 to run, else the exit status.
-int parse(int argc, char** argv, Options& o) {
-    static const option kLong[] = {{"screen", required_argument, nullptr, 'S'},
-                                   {"seconds", required_argument, nullptr, 's'},
-                                   {"settle", required_argument, nullptr, 't'},
-                                   {"repeat", required_argument, nullptr, 'r'},
-                                   {"scale", required_argument, nullptr, 'x'},
-                                   {"display", required_argument, nullptr, 'd'},
-                                   {"zarn", required_argument, nullptr, 'z'},
-                                   {"record", required_argument, nullptr, 'R'},
-                                   {"sim", required_argument, nullptr, 'm'},
-                                   {"help", no_argument, nullptr, 'h'},
-                                   {"version", no_argument, nullptr, 'V'},
-                                   {nullptr, 0, nullptr, 0}};
-    opterr = 0;
-    int c;
-    double v = 0;
-    while ((c = getopt_long(argc, argv, "", kLong, nullptr)) != -1) {
-        const std::string arg = optarg ? optarg : "";
-        bool ok = true;
-        switch (c) {
-        case 'S':
-            ok = arg == "spectrum" || arg == "menu" || arg == "record";
-            o.scenario.screen = arg == "menu" ? Screen::MainMenu : arg == "record" ? Screen::IdleRecorder : Screen::Spectrum;
-            break;
-        case 's': ok = positive(optarg, o.scenario.seconds); break;
-        case 't': ok = positive(optarg, v) || arg == "0", o.scenario.settleSeconds = v; break;
-        case 'r': ok = positive(optarg, v) && v == static_cast<int>(v), o.repeat = static_cast<int>(v); break;
-        case 'x': ok = positive(optarg, v) && v == static_cast<int>(v) && v <= 8, o.scenario.scale = static_cast<int>(v); break;
-        case 'd': ok = arg.find('x') != std::string::npos, o.scenario.displaySize = arg; break;
-        case 'z': o.scenario.zarn = arg; break;
-        case 'R': o.scenario.record = arg; break;
-        case 'm': o.scenario.sim = arg; break;
-        case 'h': std::fputs(kUsage, stdout); return -1;
-        case 'V': std::printf("zarn-meter (Zarn) %s\n", zarn::kZarnVersion); return -1;
-        default:
-            std::fprintf(stderr, "zarn-meter: unknown option or missing value: %s\n%s", argv[optind - 1], kUsage);
-            return 2;
-        }
-        if (!ok) {
-            std::fprintf(stderr, "zarn-meter: bad value for %s: %s\n", argv[optind - 2 < 1 ? 1 : optind - 2], optarg);
-            return 2;
-        }
-    }
-    if (optind < argc) {
-        std::fprintf(stderr, "zarn-meter: unexpected argument: %s\n%s", argv[optind], kUsage);
-        return 2;
-    }
-    return 0;
+CommandOption displayOption(std::string& into) {
+    return {"display", 0, "WxH", "the Xvfb screen (default 1024x768)", [&into](const char* value) {
+                const std::string size = value;
+                if (size.find('x') == std::string::npos) return "'" + size + "' is not WIDTHxHEIGHT";
+                into = size;
+                return std::string();
+            }};
+}
+
+CommandLine meterOptions(Options& o) {
+    ScenarioOptions& s = o.scenario;
+    return {"zarn-meter",
+            kSummary,
+            {
+                screenOption(s.screen),
+                numberOption("seconds", 0, "N", "length of a run (default 20)", s.seconds, 0.001, 1e6),
+                numberOption("settle", 0, "N", "seconds on the screen before a run starts (default 3)",
+                             s.settleSeconds, 0, 1e6),
+                integerOption("repeat", 0, "N",
+                              "runs, each with its own server and programs (default 1); the\n"
+                              "summary gives the median of each figure",
+                              o.repeat, 1, 999999),
+                integerOption("scale", 0, "N", "ZARN_SCALE (default 2)", s.scale, 1, 8),
+                displayOption(s.displaySize),
+                textOption("zarn", 0, "PATH", "the program (default: the one built with this tool)", s.zarn),
+                textOption("record", 0, "PATH", "zarn-record (default: the one built with this tool)", s.record),
+                textOption("sim", 0, "PATH", "the simulator (default: the one built with this tool)", s.sim),
+            },
+            kStatus};
 }
 
 void report(const Measurement& m, bool window) {
@@ -164,7 +135,7 @@ int main(int argc, char** argv) {
     o.scenario.zarn = ZARN_PROGRAM_PATH;
     o.scenario.record = ZARN_RECORD_PATH;
     o.scenario.sim = ZARN_BOARD_SIM_PATH;
-    if (int status = parse(argc, argv, o)) return status < 0 ? 0 : status;
+    if (const auto status = parseCommandLine(meterOptions(o), argc, argv)) return *status;
     const Screen screen = o.scenario.screen;
     const char* what = screen == Screen::Spectrum   ? "spectrum, whole cellular band"
                      : screen == Screen::MainMenu   ? "idle main menu"

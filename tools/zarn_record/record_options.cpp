@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "board/board_state.h"
 #include "outputs/live/listen_address.h"
@@ -16,6 +17,7 @@
 #include "platform/command_line.h"
 #include "screens/band_raster_view.h"
 #include "screens/channel_table_load.h"
+#include "screens/measurement_settings.h"
 #include "shell/command_line.h"
 #include "tools/zarn_record/watch_options.h"
 
@@ -155,6 +157,37 @@ std::optional<int> takeSingle(const std::string& given, RecordOptions& o) {
     return std::nullopt;
 }
 
+// As the spectrum options take a window: its centre and its span, in MHz. The span is
+// taken to the Hz, so that 881.50:881.53 spans one channel and not a hair less.
+SpectrumSettings spectrumWindow(double low, double high) {
+    return {bandOf(low), (low + high) / 2, std::round((high - low) * 1e6) / 1e6, true};
+}
+
+// The points the board will sweep for a window, worked out on a board state of its own.
+uint32_t sweepPoints(double low, double high) {
+    auto board = std::make_unique<BoardState>();
+    board->pcsPlan.setPcsRaster(boardState().pcsPlan.pcsRaster());
+    applySpectrumSettings(*board, spectrumWindow(low, high));
+    return board->sweepCount;
+}
+
+// A sweep is known to be over only when the next one starts below it: one of a single
+// point never ends, and would log nothing. The narrowest window from LOW up (or down to
+// HIGH at the band's top) that sweeps two points.
+std::string narrowestWindow(double low, double high) {
+    const int band = bandOf(low);
+    const double step = band == 0 ? 0.03 : boardState().pcsPlan.pcsRaster() / 1e6;
+    for (int k = 1; k <= 20; ++k) {
+        double from = low, to = low + k * step;
+        if (bandOf(to) != band) from = high - k * step, to = high;
+        if (bandOf(from) != band || sweepPoints(from, to) < 2) continue;
+        char window[64];
+        std::snprintf(window, sizeof window, "%.2f:%.2f", from, to);
+        return window;
+    }
+    return "a wider one";
+}
+
 std::optional<int> takeSpectrum(const std::string& given, RecordOptions& o) {
     const size_t colon = given.find(':');
     const std::string lowText = given.substr(0, colon);
@@ -166,8 +199,10 @@ std::optional<int> takeSpectrum(const std::string& given, RecordOptions& o) {
     if (bandOf(high) < 0) return usage("--spectrum: " + neitherBand(highText));
     if (bandOf(low) != bandOf(high)) return usage("--spectrum: " + given + " runs across both bands");
     if (!(low < high)) return usage("--spectrum: " + given + " is reversed or empty: LOW must be below HIGH");
-    // As the spectrum options take a window: its centre and its span, in MHz.
-    o.spectrum = {bandOf(low), (low + high) / 2, high - low, true};
+    if (sweepPoints(low, high) < 2)
+        return usage("--spectrum: " + given + " sweeps a single point, which never completes a sweep; the narrowest "
+                     "window that records here is " + narrowestWindow(low, high));
+    o.spectrum = spectrumWindow(low, high);
     o.mode = kModeSpectrum;
     return std::nullopt;
 }

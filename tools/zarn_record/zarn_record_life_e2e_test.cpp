@@ -194,6 +194,22 @@ TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
     EXPECT_EQ(testing::readLogged(log).damaged, 0u);
 }
 
+// A window one channel step wide sweeps both its channels, and each sweep is a record.
+TEST_F(RecordLife, AWindowOfOneChannelStepRecordsItsTwoPoints) {
+    log = device.root + "/narrow.zrn";
+    ASSERT_TRUE(start({"--spectrum", "881.50:881.53"}));
+    ASSERT_TRUE(waitFor([&] { return records() >= 3; }, 15s)) << child.err();
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(10s), 0) << child.err();
+    const auto logged = testing::readLogged(log);
+    ASSERT_GE(logged.records.size(), 3u);
+    for (const auto& r : logged.records) {
+        ASSERT_EQ(r.type, kModeSpectrum);
+        ASSERT_EQ(r.payload.size(), 5u + 2 * 4) << "band, start, count and two points";
+        EXPECT_EQ(r.payload[3] | r.payload[4] << 8, 2);
+    }
+}
+
 // Single-channel levels while the board is killed, and a new board that hears the carrier
 // 40 dB weaker: no record logged after the gap holds a level the lost board measured.
 TEST_F(RecordLife, LevelsFromBeforeALostBoardAreNotLoggedAgainAfterItComesBack) {
@@ -417,6 +433,8 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         {"two frequencies in one band", {"--single", "870.03,881.52", "-o", out}, 2, "one in each band"},
         {"a window across the bands", {"--spectrum", "880:1950", "-o", out}, 2, "across both bands"},
         {"a reversed window", {"--spectrum", "890:880", "-o", out}, 2, "reversed"},
+        {"a window of a single point", {"--spectrum", "881.50:881.51", "-o", out}, 2,
+         "the narrowest window that records here is 881.50:881.53"},
         {"not a band", {"--servers", "900", "-o", out}, 2, "not 800 or 1900"},
         {"no measurement", {"-o", out}, 2, "exactly one of"},
         {"two measurements", {"--servers", "800", "--single", "881.52", "-o", out}, 2, "exactly one of"},

@@ -62,6 +62,12 @@ std::optional<MapFormat> mapFormatOf(const std::string& path) {
     return std::nullopt;
 }
 
+std::string mapLayerFile(MapFormat format, const std::string& path, MapLayer layer) {
+    if (!oneLayerAFile(format)) return path;
+    const fs::path out(path);
+    return (out.parent_path() / (out.stem().string() + "-" + mapLayerName(layer) + out.extension().string())).string();
+}
+
 struct MapOutput::Gdal {
     explicit Gdal(MapFormat format) : kml(format == MapFormat::Kml) {
         static const bool registered = (GDALAllRegister(), true);
@@ -124,7 +130,6 @@ int MapOutput::styleStep(double dbm) const {
 bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set<int>& levels) {
     GDALDriverH driver = GDALGetDriverByName(driverName(format_));
     if (!driver) return fail(std::string("GDAL has no ") + driverName(format_) + " driver");
-    const fs::path out(path_);
     const bool areas = layers[static_cast<size_t>(MapLayer::Cells)];  // a grid's cells, styled as areas
     const auto create = [&](const std::string& file) -> GDALDatasetH {
         std::error_code ec;
@@ -163,7 +168,7 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         const std::string name = mapLayerName(layer);
         GDALDatasetH d = shared;
         if (oneLayerAFile(format_) && !onePath_) {
-            d = create((out.parent_path() / (out.stem().string() + "-" + name + out.extension().string())).string());
+            d = create(mapLayerFile(format_, path_, layer));
         } else if (!d) {
             d = shared = create(path_);
         }

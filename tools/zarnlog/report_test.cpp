@@ -317,6 +317,9 @@ TEST(ZarnlogReport, BadInputEndsAsAUserExpects) {
     const std::string page = dir.file("r.html");
     const std::string lonely = dir.file("lonely.zrn"), empty = dir.file("empty.zrn"), broken = dir.file("broken.zrn");
     std::filesystem::copy_file(s.log, lonely);
+    // A log named as a map's layer file would be: cover.geojson's spectrum layer.
+    const std::string layerNamed = dir.file("cover-spectrum.geojson");
+    std::filesystem::copy_file(s.log, layerNamed);
     { SyntheticLog header(empty); }
     std::ofstream(broken, std::ios::binary) << readText(empty) << std::string(80, '\x5a');
     struct Case {
@@ -340,6 +343,10 @@ TEST(ZarnlogReport, BadInputEndsAsAUserExpects) {
         {{"report", s.log, "--min-samples", "2.5", "-o", page}, 2, "--min-samples"},
         {{"report", s.log}, 2, "report needs -o OUT.html"},
         {{"report", lonely, "-o", lonely}, 2, "is the log"},
+        {{"csv", lonely, "-o", lonely}, 2, "is the log"},
+        {{"map", layerNamed, "-o", dir.file("cover.geojson"), "--track", s.track}, 2,
+         "to " + layerNamed + ", the log itself"},
+        {{"map", layerNamed, "-o", dir.file("cover.csv"), "--track", s.track}, 0, ""},
         {{"plot", s.log, "--title", "x", "-o", dir.file("p.png")}, 2, "plot takes no --title"},
     };
     for (const Case& c : cases) {
@@ -348,8 +355,10 @@ TEST(ZarnlogReport, BadInputEndsAsAUserExpects) {
         SCOPED_TRACE(c.args[1] + " " + (c.args.size() > 2 ? c.args[2] : ""));
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-        EXPECT_EQ(std::filesystem::exists(page), c.status == 0);
+        EXPECT_EQ(std::filesystem::exists(page), c.status == 0 && c.args[0] == "report");
     }
+    EXPECT_EQ(readText(layerNamed), readText(s.log)) << "the log is never a map's layer";
+    EXPECT_EQ(readText(lonely), readText(s.log));
     // Without positions the page has no grid and says why.
     zarnlog({"report", lonely, "-o", page});
     const std::string html = readText(page);

@@ -12,6 +12,7 @@
 #include "tools/zarnlog/log_csv.h"
 #include "tools/zarnlog/log_info.h"
 #include "tools/zarnlog/log_map.h"
+#include "tools/zarnlog/map_output.h"
 #include "tools/zarnlog/log_occupancy.h"
 #include "tools/zarnlog/log_plot.h"
 #include "tools/zarnlog/log_report.h"
@@ -296,6 +297,14 @@ int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, s
         const std::optional<MapFormat> format = mapFormatOf(c.output);
         if (!format) return usage(err, "map writes .gpkg, .geojson, .kml or .csv, not " + c.output);
         c.format = *format;
+        // A layer's file replaces whatever has its name: never the log.
+        for (int k = 0; k < kMapLayers; ++k) {
+            const std::string layerFile = mapLayerFile(c.format, c.output, static_cast<MapLayer>(k));
+            std::error_code ec;
+            if (fs::equivalent(c.file, layerFile, ec))
+                return usage(err, "-o " + c.output + " would write its layer " + mapLayerName(static_cast<MapLayer>(k)) +
+                                      " to " + layerFile + ", the log itself");
+        }
     }
     const fs::path extension = fs::path(c.output).extension();
     if (c.name == "occupancy" && !c.output.empty() && extension != ".csv" && extension != ".png")
