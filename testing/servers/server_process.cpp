@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,6 +105,41 @@ bool groupAlive(pid_t group) {
     return alive;
 }
 
+// Every process below `root`, found by their parents. A server's children may
+// leave its process group (PostgreSQL's backends do), so the group alone misses them.
+std::vector<pid_t> descendantsOf(pid_t root) {
+    std::vector<std::pair<pid_t, pid_t>> parentOf;  // (pid, ppid)
+    if (DIR* proc = opendir("/proc")) {
+        while (dirent* entry = readdir(proc)) {
+            if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+            std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+            std::string text((std::istreambuf_iterator<char>(stat)), {});
+            const size_t close = text.rfind(')');
+            char state = 0;
+            long ppid = 0;
+            if (close != std::string::npos && std::sscanf(text.c_str() + close + 1, " %c %ld", &state, &ppid) == 2)
+                parentOf.emplace_back(static_cast<pid_t>(std::atol(entry->d_name)), static_cast<pid_t>(ppid));
+        }
+        closedir(proc);
+    }
+    std::vector<pid_t> found{root};
+    for (size_t i = 0; i < found.size(); ++i)
+        for (const auto& [pid, ppid] : parentOf)
+            if (ppid == found[i]) found.push_back(pid);
+    found.erase(found.begin());
+    return found;
+}
+
+// True while `pid` exists and is no zombie; one of ours that died is reaped here.
+bool processAlive(pid_t pid) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const size_t close = text.rfind(')');
+    char state = 0;
+    return close != std::string::npos && std::sscanf(text.c_str() + close + 1, " %c", &state) == 1 && state != 'Z';
+}
+
 }  // namespace
 
 ServerProcess::ServerProcess(ServerCommand command, ServerUser user, std::string logPath)
@@ -186,11 +223,16 @@ void ServerProcess::stop(std::chrono::milliseconds grace) {
     if (!waitUntil([&] { return !running(); }, grace)) kill();
 }
 
+// As a crash, but the next start must not find a child of this one still holding
+// what the server holds (PostgreSQL's shared memory).
 void ServerProcess::kill() {
     if (pid_ <= 0) return;
+    const std::vector<pid_t> children = descendantsOf(pid_);
     ::kill(-pid_, SIGKILL);
+    for (const pid_t child : children) ::kill(child, SIGKILL);
     waitpid(pid_, nullptr, 0);
     waitGroupGone(5s);
+    waitUntil([&] { return std::none_of(children.begin(), children.end(), processAlive); }, 5s, 5ms);
     pid_ = -1;
 }
 
