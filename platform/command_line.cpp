@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
 #include "zarn_version.h"
 
@@ -60,9 +61,12 @@ std::string optionList(const std::vector<CommandOption>& options) {
 
 std::string usageLine(const CommandLine& line) { return std::string("Usage: ") + line.program + " [OPTION]...\n"; }
 
-int usageError(const CommandLine& line, const std::vector<CommandOption>& options, const std::string& reason) {
-    std::fprintf(stderr, "%s: %s\n%s%s", line.program, reason.c_str(), usageLine(line).c_str(),
-                 optionList(options).c_str());
+int usageError(const CommandLine& line, const std::vector<CommandOption>& options, const std::string& reason,
+               std::ostream& err) {
+    err << line.program << ": " << reason << "\n";
+    if (line.usage) err << line.usage;
+    else err << usageLine(line) << optionList(options);
+    err.flush();
     return 2;
 }
 
@@ -81,12 +85,15 @@ std::string refusal(const std::vector<CommandOption>& options, int code, char** 
 }  // namespace
 
 std::string commandHelp(const CommandLine& line) {
+    if (line.help) return line.help;
     std::string text = usageLine(line) + line.summary + "\n\n" + optionList(withStandardOptions(line));
     if (*line.epilogue) text.append("\n").append(line.epilogue);
     return text;
 }
 
-std::optional<int> parseCommandLine(const CommandLine& line, int argc, char** argv) {
+namespace {
+
+std::optional<int> parse(const CommandLine& line, int argc, char** argv, std::ostream& out, std::ostream& err) {
     const std::vector<CommandOption> options = withStandardOptions(line);
     std::vector<option> longOptions;
     std::string shortOptions = ":";  // a missing value reads ':', apart from an unknown option
@@ -101,21 +108,41 @@ std::optional<int> parseCommandLine(const CommandLine& line, int argc, char** ar
     for (;;) {
         const int code = getopt_long(argc, argv, shortOptions.c_str(), longOptions.data(), nullptr);
         if (code == -1) break;
-        if (code == '?' || code == ':') return usageError(line, options, refusal(options, code, argv));
+        if (code == '?' || code == ':') return usageError(line, options, refusal(options, code, argv), err);
         if (code == kHelp) {
-            std::fputs(commandHelp(line).c_str(), stdout);
+            out << commandHelp(line) << std::flush;
             return 0;
         }
         if (code == kVersion) {
-            std::printf("%s %s\n", line.program, kZarnVersion);
+            out << line.program << " " << kZarnVersion << "\n" << std::flush;
             return 0;
         }
         const CommandOption* o = optionOf(options, code);
         const std::string problem = o->take(o->valueName ? optarg : nullptr);
-        if (!problem.empty()) return usageError(line, options, std::string("--") + o->name + ": " + problem);
+        const std::string name = std::string("--") + o->name;
+        if (problem.rfind(name + " ", 0) == 0) return usageError(line, options, problem, err);
+        if (!problem.empty()) return usageError(line, options, name + ": " + problem, err);
     }
-    if (optind < argc) return usageError(line, options, std::string("unexpected argument '") + argv[optind] + "'");
+    if (line.operands) line.operands->assign(argv + optind, argv + argc);
+    else if (optind < argc)
+        return usageError(line, options, std::string("unexpected argument '") + argv[optind] + "'", err);
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> parseCommandLine(const CommandLine& line, int argc, char** argv) {
+    return parse(line, argc, argv, std::cout, std::cerr);
+}
+
+std::optional<int> parseCommandLine(const CommandLine& line, const std::vector<std::string>& args,
+                                    std::ostream& out, std::ostream& err) {
+    std::vector<std::string> words{line.program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return parse(line, static_cast<int>(words.size()), argv.data(), out, err);
 }
 
 CommandOption flagOption(const char* name, char letter, const char* help, bool& into) {

@@ -9,10 +9,14 @@
 //    usage on stderr. -h and -V are the short forms of --help and --version.
 //  - A value's option takes it or says what is wrong with it; textOption refuses an empty
 //    value, numberOption anything but a whole decimal number (C locale) within its range.
+//  - A refused value's reason follows "--NAME: ", unless it starts by naming its option ("--NAME VALUE: ...").
+//  - A program with operands (commands, files) names where they go; getopt_long gathers
+//    them from anywhere on the line. A program with its own help or usage text names it.
 //  - Adding an option is one line in the program's table (and its field).
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,9 +36,16 @@ struct CommandLine {
     const char* summary;  // after the usage line of --help
     std::vector<CommandOption> options;
     const char* epilogue = "";  // after the options in --help (formats, environment)
+    std::vector<std::string>* operands = nullptr;  // nullptr: an operand is a usage error
+    const char* help = nullptr;   // the whole --help text, instead of the one made from the table
+    const char* usage = nullptr;  // after a usage error's reason, instead of the usage and options
 };
 
 std::optional<int> parseCommandLine(const CommandLine& line, int argc, char** argv);
+// The same over the words after the program's name, the help and version on `out` and
+// usage errors on `err`.
+std::optional<int> parseCommandLine(const CommandLine& line, const std::vector<std::string>& args,
+                                    std::ostream& out, std::ostream& err);
 std::string commandHelp(const CommandLine& line);
 
 CommandOption flagOption(const char* name, char letter, const char* help, bool& into);

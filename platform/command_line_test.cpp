@@ -5,6 +5,7 @@
 #include <cctype>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,29 @@ TEST(CommandLine, TakesEveryKindOfValue) {
     EXPECT_EQ(v.scene, "a b.txt");
     EXPECT_EQ(v.seconds, 2.5);
     EXPECT_EQ(v.count, 12);
+}
+
+// A program of commands: operands anywhere among the options, its own help and usage,
+// a reason that names its option in its own words, all on the streams given.
+TEST(CommandLine, GathersOperandsAndSpeaksAsTheProgramDoes) {
+    Values v;
+    std::vector<std::string> operands;
+    CommandLine line = demoLine(v);
+    line.options.push_back({"level", 0, "DBM", "", [](const char* value) {
+                                return std::string("--level ") + value + ": not a level in dBm";
+                            }});
+    line.operands = &operands;
+    line.help = "Usage: demo COMMAND FILE\n";
+    line.usage = "Usage: demo COMMAND FILE\nTry 'demo --help'.\n";
+    std::ostringstream out, err;
+    EXPECT_EQ(parseCommandLine(line, {"show", "-s", "3", "a.log", "--unpaced"}, out, err), std::nullopt);
+    EXPECT_EQ(operands, (std::vector<std::string>{"show", "a.log"}));
+    EXPECT_EQ(v.seconds, 3);
+    EXPECT_TRUE(v.unpaced);
+    EXPECT_EQ(parseCommandLine(line, {"show", "--level", "loud"}, out, err), 2);
+    EXPECT_EQ(err.str(), "demo: --level loud: not a level in dBm\nUsage: demo COMMAND FILE\nTry 'demo --help'.\n");
+    EXPECT_EQ(parseCommandLine(line, {"show", "-h"}, out, err), 0);
+    EXPECT_EQ(out.str(), "Usage: demo COMMAND FILE\n");
 }
 
 }  // namespace

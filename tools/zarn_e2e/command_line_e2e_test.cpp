@@ -123,7 +123,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ZarnSetup", {"--version"}, 0, kVersionLine.c_str()},
         Case{"ZarnSetup", {"install"}, 2, "ZarnSetup: unexpected argument 'install'"},
         Case{"ui_gallery", {"-h"}, 0, "Usage: ui_gallery [OPTION]..."},
-        Case{"ui_gallery", {"-x"}, 2, "ui_gallery: unknown option '-x'"}),
+        Case{"ui_gallery", {"-x"}, 2, "ui_gallery: unknown option '-x'"},
+        Case{"zarnlog", {"--help"}, 0, "  report FILE... -o OUT.html"},
+        Case{"zarnlog", {"--version"}, 0, kVersionLine.c_str()},
+        Case{"zarnlog", {"csv", "a.zrn", "--bogus"}, 2, "zarnlog: unknown option '--bogus'"},
+        Case{"zarnlog", {"db", "status", "--mhz"}, 2, "zarnlog: option '--mhz' needs a value (MHZ)"}),
     [](const ::testing::TestParamInfo<Case>& info) {
         std::string name = std::string(info.param.program) + "_" + std::to_string(info.index);
         for (char& c : name)

@@ -1,7 +1,6 @@
 #include "tools/zarnlog/archive_commands.h"
 
-#include <getopt.h>
-
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -11,13 +10,13 @@
 #include "outputs/archive/archive_grid.h"
 #include "outputs/archive/archive_schema.h"
 #include "outputs/archive/log_pusher.h"
+#include "platform/command_line.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 #include "survey/log_time.h"
 #include "tools/zarnlog/log_grid.h"
 #include "tools/zarnlog/track_choice.h"
 #include "tools/zarnlog/zarnlog_command.h"
-#include "zarn_version.h"
 
 namespace zarn {
 namespace {
@@ -115,46 +114,36 @@ std::string take(int o, const std::string& value, ArchiveCommand& c) {
     }
 }
 
+CommandLine archiveOptions(ArchiveCommand& c, std::vector<std::string>& operands) {
+    CommandLine line{"zarnlog", "", {}};
+    struct Row {
+        const char* name;
+        int code;
+        const char* valueName;
+    };
+    static const Row kTable[] = {{"archive", kArchive, "CONNINFO"}, {"site", kSite, "NAME"},
+                                 {"track", 't', "FILE"},            {"utc-offset", kUtcOffset, "+HH:MM"},
+                                 {"mhz", kMhz, "MHZ"},              {"cell", kCell, "M"},
+                                 {"from", kFrom, "TIME"},           {"to", kTo, "TIME"},
+                                 {"min-samples", kMinSamples, "N"}, {"output", 'o', "OUT"}};
+    for (const Row& row : kTable) {
+        const char letter = row.code == 't' || row.code == 'o' ? static_cast<char>(row.code) : '\0';
+        line.options.push_back({row.name, letter, row.valueName, "", [&row, &c](const char* value) {
+                                    c.given.push_back(std::string("--") + row.name);
+                                    return take(row.code, value, c);
+                                }});
+    }
+    line.operands = &operands;
+    line.help = kZarnlogHelp;
+    line.usage = kUsage;
+    return line;
+}
+
 // 0 when the command line holds a command; otherwise the exit status, its message written.
 int parse(const std::vector<std::string>& args, ArchiveCommand& c, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> words{"zarnlog"};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    static const option kOptions[] = {{"archive", required_argument, nullptr, kArchive},
-                                      {"site", required_argument, nullptr, kSite},
-                                      {"track", required_argument, nullptr, 't'},
-                                      {"utc-offset", required_argument, nullptr, kUtcOffset},
-                                      {"mhz", required_argument, nullptr, kMhz},
-                                      {"cell", required_argument, nullptr, kCell},
-                                      {"from", required_argument, nullptr, kFrom},
-                                      {"to", required_argument, nullptr, kTo},
-                                      {"min-samples", required_argument, nullptr, kMinSamples},
-                                      {"output", required_argument, nullptr, 'o'},
-                                      {"help", no_argument, nullptr, 'h'},
-                                      {"version", no_argument, nullptr, 'V'},
-                                      {nullptr, 0, nullptr, 0}};
-    optind = 0;
-    opterr = 0;
-    bool archiveGiven = false;
-    const int argc = static_cast<int>(words.size());
-    for (int o; (o = getopt_long(argc, argv.data(), ":o:t:hV", kOptions, nullptr)) != -1;) {
-        const std::string given = argv[optind - 1];
-        if (o == 'h') return out << kZarnlogHelp, -1;
-        if (o == 'V') return out << "zarnlog " << kZarnVersion << "\n", -1;
-        if (o == ':') return usage(err, "option " + given + " needs a value");
-        const option* known = nullptr;
-        for (const option& k : kOptions)
-            if (k.name && k.val == o) known = &k;
-        if (!known) return usage(err, "unknown option " + (optopt ? std::string("-") + char(optopt) : given));
-        const std::string name = std::string("--") + known->name;
-        c.given.push_back(name);
-        archiveGiven = archiveGiven || o == kArchive;
-        if (const std::string problem = take(o, optarg ? optarg : "", c); !problem.empty())
-            return usage(err, name + ": " + problem);
-    }
-    std::vector<std::string> operands(argv.begin() + optind, argv.end() - 1);
+    std::vector<std::string> operands;
+    if (const auto status = parseCommandLine(archiveOptions(c, operands), args, out, err)) return *status ? *status : -1;
+    const bool archiveGiven = std::find(c.given.begin(), c.given.end(), "--archive") != c.given.end();
     c.name = operands.at(0);
     operands.erase(operands.begin());
     if (c.name == "db") {

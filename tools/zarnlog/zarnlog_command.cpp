@@ -1,12 +1,12 @@
 #include "tools/zarnlog/zarnlog_command.h"
 
-#include <getopt.h>
-
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <system_error>
 
+#include "platform/command_line.h"
 #include "platform/gdi/png_file.h"
 #include "tools/zarnlog/archive_commands.h"
 #include "tools/zarnlog/log_csv.h"
@@ -17,7 +17,6 @@
 #include "tools/zarnlog/log_plot.h"
 #include "tools/zarnlog/log_report.h"
 #include "tools/zarnlog/track_choice.h"
-#include "zarn_version.h"
 
 namespace zarn {
 
@@ -122,8 +121,6 @@ const char* const kUsage =
     "       zarnlog push FILE.zrn... | db init|status | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
     "Try 'zarnlog --help' for more.\n";
 
-enum Long { kUtcOffset = 1000, kDb, kBegin, kEnd, kTitle, kThreshold, kBands, kCell, kMinSamples, kPeriod };
-
 struct Command {
     std::string name, file, output;
     std::vector<std::string> files;  // report: every log
@@ -182,88 +179,96 @@ std::string notTaken(const Command& c) {
     return {};
 }
 
+// An option of the table; `take` stores its value or says, naming the option, why not.
+CommandOption option(const char* name, char letter, const char* valueName, Command& c,
+                     std::function<std::string(const std::string& value)> take) {
+    return {name, letter, valueName, "", [name, &c, take](const char* value) {
+                c.given.push_back(std::string("--") + name);
+                return take(value);
+            }};
+}
+
+std::function<std::string(const std::string&)> into(std::string& field) {
+    return [&field](const std::string& value) {
+        field = value;
+        return std::string();
+    };
+}
+
+std::string takeScale(const std::string& value, Command& c) {
+    bool beyond = false;
+    if ((c.scale = parseScale(value, beyond))) return {};
+    if (beyond)
+        return "--db " + value + ": beyond any level (" + std::to_string(int(kLowestLevelDbm)) + ".." +
+               std::to_string(int(kHighestLevelDbm)) + " dBm)";
+    return "--db " + value + ": not MIN:MAX in dBm, MIN below MAX";
+}
+
+std::function<std::string(const std::string&)> stampInto(const char* name, std::optional<long long>& field) {
+    return [name, &field](const std::string& value) {
+        if ((field = parseStamp(value))) return std::string();
+        return std::string("--") + name + " " + value + ": not a time YYYY-MM-DDTHH:MM[:SS]";
+    };
+}
+
+std::string takeCell(const std::string& value, Command& c) {
+    const auto metres = parseDecimal(value);
+    if (!metres || !(*metres >= 1 && *metres <= 100000)) return "--cell " + value + ": not metres from 1 to 100000";
+    c.report.cellMetres = *metres;
+    return {};
+}
+
+std::string takeMinSamples(const std::string& value, Command& c) {
+    const auto least = parseDecimal(value);
+    if (!least || !(*least >= 1 && *least <= 1e9) || *least != std::floor(*least))
+        return "--min-samples " + value + ": not a whole number from 1 up";
+    c.report.minSamples = static_cast<size_t>(*least);
+    return {};
+}
+
+CommandLine zarnlogOptions(Command& c, std::vector<std::string>& operands) {
+    CommandLine line{"zarnlog", "", {}};
+    line.options = {
+        option("output", 'o', "PATH", c, into(c.output)),
+        option("track", 't', "FILE", c, into(c.track)),
+        option("utc-offset", 0, "+HH:MM", c,
+               [&c](const std::string& value) {
+                   return (c.utcOffset = parseUtcOffset(value)) ? "" : "--utc-offset " + value + ": not +HH:MM";
+               }),
+        option("db", 0, "MIN:MAX", c, [&c](const std::string& value) { return takeScale(value, c); }),
+        option("begin", 0, "TIME", c, stampInto("begin", c.window.begin)),
+        option("end", 0, "TIME", c, stampInto("end", c.window.end)),
+        option("title", 0, "TEXT", c, into(c.report.title)),
+        // Its meaning is the command's, known only after the operands.
+        option("threshold", 0, "DBM", c,
+               [&c](const std::string& value) {
+                   c.threshold = value;
+                   return std::string();
+               }),
+        option("bands", 0, "LIST", c,
+               [&c](const std::string& value) -> std::string {
+                   if (const auto bands = parseLevelBands(value)) c.report.bands = *bands;
+                   else return "--bands " + value + ": not levels in dBm, each below the one before (-80,-90,-100,-110)";
+                   return {};
+               }),
+        option("cell", 0, "M", c, [&c](const std::string& value) { return takeCell(value, c); }),
+        option("min-samples", 0, "N", c, [&c](const std::string& value) { return takeMinSamples(value, c); }),
+        option("period", 0, "N", c,
+               [&c](const std::string& value) {
+                   std::string error;
+                   return parsePeriod(value, c.occupancy.periodSeconds, error) ? "" : "--period " + error;
+               }),
+    };
+    line.operands = &operands;
+    line.help = kZarnlogHelp;
+    line.usage = kUsage;
+    return line;
+}
+
 // 0 when the command line holds a command; otherwise the exit status, its message written.
 int parse(const std::vector<std::string>& args, Command& c, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> words{"zarnlog"};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
-                                      {"track", required_argument, nullptr, 't'},
-                                      {"utc-offset", required_argument, nullptr, kUtcOffset},
-                                      {"db", required_argument, nullptr, kDb},
-                                      {"begin", required_argument, nullptr, kBegin},
-                                      {"end", required_argument, nullptr, kEnd},
-                                      {"title", required_argument, nullptr, kTitle},
-                                      {"threshold", required_argument, nullptr, kThreshold},
-                                      {"bands", required_argument, nullptr, kBands},
-                                      {"cell", required_argument, nullptr, kCell},
-                                      {"min-samples", required_argument, nullptr, kMinSamples},
-                                      {"period", required_argument, nullptr, kPeriod},
-                                      {"help", no_argument, nullptr, 'h'},
-                                      {"version", no_argument, nullptr, 'V'},
-                                      {nullptr, 0, nullptr, 0}};
-    optind = 0;  // a fresh scan on every call
-    opterr = 0;
-    const int argc = static_cast<int>(words.size());
-    for (int o; (o = getopt_long(argc, argv.data(), ":o:t:hV", kOptions, nullptr)) != -1;) {
-        const std::string given = argv[optind - 1];
-        const std::string value = optarg ? optarg : "";
-        for (const option& known : kOptions)
-            if (known.name && known.val == o) c.given.push_back(std::string("--") + known.name);
-        switch (o) {
-        case 'o': c.output = value; break;
-        case 't': c.track = value; break;
-        case kUtcOffset:
-            if (!(c.utcOffset = parseUtcOffset(value))) return usage(err, "--utc-offset " + value + ": not +HH:MM");
-            break;
-        case kDb: {
-            bool beyond = false;
-            if ((c.scale = parseScale(value, beyond))) break;
-            if (beyond)
-                return usage(err, "--db " + value + ": beyond any level (" + std::to_string(int(kLowestLevelDbm)) +
-                                      ".." + std::to_string(int(kHighestLevelDbm)) + " dBm)");
-            return usage(err, "--db " + value + ": not MIN:MAX in dBm, MIN below MAX");
-        }
-        case kBegin:
-        case kEnd: {
-            const std::optional<long long> stamp = parseStamp(value);
-            if (!stamp) return usage(err, c.given.back() + " " + value + ": not a time YYYY-MM-DDTHH:MM[:SS]");
-            (o == kBegin ? c.window.begin : c.window.end) = stamp;
-            break;
-        }
-        case kTitle: c.report.title = value; break;
-        case kThreshold: c.threshold = value; break;
-        case kBands:
-            if (const auto bands = parseLevelBands(value)) c.report.bands = *bands;
-            else return usage(err, "--bands " + value + ": not levels in dBm, each below the one before (-80,-90,-100,-110)");
-            break;
-        case kCell: {
-            const auto metres = parseDecimal(value);
-            if (!metres || !(*metres >= 1 && *metres <= 100000)) return usage(err, "--cell " + value + ": not metres from 1 to 100000");
-            c.report.cellMetres = *metres;
-            break;
-        }
-        case kMinSamples: {
-            const auto least = parseDecimal(value);
-            if (!least || !(*least >= 1 && *least <= 1e9) || *least != std::floor(*least))
-                return usage(err, "--min-samples " + value + ": not a whole number from 1 up");
-            c.report.minSamples = static_cast<size_t>(*least);
-            break;
-        }
-        case kPeriod: {
-            std::string error;
-            if (!parsePeriod(value, c.occupancy.periodSeconds, error)) return usage(err, "--period " + error);
-            break;
-        }
-        case 'h': return out << kZarnlogHelp, -1;
-        case 'V': return out << "zarnlog " << kZarnVersion << "\n", -1;
-        case ':': return usage(err, "option " + given + " needs a value");
-        default: return usage(err, "unknown option " + (optopt ? std::string("-") + char(optopt) : given));
-        }
-    }
-    std::vector<std::string> operands(argv.begin() + optind, argv.end() - 1);
+    std::vector<std::string> operands;
+    if (const auto status = parseCommandLine(zarnlogOptions(c, operands), args, out, err)) return *status ? *status : -1;
     if (operands.empty()) return usage(err, "no command");
     c.name = operands[0];
     if (c.name != "info" && c.name != "csv" && c.name != "plot" && c.name != "map" && c.name != "report" &&
