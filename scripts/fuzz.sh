@@ -5,7 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 scripts/install-deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARN_FUZZ=ON >/dev/null
+# shellcheck source=scripts/compiler-cache.sh
+. scripts/compiler-cache.sh
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARN_FUZZ=ON "${launchers[@]}" >/dev/null
 targets=()
 for corpus in fuzz/corpus/*/; do targets+=("fuzz_$(basename "$corpus")"); done
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  build-essential cmake pkg-config git
+  # build (ccache keeps what was compiled for the next build, of any checkout)
+  build-essential cmake pkg-config git ccache
   # tests, benchmarks, fuzzing (clang with its libFuzzer runtime)
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # a JSON parser, for the tests that read our JSON back

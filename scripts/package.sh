@@ -13,10 +13,8 @@ fail() { echo "package: $*" >&2; exit 1; }
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 # GCC 12 at -O3 reports -Wrestrict inside std::string's operator+ (GCC bug 105329).
 export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS -Wno-restrict"
-launchers=()
-if command -v ccache >/dev/null; then
-  launchers=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+# shellcheck source=scripts/compiler-cache.sh
+. scripts/compiler-cache.sh
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DZARN_TESTS=OFF -DZARN_WERROR=OFF "${launchers[@]}" \
   -DCMAKE_C_FLAGS="$CFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
 cmake --build build-package -j"$(nproc)"
