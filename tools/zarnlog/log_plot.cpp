@@ -123,13 +123,9 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
     const int height = panels->height();
     if (height == kTitleHeight) return false;
 
-    Surface picture(kWidth, height, rgbToPixel(RGB(255, 255, 255)));
-    CDC dc(picture);
-    CFont font;
-    font.CreatePointFont(80, "System");
-    CFont* oldFont = dc.SelectObject(&font);
-    dc.SetBkMode(TRANSPARENT);
-    dc.SetTextColor(kInk);
+    Canvas canvas(height);
+    CDC& dc = canvas.dc;
+    Surface& picture = canvas.picture;
     for (Waterfall& b : panels->bands) b.beginFolding(plans);
     panels->single.beginTracing();
     panels->table.beginTracing();
@@ -144,8 +140,7 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
     if (!panels->table.empty())
         top += panels->table.draw(dc, top, "Channel table: " + std::to_string(panels->table.records()) + " passes, ");
     if (panels->coverage && !panels->coverage->empty()) top += panels->coverage->draw(dc, picture, top);
-    dc.SelectObject(oldFont);
-    image = std::move(picture);
+    image = canvas.take();
     return true;
 }
 

@@ -147,13 +147,9 @@ bool plotOccupancy(LogReader& reader, const LogHeader& header, const OccupancySe
     int height = kTitleHeight;
     for (const OccupancyPanel& p : *panels)
         if (!p.empty()) height += p.height();
-    Surface picture(kWidth, height, rgbToPixel(RGB(255, 255, 255)));
-    CDC dc(picture);
-    CFont font;
-    font.CreatePointFont(80, "System");
-    CFont* oldFont = dc.SelectObject(&font);
-    dc.SetBkMode(TRANSPARENT);
-    dc.SetTextColor(kInk);
+    Canvas canvas(height);
+    CDC& dc = canvas.dc;
+    Surface& picture = canvas.picture;
     text(dc, title + "  (threshold " + s.threshold.text() + (s.threshold.aboveNoise ? " dB" : " dBm") + ")", 8, 5);
     const bool days = last - firstPeriod >= 86400;
     const std::string about = std::to_string(periods) + " periods of " + periodText(period) + ", " +
@@ -162,8 +158,7 @@ bool plotOccupancy(LogReader& reader, const LogHeader& header, const OccupancySe
     int top = kTitleHeight;
     for (const OccupancyPanel& p : *panels)
         if (!p.empty()) top += p.draw(dc, picture, top, about);
-    dc.SelectObject(oldFont);
-    image = std::move(picture);
+    image = canvas.take();
     return true;
 }
 

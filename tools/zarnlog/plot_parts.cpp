@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "survey/colour_map.h"
 #include "survey/log_text.h"
@@ -9,6 +10,18 @@
 namespace zarn::plot {
 
 std::string Span::text() const { return isoTime(first) + " - " + clockTime(last); }
+
+Canvas::Canvas(int height) : picture(kWidth, height, rgbToPixel(RGB(255, 255, 255))), dc(picture) {
+    font_.CreatePointFont(80, "System");
+    oldFont_ = dc.SelectObject(&font_);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(kInk);
+}
+
+Surface Canvas::take() {
+    dc.SelectObject(oldFont_);
+    return std::move(picture);
+}
 
 double niceStep(double span, int most) {
     double step = std::pow(10.0, std::floor(std::log10(std::max(span, 1e-9) / most)));

@@ -52,6 +52,23 @@ struct Span {
 };
 
 // A step of 1, 2 or 5 times a power of ten that gives at most `most` ticks over the span.
+// A white picture of the plot's width and `height`, and a DC on it that writes in
+// the plot's font and ink. take() ends the drawing and hands the picture over.
+class Canvas {
+public:
+    explicit Canvas(int height);
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    Surface take();
+
+    Surface picture;
+    CDC dc;
+
+private:
+    CFont font_;
+    CFont* oldFont_ = nullptr;
+};
+
 double niceStep(double span, int most);
 void text(CDC& dc, const std::string& s, int x, int y, unsigned align = DT_LEFT);
 void line(CDC& dc, int x0, int y0, int x1, int y1, COLORREF colour);
