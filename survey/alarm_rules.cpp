@@ -73,18 +73,29 @@ uint32_t hzOf(double mhz) { return static_cast<uint32_t>(std::llround(mhz * 1e6)
 
 // The rule's parts in order; the reason and the column of the first that is wrong.
 bool parse(RuleText& t, AlarmRule& rule, std::string& error, size_t& column) {
-    const auto fail = [&](const std::string& why) {
+    const auto failAt = [&](size_t at, const std::string& why) {
         error = why;
-        column = t.column();
+        column = at;
         return false;
+    };
+    const auto fail = [&](const std::string& why) { return failAt(t.column(), why); };
+    // A number within lo..hi, else nullopt with the reason at the number's column.
+    const auto numberWithin = [&](double lo, double hi, const char* missing, const char* outside) {
+        const size_t at = (t.skipBlanks(), t.column());
+        std::optional<double> value = t.number();
+        if (!value) {
+            fail(missing);
+        } else if (!(*value >= lo && *value <= hi)) {
+            failAt(at, outside);
+            value.reset();
+        }
+        return value;
     };
     t.skipBlanks();
     rule.name = std::string(t.name());
     if (rule.name.empty()) return fail("a name expected (letters, digits, '_', '-')");
     if (rule.name.size() > kLongestAlarmName) {
-        column = t.column() - rule.name.size();
-        error = "the name is longer than 22 characters";
-        return false;
+        return failAt(t.column() - rule.name.size(), "the name is longer than 22 characters");
     }
     if (!t.take(':')) return fail("':' expected after the name");
     const size_t lowColumn = (t.skipBlanks(), t.column());
@@ -92,51 +103,26 @@ bool parse(RuleText& t, AlarmRule& rule, std::string& error, size_t& column) {
     if (!low) return fail("a frequency in MHz expected");
     std::optional<double> high = low;
     if (t.take(':') && !(high = t.number())) return fail("the upper frequency in MHz expected");
-    if (!(*low > 0 && *high < 1e5)) {
-        column = lowColumn;
-        error = "a frequency in MHz expected";
-        return false;
-    }
-    if (*high < *low) {
-        column = lowColumn;
-        error = "the range is reversed: LOW:HIGH";
-        return false;
-    }
+    if (!(*low > 0 && *high < 1e5)) return failAt(lowColumn, "a frequency in MHz expected");
+    if (*high < *low) return failAt(lowColumn, "the range is reversed: LOW:HIGH");
     rule.loHz = hzOf(*low);
     rule.hiHz = hzOf(*high);
     if (t.take('>')) rule.above = true;
     else if (t.take('<')) rule.above = false;
     else return fail("'>' or '<' expected");
-    const size_t levelColumn = (t.skipBlanks(), t.column());
-    const std::optional<double> dbm = t.number();
-    if (!dbm) return fail("a level in dBm expected");
-    if (!(*dbm >= -150 && *dbm <= 30)) {
-        column = levelColumn;
-        error = "the level is outside -150..+30 dBm";
-        return false;
-    }
+    const auto dbm = numberWithin(-150, 30, "a level in dBm expected", "the level is outside -150..+30 dBm");
+    if (!dbm) return false;
     rule.dbm = *dbm;
     if (!t.word("for")) return fail("'for SECONDS' expected");
-    const size_t secondsColumn = (t.skipBlanks(), t.column());
-    const std::optional<double> seconds = t.number();
-    if (!seconds) return fail("a duration in seconds expected");
-    if (!(*seconds >= 0 && *seconds <= 86400)) {
-        column = secondsColumn;
-        error = "the duration is outside 0 to 86400 seconds";
-        return false;
-    }
+    const auto seconds =
+        numberWithin(0, 86400, "a duration in seconds expected", "the duration is outside 0 to 86400 seconds");
+    if (!seconds) return false;
     rule.seconds = *seconds;
     t.take('s');
     rule.hysteresisDb = 3;
     if (t.word("hysteresis")) {
-        const size_t at = (t.skipBlanks(), t.column());
-        const std::optional<double> db = t.number();
-        if (!db) return fail("the hysteresis in dB expected");
-        if (!(*db >= 0 && *db <= 50)) {
-            column = at;
-            error = "the hysteresis is outside 0..50 dB";
-            return false;
-        }
+        const auto db = numberWithin(0, 50, "the hysteresis in dB expected", "the hysteresis is outside 0..50 dB");
+        if (!db) return false;
         rule.hysteresisDb = *db;
     }
     if (!t.atEnd()) return fail(t.peek() == '#' ? "a comment has a line of its own" : "unexpected text");
