@@ -239,7 +239,6 @@ int Session::startLog() {
     }
     logOpened_ = true;
     outputs_.start(board_, *connection_, track_.get(), &watch_);
-    started_ = Clock::now();
     return 0;
 }
 
