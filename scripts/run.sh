@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZARN_TESTS=OFF >/dev/null
+# shellcheck source=scripts/compiler-cache.sh
+. scripts/compiler-cache.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZARN_TESTS=OFF "${launchers[@]}" >/dev/null
 cmake --build build -j2
 
 export ZARN_ROOT="${ZARN_ROOT:-${XDG_DATA_HOME:-$HOME/.local/share}/zarn}"
