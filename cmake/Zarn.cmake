@@ -5,6 +5,12 @@ if(ZARN_WERROR)
   add_compile_options(-Werror)
 endif()
 
+if(ZARN_SANITIZE AND CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
+  # A sanitized build runs the tests: line tables are all a report needs, and
+  # -O1 is what the sanitizers advise; both halve the build's time.
+  set(CMAKE_C_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
+  set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
+endif()
 if(ZARN_SANITIZE OR ZARN_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -23,6 +29,13 @@ endif()
 if(ZARN_BENCH)
   find_package(benchmark REQUIRED)
 endif()
+
+# zarn_test_code(TARGET)
+# Test code is built for building fast, not for running fast: it drives the code
+# under test, which keeps the build's own optimisation.
+function(zarn_test_code target)
+  target_compile_options(${target} PRIVATE -O0)
+endfunction()
 
 # zarn_add_check(KIND NAME source... LIBS lib...)
 # One test, benchmark or fuzz executable, built only when its kind is enabled:
@@ -49,6 +62,7 @@ function(zarn_add_check kind name)
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${runner})
   if(kind STREQUAL "TEST")
+    zarn_test_code(${name})
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
       PROPERTIES ENVIRONMENT "ZARN_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZARN_BINARY_DIR=${PROJECT_BINARY_DIR}")
   elseif(kind STREQUAL "FUZZ")

@@ -27,7 +27,7 @@ void drawServerTable(CDC& dc) {
     for (size_t c = 0; c < std::size(kHeaders); ++c)
         label(dc, kHeaders[c], CRect(kColumns[c] + 1, 5, kColumns[c + 1], kFirstGrid), vga::yellow, vga::navy);
     for (int i = 0; i < kRows; ++i) {
-        char number[4];
+        char number[12];
         std::snprintf(number, sizeof number, "%d", i + 1);
         const int top = kFirstGrid + 1 + i * kRowHeight;
         label(dc, number, CRect(kColumns[0] + 1, top + 1, kColumns[1], top + kRowHeight - 1), vga::yellow, vga::navy);
