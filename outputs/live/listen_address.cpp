@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -23,6 +25,16 @@ bool parsePort(const std::string& text, uint16_t& port) {
     if (value < 1 || value > 65535) return false;
     port = static_cast<uint16_t>(value);
     return true;
+}
+
+bool digits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 std::string modeText(mode_t mode) {
@@ -145,6 +157,37 @@ std::optional<std::string> readTokenFile(const std::string& path, std::string& e
         return std::nullopt;
     }
     return token;
+}
+
+std::optional<std::string> parseHostName(const std::string& text, std::string& error) {
+    std::string name = text;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    in6_addr v6{};
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']' &&
+        inet_pton(AF_INET6, name.substr(1, name.size() - 2).c_str(), &v6) == 1)
+        return name;
+    if (!name.empty() && name.size() <= 253 && name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789.-") ==
+                                                   std::string::npos)
+        return name;
+    error = "'" + text + "' is not a host name without a port (an IPv6 address goes in brackets: [fd00::7])";
+    return std::nullopt;
+}
+
+std::vector<std::string> servedHosts(const ListenAddress& address, const std::vector<std::string>& more) {
+    std::vector<std::string> names{"localhost", "127.0.0.1", "[::1]"};
+    const std::string own = address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
+    for (const std::string& name : more) names.push_back(name);
+    if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return sameLetters(n, own); }))
+        names.push_back(own);
+    return names;
+}
+
+bool hostAllowed(std::string_view host, const std::vector<std::string>& names) {
+    const size_t nameEnd = !host.empty() && host.front() == '[' ? host.find(']') + 1 : host.find(':');
+    const std::string_view name = host.substr(0, nameEnd), port = host.substr(std::min(nameEnd, host.size()));
+    if (name.empty() || (!port.empty() && (port.front() != ':' || port.size() > 6 || !digits(port.substr(1)))))
+        return false;
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return sameLetters(name, n); });
 }
 
 }  // namespace zarn

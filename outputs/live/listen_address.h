@@ -9,6 +9,11 @@
 //   server takes the descriptor over.
 // - reachableFromNetwork: anything but a loopback address; the program says
 //   then that the page is open to the network.
+// - Host names: a page bound to loopback answers only requests whose Host is
+//   localhost, 127.0.0.1, [::1], the address it is bound to, or a name given with
+//   --allow-host (parseHostName: a host name, an IPv4 address, or an IPv6 one in
+//   brackets); a port after it is allowed, any letter case. So a page on loopback
+//   cannot be read through another site's name that resolves to it.
 // - readTokenFile: the token is the file's first line without its line end and
 //   surrounding blanks. The file must be a regular file that only its owner can
 //   read and write (mode 600 or stricter), and hold 16 to 4096 printable ASCII
@@ -17,6 +22,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zarn {
 
@@ -32,5 +39,12 @@ int openListenSocket(const ListenAddress& address, std::string& error);
 // Of a bound socket: not on a loopback address.
 bool reachableFromNetwork(int listenFd);
 std::optional<std::string> readTokenFile(const std::string& path, std::string& error);
+
+// Lower-cased; nullopt with what is wrong.
+std::optional<std::string> parseHostName(const std::string& text, std::string& error);
+// The names a page on `address` answers: the loopback's, the address's own, and `more`.
+std::vector<std::string> servedHosts(const ListenAddress& address, const std::vector<std::string>& more);
+// `host` is a request's Host: NAME[:PORT].
+bool hostAllowed(std::string_view host, const std::vector<std::string>& names);
 
 }  // namespace zarn

@@ -33,7 +33,8 @@ LiveOutput::LiveOutput(LiveOptions o, StreamLimits streams, LiveServerLimits ser
     : address_(o.address), hub_(streams) {
     LiveContent content{livePage(), [this] { return statusJson(hub_.counts()); }, [this] { return metricsText(); },
                         [this](const StreamHub::Counts& c) { return streamEvent("status", statusJson(c)); }};
-    server_ = std::make_unique<LiveServer>(o.listenFd, std::move(o.token), hub_, std::move(content), server);
+    server_ = std::make_unique<LiveServer>(o.listenFd, std::move(o.token), std::move(o.hosts), hub_, std::move(content),
+                                           server);
     std::string error;
     if (!server_->start(error)) {
         notServing_ = "cannot serve the page on " + address_ + ": " + error;

@@ -13,14 +13,15 @@
 //   bytes as the records came, its age, the stream's clients. /metrics
 //   (live_metrics.h) reads the same, with the levels and sweep peaks of the last
 //   records.
-// - finish(): every stream is given an "end" event and up to 2 s to take what
-//   it was sent, then the server stops.
+// - finish(): every stream is given an "end" event and up to 1.5 s to take what
+//   it was sent, then the server stops: within 2 s.
 
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "outputs/live/event_stream.h"
 #include "outputs/live/live_metrics.h"
@@ -35,6 +36,7 @@ struct LiveOptions {
     int listenFd = -1;    // bound and listening (listen_address.h); the output closes it
     std::string address;  // its text, for the status
     std::string token;    // empty: no token asked
+    std::vector<std::string> hosts;  // the Host names answered (listen_address.h); empty: any
 };
 
 class LiveOutput : public RecordOutput {

@@ -1,15 +1,20 @@
 #include "outputs/live/live_server.h"
 
+#include <fcntl.h>
 #include <microhttpd.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "outputs/live/listen_address.h"
 
 namespace zarn {
 namespace {
@@ -20,6 +25,10 @@ using namespace std::chrono_literals;
 constexpr size_t kStreamBlock = 16 * 1024;
 constexpr int kStreamSocketBuffer = 64 * 1024;
 constexpr auto kWatchEvery = 200ms;
+constexpr auto kCutGrace = 500ms;  // for the streams cut at the end to go
+// How far above the gate's bounds libmicrohttpd's are: it counts a connection a moment
+// longer than the gate does (it tells of the close first).
+constexpr unsigned kLibraryMargin = 16;
 
 constexpr const char* kPageSecurity =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:; "
@@ -64,12 +73,22 @@ bool unsafePath(std::string_view path) {
     return false;
 }
 
-// Equal, in a time that does not depend on where they differ.
-bool sameToken(std::string_view given, std::string_view token) {
+// Equal, in a time that does not depend on where they differ. A token holds no blank, so
+// a blank in a query's token is a '+' that was decoded as form data decodes it.
+bool sameToken(std::string_view given, std::string_view token, bool fromQuery) {
     unsigned char differ = given.size() != token.size();
-    for (size_t i = 0; i < token.size(); ++i)
-        differ |= static_cast<unsigned char>(token[i] ^ (i < given.size() ? given[i] : 0));
+    for (size_t i = 0; i < token.size(); ++i) {
+        const char c = i < given.size() ? given[i] : 0;
+        differ |= static_cast<unsigned char>(token[i] ^ (fromQuery && c == ' ' ? '+' : c));
+    }
     return differ == 0;
+}
+
+// Two descriptors of one socket.
+bool sameSocket(int a, int b) {
+    struct stat first {}, second {};
+    return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 // Every signal blocked while the server's threads start, so they inherit none.
@@ -92,6 +111,7 @@ struct LiveServer::Connection {
     enum class Phase { Waiting, Heading, Answering };
     uint64_t id = 0;
     int fd = -1;
+    sockaddr_storage peer{};
     Phase phase = Phase::Waiting;  // for a request; its head has begun; it is being answered
     Clock::time_point since = Clock::now();
     bool streaming = false;
@@ -99,6 +119,14 @@ struct LiveServer::Connection {
 };
 
 namespace {
+
+GateLimits gateLimits(const LiveServerLimits& limits) {
+    GateLimits g;
+    g.firstLine = limits.requestDeadline;
+    g.passedOn = limits.connections;
+    g.passedOnPerAddress = limits.connectionsPerAddress;
+    return g;
+}
 
 // A stream's connection, suspended while it has nothing to send.
 class ConnectionWaker : public StreamWaker {
@@ -152,13 +180,15 @@ void* onRequestLine(void* cls, const char*, MHD_Connection* c) {
 
 }  // namespace
 
-LiveServer::LiveServer(int listenFd, std::string token, StreamHub& hub, LiveContent content, LiveServerLimits limits)
+LiveServer::LiveServer(int listenFd, std::string token, std::vector<std::string> hosts, StreamHub& hub,
+                       LiveContent content, LiveServerLimits limits)
     : token_(std::move(token)),
+      hosts_(std::move(hosts)),
       hub_(hub),
       content_(std::move(content)),
       limits_(limits),
-      gate_(listenFd, [this](int fd, const sockaddr* peer, socklen_t length) { MHD_add_connection(daemon_, fd, peer, length); },
-            GateLimits{limits.requestDeadline}) {}
+      gate_(listenFd, [this](int fd, const sockaddr* peer, socklen_t length) { return handOn(fd, peer, length); },
+            gateLimits(limits)) {}
 
 LiveServer::~LiveServer() { stop(0ms); }
 
@@ -166,7 +196,9 @@ bool LiveServer::start(std::string& error) {
     const SignalsBlocked blocked;
     daemon_ = MHD_start_daemon(
         MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_NO_LISTEN_SOCKET, 0, nullptr, nullptr,
-        &zarn::onRequest, this, MHD_OPTION_CONNECTION_LIMIT, limits_.connections, MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        &zarn::onRequest, this, MHD_OPTION_CONNECTION_LIMIT, limits_.connections + kLibraryMargin,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits_.connectionsPerAddress + kLibraryMargin,
+        MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         limits_.connectionMemory, MHD_OPTION_NOTIFY_CONNECTION, &zarn::onConnection, this,
         MHD_OPTION_NOTIFY_COMPLETED, &zarn::onCompleted, this, MHD_OPTION_URI_LOG_CALLBACK, &zarn::onRequestLine,
         this, MHD_OPTION_END);
@@ -196,7 +228,7 @@ void LiveServer::stop(std::chrono::milliseconds most) {
     if (watcher_.joinable()) watcher_.join();
     gate_.stop();
     hub_.end(streamEvent("end", "{}"));
-    const auto until = Clock::now() + most;
+    const auto until = Clock::now() + std::max<std::chrono::milliseconds>(most - kCutGrace, 0ms);
     while (hub_.counts().streams > 0 && Clock::now() < until) std::this_thread::sleep_for(10ms);
     std::vector<uint64_t> streaming;
     {
@@ -205,19 +237,40 @@ void LiveServer::stop(std::chrono::milliseconds most) {
             if (connection->streaming) streaming.push_back(id);
     }
     for (const uint64_t id : streaming) cut(id);
-    const auto cutUntil = Clock::now() + 500ms;
+    const auto cutUntil = Clock::now() + kCutGrace;
     while (hub_.counts().streams > 0 && Clock::now() < cutUntil) std::this_thread::sleep_for(10ms);
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
 }
 
+// libmicrohttpd closes a socket it refuses, though not on every path; a second descriptor
+// of it tells whether it did, and answers the client either way.
+bool LiveServer::handOn(int fd, const sockaddr* peer, socklen_t length) {
+    const int spare = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (spare < 0) {
+        answerAndClose(fd, "503 Service Unavailable");
+        return false;
+    }
+    if (MHD_add_connection(daemon_, fd, peer, length) == MHD_YES) {
+        close(spare);
+        return true;
+    }
+    if (sameSocket(fd, spare)) close(fd);
+    answerAndClose(spare, "503 Service Unavailable");
+    return false;
+}
+
 void LiveServer::onConnection(MHD_Connection* c, void** context, bool started) {
-    std::lock_guard lock(connectionsMutex_);
+    std::unique_lock lock(connectionsMutex_);
     if (started) {
         auto* connection = new Connection;
         connection->id = nextConnection_++;
         if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD))
             connection->fd = info->connect_fd;
+        if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+            info && info->client_addr)
+            std::memcpy(&connection->peer, info->client_addr,
+                        info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in));
         connections_[connection->id] = connection;
         *context = connection;
         return;
@@ -226,8 +279,11 @@ void LiveServer::onConnection(MHD_Connection* c, void** context, bool started) {
     auto* connection = static_cast<Connection*>(*context);
     if (!connection) return;
     connections_.erase(connection->id);
+    const sockaddr_storage peer = connection->peer;
     delete connection;
     *context = nullptr;
+    lock.unlock();
+    gate_.ended(reinterpret_cast<const sockaddr*>(&peer));
 }
 
 LiveServer::Connection* LiveServer::tracked(MHD_Connection* c) {
@@ -296,6 +352,13 @@ int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method
         if (!connection || connection->timedOut) return MHD_NO;  // the 408 went out
         connection->phase = Connection::Phase::Answering;
     }
+    if (!hosts_.empty()) {
+        const char* host = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
+        if (!host || !hostAllowed(host, hosts_))
+            return send(c, MHD_HTTP_MISDIRECTED_REQUEST, "text/plain; charset=utf-8",
+                        "421 Misdirected Request: not a name this page answers (zarn-record --allow-host NAME "
+                        "adds one)\n");
+    }
     if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD)
         return refuse(c, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed", {{"Allow", "GET, HEAD"}});
     if (unsafePath(path)) return refuse(c, MHD_HTTP_BAD_REQUEST, "Bad Request");
@@ -307,12 +370,12 @@ int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method
 bool LiveServer::authorised(MHD_Connection* c) const {
     if (token_.empty()) return true;
     if (const char* given = MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, "token"))
-        return sameToken(given, token_);
+        return sameToken(given, token_, true);
     const char* header = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
     if (!header || strncasecmp(header, "Bearer ", 7) != 0) return false;
     std::string_view given = header + 7;
     while (!given.empty() && given.front() == ' ') given.remove_prefix(1);
-    return sameToken(given, token_);
+    return sameToken(given, token_, false);
 }
 
 int LiveServer::answer(MHD_Connection* c, const std::string& path, bool head) {

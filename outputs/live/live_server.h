@@ -12,17 +12,23 @@
 //   GET /favicon.ico  204: the page has its icon inside
 // HEAD as GET without the body. Everything else is refused:
 //   400 a malformed request, a path with a ".." segment or a byte below 0x21
-//   401 no token or a wrong one, when a token is asked (a bearer header or ?token=)
+//   401 no token or a wrong one, when a token is asked (a bearer header or ?token=;
+//       in the query a blank stands for the '+' a form-encoding client made of it)
+//   421 a Host that is not among the names given, when names are given (a page on
+//       loopback is thus not readable through another site's name: DNS rebinding)
 //   404 any other path; 405 any other method (nothing here changes anything)
 //   408 a request whose head has not all come within 10 s of its first line (a
 //       slow-loris client), and the connection is closed
 //   414 a request line longer than 8 KiB; 431 a head larger than the connection's
-//       memory (32 KiB); 503 more streams than the hub takes
+//       memory (32 KiB); 503 more streams than the hub takes, or more connections
+//       than LiveServerLimits allows, all told or from one address
 // The gate answers a first request line that is bad, long or slow; libmicrohttpd
 // the rest of what is malformed or oversized. A connection that neither sends nor takes anything for
 // 30 s is closed, and so is one that has not sent a request line 20 s after it
 // opened or after its last answer; a stream gets a comment every 15 s, so that
-// a client that went away is found.
+// a client that went away is found. libmicrohttpd's own connection limits are set
+// above the gate's, which it must never reach: a connection handed to it at its
+// limit stops its thread for good.
 
 #include <atomic>
 #include <chrono>
@@ -33,6 +39,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "outputs/live/event_stream.h"
 #include "outputs/live/request_gate.h"
@@ -55,21 +62,25 @@ struct LiveServerLimits {
     std::chrono::seconds waiting{20};                   // for a request line, from the last answer
     unsigned idleSeconds = 30;                          // without a byte either way
     std::chrono::seconds heartbeat{15};
-    unsigned connections = 256;
+    unsigned connections = 240;            // handed on and not yet closed
+    unsigned connectionsPerAddress = 128;  // of them from one address
     size_t connectionMemory = 32 * 1024;
 };
 
 class LiveServer {
 public:
-    // Takes `listenFd` over; `token` empty: none asked.
-    LiveServer(int listenFd, std::string token, StreamHub& hub, LiveContent content, LiveServerLimits limits = {});
+    // Takes `listenFd` over; `token` empty: none asked; `hosts` (as hostAllowed takes
+    // them, listen_address.h) empty: any Host.
+    LiveServer(int listenFd, std::string token, std::vector<std::string> hosts, StreamHub& hub, LiveContent content,
+               LiveServerLimits limits = {});
     ~LiveServer();
     LiveServer(const LiveServer&) = delete;
     LiveServer& operator=(const LiveServer&) = delete;
 
     bool start(std::string& error);
-    // No new connection; the streams (which the hub has ended) get up to `most` to
-    // take what they were sent, the rest are cut; every thread joined.
+    // No new connection; the streams (which the hub has ended) get what is left of
+    // `most` after half a second to take what they were sent, the rest are cut;
+    // every thread joined, within `most` (at least half a second).
     void stop(std::chrono::milliseconds most);
 
     // One TCP connection, as the server tracks it.
@@ -83,6 +94,7 @@ public:
     void cut(uint64_t connection);
 
 private:
+    bool handOn(int fd, const sockaddr* peer, socklen_t length);
     int answer(MHD_Connection* c, const std::string& path, bool head);
     int stream(MHD_Connection* c, uint64_t connection);
     bool authorised(MHD_Connection* c) const;
@@ -92,6 +104,7 @@ private:
     void timeOutRequests(std::chrono::steady_clock::time_point now);
 
     const std::string token_;
+    const std::vector<std::string> hosts_;
     StreamHub& hub_;
     const LiveContent content_;
     const LiveServerLimits limits_;

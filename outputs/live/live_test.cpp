@@ -180,6 +180,31 @@ TEST(ListenAddress, APortAloneIsLoopbackAndAnAddressOnlyWhenGiven) {
     close(open);
 }
 
+TEST(ListenAddress, OnLoopbackOnlyItsOwnNamesAndThoseGivenAreAnswered) {
+    std::string error;
+    const auto given = parseHostName("Zarn.Example", error);
+    ASSERT_EQ(given, "zarn.example") << error;
+    const std::vector<std::string> names = servedHosts({"127.0.0.5", 8080}, {*given, "[fd00::7]"});
+    const struct {
+        const char* host;
+        bool answered;
+    } cases[] = {
+        {"localhost", true},         {"LocalHost:8080", true},       {"127.0.0.1:8080", true},
+        {"[::1]", true},             {"[::1]:8080", true},           {"127.0.0.5:8080", true},
+        {"zarn.example:443", true},  {"ZARN.EXAMPLE", true},         {"[FD00::7]:8080", true},
+        {"attacker.example", false}, {"attacker.example:8080", false}, {"localhost.attacker.example", false},
+        {"localhost.", false},       {"127.0.0.2", false},           {"::1", false},
+        {"[::1", false},             {"localhost:", false},          {"localhost:80x", false},
+        {"localhost:8080:1", false}, {"[::1]8080", false},           {"", false},
+        {":8080", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(hostAllowed(c.host, names), c.answered) << c.host;
+    for (const char* bad : {"localhost:8080", "http://zarn.example", "a b", "[::g]", ""}) {
+        EXPECT_FALSE(parseHostName(bad, error)) << bad;
+        EXPECT_NE(error.find("is not a host name without a port"), std::string::npos) << error;
+    }
+}
+
 TEST(ListenToken, OnlyAFileItsOwnerAloneCanReadGivesTheToken) {
     const std::string folder = std::filesystem::temp_directory_path() / ("zarn-token-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);

@@ -16,22 +16,45 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kLookEveryMs = 100;
-
-std::string plainAnswer(const char* status) {
-    const std::string body = std::string(status) + "\n";
-    return std::string("HTTP/1.1 ") + status + "\r\nConnection: close\r\nContent-Type: text/plain\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-const std::string kBadRequest = plainAnswer("400 Bad Request");
-const std::string kTimedOut = plainAnswer("408 Request Timeout");
-const std::string kTooLong = plainAnswer("414 URI Too Long");
-const std::string kBusy = plainAnswer("503 Service Unavailable");
+constexpr const char* kBadRequest = "400 Bad Request";
+constexpr const char* kTimedOut = "408 Request Timeout";
+constexpr const char* kTooLong = "414 URI Too Long";
+constexpr const char* kBusy = "503 Service Unavailable";
 
 // RFC 9110's token characters.
 bool tokenChar(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
            (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
+}
+
+// The peer's address as a key of the counts; an IPv4 address mapped into IPv6 is itself.
+std::string addressOf(const sockaddr* peer) {
+    if (peer->sa_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(*peer);
+        return std::string(reinterpret_cast<const char*>(&v4.sin_addr), 4);
+    }
+    if (peer->sa_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(*peer);
+        const char* bytes = reinterpret_cast<const char*>(&v6.sin6_addr);
+        return IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr) ? std::string(bytes + 12, 4) : std::string(bytes, 16);
+    }
+    return {};
+}
+
+// One more from `address`, unless that would pass either bound.
+bool countIn(std::unordered_map<std::string, size_t>& from, const std::string& address, size_t all, size_t most,
+             size_t mostFromOne) {
+    const auto found = from.find(address);
+    const size_t already = found == from.end() ? 0 : found->second;
+    if (all >= most || already >= mostFromOne) return false;
+    ++from[address];
+    return true;
+}
+
+void countOut(std::unordered_map<std::string, size_t>& from, const std::string& address) {
+    const auto found = from.find(address);
+    if (found == from.end()) return;
+    if (--found->second == 0) from.erase(found);
 }
 
 }  // namespace
@@ -49,6 +72,20 @@ bool wellFormedRequestLine(std::string_view line) {
     const std::string_view version = line.substr(last + 1);
     return version.size() == 8 && version.substr(0, 5) == "HTTP/" && std::isdigit(static_cast<unsigned char>(version[5])) &&
            version[6] == '.' && std::isdigit(static_cast<unsigned char>(version[7]));
+}
+
+void answerAndClose(int fd, const char* status) {
+    const std::string body = std::string(status) + "\n";
+    const std::string answer = std::string("HTTP/1.1 ") + status +
+                               "\r\nConnection: close\r\nContent-Type: text/plain\r\nContent-Length: " +
+                               std::to_string(body.size()) + "\r\n\r\n" + body;
+    (void)!send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(fd, SHUT_WR);
+    // What the client sent is taken first: a close with it unread resets the connection, answer and all.
+    char sink[4096];
+    for (int i = 0; i < 16 && recv(fd, sink, sizeof sink, MSG_DONTWAIT) > 0; ++i) {
+    }
+    close(fd);
 }
 
 RequestGate::RequestGate(int listenFd, HandOn handOn, GateLimits limits)
@@ -81,10 +118,19 @@ void RequestGate::stop() {
     }
     for (const auto& [fd, held] : held_) close(fd);
     held_.clear();
+    heldFrom_.clear();
     for (int* fd : {&epoll_, &wake_, &listenFd_}) {
         if (*fd >= 0) close(*fd);
         *fd = -1;
     }
+}
+
+void RequestGate::ended(const sockaddr* peer) {
+    std::lock_guard lock(passedMutex_);
+    const std::string address = addressOf(peer);
+    if (passedFrom_.count(address) == 0) return;
+    countOut(passedFrom_, address);
+    --passed_;
 }
 
 void RequestGate::run() {
@@ -102,6 +148,8 @@ void RequestGate::run() {
     }
 }
 
+// A connection whose first line has come already is handed on at once; one that must
+// wait for it takes a place, if there is one for its address.
 void RequestGate::acceptAll() {
     for (;;) {
         Held h;
@@ -109,58 +157,91 @@ void RequestGate::acceptAll() {
         const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&h.peer), &h.peerLength,
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;  // none waiting, or a peer that gave up meanwhile
-        if (held_.size() >= limits_.held) {
-            turnAway(fd, kBusy);
+        h.address = addressOf(reinterpret_cast<const sockaddr*>(&h.peer));
+        h.since = Clock::now();
+        switch (peek(fd)) {
+        case Seen::Line: passOn(fd, h); continue;
+        case Seen::BadLine: answerAndClose(fd, kBadRequest); continue;
+        case Seen::LongLine: answerAndClose(fd, kTooLong); continue;
+        case Seen::Closed: close(fd); continue;
+        case Seen::Nothing: break;
+        }
+        if (!countIn(heldFrom_, h.address, held_.size(), limits_.held, limits_.heldPerAddress)) {
+            answerAndClose(fd, kBusy);
             continue;
         }
-        // Edge-triggered: peeked bytes stay in the socket, each arrival is one event.
+        // Edge-triggered: peeked bytes stay in the socket, each arrival is one event (and
+        // what came since the peek is one on adding).
         epoll_event e{EPOLLIN | EPOLLRDHUP | EPOLLET, {.fd = fd}};
         if (epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &e) != 0) {
+            countOut(heldFrom_, h.address);
             close(fd);
             continue;
         }
-        h.since = Clock::now();
         held_[fd] = h;
-        look(fd);
     }
 }
 
-// Hands the connection on once its first request line has come, or turns it away.
+RequestGate::Seen RequestGate::peek(int fd) const {
+    std::string seen(limits_.longestLine + 2, '\0');
+    const ssize_t n = recv(fd, seen.data(), seen.size(), MSG_PEEK);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return Seen::Nothing;
+    if (n <= 0) return Seen::Closed;  // closed or reset before a request
+    seen.resize(static_cast<size_t>(n));
+    const size_t start = seen.find_first_not_of("\r\n");
+    if (start != std::string::npos && seen[start] == '\x16') return Seen::BadLine;  // TLS
+    const size_t end = start == std::string::npos ? std::string::npos : seen.find('\n', start);
+    if (end == std::string::npos) return seen.size() > limits_.longestLine ? Seen::LongLine : Seen::Nothing;
+    std::string_view line(seen.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return wellFormedRequestLine(line) ? Seen::Line : Seen::BadLine;
+}
+
+// Hands a held connection on once its first request line has come, or turns it away.
 void RequestGate::look(int fd) {
     const auto found = held_.find(fd);
     if (found == held_.end()) return;
-    std::string seen(limits_.longestLine + 2, '\0');
-    const ssize_t n = recv(fd, seen.data(), seen.size(), MSG_PEEK);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
-    if (n <= 0) {  // closed or reset before a request
-        epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-        close(fd);
-        held_.erase(found);
-        return;
+    switch (peek(fd)) {
+    case Seen::Nothing: return;
+    case Seen::Closed: return drop(fd);
+    case Seen::BadLine: return turnAway(fd, kBadRequest);
+    case Seen::LongLine: return turnAway(fd, kTooLong);
+    case Seen::Line: break;
     }
-    seen.resize(static_cast<size_t>(n));
-    const size_t start = seen.find_first_not_of("\r\n");
-    if (start != std::string::npos && seen[start] == '\x16') return turnAway(fd, kBadRequest);  // TLS
-    const size_t end = start == std::string::npos ? std::string::npos : seen.find('\n', start);
-    if (end == std::string::npos) {
-        if (seen.size() > limits_.longestLine) turnAway(fd, kTooLong);
-        return;
-    }
-    std::string_view line(seen.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!wellFormedRequestLine(line)) return turnAway(fd, kBadRequest);
     const Held h = found->second;
-    epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-    held_.erase(found);
-    handOn_(fd, reinterpret_cast<const sockaddr*>(&h.peer), h.peerLength);
+    forget(fd);
+    passOn(fd, h);
 }
 
-void RequestGate::turnAway(int fd, std::string_view answer) {
-    (void)!send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    shutdown(fd, SHUT_WR);
+void RequestGate::passOn(int fd, const Held& h) {
+    bool room = false;
+    {
+        std::lock_guard lock(passedMutex_);
+        room = countIn(passedFrom_, h.address, passed_, limits_.passedOn, limits_.passedOnPerAddress);
+        passed_ += room;
+    }
+    if (!room) return answerAndClose(fd, kBusy);
+    if (!handOn_(fd, reinterpret_cast<const sockaddr*>(&h.peer), h.peerLength))
+        ended(reinterpret_cast<const sockaddr*>(&h.peer));
+}
+
+// No longer held; the socket stays open.
+void RequestGate::forget(int fd) {
+    const auto found = held_.find(fd);
+    if (found == held_.end()) return;
     epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+    countOut(heldFrom_, found->second.address);
+    held_.erase(found);
+}
+
+void RequestGate::turnAway(int fd, const char* status) {
+    forget(fd);
+    answerAndClose(fd, status);
+}
+
+void RequestGate::drop(int fd) {
+    forget(fd);
     close(fd);
-    held_.erase(fd);
 }
 
 // A 408 to a line begun and not ended in time; a connection that sent nothing just closes.
@@ -170,13 +251,8 @@ void RequestGate::timeOut(Clock::time_point now) {
         if (now - held.since >= limits_.firstLine) late.push_back(fd);
     for (const int fd : late) {
         char byte;
-        if (recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0) {
-            turnAway(fd, kTimedOut);
-        } else {
-            epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-            close(fd);
-            held_.erase(fd);
-        }
+        if (recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0) turnAway(fd, kTimedOut);
+        else drop(fd);
     }
 }
 

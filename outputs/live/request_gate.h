@@ -11,7 +11,11 @@
 //   longer than GateLimits::longestLine, 408 for one that has begun but not
 //   ended within GateLimits::firstLine (a slow-loris client). A connection that
 //   sends nothing in that time, or closes, is closed without a word.
-// - At most GateLimits::held connections wait at once; one more is answered 503.
+// - Bounds, each answered 503 past it, so that a burst or one busy peer cannot
+//   take every place: at most GateLimits::held connections wait for their line
+//   at once, GateLimits::heldPerAddress of them from one address; at most
+//   GateLimits::passedOn handed on and not yet ended (the receiver says when one
+//   ends), GateLimits::passedOnPerAddress of them from one address.
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -19,6 +23,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -29,17 +34,24 @@ namespace zarn {
 struct GateLimits {
     std::chrono::milliseconds firstLine{10000};
     size_t held = 64;
+    size_t heldPerAddress = 16;
+    size_t passedOn = 240;
+    size_t passedOnPerAddress = 128;
     size_t longestLine = 8192;
 };
 
 // "GET /api/status HTTP/1.1", without its line end.
 bool wellFormedRequestLine(std::string_view line);
 
+// A short plain answer ("503 Service Unavailable") on a connection that is then closed.
+void answerAndClose(int fd, const char* status);
+
 class RequestGate {
 public:
-    // The connection's socket (non-blocking, close-on-exec) and its peer; the
-    // receiver owns the socket from then on.
-    using HandOn = std::function<void(int fd, const sockaddr* peer, socklen_t peerLength)>;
+    // The connection's socket (non-blocking, close-on-exec) and its peer. True: the
+    // receiver owns the socket from then on, and calls ended() when it closes it;
+    // false: it did not take it, and has answered and closed it.
+    using HandOn = std::function<bool(int fd, const sockaddr* peer, socklen_t peerLength)>;
 
     // Takes `listenFd` over.
     RequestGate(int listenFd, HandOn handOn, GateLimits limits = {});
@@ -50,17 +62,25 @@ public:
     bool start(std::string& error);
     // Closes the listening socket and every connection still held.
     void stop();
+    // A connection handed on has ended; from any thread.
+    void ended(const sockaddr* peer);
 
 private:
+    enum class Seen { Nothing, Closed, Line, BadLine, LongLine };
     struct Held {
         sockaddr_storage peer{};
         socklen_t peerLength = 0;
+        std::string address;
         std::chrono::steady_clock::time_point since;
     };
     void run();
     void acceptAll();
     void look(int fd);
-    void turnAway(int fd, std::string_view answer);
+    Seen peek(int fd) const;
+    void passOn(int fd, const Held& h);
+    void forget(int fd);
+    void turnAway(int fd, const char* status);
+    void drop(int fd);
     void timeOut(std::chrono::steady_clock::time_point now);
 
     int listenFd_;
@@ -68,7 +88,12 @@ private:
     const GateLimits limits_;
     int epoll_ = -1, wake_ = -1;
     std::unordered_map<int, Held> held_;
+    std::unordered_map<std::string, size_t> heldFrom_;  // by address
     std::thread thread_;
+
+    std::mutex passedMutex_;
+    size_t passed_ = 0;
+    std::unordered_map<std::string, size_t> passedFrom_;
 };
 
 }  // namespace zarn

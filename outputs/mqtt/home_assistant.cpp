@@ -1,6 +1,8 @@
 #include "outputs/mqtt/home_assistant.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
@@ -17,6 +19,32 @@ std::string objectName(const std::string& text) {
     return out;
 }
 
+// "_" and 8 lower-case hex digits: the end only a made-up id has.
+constexpr size_t kHashEnd = 9;
+
+bool endsLikeHash(const std::string& name) {
+    return name.size() >= kHashEnd && name[name.size() - kHashEnd] == '_' &&
+           name.find_first_not_of("0123456789abcdef", name.size() - kHashEnd + 1) == std::string::npos;
+}
+
+// FNV-1a, 64 bits folded to 32: fixed for good, as the ids made with it must stay.
+std::string hashOf(const std::string& text) {
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : text) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>((h ^ (h >> 32)) & 0xffffffffu));
+    return hex;
+}
+
+// A site's device: its name where an id may hold it as it is (the ids of earlier
+// versions stay); else its name made so, with a hash of the whole name, so that
+// "site 1", "site_1" and "site.1" stay three devices.
+std::string deviceId(const std::string& site) {
+    const std::string plain = objectName(site);
+    if (plain == site && !endsLikeHash(site)) return "zarn_" + site;
+    return "zarn_" + plain + "_" + hashOf(site);
+}
+
 // A record's strongest level, whatever its kind: a sweep's points or its values.
 const char* const kStrongestLevel =
     "{% set v = value_json.sweep.dbm if value_json.sweep is defined and value_json.sweep "
@@ -26,7 +54,7 @@ const char* const kStrongestLevel =
 class Discovery {
 public:
     Discovery(const MqttSettings& s, const RecorderStatus& status)
-        : s_(s), node_("zarn_" + objectName(s.site)), version_(status.version) {}
+        : s_(s), node_(deviceId(s.site)), version_(status.version) {}
 
     void entity(const char* component, const std::string& object, const std::string& name, const std::string& topic,
                 const std::string& valueTemplate, void (*extra)(JsonWriter&) = nullptr) {

@@ -9,8 +9,10 @@
 //   sensor         occupancy        PREFIX/occupancy: the busiest place's occupancy (%)
 //   binary_sensor  alarm_NAME       PREFIX/alarms/NAME: ON while raised
 // Every entity is available while PREFIX/status says online (the last will says
-// otherwise). Topic: homeassistant/COMPONENT/zarn_SITE/OBJECT/config, SITE with
-// anything but letters, digits, '_' and '-' made '_'.
+// otherwise). Topic: homeassistant/COMPONENT/zarn_SITE/OBJECT/config, SITE the
+// site's name when it holds only letters, digits, '_' and '-' (and does not end
+// like the ids made up here); else the name with anything else made '_', then '_'
+// and 8 hex digits of a hash of the name, so that two sites never share a device.
 
 #include <string>
 #include <utility>

@@ -1,7 +1,9 @@
 #include "outputs/mqtt/mqtt_settings.h"
 
+#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -49,6 +51,16 @@ std::string openSslReason() {
 }
 
 int noPassphrase(char*, int, int, void*) { return -1; }
+
+// Named as an address of this machine, without asking a resolver.
+bool loopbackHost(const std::string& host) {
+    if (strcasecmp(host.c_str(), "localhost") == 0) return true;
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, host.c_str(), &v6) != 1) return false;
+    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
 
 }  // namespace
 
@@ -171,6 +183,13 @@ bool checkTopicPrefix(const std::string& prefix, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool checkPasswordInClear(const MqttSettings& s, bool trusted, std::string& error) {
+    if (s.tls || s.password.empty() || trusted || loopbackHost(s.host)) return true;
+    error = "--mqtt-auth would send its password in clear to " + s.url +
+            ": use mqtts://, or say --mqtt-insecure-auth where the network between is trusted";
+    return false;
 }
 
 }  // namespace zarn

@@ -14,6 +14,8 @@
 //   a passphrase is refused: nobody is there to type it), and the key, a
 //   secret, must be mode 600 too.
 // - checkTopicPrefix: topic levels without wildcards ('+', '#'), not empty.
+// - checkPasswordInClear: a password goes over plain mqtt:// only to this machine
+//   (localhost, 127.0.0.0/8, ::1), unless the network is said to be trusted.
 //
 // The broker's name is checked against its certificate on every connection.
 
@@ -40,5 +42,6 @@ bool parseBrokerUrl(const std::string& url, MqttSettings& settings, std::string&
 bool readMqttAuth(const std::string& path, MqttSettings& settings, std::string& error);
 bool checkTls(const MqttSettings& settings, std::string& error);
 bool checkTopicPrefix(const std::string& prefix, std::string& error);
+bool checkPasswordInClear(const MqttSettings& settings, bool trusted, std::string& error);
 
 }  // namespace zarn

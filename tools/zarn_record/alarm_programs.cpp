@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -25,11 +26,19 @@ constexpr auto kKillAfterTerm = 2s;
 
 void say(const std::string& text) { std::fprintf(stderr, "%s: --on-alarm %s\n", kProgram, text.c_str()); }
 
-// zarn-record's environment without any ZARN_ALARM_ of its own, then the change's.
+// Of zarn-record's environment, only what says where and in what language a program
+// runs: never its secrets (PGPASSWORD, the broker, the archive).
+bool passedOn(const char* variable) {
+    for (const char* name : {"PATH=", "HOME=", "USER=", "LOGNAME=", "LANG=", "LANGUAGE=", "TZ=", "LC_"})
+        if (std::strncmp(variable, name, std::strlen(name)) == 0) return true;
+    return false;
+}
+
 std::vector<std::string> environmentOf(const AlarmRule& rule, const AlarmState& s) {
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e)
-        if (std::strncmp(*e, "ZARN_ALARM_", 11) != 0) env.emplace_back(*e);
+        if (passedOn(*e)) env.emplace_back(*e);
+    if (!std::getenv("PATH")) env.emplace_back("PATH=/usr/local/bin:/usr/bin:/bin");
     std::string mhz, dbm;
     appendMegahertz(mhz, s.hz);
     if (s.level) appendDbm(dbm, static_cast<int16_t>(*s.level));

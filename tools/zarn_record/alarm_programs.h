@@ -2,7 +2,9 @@
 // AlarmPrograms: zarn-record --on-alarm PROGRAM, run at each raise and clear.
 //
 //  - PROGRAM is run straight (posix_spawn, never a shell), without arguments,
-//    with zarn-record's environment and
+//    with only PATH, HOME, USER, LOGNAME, LANG, LANGUAGE, LC_* and TZ of
+//    zarn-record's environment (PATH /usr/local/bin:/usr/bin:/bin when it has
+//    none; never a secret such as PGPASSWORD or the broker's URL) and
 //      ZARN_ALARM_NAME   the rule's name       ZARN_ALARM_STATE  ON or OFF
 //      ZARN_ALARM_MHZ    where the level was   ZARN_ALARM_DBM    the level
 //      ZARN_ALARM_TIME   the record's stamp    ZARN_ALARM_RULE   the rule, written out

@@ -1,6 +1,7 @@
 // --on-alarm runs: one at a time for a rule while another rule's runs beside it, a run
 // past its limit stopped, the changes still waiting at the end said and dropped, and
-// nothing of it waits on the program.
+// nothing of it waits on the program; a run's environment: the alarm and a few
+// variables, never the recorder's secrets.
 #include "tools/zarn_record/alarm_programs.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -88,6 +91,39 @@ TEST(AlarmPrograms, OneRunAtATimeForARuleAndARunPastItsLimitIsStopped) {
         << said;
     EXPECT_NE(said.find("1 run(s) for slow not made: the recording ended"), std::string::npos) << said;
     EXPECT_NE(said.find("for slow OFF still runs at the end: killed"), std::string::npos) << said;
+}
+
+TEST(AlarmPrograms, ARunHasTheAlarmAndASmallEnvironmentButNoneOfTheRecordersSecrets) {
+    const std::vector<std::pair<const char*, const char*>> recorders{
+        {"PGPASSWORD", "s3cret-pg"},          {"ZARN_ARCHIVE", "host=db password=s3cret-conninfo"},
+        {"ZARN_MQTT", "mqtt://broker.example.net"}, {"ZARN_ALARM_NAME", "stale"},
+        {"LC_TIME", "C.UTF-8"},               {"TZ", "Europe/Oslo"}};
+    for (const auto& [name, value] : recorders) setenv(name, value, 1);
+    AlarmPrograms programs("/usr/bin/env", 5, 1);  // prints its environment on the recorder's stderr
+    testing::internal::CaptureStderr();
+    programs.changed(0, AlarmRule{}, state("hot", true));
+    programs.finish(Clock::now() + 5s);
+    const std::string said = testing::internal::GetCapturedStderr();
+    for (const auto& [name, value] : recorders) unsetenv(name);
+
+    std::map<std::string, std::string> env;
+    std::istringstream lines(said);
+    for (std::string line; std::getline(lines, line);)
+        if (const size_t equals = line.find('='); equals != std::string::npos)
+            env[line.substr(0, equals)] = line.substr(equals + 1);
+    const std::set<std::string> mayPass{"PATH", "HOME", "USER", "LOGNAME", "LANG", "LANGUAGE", "TZ"};
+    for (const auto& [name, value] : env)
+        EXPECT_TRUE(mayPass.count(name) || name.rfind("LC_", 0) == 0 || name.rfind("ZARN_ALARM_", 0) == 0)
+            << name << "=" << value;
+    EXPECT_EQ(said.find("s3cret"), std::string::npos) << said;
+    EXPECT_TRUE(env.count("PATH")) << said;
+    EXPECT_EQ(env["TZ"], "Europe/Oslo");
+    EXPECT_EQ(env["LC_TIME"], "C.UTF-8");
+    EXPECT_EQ(env["ZARN_ALARM_NAME"], "hot") << "the alarm's own, not one the recorder had";
+    EXPECT_EQ(env["ZARN_ALARM_STATE"], "ON");
+    EXPECT_EQ(env["ZARN_ALARM_MHZ"], "881.52");
+    EXPECT_EQ(env["ZARN_ALARM_DBM"], "-55.5");
+    EXPECT_EQ(env["ZARN_ALARM_TIME"], "2024-05-14T11:00:12");
 }
 
 }  // namespace

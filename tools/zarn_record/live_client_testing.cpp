@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,15 +19,20 @@
 namespace zarn::testing {
 namespace {
 
-int connectTo(int port, int receiveBuffer = 0) {
+constexpr timeval kConnectWait{2, 0}, kAnswerWait{15, 0};
+
+int connectTo(int port, int receiveBuffer = 0, const std::string& from = "127.0.0.1") {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kConnectWait, sizeof kConnectWait);  // connect() waits as long
+    sockaddr_in source{}, a{};
+    source.sin_family = a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    if (inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0 ||
+        connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
         close(fd);
         return -1;
     }
@@ -162,10 +168,13 @@ std::string exchange(int port, const std::string& request, std::chrono::millisec
     return got.substr(0, got.find("\r\n"));
 }
 
-HttpAnswer httpGet(int port, const std::string& target, const std::string& headers) {
+int openConnection(int port, const std::string& from) { return connectTo(port, 0, from); }
+
+HttpAnswer httpGet(int port, const std::string& target, const std::string& headers, const std::string& from) {
     HttpAnswer answer;
-    const int fd = connectTo(port);
+    const int fd = connectTo(port, 0, from);
     if (fd < 0) return answer;
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &kAnswerWait, sizeof kAnswerWait);
     sendAll(fd, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
     std::string got;
     char buffer[65536];

@@ -6,6 +6,10 @@
 //   socket has): the response's head, its chunks undone, its events taken apart.
 // - exchange(): raw bytes to the page and the first line of what comes back.
 // - httpGet(): a GET and its status and body.
+// - openConnection(): a connection from a loopback address of the test's choosing
+//   (127.0.0.2 and up are this machine too), as another client would come.
+// Nothing here waits on the page for more than some seconds: a page that hangs fails
+// the test instead of stopping it.
 
 #include <chrono>
 #include <string>
@@ -62,7 +66,11 @@ struct HttpAnswer {
     int status = 0;
     std::string head, body;
 };
-HttpAnswer httpGet(int port, const std::string& target, const std::string& headers = "");
+HttpAnswer httpGet(int port, const std::string& target, const std::string& headers = "",
+                   const std::string& from = "127.0.0.1");
+
+// To 127.0.0.1:port from `from`; -1 when it is not accepted within 2 s.
+int openConnection(int port, const std::string& from = "127.0.0.1");
 
 // Processor seconds (user and system) a process has used.
 double processorSeconds(int pid);

@@ -59,6 +59,7 @@ const char* const kEpilogue =
 struct Given {
     std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive,
         site;
+    std::vector<std::string> allowHosts;
     double seconds = 0, giveUp = 0, archiveDrain = 10;
     WatchGiven watch;
 };
@@ -100,6 +101,13 @@ CommandLine recordOptions(Given& g) {
                            "every request to the page must carry the token in FILE\n"
                            "(mode 600): 'Authorization: Bearer TOKEN' or ?token=TOKEN",
                            g.listenToken),
+                {"allow-host", 0, "NAME",
+                 "the page on loopback also answers requests for NAME\n"
+                 "(a proxy's name); repeatable",
+                 [&g](const char* value) {
+                     g.allowHosts.emplace_back(value);
+                     return std::string();
+                 }},
             },
             kEpilogue};
 }
@@ -272,11 +280,18 @@ std::optional<int> takeListen(const Given& g, RecordOptions& o) {
     }
     if (given.empty()) {
         if (!g.listenToken.empty()) return usage("--listen-token needs --listen (or ZARN_LISTEN)");
+        if (!g.allowHosts.empty()) return usage("--allow-host needs --listen (or ZARN_LISTEN)");
         return std::nullopt;
     }
     std::string error;
     const auto address = parseListenAddress(given, error);
     if (!address) return usage(source + ": " + error);
+    std::vector<std::string> allowed;
+    for (const std::string& text : g.allowHosts) {
+        const auto name = parseHostName(text, error);
+        if (!name) return usage("--allow-host " + error);
+        allowed.push_back(*name);
+    }
     if (!g.listenToken.empty()) {
         const auto token = readTokenFile(g.listenToken, error);
         if (!token) return usage("--listen-token: " + error);
@@ -289,7 +304,9 @@ std::optional<int> takeListen(const Given& g, RecordOptions& o) {
         return kFiles;
     }
     std::fprintf(stderr, "%s: the live page is on http://%s/\n", kProgram, o.listen.c_str());
-    if (reachableFromNetwork(o.listenFd))
+    const bool open = reachableFromNetwork(o.listenFd);
+    if (!open || !allowed.empty()) o.listenHosts = servedHosts(*address, allowed);
+    if (open)
         std::fprintf(stderr, "%s: the live page on %s is open to the network: whoever reaches this machine can "
                      "watch it%s\n", kProgram, o.listen.c_str(),
                      o.listenToken.empty() ? "; --listen-token asks for a token" : "");

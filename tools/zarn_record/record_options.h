@@ -12,7 +12,8 @@
 //  - The live page: --listen, else ZARN_LISTEN, bound here, last, so that a port in use
 //    is said (exit 1) before the board is opened; --listen-token's file read here, a
 //    file others may read refused as a usage error. Where the page is, and whether it
-//    is open to the network, is said on stderr.
+//    is open to the network, is said on stderr. On loopback, or with --allow-host, the
+//    page answers only the Host names listen_address.h names.
 //  - The archive: --archive, else ZARN_ARCHIVE; a conninfo libpq would not take is a
 //    usage error, a password in --archive (seen by every user) is warned of.
 //  - The site: one per recorder, for MQTT and the archive alike. --site without
@@ -44,6 +45,7 @@ struct RecordOptions {
     int listenFd = -1;      // the live page's socket, listening; -1: no page
     std::string listen;     // its address, "127.0.0.1:8080"
     std::string listenToken;  // empty: none asked
+    std::vector<std::string> listenHosts;  // the Host names it answers; empty: any
     // What is worked out and sent as it records (watch_options.h).
     bool occupancy = false;
     OccupancyThreshold threshold{true, 10};

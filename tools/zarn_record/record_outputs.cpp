@@ -57,7 +57,9 @@ ArchiveSettings archiveSettings(const RecordOptions& o, bool track) {
 // Every output the options ask for.
 void RecordOutputs::attach() {
     if (o_.csv == "-") fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output"));
-    if (o_.listenFd >= 0) fanout_.attach("live", std::make_unique<LiveOutput>(LiveOptions{o_.listenFd, o_.listen, o_.listenToken}));
+    if (o_.listenFd >= 0)
+        fanout_.attach("live", std::make_unique<LiveOutput>(
+                                   LiveOptions{o_.listenFd, o_.listen, o_.listenToken, o_.listenHosts}));
     if (o_.mqtt)
         fanout_.attach("mqtt", std::make_unique<MqttOutput>(*o_.mqtt, [](const std::string& text) {
                            std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());

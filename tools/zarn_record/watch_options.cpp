@@ -143,6 +143,7 @@ std::optional<int> takeMqtt(const WatchGiven& g, RecordOptions& o) {
                                            {"--mqtt-ca", &g.ca}, {"--mqtt-cert", &g.cert}, {"--mqtt-key", &g.key}})
             if (!value->empty()) return usage(std::string(name) + " needs a broker: --mqtt URL or ZARN_MQTT");
         if (g.discovery) return usage("--mqtt-discovery needs a broker: --mqtt URL or ZARN_MQTT");
+        if (g.insecureAuth) return usage("--mqtt-insecure-auth needs a broker: --mqtt URL or ZARN_MQTT");
         return std::nullopt;
     }
     MqttSettings s;
@@ -154,6 +155,7 @@ std::optional<int> takeMqtt(const WatchGiven& g, RecordOptions& o) {
     s.topicPrefix = g.topic.empty() ? "zarn/" + s.site : g.topic;
     if (!checkTopicPrefix(s.topicPrefix, error)) return usage("--mqtt-topic " + error);
     if (!g.auth.empty() && !readMqttAuth(g.auth, s, error)) return usage(error);
+    if (!checkPasswordInClear(s, g.insecureAuth, error)) return usage(error);
     s.caFile = g.ca;
     s.certFile = g.cert;
     s.keyFile = g.key;
@@ -195,6 +197,9 @@ std::vector<CommandOption> watchOptions(WatchGiven& g) {
                    g.ca),
         textOption("mqtt-cert", 0, "FILE", "a client certificate for the broker (mqtts://)", g.cert),
         textOption("mqtt-key", 0, "FILE", "its key (mode 600, no passphrase)", g.key),
+        flagOption("mqtt-insecure-auth", 0,
+                   "send --mqtt-auth's password over plain mqtt:// to\nanother machine (a network you trust)",
+                   g.insecureAuth),
         flagOption("mqtt-discovery", 0, "publish Home Assistant discovery (homeassistant/...)", g.discovery),
     };
 }

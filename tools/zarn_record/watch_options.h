@@ -2,7 +2,7 @@
 // zarn-record's options for what it works out and sends as it records: occupancy
 // (--occupancy, --threshold, --period), alarms (--alarm, --alarms, --on-alarm,
 // --on-alarm-limit) and MQTT (--mqtt or ZARN_MQTT, --mqtt-topic, --mqtt-auth,
-// --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-discovery). MQTT names the site
+// --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-insecure-auth, --mqtt-discovery). MQTT names the site
 // the options have taken already (record_options.h).
 //
 // takeWatchOptions checks them all before the board is touched; each mistake is a
@@ -10,7 +10,8 @@
 // column, and its line in a rules file), a rule on frequencies the measurement
 // does not measure, a threshold outside -150..+30 dBm, a period of 0 or over a
 // day, a broker URL that does not parse, an auth or key file that others may
-// read, a CA file or client certificate that does not load, an option that
+// read, a password that would go in clear to another machine, a CA file or
+// client certificate that does not load, an option that
 // needs another (--threshold without --occupancy, --on-alarm without a rule,
 // --mqtt-topic without a broker).
 
@@ -24,7 +25,7 @@
 namespace zarn {
 
 struct WatchGiven {
-    bool occupancy = false, discovery = false;
+    bool occupancy = false, discovery = false, insecureAuth = false;
     std::string threshold, period;
     std::vector<std::string> alarms;  // each --alarm
     std::string alarmsFile, onAlarm;

@@ -451,6 +451,11 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         {"a token without a page", {"--servers", "800", "-o", out, "--listen-token", token}, 2, "needs --listen"},
         {"a token others may read", {"--servers", "800", "-o", out, "--listen", "8080", "--listen-token", sharedToken},
          2, "mode 640 lets others read the token"},
+        {"a name to answer without a page", {"--servers", "800", "-o", out, "--allow-host", "a.example"}, 2,
+         "--allow-host needs --listen"},
+        {"a name to answer with a port",
+         {"--servers", "800", "-o", out, "--listen", "8080", "--allow-host", "a.example:80"}, 2,
+         "--allow-host 'a.example:80' is not a host name without a port"},
         {"a page on a port in use", {"--servers", "800", "-o", out, "--listen", inUse}, 1,
          "cannot listen on 127.0.0.1:" + inUse + ": Address already in use"},
     };

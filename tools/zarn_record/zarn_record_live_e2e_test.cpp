@@ -2,7 +2,8 @@
 // headless Chromium (the spectrum's peak at a carrier, its waterfall, a board killed
 // and found again, the recorder itself gone and back, the single-channel strip charts
 // on a phone); bad and hostile clients beside a good one, the token, promtool and a
-// real Prometheus; and fifty clients and one that never reads for a minute.
+// real Prometheus; a burst of connections and a peer that holds many, beside another
+// client; and fifty clients and one that never reads for a minute.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -226,13 +227,15 @@ TEST(LiveClients, BadRequestsGetTheir4xxAndAStalledClientIsDroppedWhileAGoodOneG
     SimDevice device;
     std::string error;
     ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {"--unpaced"}, error)) << error;
-    const std::string token = "kq3-Wm9-Tz4-Lp2-Xv8";
+    // As base64 makes them: a '+' comes as a blank in a query that is not escaped.
+    const std::string token = "kq3+Wm9/Tz4+Lp2=Xv8=";
     const std::string bearer = "Authorization: Bearer " + token + "\r\n";
     Recorder recorder;
     // An alarm that raises at once and occupancy by the second, so that what Prometheus scrapes has them.
     ASSERT_TRUE(recorder.start(device.root, "hostile",
                                {"--spectrum", "870:893", "--listen-token", tokenFile(device.root, token), "--alarm",
-                                "hot: 870:893 > -140 for 0", "--occupancy", "--period", "1s"}));
+                                "hot: 870:893 > -140 for 0", "--occupancy", "--period", "1s", "--allow-host",
+                                "Zarn.Example"}));
     const int port = recorder.port;
     ASSERT_TRUE(waitFor([&] { return testing::httpGet(port, "/api/status", bearer).status == 200; }, 20s))
         << recorder.child.err();
@@ -276,22 +279,29 @@ TEST(LiveClients, BadRequestsGetTheir4xxAndAStalledClientIsDroppedWhileAGoodOneG
         {"no version", "GET /\r\n\r\n", "HTTP/1.1 400 Bad Request"},
         {"a TLS handshake", std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11) + std::string(64, 'x'),
          "HTTP/1.1 400 Bad Request"},
-        {"an unknown method", "BREW /" + tokened + " HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
-        {"a POST", "POST /api/status" + tokened + " HTTP/1.1\r\nHost: x\r\nContent-Length: 4\r\n\r\nstop",
+        {"an unknown method", "BREW /" + tokened + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
+        {"a POST", "POST /api/status" + tokened + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 4\r\n\r\nstop",
          "HTTP/1.1 405 Method Not Allowed"},
-        {"a parent in the path", "GET /../../etc/passwd" + tokened + " HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"an escaped parent", "GET /%2e%2e/etc/passwd" + tokened + " HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"a huge header", "GET /" + tokened + " HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(100000, 'a') + "\r\n\r\n",
+        {"a parent in the path", "GET /../../etc/passwd" + tokened + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"an escaped parent", "GET /%2e%2e/etc/passwd" + tokened + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a huge header", "GET /" + tokened + " HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + std::string(100000, 'a') + "\r\n\r\n",
          "HTTP/1.1 431 Request Header Fields Too Large"},
-        {"a huge path", "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 414 URI Too Long"},
-        {"no token", "GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 401 Unauthorized"},
-        {"a wrong token", "GET /metrics?token=kq3-Wm9-Tz4-Lp2-Xv9 HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 401 Unauthorized"},
-        {"a wrong bearer", "GET /api/stream HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer nope\r\n\r\n",
+        {"a huge path", "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 414 URI Too Long"},
+        {"no token", "GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 401 Unauthorized"},
+        {"a wrong token", "GET /metrics?token=kq3+Wm9/Tz4+Lp2=Xv9= HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 401 Unauthorized"},
+        {"a wrong bearer", "GET /api/stream HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer nope\r\n\r\n",
          "HTTP/1.1 401 Unauthorized"},
-        {"no such page", "GET /etc/passwd" + tokened + " HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 404 Not Found"},
+        {"no such page", "GET /etc/passwd" + tokened + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 404 Not Found"},
+        {"another site's name (DNS rebinding)",
+         "GET /api/status" + tokened + " HTTP/1.1\r\nHost: attacker.example:" + std::to_string(port) + "\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {"no name", "GET /api/status" + tokened + " HTTP/1.0\r\n\r\n", "HTTP/1.1 421 Misdirected Request"},
+        {"a name given", "GET /api/status" + tokened + " HTTP/1.1\r\nHost: zarn.example\r\n\r\n", "HTTP/1.1 200 OK"},
+        {"localhost", "GET /api/status" + tokened + " HTTP/1.1\r\nHost: LOCALHOST:" + std::to_string(port) + "\r\n\r\n",
+         "HTTP/1.1 200 OK"},
     };
     for (const auto& b : bad) EXPECT_EQ(testing::exchange(port, b.request), b.answer) << b.what;
-    EXPECT_EQ(testing::httpGet(port, "/" + tokened).status, 200) << "the page with the token it keeps";
+    EXPECT_EQ(testing::httpGet(port, "/" + tokened).status, 200) << "the page with the token it keeps, as given";
     EXPECT_EQ(testing::httpGet(port, "/favicon.ico" + tokened).status, 204);
 
     // The stalled client goes, the good one stays.
@@ -326,6 +336,43 @@ TEST(LiveClients, BadRequestsGetTheir4xxAndAStalledClientIsDroppedWhileAGoodOneG
     const std::vector<long long> logged = loggedOffsets(recorder.log);
     EXPECT_GT(logged.size(), 20u);
     EXPECT_EQ(good.recordOffsets(), logged) << "the good client got every record, in order";
+}
+
+// A burst of 300 connections that each send a request line and no more, then 64 that send
+// nothing, all from 127.0.0.1 and held open: a client on 127.0.0.2 is answered after each,
+// and SIGTERM still ends the recorder at once.
+TEST(LiveClients, ABurstAndAPeerHoldingManyConnectionsShutNobodyOutAndAStopStillEnds) {
+    constexpr int kBurst = 300, kIdle = 64;
+    SimDevice device;
+    std::string error;
+    ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
+    Recorder recorder;
+    ASSERT_TRUE(recorder.start(device.root, "flood", {"--spectrum", "870:893"}));
+    ASSERT_TRUE(recorder.serving()) << recorder.child.err();
+    const auto other = [&] { return testing::httpGet(recorder.port, "/api/status", "", "127.0.0.2").status; };
+
+    std::vector<int> held;
+    const auto open = [&](int count, const std::string& send) {
+        for (int i = 0; i < count; ++i) {
+            const int fd = testing::openConnection(recorder.port);
+            if (fd < 0) return false;  // the page no longer accepts
+            held.push_back(fd);
+            if (!send.empty()) (void)!::send(fd, send.data(), send.size(), MSG_NOSIGNAL);
+        }
+        return true;
+    };
+    EXPECT_TRUE(open(kBurst, "GET / HTTP/1.1\r\n")) << "after " << held.size() << " connections";
+    EXPECT_EQ(other(), 200) << "after the burst\n" << recorder.child.err();
+    EXPECT_TRUE(open(kIdle, "")) << "after " << held.size() << " connections";
+    EXPECT_EQ(other(), 200) << "beside one address's idle connections\n" << recorder.child.err();
+
+    recorder.child.signal(SIGTERM);
+    const auto signalled = Clock::now();
+    const int status = recorder.child.wait(15s);
+    const double took = std::chrono::duration<double>(Clock::now() - signalled).count();
+    std::printf("the recorder ended %.2f s after SIGTERM, with %zu connections open\n", took, held.size());
+    EXPECT_EQ(status, 0) << "it did not end within 15 s of SIGTERM\n" << recorder.child.err();
+    for (const int fd : held) close(fd);
 }
 
 // ---- load ---------------------------------------------------------------------------

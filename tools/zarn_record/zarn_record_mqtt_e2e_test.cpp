@@ -341,6 +341,7 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheWatchOptionsIsAUsageErrorThatPointsAtIt) 
     const std::string rules = folder.write("rules", "# site rules\nhot: 881.52 > -70 for 10\ncold 881.52 < -100 for 5\n");
     const std::string open = folder.write("open-auth", "site\npw\n", 0644);
     const std::string group = folder.write("group-auth", "site\npw\n", 0640);
+    const std::string login = folder.write("login", "site\npw\n");
     const std::string notCa = folder.write("ca.pem", "-----BEGIN CERTIFICATE-----\nnot one\n", 0644);
     struct Case {
         std::vector<std::string> args;
@@ -374,6 +375,8 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheWatchOptionsIsAUsageErrorThatPointsAtIt) 
         {with({"--mqtt", "mqtt://broker", "--mqtt-auth", open}),
          "--mqtt-auth " + open + " is readable by everyone (mode 0644); it holds a secret: chmod 600 " + open},
         {with({"--mqtt", "mqtt://broker", "--mqtt-auth", group}), "is readable by its group (mode 0640)"},
+        {with({"--mqtt", "mqtt://broker", "--mqtt-auth", login}),
+         "--mqtt-auth would send its password in clear to mqtt://broker: use mqtts://, or say --mqtt-insecure-auth"},
         {with({"--mqtt", "mqtts://broker", "--mqtt-ca", notCa}), "--mqtt-ca " + notCa + " does not load: "},
         {with({"--mqtt", "mqtt://broker", "--mqtt-ca", notCa}), "are for an mqtts:// broker"},
         {with({"--mqtt", "mqtt://broker", "--mqtt-topic", "zarn/+/x"}), "a topic prefix has no wildcard"},
