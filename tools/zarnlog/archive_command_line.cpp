@@ -3,25 +3,20 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 
 #include "outputs/archive/archive_connection.h"
-#include "outputs/archive/archive_grid.h"
-#include "outputs/archive/archive_schema.h"
-#include "outputs/archive/log_pusher.h"
 #include "platform/command_line.h"
-#include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 #include "survey/log_time.h"
-#include "tools/zarnlog/map/log_grid.h"
-#include "tools/zarnlog/track_choice.h"
+#include "tools/zarnlog/archive/db_command.h"
+#include "tools/zarnlog/archive/push_command.h"
+#include "tools/zarnlog/archive_command.h"
+#include "tools/zarnlog/map/grid_command.h"
 #include "tools/zarnlog/zarnlog_command.h"
 
 namespace zarn {
 namespace {
-
-namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: zarnlog push LOG.zrn... [--archive CONNINFO] [--site NAME] [--track FILE]\n"
@@ -31,23 +26,6 @@ const char* const kUsage =
     "Try 'zarnlog --help' for more.\n";
 
 enum Long { kArchive = 1000, kSite, kUtcOffset, kMhz, kCell, kFrom, kTo, kMinSamples };
-
-struct ArchiveCommand {
-    std::string name;  // "push", "db init", "db status", "grid"
-    std::vector<std::string> files;
-    std::string conninfo;
-    std::string site;
-    bool siteGiven = false;
-    std::string track;
-    std::optional<int> utcOffset;
-    uint32_t hz = 0;
-    double cell = 50;
-    std::optional<long long> from, to;
-    long long minSamples = 5;
-    std::string output;
-    MapFormat format = MapFormat::GeoPackage;
-    std::vector<std::string> given;
-};
 
 int usage(std::ostream& err, const std::string& what) {
     err << "zarnlog: " << what << "\n" << kUsage;
@@ -59,12 +37,6 @@ std::optional<double> numberOf(const std::string& text) {
     const double v = std::strtod(text.c_str(), &end);
     if (text.empty() || *end || !std::isfinite(v)) return std::nullopt;
     return v;
-}
-
-std::string quoted(const std::string& text) {
-    std::string out;
-    appendJsonString(out, text);
-    return out;
 }
 
 // The options each command takes.
@@ -177,190 +149,6 @@ int parse(const std::vector<std::string>& args, ArchiveCommand& c, std::ostream&
     return 0;
 }
 
-bool connect(ArchiveConnection& db, const ArchiveCommand& c, std::ostream& err) {
-    std::string error;
-    if (db.open(c.conninfo, "zarnlog", error)) return true;
-    err << "zarnlog: cannot connect to the archive (" << db.target() << "): " << error << "\n";
-    return false;
-}
-
-// A track named with --track must place at least one record of the log, or it is the wrong one.
-bool placesAny(const std::string& file, const TrackJoin& join, std::ostream& err) {
-    LogReader reader;
-    LogHeader header;
-    if (!reader.open(file) || !reader.readHeader(header)) return true;  // the pusher says what is wrong
-    PlacingCounts counts;
-    forEachRecord(reader, [&](const LogRecord& r) {
-        Place p;
-        return join.place(r.time, p, counts) != Placing::Placed;
-    });
-    if (counts.placed || counts.notPlaced() == 0) return true;
-    err << "zarnlog: " << file << ": " << join.nothingPlaced(counts) << "; nothing pushed\n";
-    return false;
-}
-
-// Connected, with the schema there: made or upgraded on first use.
-bool ready(ArchiveConnection& db, const ArchiveCommand& c, bool& schemaReady, std::ostream& err) {
-    if (!db.isOpen() && !connect(db, c, err)) return false;
-    int before = 0;
-    std::string error;
-    if (!schemaReady && !prepareSchema(db, before, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
-        return false;
-    }
-    return schemaReady = true;
-}
-
-bool pushOne(ArchiveConnection& db, const ArchiveCommand& c, const std::string& file, bool& schemaReady,
-             std::ostream& err) {
-    LogPusher pusher(db, file, c.site, c.siteGiven);
-    std::string error;
-    if (!pusher.identify(error)) {
-        err << "zarnlog: " << file << ": " << error << "\n";
-        return false;
-    }
-    if (!pusher.identified()) {
-        err << "zarnlog: " << file << ": no record yet: nothing to push\n";
-        return true;
-    }
-    const TrackChoice track = chooseTrack(file, c.track, c.utcOffset, false, err);
-    if (track.failed || (track.join && track.given && !placesAny(file, *track.join, err))) return false;
-    NoPlaces none;
-    std::optional<TrackPlaces> placed;
-    if (track.join) placed.emplace(*track.join);
-    if (!ready(db, c, schemaReady, err)) return false;
-    PushProgress progress;
-    if (!pusher.push(placed ? static_cast<RecordPlaces&>(*placed) : none, progress, error)) {
-        err << "zarnlog: " << file << ": " << error;
-        if (progress.added)
-            err << "; the " << progress.added << " records stored before stay, and a push again goes on";
-        err << "\n";
-        return false;
-    }
-    LogPusher::Totals t;
-    if (!pusher.totals(t, error)) {
-        err << "zarnlog: " << file << ": " << error << "\n";
-        return false;
-    }
-    err << "zarnlog: pushed " << t.records << " records (" << progress.added << " new) of " << file << " to "
-        << db.target() << "; " << t.notPlaced << " not placed; " << t.damaged << " damaged stretches\n";
-    if (progress.cutShort)
-        err << "zarnlog: " << file << " ends in a record cut short (still being written?); a later push takes it\n";
-    return true;
-}
-
-int push(ArchiveCommand& c, std::ostream& err) {
-    if (!c.siteGiven) c.site = defaultSite(c.siteGiven);
-    if (validUtf8(c.site) != c.site) {
-        err << "zarnlog: the site " << quoted(validUtf8(c.site))
-            << " (ZARN_SITE or the host's name) is not valid UTF-8\n";
-        return 1;
-    }
-    ArchiveConnection db;
-    bool schemaReady = false;
-    if (!connect(db, c, err)) return 1;
-    int status = 0;
-    for (const std::string& file : c.files)
-        if (!pushOne(db, c, file, schemaReady, err)) status = 1;
-    return status;
-}
-
-std::string megabytes(const std::string& bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", std::atof(bytes.c_str()) / 1e6);
-    return text;
-}
-
-int status(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
-    ArchiveConnection db;
-    if (!connect(db, c, err)) return 1;
-    SchemaState state;
-    std::string error;
-    SqlRows rows;
-    if (!readSchemaState(db, state, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
-        return 1;
-    }
-    out << "archive  " << db.target() << "\n";
-    out << "postgis  " << (state.postgis.empty() ? "none: " + schemaProblem(state) : state.postgis) << "\n";
-    out << "schema   ";
-    if (state.version == 0) out << "none (zarnlog db init makes it)\n";
-    else out << "zarn version " << state.version << " (this zarnlog knows " << kArchiveSchemaVersion << ")\n";
-    if (state.version == 0 || state.version > kArchiveSchemaVersion) return 0;
-    if (!db.exec("SELECT count(*), coalesce(sum(record_count), 0), "
-                 "(SELECT coalesce(sum(pg_total_relation_size(c.oid)), 0) FROM pg_class c "
-                 "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'zarn' AND c.relkind = 'r') "
-                 "FROM zarn.surveys",
-                 {}, &rows, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
-        return 1;
-    }
-    out << "surveys  " << rows.text(0, 0) << "\nrecords  " << rows.text(0, 1) << "\nsize     "
-        << megabytes(rows.text(0, 2)) << "\n";
-    return 0;
-}
-
-int init(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
-    ArchiveConnection db;
-    if (!connect(db, c, err)) return 1;
-    int before = 0;
-    std::string error;
-    if (!prepareSchema(db, before, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
-        return 1;
-    }
-    out << "schema zarn version " << kArchiveSchemaVersion << " in " << db.target() << ": "
-        << (before == kArchiveSchemaVersion ? "as it was"
-            : before == 0                   ? "made"
-                                            : "upgraded from version " + std::to_string(before))
-        << "\n";
-    return 0;
-}
-
-int grid(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
-    ArchiveConnection db;
-    if (!connect(db, c, err)) return 1;
-    SchemaState state;
-    std::string error;
-    if (readSchemaState(db, state, error) && state.version == 0)
-        error = "no schema zarn: nothing was pushed yet";
-    else if (error.empty())
-        error = schemaProblem(state);
-    Grid cells;
-    const GridRequest request{c.hz, c.cell, c.from, c.to, c.siteGiven ? std::optional(c.site) : std::nullopt};
-    if (!error.empty() || !queryGrid(db, request, cells, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
-        return 1;
-    }
-    std::string mhz;
-    appendMegahertz(mhz, c.hz);
-    if (cells.cells.empty()) {
-        err << "zarnlog: " << db.target() << ": no placed reading of " << mhz << " MHz"
-            << (c.from || c.to ? " in that time" : "") << (c.siteGiven ? " of site " + quoted(c.site) : "") << "\n";
-        return 1;
-    }
-    uint64_t samples = 0, few = 0;
-    for (const GridCell& cell : cells.cells) {
-        samples += cell.samples;
-        few += cell.samples < static_cast<uint64_t>(c.minSamples);
-    }
-    std::error_code ec;
-    const fs::path folder = fs::path(c.output).parent_path();
-    if (!folder.empty()) fs::create_directories(folder, ec);
-    std::vector<std::string> files;
-    if (!writeGrid(cells, c.output, c.format, static_cast<uint64_t>(c.minSamples), files, error)) {
-        err << "zarnlog: " << error << "\n";
-        return 1;
-    }
-    char size[32];
-    std::snprintf(size, sizeof size, "%g", c.cell);
-    err << "zarnlog: " << cells.cells.size() << " cells of " << size << " m in EPSG:" << cells.epsg << ", " << samples
-        << " readings of " << mhz << " MHz from " << cells.surveys << " surveys; " << few << " cells with fewer than "
-        << c.minSamples << " samples (few_samples 1)\n";
-    for (const std::string& f : files) out << f << "\n";
-    return 0;
-}
-
 }  // namespace
 
 bool isArchiveCommand(const std::string& name) { return name == "push" || name == "db" || name == "grid"; }
@@ -368,10 +156,10 @@ bool isArchiveCommand(const std::string& name) { return name == "push" || name =
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ArchiveCommand c;
     if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
-    if (c.name == "push") return push(c, err);
-    if (c.name == "db init") return init(c, out, err);
-    if (c.name == "db status") return status(c, out, err);
-    return grid(c, out, err);
+    if (c.name == "push") return pushLogs(c, err);
+    if (c.name == "db init") return initArchive(c, out, err);
+    if (c.name == "db status") return showArchiveStatus(c, out, err);
+    return writeArchiveGrid(c, out, err);
 }
 
 }  // namespace zarn

@@ -1,5 +1,6 @@
 #pragma once
-// zarnlog's commands on the team's archive in PostgreSQL/PostGIS:
+// The command line of zarnlog's commands on the team's archive in
+// PostgreSQL/PostGIS, each handed to its family (archive/, map/):
 //
 //   push LOG.zrn... [--archive CONNINFO] [--site NAME] [--track FILE] [--utc-offset +HH:MM]
 //   db init|status [--archive CONNINFO]

@@ -10,7 +10,7 @@
 #include "platform/gdi/png_file.h"
 #include "tools/zarnlog/archive_command_line.h"
 #include "tools/zarnlog/map/log_map.h"
-#include "tools/zarnlog/map/map_output.h"
+#include "tools/zarnlog/output_files.h"
 #include "tools/zarnlog/plot/log_occupancy.h"
 #include "tools/zarnlog/plot/log_plot.h"
 #include "tools/zarnlog/report/log_report.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <set>
 
-#include "tools/zarnlog/plot/plot_parts.h"
+#include "tools/zarnlog/plot_scale.h"
 
 namespace zarn {
 

@@ -31,8 +31,6 @@ const char* driverName(MapFormat f) {
     return "";
 }
 
-bool oneLayerAFile(MapFormat f) { return f == MapFormat::GeoJson || f == MapFormat::Csv; }
-
 std::string gdalError(const std::string& fallback) {
     const char* message = CPLGetLastErrorMsg();
     return message && *message ? message : fallback;
@@ -51,22 +49,6 @@ std::string styleName(int dbm) { return "dBm" + std::to_string(dbm); }
 std::string areaStyleName(int dbm) { return "area" + std::to_string(dbm); }
 
 }  // namespace
-
-std::optional<MapFormat> mapFormatOf(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".gpkg") return MapFormat::GeoPackage;
-    if (ext == ".geojson") return MapFormat::GeoJson;
-    if (ext == ".kml") return MapFormat::Kml;
-    if (ext == ".csv") return MapFormat::Csv;
-    return std::nullopt;
-}
-
-std::string mapLayerFile(MapFormat format, const std::string& path, MapLayer layer) {
-    if (!oneLayerAFile(format)) return path;
-    const fs::path out(path);
-    return (out.parent_path() / (out.stem().string() + "-" + mapLayerName(layer) + out.extension().string())).string();
-}
 
 struct MapOutput::Gdal {
     explicit Gdal(MapFormat format) : kml(format == MapFormat::Kml) {

@@ -22,14 +22,9 @@
 #include "survey/colour_map.h"
 #include "survey/track_join.h"
 #include "tools/zarnlog/map_features.h"
+#include "tools/zarnlog/output_files.h"
 
 namespace zarn {
-
-enum class MapFormat { GeoPackage, GeoJson, Kml, Csv };
-// By the extension, in any case; nullopt for another.
-std::optional<MapFormat> mapFormatOf(const std::string& path);
-// The file a layer goes to: OUT itself, or for one layer a file OUT's name with the layer's.
-std::string mapLayerFile(MapFormat format, const std::string& path, MapLayer layer);
 
 class MapOutput {
 public:

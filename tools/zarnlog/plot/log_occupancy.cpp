@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "tools/zarnlog/text/log_csv.h"
+#include "tools/zarnlog/csv_file.h"
 
 namespace zarn {
 

@@ -1,7 +1,6 @@
 #include "tools/zarnlog/plot/plot_parts.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "survey/colour_map.h"
@@ -21,13 +20,6 @@ Canvas::Canvas(int height) : picture(kWidth, height, rgbToPixel(RGB(255, 255, 25
 Surface Canvas::take() {
     dc.SelectObject(oldFont_);
     return std::move(picture);
-}
-
-double niceStep(double span, int most) {
-    double step = std::pow(10.0, std::floor(std::log10(std::max(span, 1e-9) / most)));
-    for (double f : {1.0, 2.0, 5.0, 10.0})
-        if (span / (step * f) <= most) return step * f;
-    return step * 10;
 }
 
 void text(CDC& dc, const std::string& s, int x, int y, unsigned align) {
@@ -67,12 +59,6 @@ void markerLabel(CDC& dc, const std::string& note, int x, int y) {
     text(dc, note, x, y);
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor(kInk);
-}
-
-std::string megahertzLabel(double mhz, double step) {
-    char s[32];
-    std::snprintf(s, sizeof s, "%.*f", step < 0.1 ? 2 : step < 1 ? 1 : 0, mhz);
-    return s;
 }
 
 void NoteMarks::add(CDC& dc, int place, const std::string& note) {

@@ -1,9 +1,7 @@
 #pragma once
-// What the panels of `zarnlog plot` share: the picture's measures, scales,
-// text and lines drawn through CDC, and the notes drawn over a panel.
+// What the panels of `zarnlog plot` share: the picture's measures, text and
+// lines drawn through CDC, the colour bar, and the notes drawn over a panel.
 
-#include <cmath>
-#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/surface.h"
 #include "recording/log_file.h"
+#include "tools/zarnlog/plot_scale.h"
 
 namespace zarn::plot {
 
@@ -24,22 +23,6 @@ constexpr int kLineHeight = 220;
 constexpr COLORREF kInk = RGB(0, 0, 0);
 constexpr COLORREF kMarker = RGB(230, 90, 0);
 
-struct Range {
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = -std::numeric_limits<double>::infinity();
-    void take(double v) {
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
-    }
-    bool empty() const { return !(hi >= lo); }
-    // Whole tens of dB around what was seen.
-    Range tens() const {
-        Range r{std::floor(lo / 10) * 10, std::ceil(hi / 10) * 10};
-        if (!(r.hi > r.lo)) r.hi = r.lo + 10;
-        return r;
-    }
-};
-
 // The first and last time stamps of a panel's records.
 struct Span {
     LocalTime first{}, last{};
@@ -51,7 +34,6 @@ struct Span {
     std::string text() const;  // "2004-07-09T14:00:00 - 14:05:00"
 };
 
-// A step of 1, 2 or 5 times a power of ten that gives at most `most` ticks over the span.
 // A white picture of the plot's width and `height`, and a DC on it that writes in
 // the plot's font and ink. take() ends the drawing and hands the picture over.
 class Canvas {
@@ -69,14 +51,12 @@ private:
     CFont* oldFont_ = nullptr;
 };
 
-double niceStep(double span, int most);
 void text(CDC& dc, const std::string& s, int x, int y, unsigned align = DT_LEFT);
 void line(CDC& dc, int x0, int y0, int x1, int y1, COLORREF colour);
 void markerLabel(CDC& dc, const std::string& note, int x, int y);
 // The colour bar right of a plot `height` rows high, from db.hi at its top to db.lo at its
 // foot, headed by its unit.
 void colourBar(CDC& dc, Surface& image, int top, int height, Range db, const char* unit = "dBm");
-std::string megahertzLabel(double mhz, double step);
 
 // Notes of a panel, drawn last, each over what was drawn before it, at a
 // place (a waterfall row, a column of a line panel). A note that a later one at

@@ -32,26 +32,6 @@ using RecordPlacer = std::function<std::optional<Place>(const LogRecord&)>;
 bool writeCsv(LogReader& reader, const LogHeader& header, const CsvOutput& out, const DamageSink& damaged = {},
               const RecordPlacer& place = {});
 
-// One CSV file, written with write(2) so that a failure keeps the system's reason:
-// error() names the file and the reason, and the file is closed at the first.
-class CsvFile {
-public:
-    explicit CsvFile(std::string path);
-    ~CsvFile();
-    CsvFile(const CsvFile&) = delete;
-    CsvFile& operator=(const CsvFile&) = delete;
-    bool opened() const { return fd_ >= 0; }
-    bool write(std::string_view text);
-    bool close();
-    const std::string& error() const { return error_; }
-
-private:
-    bool fail();
-    std::string path_;
-    int fd_ = -1;
-    std::string error_;
-};
-
 // Writes <dir>/<stem>-<suffix>.csv files, named in `written` as they are
 // begun. On failure (error names the file and the system's reason) every file
 // it began is removed again: none of them is whole.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tools/zarnlog/occupancy_cells.h"
-#include "tools/zarnlog/plot/plot_parts.h"
+#include "tools/zarnlog/plot_scale.h"
 #include "tools/zarnlog/report/report_model.h"
 
 namespace zarn::report {

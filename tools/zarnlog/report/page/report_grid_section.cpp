@@ -1,6 +1,6 @@
 // Sections 3 and 4: the coverage grid per channel, and best-server dominance
 // per band, on maps that share one frame.
-#include "tools/zarnlog/plot/plot_parts.h"
+#include "tools/zarnlog/plot_scale.h"
 #include "tools/zarnlog/report/page/html_table.h"
 #include "tools/zarnlog/report/page/report_format.h"
 #include "tools/zarnlog/report/page/report_maps.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/zarnlog/plot/plot_parts.h"
+#include "tools/zarnlog/plot_scale.h"
 #include "tools/zarnlog/report/page/report_format.h"
 #include "tools/zarnlog/report/page/svg_writer.h"
 
