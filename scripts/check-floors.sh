@@ -11,6 +11,12 @@
 #   on a floor, or in testing/.
 # - One output's folder under outputs/ includes no other output's; outputs/X/
 #   may include the fan-out's files at the top of outputs/, not the other way.
+# - A sub-folder of a program's folder holds a family of its commands
+#   (tools/zarnlog/report/, tools/zarnlog/map/, ...; with its own sub-folders).
+#   No family includes another family's files: what two families share lies at
+#   the top of the program's folder, which every family may include. A file at
+#   the top includes a family's files only to hand it its commands: the
+#   program's main.cpp and the command lines named in DISPATCHERS.
 # - testing/ holds test support: only tests and test helpers include it, the
 #   benchmarks (which start the tests' servers), and the measuring instruments
 #   (zarn-line-check, zarn-meter), which run zarn and its simulator as the tests do.
@@ -22,6 +28,7 @@ BESIDE="installer resources testing tools bench fuzz"
 NOT_SOURCE="cmake docs scripts tests"
 NO_PROGRAMS="bench fuzz testing"             # include no program's files
 INSTRUMENTS="tools/line_check tools/meter"   # may include testing/
+DISPATCHERS="tools/zarnlog/zarnlog_command.cpp tools/zarnlog/archive_command_line.cpp"  # and tools/*/main.cpp
 TEST_FILE='_test\.(cpp|h)$'
 TEST_HELPER='(test_support|_testing)[^/]*$|/temp_device\.h$|/test_art\.h$|/golden\.(h|cpp)$'
 
@@ -36,10 +43,12 @@ check() {
     # shellcheck disable=SC2086
     grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' $sources |
         awk -v floors="$FLOORS" -v beside="$BESIDE" -v notSource="$NOT_SOURCE" -v noPrograms="$NO_PROGRAMS" \
-            -v instruments="$INSTRUMENTS" -v testFile="$TEST_FILE" -v testHelper="$TEST_HELPER" -v folders="$folders" '
+            -v instruments="$INSTRUMENTS" -v dispatchers="$DISPATCHERS" -v testFile="$TEST_FILE" -v testHelper="$TEST_HELPER" -v folders="$folders" '
         # The second part of a path: the program of tools/P/..., the output of outputs/X/...
         # (empty for a file at the top of its folder).
         function part(path,    p) { return split(path, p, "/") > 2 ? p[2] : "" }
+        # The family of commands of tools/P/F/... (empty for a file at the top of tools/P/).
+        function family(path,    p) { return split(path, p, "/") > 3 ? p[3] : "" }
         function fail(text) { print file ":" line ": includes \"" target "\": " text; bad = 1 }
         BEGIN {
             n = split(floors, f, " ")
@@ -48,6 +57,7 @@ check() {
             split(notSource, s, " "); for (i in s) isBeside[s[i]] = 1
             split(noPrograms, s, " "); for (i in s) noProgram[s[i]] = 1
             split(instruments, s, " "); for (i in s) instrument[s[i]] = 1
+            split(dispatchers, s, " "); for (i in s) dispatcher[s[i]] = 1
             split(folders, d, " "); for (i in d) isFolder[d[i]] = 1
             order = floors; gsub(/ /, " < ", order)
             bad = 0
@@ -73,6 +83,12 @@ check() {
             if (to == "tools" && from == "tools") {
                 if (part(file) != part(target))
                     fail("a program includes no other program'"'"'s files; what two programs share lies on a floor or in testing/")
+                else if (family(target) == "" || family(target) == family(file))
+                    ;
+                else if (family(file) != "")
+                    fail("one family of commands includes no other family'"'"'s files; what two share lies at the top of the program'"'"'s folder")
+                else if (!(file in dispatcher) && file !~ /^tools\/[^\/]+\/main\.cpp$/)
+                    fail("a file at the top of a program'"'"'s folder includes a family'"'"'s files only to hand it its commands (main.cpp, " dispatchers ")")
                 next
             }
             if (to == "tools" && from in noProgram) {
@@ -98,7 +114,7 @@ self_test() {
     tree=$(mktemp -d)
     trap 'rm -rf "$tree"' RETURN
     mkdir -p "$tree"/{platform,channels,board,survey,outputs/live,outputs/mqtt,screens,shell,testing,bench,fuzz,build-x}
-    mkdir -p "$tree"/tools/{zarnlog,zarn_record,line_check}
+    mkdir -p "$tree"/tools/{zarnlog/plot,zarnlog/map,zarnlog/report/page,zarn_record,line_check}
     # Sound includes.
     printf '#include "platform/a.h"\n#include "zarn_version.h"\n' >"$tree/board/ok.cpp"
     printf '#include "board/test_support.h"\n#include "testing/sim_device.h"\n' >"$tree/screens/thing_test.cpp"
@@ -108,6 +124,9 @@ self_test() {
     printf '#include "outputs/record_fanout.h"\n#include "outputs/live/page.h"\n' >"$tree/outputs/live/page.cpp"
     printf '#include "survey/csv_rows.h"\n#include "testing/servers/postgres_server.h"\n' >"$tree/bench/bench.cpp"
     printf '#include "shell/main.h"\n' >"$tree/build-x/ignored.cpp"
+    printf '#include "tools/zarnlog/plot/log_plot.h"\n' >"$tree/tools/zarnlog/zarnlog_command.cpp"
+    printf '#include "tools/zarnlog/track.h"\n#include "tools/zarnlog/plot/plot_parts.h"\n' >"$tree/tools/zarnlog/plot/log_plot.cpp"
+    printf '#include "tools/zarnlog/report/report_model.h"\n' >"$tree/tools/zarnlog/report/page/report_page.cpp"
     # Each kind of include that crosses a line.
     printf '// one\n#include "screens/view.h"\n' >"$tree/channels/plan.cpp"
     printf '#include "tools/sim.h"\n' >"$tree/shell/frame.cpp"
@@ -121,6 +140,8 @@ self_test() {
     printf '#include "tools/board_sim/sim_board.h"\n' >"$tree/testing/sim.cpp"
     printf '#include "outputs/live/page.h"\n' >"$tree/outputs/mqtt/broker.cpp"
     printf '#include "outputs/mqtt/broker.h"\n' >"$tree/outputs/record_fanout.cpp"
+    printf '#include "tools/zarnlog/plot/plot_parts.h"\n' >"$tree/tools/zarnlog/report/page/report_charts.cpp"
+    printf '#include "tools/zarnlog/map/map_output.h"\n' >"$tree/tools/zarnlog/track.cpp"
     local got want
     got=$( (check "$tree") 2>&1 || true)
     want='bench/zarnlog_bench.cpp:1: includes "tools/zarnlog/synthetic_track.h": bench includes no program'"'"'s files; what it needs lies on a floor or in testing/
@@ -134,7 +155,9 @@ shell/frame.cpp:1: includes "tools/sim.h": shell is a floor and tools lies besid
 survey/rows.cpp:1: includes "outputs/record_fanout.h": which runs up from survey to outputs (platform < channels < board < recording < survey < outputs < screens < shell)
 testing/sim.cpp:1: includes "tools/board_sim/sim_board.h": testing includes no program'"'"'s files; what it needs lies on a floor or in testing/
 tools/zarn_record/main.cpp:1: includes "testing/sim_device.h": only tests, test helpers, benchmarks and the instruments (tools/line_check tools/meter) include testing/
-tools/zarn_record/session.cpp:1: includes "tools/zarnlog/track.h": a program includes no other program'"'"'s files; what two programs share lies on a floor or in testing/'
+tools/zarn_record/session.cpp:1: includes "tools/zarnlog/track.h": a program includes no other program'"'"'s files; what two programs share lies on a floor or in testing/
+tools/zarnlog/report/page/report_charts.cpp:1: includes "tools/zarnlog/plot/plot_parts.h": one family of commands includes no other family'"'"'s files; what two share lies at the top of the program'"'"'s folder
+tools/zarnlog/track.cpp:1: includes "tools/zarnlog/map/map_output.h": a file at the top of a program'"'"'s folder includes a family'"'"'s files only to hand it its commands (main.cpp, tools/zarnlog/zarnlog_command.cpp tools/zarnlog/archive_command_line.cpp)'
     if [ "$got" != "$want" ]; then
         printf 'check-floors self-test failed; got:\n%s\nwanted:\n%s\n' "$got" "$want" >&2
         return 1
@@ -142,6 +165,7 @@ tools/zarn_record/session.cpp:1: includes "tools/zarnlog/track.h": a program inc
     rm -f "$tree"/{channels/plan.cpp,shell/frame.cpp,screens/view.cpp,survey/rows.cpp,screens/gps.cpp}
     rm -f "$tree"/{tools/zarn_record/session.cpp,tools/zarn_record/main.cpp,fuzz/fuzz_log.cpp,bench/zarnlog_bench.cpp}
     rm -f "$tree"/{testing/sim.cpp,outputs/mqtt/broker.cpp,outputs/record_fanout.cpp}
+    rm -f "$tree"/tools/zarnlog/{report/page/report_charts.cpp,track.cpp}
     if ! (check "$tree") >/dev/null; then
         echo "check-floors self-test failed: a sound tree was refused" >&2
         return 1
@@ -150,7 +174,7 @@ tools/zarn_record/session.cpp:1: includes "tools/zarnlog/track.h": a program inc
 
 case "${1:-}" in
 --self-test) self_test ;;
--h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' ;;
+-h | --help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//' ;;
 *)
     root=${1:-$(dirname "$0")/..}
     if ! out=$(check "$root"); then

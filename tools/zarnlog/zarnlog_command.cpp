@@ -8,14 +8,14 @@
 
 #include "platform/command_line.h"
 #include "platform/gdi/png_file.h"
-#include "tools/zarnlog/archive_commands.h"
-#include "tools/zarnlog/log_csv.h"
-#include "tools/zarnlog/log_info.h"
-#include "tools/zarnlog/log_map.h"
-#include "tools/zarnlog/map_output.h"
-#include "tools/zarnlog/log_occupancy.h"
-#include "tools/zarnlog/log_plot.h"
-#include "tools/zarnlog/log_report.h"
+#include "tools/zarnlog/archive_command_line.h"
+#include "tools/zarnlog/map/log_map.h"
+#include "tools/zarnlog/output_files.h"
+#include "tools/zarnlog/plot/log_occupancy.h"
+#include "tools/zarnlog/plot/log_plot.h"
+#include "tools/zarnlog/report/log_report.h"
+#include "tools/zarnlog/text/log_csv.h"
+#include "tools/zarnlog/text/log_info.h"
 #include "tools/zarnlog/track_choice.h"
 
 namespace zarn {

@@ -1,0 +1,14 @@
+#pragma once
+// `zarnlog db init` makes or upgrades the archive's schema; `zarnlog db status`
+// shows its version, surveys, records and size.
+
+#include <ostream>
+
+#include "tools/zarnlog/archive_command.h"
+
+namespace zarn {
+
+int initArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err);
+int showArchiveStatus(const ArchiveCommand& c, std::ostream& out, std::ostream& err);
+
+}  // namespace zarn

@@ -1,0 +1,39 @@
+#pragma once
+// An archive command as its command line gives it (archive_command_line.h),
+// and what every archive command does with it first: connect.
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "outputs/archive/archive_connection.h"
+#include "tools/zarnlog/output_files.h"
+
+namespace zarn {
+
+struct ArchiveCommand {
+    std::string name;  // "push", "db init", "db status", "grid"
+    std::vector<std::string> files;
+    std::string conninfo;
+    std::string site;
+    bool siteGiven = false;
+    std::string track;
+    std::optional<int> utcOffset;
+    uint32_t hz = 0;
+    double cell = 50;
+    std::optional<long long> from, to;
+    long long minSamples = 5;
+    std::string output;
+    MapFormat format = MapFormat::GeoPackage;
+    std::vector<std::string> given;
+};
+
+// False with the reason on `err` when the archive cannot be reached.
+bool connectArchive(ArchiveConnection& db, const ArchiveCommand& c, std::ostream& err);
+
+// `text` in quotes, escaped as JSON escapes it: a site's name in a message.
+std::string quotedText(const std::string& text);
+
+}  // namespace zarn

@@ -1,0 +1,165 @@
+#include "tools/zarnlog/archive_command_line.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "outputs/archive/archive_connection.h"
+#include "platform/command_line.h"
+#include "survey/json_writer.h"
+#include "survey/log_time.h"
+#include "tools/zarnlog/archive/db_command.h"
+#include "tools/zarnlog/archive/push_command.h"
+#include "tools/zarnlog/archive_command.h"
+#include "tools/zarnlog/map/grid_command.h"
+#include "tools/zarnlog/zarnlog_command.h"
+
+namespace zarn {
+namespace {
+
+const char* const kUsage =
+    "Usage: zarnlog push LOG.zrn... [--archive CONNINFO] [--site NAME] [--track FILE]\n"
+    "       zarnlog db init|status [--archive CONNINFO]\n"
+    "       zarnlog grid --mhz MHZ [--archive CONNINFO] [--cell M] [--from T] [--to T] [--site S]\n"
+    "                    [--min-samples N] -o OUT.gpkg|OUT.geojson|OUT.kml|OUT.csv\n"
+    "Try 'zarnlog --help' for more.\n";
+
+enum Long { kArchive = 1000, kSite, kUtcOffset, kMhz, kCell, kFrom, kTo, kMinSamples };
+
+int usage(std::ostream& err, const std::string& what) {
+    err << "zarnlog: " << what << "\n" << kUsage;
+    return 2;
+}
+
+std::optional<double> numberOf(const std::string& text) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+// The options each command takes.
+bool takes(const std::string& command, const std::string& option) {
+    if (option == "--archive") return true;
+    if (command == "push") return option == "--site" || option == "--track" || option == "--utc-offset";
+    if (command == "grid")
+        return option == "--mhz" || option == "--cell" || option == "--from" || option == "--to" ||
+               option == "--site" || option == "--min-samples" || option == "--output";
+    return false;
+}
+
+// The option's value into the command; a usage message when it is no good.
+std::string take(int o, const std::string& value, ArchiveCommand& c) {
+    switch (o) {
+    case kArchive: c.conninfo = value; return conninfoProblem(value);
+    case kSite:
+        c.site = value;
+        c.siteGiven = true;
+        if (value.empty()) return "the site is empty";
+        return validUtf8(value) == value ? "" : "not valid UTF-8";
+    case 't': c.track = value; return {};
+    case 'o': c.output = value; return {};
+    case kUtcOffset: return (c.utcOffset = parseUtcOffset(value)) ? "" : value + ": not +HH:MM";
+    case kMhz: {
+        const auto mhz = numberOf(value);
+        if (!mhz || *mhz <= 0 || *mhz >= 4000) return value + ": not a frequency in MHz";
+        c.hz = static_cast<uint32_t>(std::llround(*mhz * 1e6));
+        return {};
+    }
+    case kCell: {
+        const auto metres = numberOf(value);
+        if (!metres || *metres < 1 || *metres > 100000) return value + ": not a cell size of 1 to 100000 metres";
+        c.cell = *metres;
+        return {};
+    }
+    case kMinSamples: {
+        const auto n = numberOf(value);
+        if (!n || *n < 1 || *n != std::floor(*n) || *n > 1e9) return value + ": not a whole number of samples";
+        c.minSamples = static_cast<long long>(*n);
+        return {};
+    }
+    case kFrom:
+    case kTo:
+        return ((o == kFrom ? c.from : c.to) = parseStamp(value)) ? "" : value + ": not a time YYYY-MM-DDTHH:MM[:SS]";
+    default: return {};
+    }
+}
+
+CommandLine archiveOptions(ArchiveCommand& c, std::vector<std::string>& operands) {
+    CommandLine line{"zarnlog", "", {}};
+    struct Row {
+        const char* name;
+        int code;
+        const char* valueName;
+    };
+    static const Row kTable[] = {{"archive", kArchive, "CONNINFO"}, {"site", kSite, "NAME"},
+                                 {"track", 't', "FILE"},            {"utc-offset", kUtcOffset, "+HH:MM"},
+                                 {"mhz", kMhz, "MHZ"},              {"cell", kCell, "M"},
+                                 {"from", kFrom, "TIME"},           {"to", kTo, "TIME"},
+                                 {"min-samples", kMinSamples, "N"}, {"output", 'o', "OUT"}};
+    for (const Row& row : kTable) {
+        const char letter = row.code == 't' || row.code == 'o' ? static_cast<char>(row.code) : '\0';
+        line.options.push_back({row.name, letter, row.valueName, "", [&row, &c](const char* value) {
+                                    c.given.push_back(std::string("--") + row.name);
+                                    return take(row.code, value, c);
+                                }});
+    }
+    line.operands = &operands;
+    line.help = kZarnlogHelp;
+    line.usage = kUsage;
+    return line;
+}
+
+// 0 when the command line holds a command; otherwise the exit status, its message written.
+int parse(const std::vector<std::string>& args, ArchiveCommand& c, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> operands;
+    if (const auto status = parseCommandLine(archiveOptions(c, operands), args, out, err)) return *status ? *status : -1;
+    const bool archiveGiven = std::find(c.given.begin(), c.given.end(), "--archive") != c.given.end();
+    c.name = operands.at(0);
+    operands.erase(operands.begin());
+    if (c.name == "db") {
+        if (operands.empty() || (operands[0] != "init" && operands[0] != "status"))
+            return usage(err, "db takes init or status");
+        c.name += " " + operands[0];
+        operands.erase(operands.begin());
+    }
+    for (const std::string& o : c.given)
+        if (!takes(c.name.substr(0, c.name.find(' ')), o)) return usage(err, c.name + " takes no " + o);
+    if (c.name == "push" && operands.empty()) return usage(err, "push needs a log file");
+    if (c.name != "push" && !operands.empty()) return usage(err, "unexpected " + operands[0]);
+    c.files = operands;
+    if (c.name == "grid") {
+        if (!c.hz) return usage(err, "grid needs --mhz MHZ");
+        if (c.output.empty()) return usage(err, "grid needs -o OUT.gpkg, OUT.geojson, OUT.kml or OUT.csv");
+        const std::optional<MapFormat> format = mapFormatOf(c.output);
+        if (!format) return usage(err, "grid writes .gpkg, .geojson, .kml or .csv, not " + c.output);
+        c.format = *format;
+        if (c.from && c.to && *c.to <= *c.from) return usage(err, "--to is not after --from");
+    }
+    if (!archiveGiven) {
+        const char* fromEnvironment = std::getenv("ZARN_ARCHIVE");
+        c.conninfo = fromEnvironment ? fromEnvironment : "";
+        if (const std::string problem = conninfoProblem(c.conninfo); !problem.empty())
+            return usage(err, "ZARN_ARCHIVE: " + problem);
+    } else if (conninfoHasPassword(c.conninfo)) {
+        err << "zarnlog: --archive names a password, which every user of this machine can see; keep it in "
+               "~/.pgpass (mode 600) instead\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool isArchiveCommand(const std::string& name) { return name == "push" || name == "db" || name == "grid"; }
+
+int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ArchiveCommand c;
+    if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
+    if (c.name == "push") return pushLogs(c, err);
+    if (c.name == "db init") return initArchive(c, out, err);
+    if (c.name == "db status") return showArchiveStatus(c, out, err);
+    return writeArchiveGrid(c, out, err);
+}
+
+}  // namespace zarn

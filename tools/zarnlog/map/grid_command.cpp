@@ -1,0 +1,59 @@
+#include "tools/zarnlog/map/grid_command.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "outputs/archive/archive_grid.h"
+#include "outputs/archive/archive_schema.h"
+#include "survey/csv_rows.h"
+#include "tools/zarnlog/map/log_grid.h"
+
+namespace zarn {
+
+namespace fs = std::filesystem;
+
+int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
+    ArchiveConnection db;
+    if (!connectArchive(db, c, err)) return 1;
+    SchemaState state;
+    std::string error;
+    if (readSchemaState(db, state, error) && state.version == 0)
+        error = "no schema zarn: nothing was pushed yet";
+    else if (error.empty())
+        error = schemaProblem(state);
+    Grid cells;
+    const GridRequest request{c.hz, c.cell, c.from, c.to, c.siteGiven ? std::optional(c.site) : std::nullopt};
+    if (!error.empty() || !queryGrid(db, request, cells, error)) {
+        err << "zarnlog: " << db.target() << ": " << error << "\n";
+        return 1;
+    }
+    std::string mhz;
+    appendMegahertz(mhz, c.hz);
+    if (cells.cells.empty()) {
+        err << "zarnlog: " << db.target() << ": no placed reading of " << mhz << " MHz"
+            << (c.from || c.to ? " in that time" : "") << (c.siteGiven ? " of site " + quotedText(c.site) : "") << "\n";
+        return 1;
+    }
+    uint64_t samples = 0, few = 0;
+    for (const GridCell& cell : cells.cells) {
+        samples += cell.samples;
+        few += cell.samples < static_cast<uint64_t>(c.minSamples);
+    }
+    std::error_code ec;
+    const fs::path folder = fs::path(c.output).parent_path();
+    if (!folder.empty()) fs::create_directories(folder, ec);
+    std::vector<std::string> files;
+    if (!writeGrid(cells, c.output, c.format, static_cast<uint64_t>(c.minSamples), files, error)) {
+        err << "zarnlog: " << error << "\n";
+        return 1;
+    }
+    char size[32];
+    std::snprintf(size, sizeof size, "%g", c.cell);
+    err << "zarnlog: " << cells.cells.size() << " cells of " << size << " m in EPSG:" << cells.epsg << ", " << samples
+        << " readings of " << mhz << " MHz from " << cells.surveys << " surveys; " << few << " cells with fewer than "
+        << c.minSamples << " samples (few_samples 1)\n";
+    for (const std::string& f : files) out << f << "\n";
+    return 0;
+}
+
+}  // namespace zarn

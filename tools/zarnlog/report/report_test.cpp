@@ -1,0 +1,371 @@
+// zarnlog report on the survey of report_test_survey.h, whose every figure is
+// worked out by hand; a second log of another PCS raster merges into it; bad
+// input ends as a user expects.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "recording/synthetic_log.h"
+#include "tools/zarnlog/report/log_report.h"
+#include "tools/zarnlog/report/report_drive.h"
+#include "tools/zarnlog/report/report_test_survey.h"
+#include "tools/zarnlog/zarnlog_test_support.h"
+
+namespace zarn {
+namespace {
+
+using report::ChannelKey;
+using report::ReportData;
+using report::ReportLog;
+using testing::readText;
+using testing::zarnlog;
+using Folder = testing::TempFolder;
+using namespace testing::survey;
+
+ReportLog withTrack(const Survey& s) {
+    Track track;
+    std::string error;
+    EXPECT_TRUE(readTrackFile(s.track, track, error)) << error;
+    return {s.log, TrackJoin(std::move(track), std::nullopt), "track.gpx", ""};
+}
+
+ReportData read(const std::vector<ReportLog>& logs, const ReportOptions& options = {}) {
+    ReportData data;
+    std::string error;
+    std::ostringstream err;
+    EXPECT_TRUE(readReport(logs, options, data, error, err)) << error << err.str();
+    return data;
+}
+
+// The mean in mW of the cellular levels of seconds [from, to), in dBm.
+double meanDbm(int from, int to) {
+    double mw = 0;
+    for (int s = from; s < to; ++s) mw += std::pow(10, cellularDbm(s) / 10);
+    return 10 * std::log10(mw / (to - from));
+}
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(ZarnlogReport, TheFiguresOfASurveyAreTheOnesWorkedOutByHand) {
+    Folder dir;
+    const ReportData data = read({withTrack(writeDrive(dir, "drive"))});
+    ASSERT_EQ(data.logs.size(), 1u);
+    const report::LogOverview& log = data.logs[0];
+    EXPECT_EQ(log.records, 120u);
+    EXPECT_EQ(log.placing.placed, 100u) << "all but the 20 s without a fix";
+    ASSERT_EQ(log.notes.size(), 1u);
+    EXPECT_EQ(log.notes[0].stamp - log.first, 10);
+
+    // 120 levels from -60 to -119.5 dBm in half dB: rank ceil(f x 120) from the bottom.
+    ASSERT_EQ(data.channels.count(ChannelKey{0, kCellularHz}), 1u);
+    const LevelHistogram& cellular = data.channels.at(ChannelKey{0, kCellularHz}).whole;
+    EXPECT_EQ(cellular.count(), 120u);
+    EXPECT_EQ(cellular.min(), -119.5);
+    EXPECT_EQ(cellular.percentile(0.1), -114.0);  // rank 12: second 108
+    EXPECT_EQ(cellular.percentile(0.5), -90.0);   // rank 60: second 60
+    EXPECT_EQ(cellular.percentile(0.9), -66.0);   // rank 108: second 12
+    EXPECT_EQ(cellular.max(), -60.0);
+    EXPECT_NEAR(*cellular.mean(), meanDbm(0, 120), 1e-9);
+    // Level bands of the default edges: seconds 0-40, 41-60, 61-80, 81-100, 101-119; at or above -90: 0-60.
+    EXPECT_EQ(cellular.count() - cellular.countBelow(-80), 41u);
+    EXPECT_EQ(cellular.countBelow(-80) - cellular.countBelow(-90), 20u);
+    EXPECT_EQ(cellular.countBelow(-90) - cellular.countBelow(-100), 20u);
+    EXPECT_EQ(cellular.countBelow(-100) - cellular.countBelow(-110), 20u);
+    EXPECT_EQ(cellular.countBelow(-110), 19u);
+    EXPECT_EQ(cellular.count() - cellular.countBelow(data.options.threshold), 61u) << "the pass share, 50.8 %";
+    ASSERT_EQ(data.channels.count(ChannelKey{1, kPcsHz}), 1u);
+    EXPECT_EQ(data.channels.at(ChannelKey{1, kPcsHz}).whole.percentile(0.5), -95.0);
+
+    // The column of cells: 24 samples in the first (20 standing, 4 moving), 4 in each of 14
+    // at 12.5 m/s (hatched under 5), none in the 20 s without a fix, 20 in the walk's cell.
+    ASSERT_TRUE(data.grid);
+    EXPECT_EQ(data.grid->grid.epsg(), 32632);
+    const auto& cells = data.channels.at(ChannelKey{0, kCellularHz}).cells;
+    std::map<long long, size_t> counts;
+    for (const auto& [cell, levels] : cells) {
+        EXPECT_EQ(cell.column, kColumn);
+        counts[cell.row - kRow0] = levels.count();
+    }
+    std::map<long long, size_t> expected{{0, 24}, {15, 20}};
+    for (long long row = 1; row <= 14; ++row) expected[row] = 4;
+    EXPECT_EQ(counts, expected);
+    EXPECT_NEAR(*cells.at({kColumn, kRow0}).mean(), meanDbm(0, 24), 1e-9);
+    EXPECT_NEAR(*cells.at({kColumn, kRow0 + 15}).mean(), meanDbm(100, 120), 1e-9);
+    // Counted: the first (-63.6 dBm, at or above -90) and the walk's (-113.7): half the area passes.
+    EXPECT_GE(*cells.at({kColumn, kRow0}).mean(), -90);
+    EXPECT_LT(*cells.at({kColumn, kRow0 + 15}).mean(), -90);
+
+    // Stretches without a fix: 3 s bridged by the track, 20 s not placed.
+    ASSERT_EQ(log.noFix.size(), 2u);
+    EXPECT_EQ(log.noFix[0].from - log.first, 50);
+    EXPECT_EQ(log.noFix[0].to - log.first, 52);
+    EXPECT_EQ(log.noFix[0].records, 3u);
+    EXPECT_TRUE(log.noFix[0].interpolated);
+    EXPECT_EQ(log.noFix[1].from - log.first, 80);
+    EXPECT_EQ(log.noFix[1].to - log.first, 99);
+    EXPECT_EQ(log.noFix[1].records, 20u);
+    EXPECT_FALSE(log.noFix[1].interpolated);
+
+    // Sampling: a record a second. 40 wavelengths are 13.603 m at 881.52 MHz, 6.111 m at
+    // 1962.45 MHz. Driving 12.5 m a second (seconds 20 to 79, the lost fix bridged) gives
+    // 1.088 and 0.489 samples per 40 wavelengths; the walk at 0.35 m/s 38.87 (passes) and
+    // 17.46 (flagged); standing and the 20 s without a fix are not judged. Metres on the sphere
+    // differ from the grid's by under 0.3 %.
+    ASSERT_EQ(log.checks.size(), 2u);
+    const double forty[2] = {40 * report::kSpeedOfLight / kCellularHz, 40 * report::kSpeedOfLight / kPcsHz};
+    EXPECT_NEAR(forty[0], 13.6034, 1e-4);
+    EXPECT_NEAR(forty[1], 6.1106, 1e-4);
+    for (const report::DriveCheck& c : log.checks) {
+        SCOPED_TRACE(c.band);
+        EXPECT_EQ(c.fortyWavelengths, forty[c.band]);
+        ASSERT_EQ(c.stretches.size(), c.band == 0 ? 1u : 2u);
+        const report::Undersampled& drive = c.stretches[0];
+        EXPECT_EQ(drive.from - log.first, 20);
+        EXPECT_EQ(drive.to - log.first, 79);
+        EXPECT_EQ(drive.samples, 59u);
+        EXPECT_NEAR(drive.metres, 59 * 12.5, 59 * 12.5 * 0.003);
+        EXPECT_NEAR(drive.perFortyWavelengths, 59 * forty[c.band] / (59 * 12.5), 0.003);
+        EXPECT_NEAR(c.judgedMetres, 59 * 12.5 + 19 * 0.35, 2.5);
+        EXPECT_EQ(c.judgedSamples, 59u + 19u);
+        if (c.band == 0) continue;
+        const report::Undersampled& walk = c.stretches[1];
+        EXPECT_EQ(walk.from - log.first, 100);
+        EXPECT_EQ(walk.to - log.first, 119);
+        EXPECT_EQ(walk.samples, 19u);
+        EXPECT_NEAR(walk.perFortyWavelengths, 19 * forty[1] / (19 * 0.35), 0.06);
+    }
+    // Cells outlined: the cellular band's drive, the PCS band's drive and walk.
+    EXPECT_EQ(data.undersampledCells[0].size(), 15u);
+    EXPECT_EQ(data.undersampledCells[1].size(), 16u);
+}
+
+TEST(ZarnlogReport, TwoLogsOfDifferentRastersMergeChannelsByFrequencyAndAddTheirCounts) {
+    Folder dir;
+    const Survey a = writeDrive(dir, "a");
+    // Half a minute of channel tables on the same drive, under the 30 kHz raster: PCS channel
+    // 1081 is 1962.45 MHz there (under 50 kHz it would be 1990 MHz). Four cellular channels
+    // within 3 dB for 28 s, then one stands out.
+    const Survey b{dir.file("b.zrn"), a.track};
+    {
+        SyntheticLog log(b.log, 30000);
+        for (int s = 0; s < 60; ++s) {
+            const int16_t step = s < 28 ? 16 : 160;
+            log.table({{0, 384, -70 * 16},
+                       {0, 391, static_cast<int16_t>(-70 * 16 - step)},
+                       {0, 398, static_cast<int16_t>(-70 * 16 - 2 * step)},
+                       {0, 405, static_cast<int16_t>(-70 * 16 - 3 * step)},
+                       {1, 1081, kPcsLevel}});
+        }
+        ASSERT_TRUE(log.ok());
+    }
+    ReportOptions options;
+    options.minSamples = 4;
+    const ReportData data = read({withTrack(a), withTrack(b)}, options);
+    ASSERT_EQ(data.logs.size(), 2u);
+    EXPECT_EQ(data.logs[0].kinds.at(kModeSingleChannel), 120u);
+    EXPECT_EQ(data.logs[1].kinds.at(kModeChannelTable), 60u);
+    EXPECT_EQ(data.channels.size(), 5u) << "384 and 1962.45 MHz are one channel each in both logs";
+    for (const ChannelKey key : {ChannelKey{0, kCellularHz}, ChannelKey{1, kPcsHz}}) {
+        const report::ChannelLevels& c = data.channels.at(key);
+        EXPECT_EQ(c.perLog[0].count(), 120u);
+        EXPECT_EQ(c.perLog[1].count(), 60u);
+        EXPECT_EQ(c.whole.count(), 180u);
+    }
+    // The merged grid: b's 60 s add 24 samples to the first cell and 4 to each of the next 9.
+    const auto& cells = data.channels.at(ChannelKey{0, kCellularHz}).cells;
+    EXPECT_EQ(cells.at({kColumn, kRow0}).count(), 48u);
+    EXPECT_EQ(cells.at({kColumn, kRow0 + 9}).count(), 8u);
+    EXPECT_EQ(cells.at({kColumn, kRow0 + 10}).count(), 4u);
+    EXPECT_EQ(cells.at({kColumn, kRow0 + 15}).count(), 20u);
+    // Dominance: 4 channels within 5 dB in the first two cells (seconds 0 to 27), 1 in the other 8.
+    std::map<size_t, size_t> classes;
+    for (const auto& [cell, d] : data.dominance[0]) {
+        EXPECT_GE(d.records, 4u);
+        ++classes[d.withinFiveDb()];
+    }
+    EXPECT_EQ(classes, (std::map<size_t, size_t>{{1, 8}, {4, 2}}));
+    EXPECT_EQ(data.dominance[1].size(), 10u);
+}
+
+TEST(ZarnlogReport, SpeedSpectraDamageAndTheTimeWindowAreTheOnesWorkedOutByHand) {
+    Folder dir;
+    const Survey drive = writeDrive(dir, "drive");
+    // Speed per second of the axis: standing, 12.5 m/s (45 km/h, across the lost fix too), no fix, the walk.
+    const ReportData driven = read({withTrack(drive)});
+    ASSERT_EQ(driven.axis.columns(), kSeconds);
+    for (int s = 0; s < kSeconds; ++s) {
+        SCOPED_TRACE(s);
+        const std::optional<double> speed = driven.speedColumns[static_cast<size_t>(s)];
+        const std::optional<double> want = s < 20                ? 0
+                                           : s < 79              ? 45
+                                           : s >= 100 && s < 119 ? std::optional<double>(0.35 * 3.6)
+                                                                 : std::nullopt;
+        ASSERT_EQ(speed.has_value(), want.has_value());
+        if (want) {
+            EXPECT_NEAR(*speed, *want, *want * 0.003 + 0.05);  // and the GPX's 7 decimals: about a centimetre
+        }
+    }
+
+    // Twenty sweeps, the level at 881.52 MHz falling a dB a sweep from -60 dBm; the fifth sweep's
+    // mark overwritten, so its -64 dBm is lost with it.
+    const std::string sweeps = dir.file("sweeps.zrn");
+    {
+        SyntheticLog log(sweeps, 50000);
+        for (int s = 0; s < 20; ++s)
+            log.sweep(0, 400, 40, [&](uint16_t o) { return static_cast<int16_t>(o == 417 ? (-60 - s) * 16 : -1700); });
+        ASSERT_TRUE(log.ok());
+    }
+    std::string bytes = readText(sweeps);
+    size_t fifth = 0;
+    for (int k = 0; k < 5; ++k) fifth = bytes.find("XXX", k ? fifth + 1 : 0);
+    bytes.replace(fifth, 3, "YYY");
+    std::ofstream(sweeps, std::ios::binary) << bytes;
+    const ReportData swept = read({{sweeps, std::nullopt, "", "no track"}});
+    const report::LogOverview& log = swept.logs[0];
+    EXPECT_EQ(log.kinds.at(kModeSpectrum), 19u);
+    ASSERT_EQ(log.damage.size(), 1u);
+    EXPECT_EQ(log.damage[0].offset, fifth);
+    EXPECT_EQ(*log.damage[0].after - log.first, 3) << "after the fourth sweep";
+    EXPECT_EQ(log.spectrum[0].sweeps, 19u);
+    EXPECT_EQ(log.spectrum[0].peakDbm, -60);
+    EXPECT_EQ(log.spectrum[0].peakHz, kCellularHz);
+    // At 881.52 MHz: -79 ... -65, -63 ... -60; rank 10 of 19 is -70, rank 18 is -61.
+    const LevelHistogram& carrier = swept.spectrum[0].at(kCellularHz);
+    EXPECT_EQ(carrier.count(), 19u);
+    EXPECT_EQ(carrier.percentile(0.5), -70);
+    EXPECT_EQ(carrier.percentile(0.9), -61);
+    EXPECT_EQ(carrier.max(), -60);
+    EXPECT_EQ(swept.spectrum[0].size(), 40u);
+    EXPECT_EQ(swept.spectrum[0].begin()->second.percentile(0.9), -106.25);
+    EXPECT_FALSE(swept.grid);
+
+    // --begin and --end keep the records of [14:00:30, 14:01:00): thirty, with no note.
+    ReportOptions window;
+    window.window = {parseStamp("2004-07-09T14:00:30"), parseStamp("2004-07-09T14:01:00")};
+    const ReportData part = read({withTrack(drive)}, window);
+    EXPECT_EQ(part.logs[0].records, 30u);
+    EXPECT_EQ(part.logs[0].recordsInFile, 120u);
+    EXPECT_EQ(part.logs[0].first, *window.window.begin);
+    EXPECT_TRUE(part.logs[0].notes.empty());
+    EXPECT_EQ(part.channels.at(ChannelKey{0, kCellularHz}).whole.max(), cellularDbm(30));
+}
+
+// The sweeps' occupancy in the page: 881.52 MHz at -60 dBm in every third sweep of the first five
+// minutes and never after, the rest of the band at -106.25 dBm (the noise floor, so the threshold
+// is -96.25 dBm): 100 of 600 samples above, the first period 100 of 300.
+TEST(ZarnlogReport, TheSweepsOccupancyIsTheShareOfAPointsSamplesAboveTheNoiseThreshold) {
+    Folder dir;
+    const std::string sweeps = dir.file("sweeps.zrn");
+    {
+        SyntheticLog log(sweeps, 50000);
+        for (int s = 0; s < 600; ++s)
+            log.sweep(0, 400, 40, [&](uint16_t o) { return static_cast<int16_t>(o == 417 && s < 300 && s % 3 == 0 ? -60 * 16 : -1700); });
+        ASSERT_TRUE(log.ok());
+    }
+    const std::string page = dir.file("report.html");
+    const auto made = zarnlog({"report", sweeps, "--period", "5m", "-o", page});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string html = readText(page);
+    const std::string spectrum = html.substr(html.find("<section id=\"spectrum\">"));
+    EXPECT_NE(spectrum.find("<td class=\"n\">881.52</td><td class=\"n\">600</td><td class=\"n\">100</td>"
+                            "<td class=\"n\">16.7 %</td><td class=\"n\">33.3 %</td><td>2004-07-09 14:00:00</td>"),
+              std::string::npos)
+        << spectrum;
+    EXPECT_NE(spectrum.find("<tr><td class=\"n\">881.01</td><td class=\"n\">600</td><td class=\"n\">0</td>"
+                            "<td class=\"n\">0.0 %</td><td class=\"n\">0.0 %</td><td>\u2013</td></tr>"),
+              std::string::npos)
+        << spectrum;
+    EXPECT_NE(spectrum.find("each period of 5m (2 periods from 2004-07-09 14:00:00); threshold 10.0 dB above the noise "
+                            "floor (the 10th percentile of the band&#39;s levels in each period): -96.2 dBm."),
+              std::string::npos);
+}
+
+// The page itself: six sections, notes escaped, nothing that a browser would fetch.
+TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
+    Folder dir;
+    const Survey s = writeDrive(dir, "drive");
+    const std::string page = dir.file("out/report.html");
+    const auto made = zarnlog({"report", s.log, "--title", "North <drive>", "--threshold", "-85.5", "-o", page});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.out, page + "\n");
+    EXPECT_NE(made.err.find("placed 100, not placed 20"), std::string::npos) << made.err;
+    const std::string html = readText(page);
+    for (const char* id : {"summary", "channels", "grid", "dominance", "spectrum", "checks"})
+        EXPECT_NE(html.find(std::string("<section id=\"") + id + "\">"), std::string::npos) << id;
+    EXPECT_NE(html.find("<title>North &lt;drive&gt;</title>"), std::string::npos);
+    EXPECT_NE(html.find("Start &lt;b&gt;&amp;amp; &quot;here&quot;"), std::string::npos);
+    EXPECT_EQ(html.find("<b>"), std::string::npos);
+    EXPECT_NE(html.find("pass \u2265 -86"), std::string::npos) << "the threshold's column";
+    // Nothing to fetch: no source, no link, no url() but to the page's own patterns, no address
+    // but the SVG namespace's.
+    for (const char* fetch : {" src=", " href=", "@import", "http://", "https://", "//"})
+        EXPECT_EQ(count(html, fetch), fetch == std::string("http://") || fetch == std::string("//") ? count(html, "xmlns=\"http://www.w3.org/2000/svg\"") : 0u)
+            << fetch;
+    EXPECT_EQ(count(html, "url("), count(html, "url(#"));
+    EXPECT_FALSE(std::filesystem::exists(page + ".part" + std::to_string(getpid())));
+}
+
+TEST(ZarnlogReport, BadInputEndsAsAUserExpects) {
+    Folder dir;
+    const Survey s = writeDrive(dir, "drive");
+    const std::string page = dir.file("r.html");
+    const std::string lonely = dir.file("lonely.zrn"), empty = dir.file("empty.zrn"), broken = dir.file("broken.zrn");
+    std::filesystem::copy_file(s.log, lonely);
+    // A log named as a map's layer file would be: cover.geojson's spectrum layer.
+    const std::string layerNamed = dir.file("cover-spectrum.geojson");
+    std::filesystem::copy_file(s.log, layerNamed);
+    { SyntheticLog header(empty); }
+    std::ofstream(broken, std::ios::binary) << readText(empty) << std::string(80, '\x5a');
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;  // on stderr
+    };
+    const Case cases[] = {
+        {{"report", lonely, "-o", page}, 0, "no record has a position. lonely.zrn: "},
+        {{"report", empty, "-o", page}, 1, "empty.zrn: no intact record: the log is empty"},
+        {{"report", broken, "-o", page}, 1, "broken.zrn: no intact record: the log is empty but for damaged stretches"},
+        {{"report", s.log, empty, "-o", page}, 1, "empty.zrn: no intact record"},
+        {{"report", s.log, "--begin", "2004-07-09T15:00", "-o", page}, 1, "no record between --begin and --end"},
+        {{"report", s.log, "--track", dir.file("none.gpx"), "-o", page}, 1, "none.gpx"},
+        {{"report", s.log, "--threshold", "-90dBm", "-o", page}, 2, "--threshold -90dBm: not a level in dBm"},
+        {{"report", s.log, "--threshold", "", "-o", page}, 2, "--threshold"},
+        {{"report", s.log, "--bands", "-80,-70", "-o", page}, 2, "each below the one before"},
+        {{"report", s.log, "--bands", "-80,,-100", "-o", page}, 2, "--bands"},
+        {{"report", s.log, "--bands", "-80,-90,x", "-o", page}, 2, "--bands"},
+        {{"report", s.log, "--cell", "0", "-o", page}, 2, "--cell"},
+        {{"report", s.log, "--min-samples", "2.5", "-o", page}, 2, "--min-samples"},
+        {{"report", s.log}, 2, "report needs -o OUT.html"},
+        {{"report", lonely, "-o", lonely}, 2, "is the log"},
+        {{"csv", lonely, "-o", lonely}, 2, "is the log"},
+        {{"map", layerNamed, "-o", dir.file("cover.geojson"), "--track", s.track}, 2,
+         "to " + layerNamed + ", the log itself"},
+        {{"map", layerNamed, "-o", dir.file("cover.csv"), "--track", s.track}, 0, ""},
+        {{"plot", s.log, "--title", "x", "-o", dir.file("p.png")}, 2, "plot takes no --title"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(page);
+        const auto run = zarnlog(c.args);
+        SCOPED_TRACE(c.args[1] + " " + (c.args.size() > 2 ? c.args[2] : ""));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(std::filesystem::exists(page), c.status == 0 && c.args[0] == "report");
+    }
+    EXPECT_EQ(readText(layerNamed), readText(s.log)) << "the log is never a map's layer";
+    EXPECT_EQ(readText(lonely), readText(s.log));
+    // Without positions the page has no grid and says why.
+    zarnlog({"report", lonely, "-o", page});
+    const std::string html = readText(page);
+    EXPECT_NE(html.find("No grid: no record has a position. lonely.zrn: "), std::string::npos);
+    EXPECT_NE(html.find("lonely.gpx does not exist"), std::string::npos);
+    EXPECT_EQ(html.find("class=\"map\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zarn
