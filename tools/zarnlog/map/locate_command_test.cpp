@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <regex>
 
 #include "survey/locate/simulated_drive.h"
@@ -77,17 +78,27 @@ bool holds(OGRGeometryH area, const Place& p) {
     return inside;
 }
 
-// The drive around the transmitter, as the log drive.zrn with drive.gpx beside it.
-SimulatedDrive writeDrive(const Folder& folder, DriveScene scene = {}) {
-    scene.seed = 7;
-    const SimulatedDrive drive = simulateDrive(scene);
-    EXPECT_TRUE(writeDriveLog(drive, folder.file("drive.zrn"), folder.file("drive.gpx")));
-    return drive;
-}
+// A drive around the transmitter, as the log drive.zrn with drive.gpx beside it, written once.
+class LocateCommand : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shared = new Folder;
+        DriveScene scene;
+        scene.seed = 7;
+        simulated = new SimulatedDrive(simulateDrive(scene));
+        ASSERT_TRUE(writeDriveLog(*simulated, shared->file("drive.zrn"), shared->file("drive.gpx")));
+    }
+    static void TearDownTestSuite() {
+        delete simulated;
+        delete shared;
+    }
+    static inline Folder* shared = nullptr;
+    static inline SimulatedDrive* simulated = nullptr;
+};
 
-TEST(Locate, AroundATransmitterTheRegionHoldsItAndTheLayersSayWhatWasFitted) {
-    Folder folder;
-    const SimulatedDrive drive = writeDrive(folder);
+TEST_F(LocateCommand, AroundATransmitterTheRegionHoldsItAndTheLayersSayWhatWasFitted) {
+    const Folder& folder = *shared;
+    const SimulatedDrive& drive = *simulated;
     const Place transmitter = drive.transmitters.at(0);
 
     const Outcome fit = zarnlog({"locate", folder.file("drive.zrn"), "--channel", "384", "--band", "800", "-o",
@@ -145,15 +156,16 @@ TEST(Locate, AroundATransmitterTheRegionHoldsItAndTheLayersSayWhatWasFitted) {
     EXPECT_NE(sources.find("class=\"estimate\""), std::string::npos);
 }
 
-TEST(Locate, RefusesWhatTellsNothingAndBadCommandLines) {
-    Folder folder;
-    const SimulatedDrive drive = writeDrive(folder);
+TEST_F(LocateCommand, RefusesWhatTellsNothingAndBadCommandLines) {
+    const Folder& folder = *shared;
+    const SimulatedDrive& drive = *simulated;
     SimulatedDrive few = drive, still = drive;
     few.readings.resize(20);
+    still.readings.resize(40);
     for (SimulatedReading& r : still.readings) r.place = drive.readings[0].place;
     ASSERT_TRUE(writeDriveLog(few, folder.file("few.zrn"), folder.file("few.gpx")));
     ASSERT_TRUE(writeDriveLog(still, folder.file("still.zrn"), folder.file("still.gpx")));
-    ASSERT_TRUE(writeDriveLog(drive, folder.file("untracked.zrn"), folder.file("elsewhere.gpx")));
+    std::filesystem::copy_file(folder.file("drive.zrn"), folder.file("untracked.zrn"));
     const std::string log = folder.file("drive.zrn");
     const struct {
         std::vector<std::string> args;
