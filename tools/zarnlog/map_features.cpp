@@ -106,6 +106,8 @@ const char* mapLayerName(MapLayer layer) {
     case MapLayer::Spectrum: return "spectrum";
     case MapLayer::Notes: return "notes";
     case MapLayer::Cells: return "cells";
+    case MapLayer::Transmitter: return "transmitter";
+    case MapLayer::Readings: return "readings";
     }
     return "other";
 }
@@ -126,6 +128,10 @@ const std::vector<FieldSpec>& mapFields(MapLayer layer) {
         {{"column", Integer}, {"row", Integer}, {"samples", Integer}, {"surveys", Integer}, {"mean_dbm", Real},
          {"median_dbm", Real}, {"p10_dbm", Real}, {"p90_dbm", Real}, {"min_dbm", Real}, {"max_dbm", Real},
          {"few_samples", Integer}},
+        {{"kind", Text}, {"mhz", Real}, {"method", Text}, {"lat", Real}, {"lon", Real}, {"major_m", Real},
+         {"minor_m", Real}, {"bearing_deg", Real}, {"n", Real}, {"p0_dbm", Real}, {"sigma_db", Real},
+         {"samples", Integer}, {"km", Real}, {"warnings", Text}},
+        {{"mhz", Real}, {"dbm", Real}, {"model_dbm", Real}, {"residual_db", Real}, {"censored", Integer}},
     };
     return fields[static_cast<size_t>(layer)];
 }

@@ -19,6 +19,7 @@
 #include "recording/synthetic_log.h"
 #include "survey/grid_cell.h"
 #include "survey/level_statistics.h"
+#include "survey/locate/simulated_drive.h"
 #include "survey/synthetic_track.h"
 #include "testing/servers/free_port.h"
 #include "testing/servers/postgres_server.h"
@@ -342,6 +343,32 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("no placed reading of 890.01 MHz"), std::string::npos) << none.err;
     EXPECT_FALSE(fs::exists(dir.file("none.kml")));
+}
+
+// Through the archive's views locate reads what the log and its track give, to the digit.
+TEST_F(ZarnlogArchive, LocateOverTheArchiveFindsWhatItFindsOverTheLogs) {
+    const std::string archive = database("locate");
+    DriveScene scene;
+    scene.seed = 7;
+    ASSERT_TRUE(writeDriveLog(simulateDrive(scene), dir.file("drive.zrn"), dir.file("drive.gpx")));
+    ASSERT_EQ(zarnlog({"push", dir.file("drive.zrn"), "--archive", archive, "--site", "van"}).status, 0);
+
+    const Outcome byLog = zarnlog({"locate", dir.file("drive.zrn"), "--mhz", "881.52"});
+    ASSERT_EQ(byLog.status, 0) << byLog.err;
+    ASSERT_NE(byLog.out.find("95 % region"), std::string::npos) << byLog.out;
+    for (const std::vector<std::string>& frequency : {std::vector<std::string>{"--mhz", "881.52"},
+                                                      std::vector<std::string>{"--channel", "384", "--band", "800"}}) {
+        std::vector<std::string> args{"locate", "--archive", archive, "--site", "van"};
+        args.insert(args.end(), frequency.begin(), frequency.end());
+        const Outcome byArchive = zarnlog(args);
+        EXPECT_EQ(byArchive.status, 0) << byArchive.err;
+        EXPECT_EQ(byArchive.out, byLog.out);
+    }
+    const Outcome otherSite = zarnlog({"locate", "--archive", archive, "--site", "car", "--mhz", "881.52"});
+    EXPECT_EQ(otherSite.status, 1);
+    EXPECT_NE(otherSite.err.find("no placed reading of 881.52 MHz"), std::string::npos) << otherSite.err;
+    const Outcome before = zarnlog({"locate", "--archive", archive, "--to", "2000-01-01T00:00", "--mhz", "881.52"});
+    EXPECT_EQ(before.status, 1) << before.err;
 }
 
 TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {

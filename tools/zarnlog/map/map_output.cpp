@@ -156,7 +156,9 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         }
         if (!d) return fail(error_);
         const bool points = format_ != MapFormat::Csv;
-        const OGRwkbGeometryType shape = layer == MapLayer::Cells ? wkbPolygon : wkbPoint;
+        const OGRwkbGeometryType shape = layer == MapLayer::Cells         ? wkbPolygon
+                                         : layer == MapLayer::Transmitter ? wkbUnknown  // a point and its region
+                                                                          : wkbPoint;
         CPLErrorReset();
         OGRLayerH l = GDALDatasetCreateLayer(d, name.c_str(), points ? gdal_->srs : nullptr,
                                              points ? shape : wkbNone, nullptr);

@@ -286,7 +286,7 @@ TEST(ZarnlogReport, TheSweepsOccupancyIsTheShareOfAPointsSamplesAboveTheNoiseThr
               std::string::npos);
 }
 
-// The page itself: six sections, notes escaped, nothing that a browser would fetch.
+// The page itself: seven sections, notes escaped, nothing that a browser would fetch.
 TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     Folder dir;
     const Survey s = writeDrive(dir, "drive");
@@ -296,7 +296,7 @@ TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     EXPECT_EQ(made.out, page + "\n");
     EXPECT_NE(made.err.find("placed 100, not placed 20"), std::string::npos) << made.err;
     const std::string html = readText(page);
-    for (const char* id : {"summary", "channels", "grid", "dominance", "spectrum", "checks"})
+    for (const char* id : {"summary", "channels", "grid", "dominance", "spectrum", "checks", "sources"})
         EXPECT_NE(html.find(std::string("<section id=\"") + id + "\">"), std::string::npos) << id;
     EXPECT_NE(html.find("<title>North &lt;drive&gt;</title>"), std::string::npos);
     EXPECT_NE(html.find("Start &lt;b&gt;&amp;amp; &quot;here&quot;"), std::string::npos);
