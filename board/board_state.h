@@ -151,8 +151,9 @@ public:
     uint16_t parserState = 0;  // the link's FrameParser keeps its state here
     // Set by the link thread from a port failure until a port found again answers.
     std::atomic<bool> boardLost{false};
-    // The levels and table slots measured since the board was last lost (all, before it
-    // ever was): a log record holds kEmptyLevel, not measured, for the others.
+    // The levels and table slots measured since the measurement started and the board was
+    // last lost (all in a state set up by hand): a log record holds kEmptyLevel, not
+    // measured, for the others.
     uint8_t levelMeasured[2] = {1, 1};
     uint64_t slotsMeasured = ~uint64_t{0};
 };
