@@ -11,7 +11,8 @@
 // - notes: every note, with its record's type.
 // - cells: a coverage grid's cells (zarnlog grid), areas rather than points.
 // A value that is not known (a PCS channel of an unknown raster, a frequency
-// outside the band, a sweep without a measured point) is null.
+// outside the band, a level the board had not reported, a sweep without a
+// measured point) is null; so is the colour of a feature without a level.
 
 #include <array>
 #include <optional>

@@ -256,6 +256,46 @@ TEST(ZarnlogReport, SpeedSpectraDamageAndTheTimeWindowAreTheOnesWorkedOutByHand)
     EXPECT_EQ(part.channels.at(ChannelKey{0, kCellularHz}).whole.max(), cellularDbm(30));
 }
 
+// A record of a measurement just begun holds a level the board had not reported yet as not
+// measured (-130 dBm): it is no sample of the report and no value of the map.
+TEST(ZarnlogReport, ALevelTheBoardHadNotReportedIsNoSampleAndNoMapValue) {
+    Folder dir;
+    const Survey s{dir.file("first.zrn"), dir.file("first.gpx")};
+    {
+        SyntheticLog log(s.log, 50000);
+        log.singleChannel(384, -70 * 16, kPcsOffset, kEmptyLevel);
+        for (int t = 1; t < 10; ++t) log.singleChannel(384, -70 * 16, kPcsOffset, kPcsLevel);
+        ASSERT_TRUE(log.ok());
+    }
+    ASSERT_TRUE(writeSyntheticTrack(s.track, 0, 10, 1, [](long long t) {
+        return std::optional(Place{47 + 1e-5 * static_cast<double>(t), 8.5});
+    }));
+    const ReportData data = read({withTrack(s)});
+    const LevelHistogram& pcs = data.channels.at(ChannelKey{1, kPcsHz}).whole;
+    EXPECT_EQ(pcs.count(), 9u);
+    EXPECT_EQ(pcs.min(), kPcsLevel / 16.0);
+    EXPECT_EQ(data.channels.at(ChannelKey{0, kCellularHz}).whole.count(), 10u);
+
+    const auto map = zarnlog({"map", s.log, "-o", dir.file("map.csv")});
+    ASSERT_EQ(map.status, 0) << map.err;
+    // time, note, cellular channel, MHz and dBm, PCS channel, MHz and dBm, lat, lon
+    std::istringstream rows(readText(dir.file("map-single.csv")));
+    std::string line;
+    std::vector<std::string> first, second;
+    for (auto* fields : {&first, &first, &second}) {
+        std::getline(rows, line);
+        std::istringstream cells(line);
+        fields->clear();
+        for (std::string cell; std::getline(cells, cell, ',');) fields->push_back(cell);
+    }
+    ASSERT_EQ(first.size(), 10u);
+    EXPECT_EQ(first[4], "-70");
+    EXPECT_EQ(first[6], "1962.45");
+    EXPECT_EQ(first[7], "") << "not measured";
+    ASSERT_EQ(second.size(), 10u);
+    EXPECT_EQ(second[7], "-95");
+}
+
 // The sweeps' occupancy in the page: 881.52 MHz at -60 dBm in every third sweep of the first five
 // minutes and never after, the rest of the band at -106.25 dBm (the noise floor, so the threshold
 // is -96.25 dBm): 100 of 600 samples above, the first period 100 of 300.
