@@ -7,7 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "recording/gpx_track.h"
 #include "recording/synthetic_log.h"
+#include "survey/track_distance.h"
 #include "tools/zarnlog/report/log_report.h"
 #include "tools/zarnlog/report/report_drive.h"
 #include "tools/zarnlog/report/report_test_survey.h"
@@ -254,6 +256,45 @@ TEST(ZarnlogReport, SpeedSpectraDamageAndTheTimeWindowAreTheOnesWorkedOutByHand)
     EXPECT_EQ(part.logs[0].first, *window.window.begin);
     EXPECT_TRUE(part.logs[0].notes.empty());
     EXPECT_EQ(part.channels.at(ChannelKey{0, kCellularHz}).whole.max(), cellularDbm(30));
+}
+
+// 40 single-channel records a second driving north at 12.5 m/s: 43.5 samples per 40 wavelengths
+// of 881.52 MHz. The receiver hands the device a fix late: from second 20 each device second holds
+// the next second's fix (its 19th spans two seconds of driving), until second 40 holds none (its
+// 39th spans none). On the device's clock that is a 90 km/h spike with 21.8 samples per 40
+// wavelengths, and 22.5 km/h after it; on the receiver's, 45 km/h throughout, all sampled well.
+TEST(ZarnlogReport, ALateFixMakesNoSpikeOfSpeedNorAStretchOfTooFewSamples) {
+    Folder dir;
+    const Survey drive{dir.file("late.zrn"), dir.file("late.gpx")};
+    constexpr int kDrive = 60;
+    ASSERT_TRUE(writeSingleChannelLog(drive.log, kDrive, 40));
+    std::string gpx = gpxHead() + kGpxSegmentOpen;
+    for (int s = 0; s < kDrive; ++s) {
+        if (s == 40) continue;
+        const int second = s >= 20 && s < 40 ? s + 1 : s;
+        GpsFix fix;
+        fix.mode = 3;
+        fix.latitude = 47 + 12.5 * second / (kEarthRadiusMetres * M_PI / 180);
+        fix.longitude = 8.5;
+        fix.utc = static_cast<double>(stampSeconds(syntheticTime(second)) - kSyntheticUtcOffset);
+        gpx += gpxPoint(fix, syntheticTime(s));
+    }
+    std::ofstream(drive.track, std::ios::binary) << gpx << kGpxSegmentClose << kGpxDocumentClose;
+
+    const ReportData data = read({withTrack(drive)});
+    size_t speeds = 0;
+    for (const std::optional<double>& speed : data.speedColumns) {
+        if (!speed) continue;
+        ++speeds;
+        EXPECT_NEAR(*speed, 45, 0.1);
+    }
+    EXPECT_GE(speeds, kDrive - 2u);
+    ASSERT_FALSE(data.logs[0].checks.empty());
+    const report::DriveCheck& cellular = data.logs[0].checks[0];
+    ASSERT_EQ(cellular.band, 0);
+    EXPECT_NEAR(cellular.judgedMetres, (kDrive - 1) * 12.5, 0.5);
+    EXPECT_TRUE(cellular.stretches.empty()) << cellular.stretches.size() << " stretches, the first from second "
+                                            << cellular.stretches[0].from - data.logs[0].first;
 }
 
 // A record of a measurement just begun holds a level the board had not reported yet as not
