@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "tools/zarnlog/csv_maker.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -143,6 +144,15 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         gdal_->datasets.push_back({d, false});
         return d;
     };
+    const auto fileOf = [&](MapLayer layer) {
+        return oneLayerAFile(format_) && !onePath_ ? mapLayerFile(format_, path_, layer) : path_;
+    };
+    // Another command's CSV stays as it is, and so do the files before it.
+    for (int k = 0; k < kMapLayers && format_ == MapFormat::Csv; ++k) {
+        if (!layers[k]) continue;
+        const std::string why = csvOverwriteRefusal(fileOf(static_cast<MapLayer>(k)), areas ? CsvMaker::Grid : CsvMaker::Map);
+        if (!why.empty()) return fail(why);
+    }
     GDALDatasetH shared = nullptr;
     for (int k = 0; k < kMapLayers; ++k) {
         if (!layers[k]) continue;
@@ -150,7 +160,7 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         const std::string name = mapLayerName(layer);
         GDALDatasetH d = shared;
         if (oneLayerAFile(format_) && !onePath_) {
-            d = create(mapLayerFile(format_, path_, layer));
+            d = create(fileOf(layer));
         } else if (!d) {
             d = shared = create(path_);
         }
