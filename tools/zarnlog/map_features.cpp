@@ -130,7 +130,7 @@ const std::vector<FieldSpec>& mapFields(MapLayer layer) {
         serverFields(),
         withLead({{"band", Integer}, {"peak_mhz", Real}, {"peak_dbm", Real}, {"mean_dbm", Real}}),
         withLead({{"record_type", Integer}}),
-        {{"column", Integer}, {"row", Integer}, {"samples", Integer}, {"surveys", Integer}, {"mean_dbm", Real},
+        {{"column", Integer}, {"row", Integer}, {"samples", Integer}, {"surveys", Integer}, {"mean_dbm", Real, 2},
          {"median_dbm", Real}, {"p10_dbm", Real}, {"p90_dbm", Real}, {"min_dbm", Real}, {"max_dbm", Real},
          {"few_samples", Integer}},
     };

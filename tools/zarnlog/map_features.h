@@ -33,6 +33,7 @@ enum class FieldType { Integer, Real, Text };
 struct FieldSpec {
     std::string name;
     FieldType type;
+    int csvDecimals = 0;  // a Real's decimals in a CSV; 0: as many as it takes
 };
 const std::vector<FieldSpec>& mapFields(MapLayer layer);
 

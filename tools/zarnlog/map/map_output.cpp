@@ -46,6 +46,11 @@ OGRFieldType ogrType(FieldType t) {
     return OFTString;
 }
 
+// A CSV has no types, and GDAL 3.6 quotes an Integer field's values as it quotes
+// text that looks like a number: whole numbers go as Real, which it writes bare.
+OGRFieldType csvType(FieldType t) { return t == FieldType::Integer ? OFTReal : ogrType(t); }
+constexpr int kCsvWidth = 24;  // GDAL's CSV writes a value of fixed decimals without the padding
+
 std::string styleName(int dbm) { return "dBm" + std::to_string(dbm); }
 std::string areaStyleName(int dbm) { return "area" + std::to_string(dbm); }
 
@@ -172,9 +177,13 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
                                              points ? shape : wkbNone, nullptr);
         if (!l) return fail("cannot write layer " + name + " to " + files_.back() + ": " + gdalError("refused"));
         std::vector<FieldSpec> fields = mapFields(layer);
-        if (!points) fields.insert(fields.end(), {{"lat", FieldType::Real}, {"lon", FieldType::Real}});
+        if (!points) fields.insert(fields.end(), {{"lat", FieldType::Real, 7}, {"lon", FieldType::Real, 7}});
         for (const FieldSpec& f : fields) {
-            OGRFieldDefnH field = OGR_Fld_Create(f.name.c_str(), ogrType(f.type));
+            OGRFieldDefnH field = OGR_Fld_Create(f.name.c_str(), points ? ogrType(f.type) : csvType(f.type));
+            if (!points && f.csvDecimals) {
+                OGR_Fld_SetWidth(field, kCsvWidth);
+                OGR_Fld_SetPrecision(field, f.csvDecimals);
+            }
             const OGRErr made = OGR_L_CreateField(l, field, TRUE);
             OGR_Fld_Destroy(field);
             if (made != OGRERR_NONE) return fail("cannot add field " + f.name + " to layer " + name + ": " + gdalError("refused"));

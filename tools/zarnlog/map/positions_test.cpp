@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -224,6 +225,13 @@ TEST(ZarnlogMap, EveryFormatReadsBackThroughGdalWithTheRecordsWhereTheyWere) {
         EXPECT_EQ(servers.fields.at("dbm"), "-62");
         EXPECT_EQ(servers.fields.at("rank2_dbm"), "-80");
         EXPECT_EQ(layers.at("notes").at(0).fields.at("note"), "Marker #0");
+        if (std::string(f.driver) == "CSV") {
+            // Numbers bare, as zarnlog csv writes them; places to 7 decimals, as the track has them.
+            const std::regex row("[^\"]*,-?[0-9]+\\.[0-9]{7},-?[0-9]+\\.[0-9]{7}");
+            for (const std::string& file : files)
+                for (const std::string& line : lines(readText(file)))
+                    EXPECT_TRUE(line.starts_with("time,") || std::regex_match(line, row)) << line;
+        }
         if (std::string(f.driver) == "LIBKML") {
             // Each point styled by the whole dBm of its stronger band, in the waterfall's colours.
             for (const Feature& p : layers.at("single")) {
