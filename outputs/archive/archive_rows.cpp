@@ -172,12 +172,14 @@ void RecordRows::add(int64_t recordNo, const LogRecord& r, const std::optional<P
     SingleChannelReading single;
     if (decodeSingleChannel(plans_, r, single)) {
         for (int16_t b = 0; b < 2; ++b)
-            reading(recordNo, b, static_cast<uint8_t>(b), single.band[b].channel, single.band[b].hz,
-                    static_cast<float>(dbmOfLevel(single.band[b].level)));
+            if (single.band[b].measured())
+                reading(recordNo, b, static_cast<uint8_t>(b), single.band[b].channel, single.band[b].hz,
+                        static_cast<float>(dbmOfLevel(single.band[b].level)));
     } else if (decodeTable(plans_, r, slots_)) {
         for (const TableReading& s : slots_)
-            reading(recordNo, static_cast<int16_t>(s.slot), s.band, s.channel, s.hz,
-                    static_cast<float>(dbmOfLevel(s.level)));
+            if (s.measured())
+                reading(recordNo, static_cast<int16_t>(s.slot), s.band, s.channel, s.hz,
+                        static_cast<float>(dbmOfLevel(s.level)));
     } else if (decodeBestServers(plans_, r, band, ranks_)) {
         for (const ServerRank& s : ranks_)
             reading(recordNo, static_cast<int16_t>(s.rank), band, s.channel, s.hz, static_cast<float>(s.level));

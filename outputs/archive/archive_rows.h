@@ -7,7 +7,8 @@
 // - single channel: slot 0 the cellular band, slot 1 PCS; table: the slot;
 //   best servers: the rank (1..10). Band 800 or 1900 (NULL for a table slot's
 //   band byte that is neither), the channel (NULL when the raster is unknown),
-//   MHz (NULL where the CSV is empty), dBm.
+//   MHz (NULL where the CSV is empty), dBm. A band or slot the record holds as
+//   not measured gives no row.
 // - a sweep: band, first MHz, step, and every point's dBm in a real[] with NULL
 //   for a point not measured (the CSV's nan); its peak. A sweep the CSV gives no
 //   row (PCS, raster unknown) gives none.

@@ -233,6 +233,9 @@ int Session::startLog() {
         track_ = std::make_unique<TrackRecorder>(*address, [](GpsStatus) {});
         logRecorder().setCompanion(track_.get());
     }
+    // The log starts with the measurement open, where no record holds the board's
+    // version and serial-number frames: they open the log instead.
+    logRecorder().openWithBoardIdentity(true);
     if (logRecorder().startLog(board_, o_.output, o_.output, error) != 0) {
         std::fprintf(stderr, "%s: cannot record %s: %s\n", kProgram, o_.output.c_str(), error.c_str());
         return kFailed;

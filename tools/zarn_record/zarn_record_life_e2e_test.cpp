@@ -108,7 +108,8 @@ TEST_F(RecordLife, NotesFromStdinRowsIntoAPipeAndSigintEndsItWhole) {
     }
     const testing::LoggedRecords logged = testing::readLogged(log);
     EXPECT_EQ(logged.damaged, 0u);
-    EXPECT_EQ(logged.records.size(), csv.size() - 1) << "every record logged is a row, every row a record";
+    EXPECT_EQ(logged.records.size(), testing::kBoardFrames + csv.size() - 1)
+        << "every measurement record logged is a row, every row a record";
     std::vector<std::string> notes;
     for (const auto& r : logged.records)
         if (!r.note.empty()) notes.push_back(r.note);
@@ -198,12 +199,13 @@ TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
 TEST_F(RecordLife, AWindowOfOneChannelStepRecordsItsTwoPoints) {
     log = device.root + "/narrow.zrn";
     ASSERT_TRUE(start({"--spectrum", "881.50:881.53"}));
-    ASSERT_TRUE(waitFor([&] { return records() >= 3; }, 15s)) << child.err();
+    ASSERT_TRUE(waitFor([&] { return records() >= testing::kBoardFrames + 3; }, 15s)) << child.err();
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(10s), 0) << child.err();
     const auto logged = testing::readLogged(log);
-    ASSERT_GE(logged.records.size(), 3u);
-    for (const auto& r : logged.records) {
+    ASSERT_GE(logged.records.size(), testing::kBoardFrames + 3);
+    for (size_t i = testing::kBoardFrames; i < logged.records.size(); ++i) {
+        const auto& r = logged.records[i];
         ASSERT_EQ(r.type, kModeSpectrum);
         ASSERT_EQ(r.payload.size(), 5u + 2 * 4) << "band, start, count and two points";
         EXPECT_EQ(r.payload[3] | r.payload[4] << 8, 2);
@@ -229,7 +231,7 @@ TEST_F(RecordLife, LevelsFromBeforeALostBoardAreNotLoggedAgainAfterItComesBack) 
     EXPECT_EQ(child.wait(10s), 0) << child.err();
     const testing::LoggedRecords logged = testing::readLogged(log);
     ASSERT_GE(logged.records.size(), before + 5);
-    for (size_t i = 0; i < logged.records.size(); ++i) {
+    for (size_t i = testing::kBoardFrames; i < logged.records.size(); ++i) {
         const testing::LoggedRecord& r = logged.records[i];
         ASSERT_EQ(r.type, kModeSingleChannel);
         ASSERT_EQ(r.payload.size(), 8u);

@@ -14,7 +14,8 @@
 //   located from (zarnlog locate); the transmitter's layer holds its point
 //   and its region's outline.
 // A value that is not known (a PCS channel of an unknown raster, a frequency
-// outside the band, a sweep without a measured point) is null.
+// outside the band, a level the board had not reported, a sweep without a
+// measured point) is null; so is the colour of a feature without a level.
 
 #include <array>
 #include <optional>
@@ -35,6 +36,7 @@ enum class FieldType { Integer, Real, Text };
 struct FieldSpec {
     std::string name;
     FieldType type;
+    int csvDecimals = 0;  // a Real's decimals in a CSV; 0: as many as it takes
 };
 const std::vector<FieldSpec>& mapFields(MapLayer layer);
 

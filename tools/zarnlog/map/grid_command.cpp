@@ -49,9 +49,11 @@ int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& e
     }
     char size[32];
     std::snprintf(size, sizeof size, "%g", c.cell);
-    err << "zarnlog: " << cells.cells.size() << " cells of " << size << " m in EPSG:" << cells.epsg << ", " << samples
-        << " readings of " << mhz << " MHz from " << cells.surveys << " surveys; " << few << " cells with fewer than "
-        << c.minSamples << " samples (few_samples 1)\n";
+    const auto counted = [](uint64_t n, const char* one, const char* more) { return std::to_string(n) + (n == 1 ? one : more); };
+    err << "zarnlog: " << counted(cells.cells.size(), " cell", " cells") << " of " << size << " m in EPSG:" << cells.epsg
+        << ", " << counted(samples, " reading", " readings") << " of " << mhz << " MHz from "
+        << counted(cells.surveys, " survey", " surveys") << "; " << counted(few, " cell", " cells") << " with fewer than "
+        << counted(static_cast<uint64_t>(c.minSamples), " sample", " samples") << " (few_samples 1)\n";
     for (const std::string& f : files) out << f << "\n";
     return 0;
 }

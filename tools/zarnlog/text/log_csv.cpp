@@ -90,7 +90,7 @@ bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string
         std::unique_ptr<CsvFile>& file = files[kind];
         if (!file) {
             const std::string path = (dir.empty() ? "" : dir + "/") + stem + "-" + csvSuffix(kind) + ".csv";
-            file = std::make_unique<CsvFile>(path);
+            file = std::make_unique<CsvFile>(path, CsvMaker::Csv);
             if (file->opened()) written.push_back(path);
         }
         return file->write(text);
