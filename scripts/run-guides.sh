@@ -12,6 +12,8 @@
 # log the reader already has) is given the same way, run before the next block:
 #   <!-- guide: given (a survey log) cp "$GUIDE_CHECKOUT/docs/sim-sweeps.zrn" survey.zrn -->
 # The folder holds `resources` of the checkout, for the blocks that name its samples.
+# The guides' database server db.example.org is the test PostgreSQL on 127.0.0.1 at
+# GUIDE_PG_PORT, which testing/servers' guide_servers starts (the CI test runs under it).
 set -euo pipefail
 
 kGuideSeconds=60
@@ -43,9 +45,15 @@ extract() {
     ' "$1"
 }
 
+# The guides' hosts as the test servers are reached.
+on_test_servers() {
+    local pg=${GUIDE_PG_PORT:-5432}
+    sed -e "s/host=db\.example\.org/host=127.0.0.1 port=$pg/g" -e "s/db\.example\.org:5432:/127.0.0.1:$pg:/g"
+}
+
 run_guide() {
     local root=$1 bin=$2 guide=$3 work=$4 script
-    script=$(extract "$root/$guide" "$guide" "$work/skipped")
+    script=$(extract "$root/$guide" "$guide" "$work/skipped" | on_test_servers)
     if ! grep -q '^echo "guide: ' <<<"$script"; then return 0; fi
     local folder="$work/${guide//\//_}"
     mkdir -p "$folder/device" "$folder/home"
