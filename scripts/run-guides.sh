@@ -13,7 +13,8 @@
 #   <!-- guide: given (a survey log) cp "$GUIDE_CHECKOUT/docs/sim-sweeps.zrn" survey.zrn -->
 # The folder holds `resources` of the checkout, for the blocks that name its samples.
 # The guides' database server db.example.org is the test PostgreSQL on 127.0.0.1 at
-# GUIDE_PG_PORT, which testing/servers' guide_servers starts (the CI test runs under it).
+# GUIDE_PG_PORT, which testing/servers' guide_servers starts (the CI test runs under it);
+# the live page's port 8080 is a free port.
 set -euo pipefail
 
 kGuideSeconds=60
@@ -45,10 +46,13 @@ extract() {
     ' "$1"
 }
 
-# The guides' hosts as the test servers are reached.
+# The guides' hosts as the test servers are reached, and their live page's port 8080 a
+# free one, which another program here may hold.
 on_test_servers() {
-    local pg=${GUIDE_PG_PORT:-5432}
-    sed -e "s/host=db\.example\.org/host=127.0.0.1 port=$pg/g" -e "s/db\.example\.org:5432:/127.0.0.1:$pg:/g"
+    local pg=${GUIDE_PG_PORT:-5432} live
+    live=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    sed -e "s/host=db\.example\.org/host=127.0.0.1 port=$pg/g" -e "s/db\.example\.org:5432:/127.0.0.1:$pg:/g" \
+        -e "s/--listen 8080/--listen $live/g" -e "s|127\.0\.0\.1:8080/|127.0.0.1:$live/|g"
 }
 
 run_guide() {
