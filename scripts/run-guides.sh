@@ -11,10 +11,10 @@
 # and named with its reason in the output. What a guide takes for granted (a survey
 # log the reader already has) is given the same way, run before the next block:
 #   <!-- guide: given (a survey log) cp "$GUIDE_CHECKOUT/docs/sim-sweeps.zrn" survey.zrn -->
-# The folder holds `resources` of the checkout, for the blocks that name its samples.
+# The folder holds `resources` and `tests` of the checkout, for the blocks that name its samples.
 # The guides' database server db.example.org is the test PostgreSQL on 127.0.0.1 at
 # GUIDE_PG_PORT, which testing/servers' guide_servers starts (the CI test runs under it);
-# the live page's port 8080 is a free port.
+# the live page's port 8080 and gpsd's 2947 are free ports.
 set -euo pipefail
 
 kGuideSeconds=60
@@ -46,27 +46,32 @@ extract() {
     ' "$1"
 }
 
-# The guides' hosts as the test servers are reached, and their live page's port 8080 a
-# free one, which another program here may hold.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
+# The guides' hosts as the test servers are reached; their live page's port 8080 and
+# gpsd's 2947 free ones ($1, $2), which another program here may hold.
 on_test_servers() {
-    local pg=${GUIDE_PG_PORT:-5432} live
-    live=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    local pg=${GUIDE_PG_PORT:-5432}
     sed -e "s/host=db\.example\.org/host=127.0.0.1 port=$pg/g" -e "s/db\.example\.org:5432:/127.0.0.1:$pg:/g" \
-        -e "s/--listen 8080/--listen $live/g" -e "s|127\.0\.0\.1:8080/|127.0.0.1:$live/|g"
+        -e "s/--listen 8080/--listen $1/g" -e "s|127\.0\.0\.1:8080/|127.0.0.1:$1/|g" -e "s/-P 2947 /-P $2 /g"
 }
 
 run_guide() {
-    local root=$1 bin=$2 guide=$3 work=$4 script
-    script=$(extract "$root/$guide" "$guide" "$work/skipped" | on_test_servers)
+    local root=$1 bin=$2 guide=$3 work=$4 script live gps
+    live=$(free_port)
+    gps=$(free_port)
+    script=$(extract "$root/$guide" "$guide" "$work/skipped" | on_test_servers "$live" "$gps")
     if ! grep -q '^echo "guide: ' <<<"$script"; then return 0; fi
     local folder="$work/${guide//\//_}"
     mkdir -p "$folder/device" "$folder/home"
     ln -s "$root/resources" "$folder/resources"
+    ln -s "$root/tests" "$folder/tests"
     printf 'set -euo pipefail\n%s\nkill $(jobs -p) 2>/dev/null || true\nwait\n' "$script" >"$work/${guide//\//_}.sh"
-    if (cd "$folder" && PATH="$bin:$PATH" HOME="$folder/home" ZARN_ROOT="$folder/device" ZARN_GPSD=off \
+    local began=$SECONDS
+    if (cd "$folder" && PATH="$bin:$PATH" HOME="$folder/home" ZARN_ROOT="$folder/device" ZARN_GPSD="127.0.0.1:$gps" \
         GUIDE_CHECKOUT="$root" SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
         timeout "$kGuideSeconds" bash "$work/${guide//\//_}.sh" >"$work/out" 2>&1); then
-        echo "ran     $guide"
+        echo "ran     $guide ($((SECONDS - began)) s)"
         return 0
     fi
     echo "FAILED  $guide, in the last block begun:"
@@ -91,7 +96,7 @@ self_test() {
     local tree
     tree=$(mktemp -d)
     trap 'rm -rf "$tree"' RETURN
-    mkdir -p "$tree/docs" "$tree/resources" "$tree/bin"
+    mkdir -p "$tree/docs" "$tree/resources" "$tree/tests" "$tree/bin"
     cat >"$tree/README.md" <<'EOF'
 <!-- guide: given (a file) echo given >survey.txt -->
 
@@ -117,7 +122,7 @@ EOF
     if out=$(run_all "$tree" "$tree/bin"); then
         echo "self-test: a failing block was not caught"; return 1
     fi
-    grep -q '^ran     README.md$' <<<"$out" || { echo "self-test: README.md did not run: $out"; return 1; }
+    grep -q '^ran     README.md (0 s)$' <<<"$out" || { echo "self-test: README.md did not run: $out"; return 1; }
     grep -q '^FAILED  docs/bad.md' <<<"$out" || { echo "self-test: docs/bad.md not failed: $out"; return 1; }
     grep -q '^guide: docs/bad.md:6$' <<<"$out" || { echo "self-test: the failing block is not named: $out"; return 1; }
     grep -q '^skipped docs/bad.md:2: needs a real board$' <<<"$out" || { echo "self-test: skip not named: $out"; return 1; }
