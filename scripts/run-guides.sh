@@ -66,7 +66,8 @@ run_guide() {
     mkdir -p "$folder/device" "$folder/home"
     ln -s "$root/resources" "$folder/resources"
     ln -s "$root/tests" "$folder/tests"
-    printf 'set -euo pipefail\n%s\nkill $(jobs -p) 2>/dev/null || true\nwait\n' "$script" >"$work/${guide//\//_}.sh"
+    # What a guide started in the background ends with it, also when a block fails.
+    printf 'set -euo pipefail\ntrap '"'"'kill $(jobs -p) 2>/dev/null || true; wait'"'"' EXIT\n%s\n' "$script" >"$work/${guide//\//_}.sh"
     local began=$SECONDS
     if (cd "$folder" && PATH="$bin:$PATH" HOME="$folder/home" ZARN_ROOT="$folder/device" ZARN_GPSD="127.0.0.1:$gps" \
         GUIDE_CHECKOUT="$root" SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
@@ -85,7 +86,7 @@ run_all() {
     trap 'rm -rf "$work"' RETURN
     : >"$work/skipped"
     local guide
-    for guide in README.md $(cd "$root" && ls docs/*.md); do
+    for guide in README.md $(cd "$root" && ls docs/*.md 2>/dev/null); do
         run_guide "$root" "$bin" "$guide" "$work" || status=1
     done
     while IFS=$'\t' read -r _ where reason; do echo "skipped $where: $reason"; done <"$work/skipped"
