@@ -67,6 +67,7 @@ run_guide() {
     ln -s "$root/resources" "$folder/resources"
     ln -s "$root/tests" "$folder/tests"
     # What a guide started in the background ends with it, also when a block fails.
+    # shellcheck disable=SC2016  # expanded by the guide's shell, at its end
     printf 'set -euo pipefail\ntrap '"'"'kill $(jobs -p) 2>/dev/null || true; wait'"'"' EXIT\n%s\n' "$script" >"$work/${guide//\//_}.sh"
     local began=$SECONDS
     if (cd "$folder" && PATH="$bin:$PATH" HOME="$folder/home" ZARN_ROOT="$folder/device" ZARN_GPSD="127.0.0.1:$gps" \
