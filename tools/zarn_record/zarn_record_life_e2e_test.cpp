@@ -415,6 +415,7 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
     char silent[128] = {};
     ASSERT_EQ(openpty(&master, &slave, silent, nullptr, nullptr), 0);  // a port where no board answers
     const std::string out = root + "/never.zrn";
+    const std::string samples = std::string(ZARN_SOURCE_DIR) + "/resources/samples";
     const std::string token = root + "/token", sharedToken = root + "/shared-token";
     std::ofstream(token) << "a-token-long-enough\n";
     std::ofstream(sharedToken) << "a-token-long-enough\n";
@@ -443,7 +444,11 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         {"no log named", {"--servers", "800"}, 2, "-o FILE.zrn is required"},
         {"a raster that is none", {"--servers", "800", "--raster", "40", "-o", out}, 2, "not 30, 50 or 200"},
         {"an unknown option", {"--servers", "800", "--fast", "-o", out}, 2, "unknown option"},
-        {"a missing table", {"--table", root + "/none.kct", "-o", out}, 1, "File Open Error: No such file"},
+        {"a missing table", {"--table", root + "/none.kct", "-o", out}, 1,
+         "none.kct: File Open Error: No such file or directory\nzarn-record: hint: the sample tables are in "
+         "/usr/share/zarn/samples"},
+        {"a table numbered at another raster", {"--table", samples + "/pcs_survey.kct", "-o", out, "--port", "/dev/zarn-none"},
+         3, "raster, not at the 30 kHz one recorded at (1200 'Band edge 1990.00' is 1966.02 MHz here): give --raster 50"},
         {"a table that is none", {"--table", root + "/bad.kct", "-o", out}, 1, "Invalid Channel Table."},
         {"a folder that is not there", {"--servers", "800", "-o", root + "/no/such/x.zrn"}, 1, "does not exist"},
         {"a port that is not there", {"--servers", "800", "-o", out, "--port", "/dev/zarn-none"}, 3, "no board found"},
@@ -467,6 +472,13 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         EXPECT_EQ(bad.wait(15s), c.status) << c.what << ": " << bad.err();
         EXPECT_NE(bad.err().find(c.says), std::string::npos) << c.what << ": " << bad.err();
         EXPECT_FALSE(std::filesystem::exists(out)) << c.what;
+    }
+    {  // a device root where no board's port was ever registered: the simulator is the way to try it
+        RecordChild bad;
+        std::filesystem::create_directories(root + "/bare");
+        ASSERT_TRUE(bad.start({"--servers", "800", "-o", out}, {{"ZARN_ROOT", root + "/bare"}}));
+        EXPECT_EQ(bad.wait(15s), 3) << bad.err();
+        EXPECT_NE(bad.err().find("start the simulator first (zarn-board-sim &)"), std::string::npos) << bad.err();
     }
     if (getuid() != 0) {  // root writes into any folder
         RecordChild bad;

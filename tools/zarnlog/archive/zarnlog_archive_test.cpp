@@ -351,6 +351,10 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("no placed reading of 890.01 MHz"), std::string::npos) << none.err;
     EXPECT_FALSE(fs::exists(dir.file("none.kml")));
+    const Outcome later = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "--from", "2030-01-01T00:00",
+                                   "-o", dir.file("later.kml")});
+    EXPECT_EQ(later.status, 1);
+    EXPECT_NE(later.err.find("in that time; its placed records run from 2004-07-09T"), std::string::npos) << later.err;
 }
 
 // Through the archive's views locate reads what the log and its track give, to the digit.
@@ -408,6 +412,8 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"unreachable", {"push", log, "--archive", unreachable}, "", 1, "Connection refused"},
         {"wrong password", {"push", log, "--archive", server->roleConninfo("pusher", "team")}, wrong, 1,
          "password authentication failed for user \"pusher\""},
+        {"no password anywhere", {"db", "init", "--archive", server->roleConninfo("pusher", "team")},
+         dir.file("absent.pgpass"), 1, "no password supplied; a password goes in ~/.pgpass"},
         {"no PostGIS", {"push", log, "--archive", plain}, "", 1, "CREATE EXTENSION postgis"},
         {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (1)"},
         {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},

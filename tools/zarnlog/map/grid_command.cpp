@@ -12,6 +12,18 @@ namespace zarn {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// For a time window that missed: when the archive's placed records are, to aim the next one.
+std::string placedSpan(ArchiveConnection& db, const GridRequest& request) {
+    if (!request.from && !request.to) return "";
+    std::string first, last, error;
+    if (!queryPlacedSpan(db, request.site, first, last, error) || first.empty()) return "";
+    return "; its placed records run from " + first + " to " + last + " (--from " + first + ")";
+}
+
+}  // namespace
+
 int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     ArchiveConnection db;
     if (!connectArchive(db, c, err)) return 1;
@@ -31,7 +43,8 @@ int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& e
     appendMegahertz(mhz, c.hz);
     if (cells.cells.empty()) {
         err << "zarnlog: " << db.target() << ": no placed reading of " << mhz << " MHz"
-            << (c.from || c.to ? " in that time" : "") << (c.siteGiven ? " of site " + quotedText(c.site) : "") << "\n";
+            << (c.from || c.to ? " in that time" : "") << (c.siteGiven ? " of site " + quotedText(c.site) : "")
+            << placedSpan(db, request) << "\n";
         return 1;
     }
     uint64_t samples = 0, few = 0;
