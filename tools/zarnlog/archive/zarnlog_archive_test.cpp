@@ -378,7 +378,10 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},
         {"a role that may only push, before db init", {"push", log, "--archive", server->roleConninfo("pusher", "team")},
          right, 1, "may not make the schema zarn"},
-        {"conninfo libpq does not take", {"push", log, "--archive", "host"}, "", 2, "--archive: missing \"=\""},
+        {"conninfo libpq does not take", {"push", log, "--archive", "host"}, "", 2,
+         "--archive: not a conninfo libpq takes: a word without \"=\""},
+        {"a blank in the password, never repeated", {"push", log, "--archive", "host=db password=hidden word"}, "", 2,
+         "--archive: not a conninfo libpq takes"},
         {"site not UTF-8", {"push", log, "--archive", team, "--site", "caf\xe9"}, "", 2, "--site: not valid UTF-8"},
         {"no log", {"push", "--archive", team}, "", 2, "push needs a log file"},
         {"grid without a frequency", {"grid", "--archive", team, "-o", "g.gpkg"}, "", 2, "grid needs --mhz"},
@@ -391,6 +394,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         const Outcome o = zarnlog(c.args);
         EXPECT_EQ(o.status, c.status) << o.err;
         EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("hidden"), std::string::npos) << o.err;
     }
     EXPECT_EQ(server->scalar("team", "SELECT to_regclass('zarn.logs') IS NULL"), "t");
     EXPECT_EQ(server->scalar("newer", "SELECT count(*) FROM zarn.logs"), "0");
