@@ -50,6 +50,12 @@ std::string textOf(const std::string& text) {
 
 std::string number(long long n) { return std::to_string(n); }
 
+std::string bigintArray(const std::vector<int64_t>& values) {
+    std::string text = "{";
+    for (int64_t v : values) text += (text.size() > 1 ? "," : "") + std::to_string(v);
+    return text + "}";
+}
+
 }  // namespace
 
 bool readLogIdentity(const std::string& path, LogIdentity& identity, std::string& error) {
@@ -132,6 +138,130 @@ bool LogPusher::push(RecordPlaces& places, PushProgress& progress, std::string& 
     return true;
 }
 
+// The survey's records from the cursor on, each a run of its own, and its damaged stretches there.
+bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error) {
+    SqlRows rows;
+    const std::string survey = number(survey_);
+    if (!db_.exec("SELECT record_no, byte_offset, extract(epoch FROM time)::bigint, type FROM zarn.records "
+                  "WHERE survey = $1::integer AND record_no >= $2::bigint AND byte_offset >= $3::bigint "
+                  "ORDER BY byte_offset, record_no",
+                  {survey, number(cursor_.recordNo), number(cursor_.offset)}, &rows, error))
+        return false;
+    for (size_t i = 0; i < rows.rows.size(); ++i) {
+        ArchivedRun r;
+        r.firstRecordNo = std::stoll(rows.text(i, 0));
+        r.firstOffset = r.lastOffset = std::stoll(rows.text(i, 1));
+        r.firstSeconds = r.lastSeconds = std::stoll(rows.text(i, 2));
+        r.firstType = r.lastType = std::stoi(rows.text(i, 3));
+        runs.push_back(r);
+    }
+    if (!db_.exec("SELECT byte_offset, byte_length FROM zarn.damaged_stretches "
+                  "WHERE survey = $1::integer AND byte_offset + byte_length > $2::bigint ORDER BY byte_offset",
+                  {survey, number(cursor_.offset)}, &rows, error))
+        return false;
+    for (size_t i = 0; i < rows.rows.size(); ++i)
+        kept.push_back({std::stoll(rows.text(i, 0)), std::stoll(rows.text(i, 1))});
+    return true;
+}
+
+// The records after each gap filled move up by the records put into it, their values with them. In
+// two steps through negative numbers, as the key is checked row by row.
+bool LogPusher::renumber(const std::vector<NewRun>& gaps, std::string& error) {
+    std::vector<int64_t> offsets, counts;
+    for (const NewRun& g : gaps) offsets.push_back(g.firstOffset), counts.push_back(g.records);
+    const std::string survey = number(survey_);
+    const char* const kAside = R"sql(
+WITH moved AS (
+    SELECT r.record_no AS old,
+           -1 - r.record_no - (SELECT sum(g.k) FROM unnest($2::bigint[], $3::bigint[]) AS g (x, k)
+                               WHERE g.x < r.byte_offset) AS new
+    FROM zarn.records r WHERE r.survey = $1::integer AND r.byte_offset > $4::bigint),
+c AS (UPDATE zarn.channel_readings c SET record_no = m.new FROM moved m
+      WHERE c.survey = $1::integer AND c.record_no = m.old),
+s AS (UPDATE zarn.sweeps s SET record_no = m.new FROM moved m WHERE s.survey = $1::integer AND s.record_no = m.old)
+UPDATE zarn.records r SET record_no = m.new FROM moved m WHERE r.survey = $1::integer AND r.record_no = m.old
+)sql";
+    const char* const kBack = R"sql(
+WITH c AS (UPDATE zarn.channel_readings SET record_no = -1 - record_no WHERE survey = $1::integer AND record_no < 0),
+s AS (UPDATE zarn.sweeps SET record_no = -1 - record_no WHERE survey = $1::integer AND record_no < 0)
+UPDATE zarn.records SET record_no = -1 - record_no WHERE survey = $1::integer AND record_no < 0
+)sql";
+    return db_.exec(kAside, {survey, bigintArray(offsets), bigintArray(counts), number(offsets.front())}, nullptr,
+                    error) &&
+           db_.exec(kBack, {survey}, nullptr, error);
+}
+
+bool LogPusher::writeBatch(const ArchiveWalk& walk, RecordRows& rows, std::string& error) {
+    const std::string survey = number(survey_);
+    if (walk.gapFilled() && !renumber(walk.newRuns(), error)) return false;
+    if (rows.records.rows() && (!db_.copyIn(kCopyRecords, rows.records.data(), error) ||
+                                (rows.sweeps.rows() && !db_.copyIn(kCopySweeps, rows.sweeps.data(), error)) ||
+                                (rows.readings.rows() && !db_.copyIn(kCopyChannelReadings, rows.readings.data(), error))))
+        return false;
+    for (const LogDamage& d : walk.damages())
+        if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
+                      "VALUES ($1::integer, $2::bigint, $3::bigint, $4) ON CONFLICT DO NOTHING",
+                      {survey, number(static_cast<long long>(d.offset)), number(static_cast<long long>(d.length)),
+                       validUtf8(d.problem)},
+                      nullptr, error))
+            return false;
+    for (const KeptDamage& k : walk.healed())
+        if (!db_.exec("DELETE FROM zarn.damaged_stretches WHERE survey = $1::integer AND byte_offset = $2::bigint",
+                      {survey, number(k.offset)}, nullptr, error))
+            return false;
+    return true;
+}
+
+void LogPusher::tellForeign(const ArchiveWalk& walk, PushProgress& progress) {
+    uint64_t records = 0;
+    std::string first;
+    for (const ArchivedRun& r : walk.foreign()) {
+        if (!foreignSeen_.insert({r.firstOffset, r.firstRecordNo}).second) continue;
+        records += static_cast<uint64_t>(r.records);
+        if (first.empty())
+            first = "record_no " + number(r.firstRecordNo) + " at byte " + number(r.firstOffset);
+    }
+    if (!records) return;
+    progress.foreign += records;
+    progress.notices.push_back("survey " + number(survey_) + " holds " + number(static_cast<long long>(records)) +
+                               " records that are not this log's (the first: " + first +
+                               "): left as they are; they are no part of the push, and the log's own records go in "
+                               "around them");
+}
+
+// A survey just made whose first records another survey of the site holds at the same places and
+// times, with the same values: the same recording, known by another first record.
+bool LogPusher::findTwin(PushProgress& progress, std::string& error) {
+    // Paired by place and time; the same when every pair has the same type and values.
+    const char* const kTwin = R"sql(
+SELECT o.id, o.file_name FROM zarn.logs o
+CROSS JOIN LATERAL (
+    SELECT count(*) AS paired, count(*) FILTER (WHERE same) AS equal FROM (
+        SELECT a.type = b.type
+               AND (SELECT array_agg(x.dbm ORDER BY x.mhz, x.dbm) FROM zarn.readings x
+                    WHERE x.survey = a.survey AND x.record_no = a.record_no)
+                   IS NOT DISTINCT FROM
+                   (SELECT array_agg(y.dbm ORDER BY y.mhz, y.dbm) FROM zarn.readings y
+                    WHERE y.survey = b.survey AND y.record_no = b.record_no) AS same
+        FROM zarn.records a
+        JOIN zarn.records b ON b.survey = o.id AND b.time = a.time AND b.byte_offset = a.byte_offset
+        WHERE a.survey = $1::integer AND a.record_no < 16) pairs) m
+WHERE o.site = $2 AND o.id <> $1::integer AND m.paired >= 2 AND m.equal = m.paired
+ORDER BY o.id LIMIT 1
+)sql";
+    SqlRows twin;
+    if (!db_.exec(kTwin, {number(survey_), site_}, &twin, error)) return false;
+    if (twin.empty()) return true;
+    progress.notices.push_back(
+        "its records match those of survey " + twin.text(0, 0) + " of the same site (first pushed from " +
+        textOf(twin.text(0, 1)) +
+        ") at the same places, with the same times and values: one recording, whose first record one of the two "
+        "logs has damaged? It is stored as survey " + number(survey_) +
+        " beside it. The intact log's survey is the one whose first record lies at the lower byte offset "
+        "(min(byte_offset) of zarn.records); zarn.logs.content_hash tells them apart");
+    return true;
+}
+
 bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, std::string& error) {
     more = false;
     bool made = false;
@@ -145,81 +275,49 @@ bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, 
     if (!db_.exec("BEGIN", error)) return false;
     if (!survey_ && !findSurvey(made, error)) return fail();
     if (!survey_) return error = "the survey's row cannot be found", fail();
-    const std::string survey = number(survey_);
-    SqlRows last;
-    if (!db_.exec("SELECT pg_advisory_xact_lock($1::integer, $2::integer)", {kArchiveLockClass, survey}, nullptr,
-                  error) ||
-        !db_.exec("SELECT record_no, byte_offset, extract(epoch FROM time)::bigint, type FROM zarn.records "
-                  "WHERE survey = $1::integer ORDER BY record_no DESC LIMIT 1",
-                  {survey}, &last, error))
+    if (made) cursor_ = {};
+    std::vector<ArchivedRun> runs;
+    std::vector<KeptDamage> kept;
+    if (!db_.exec("SELECT pg_advisory_xact_lock($1::integer, $2::integer)", {kArchiveLockClass, number(survey_)},
+                  nullptr, error) ||
+        !readArchived(runs, kept, error))
         return fail();
 
     LogReader reader;
     LogHeader header;
     if (!reader.open(path_) || !reader.readHeader(header)) return error = reader.problem(), fail();
-    int64_t next = 0;
-    LogRecord r;
-    if (!last.empty()) {
-        // Where the archive stands must still be in the log: the record it holds last, at its offset.
-        const int64_t offset = std::stoll(last.text(0, 1));
-        reader.resumeAt(static_cast<size_t>(offset));
-        const bool same = reader.next(r) == ReadStatus::Record && static_cast<int64_t>(r.offset) == offset &&
-                          stampSeconds(r.time) == std::stoll(last.text(0, 2)) &&
-                          r.type == std::stoi(last.text(0, 3));
-        if (!same) {
-            error = "the log no longer holds record " + last.text(0, 0) + " at byte " + last.text(0, 1) +
-                    " as the archive has it: not the log that was pushed, or overwritten since";
-            return fail();
-        }
-        next = std::stoll(last.text(0, 0)) + 1;
-    }
-    progress.stored = static_cast<uint64_t>(next);
-
     RecordRows rows(header.pcsRaster, survey_);
-    std::vector<LogDamage> damages;
-    uint64_t count = 0, notPlaced = 0;
-    for (ReadStatus status; (status = reader.next(r)) != ReadStatus::End;) {
-        if (status == ReadStatus::Damaged) {
-            const LogDamage& d = reader.damage();
-            if (d.offset + d.length >= reader.size()) {
-                progress.cutShort = true;
-                break;
-            }
-            damages.push_back(d);
-            continue;
-        }
+    uint64_t notPlaced = 0;
+    ArchiveWalk walk(reader, std::move(runs), std::move(kept), cursor_);
+    const WalkEnd end = walk.run([&](const TakeContext& at, const LogRecord& r) {
         Place place;
         bool settled = true;
         const Placing placing = places.place(r.time, place, settled);
-        if (!settled) {
-            progress.heldBack = true;
-            break;
-        }
+        if (!settled) return Take::Refused;
         notPlaced += placing != Placing::Placed;
-        rows.add(next + static_cast<int64_t>(count++), r,
-                 placing == Placing::Placed ? std::optional(place) : std::nullopt);
-        if (count >= kBatchRecords || rows.logBytes() >= kBatchLogBytes) {
-            more = true;
-            break;
-        }
-    }
+        rows.add(at.recordNo, r, placing == Placing::Placed ? std::optional(place) : std::nullopt);
+        const bool full = rows.records.rows() >= kBatchRecords || rows.logBytes() >= kBatchLogBytes;
+        return full ? Take::TakenAndFull : Take::Taken;
+    });
     if (!reader.readError().empty()) return error = "read error: " + reader.readError(), fail();
-    if (count == 0 && damages.empty()) return fail(), true;  // nothing new: a survey made for it goes again
-    if (!db_.copyIn(kCopyRecords, rows.records.data(), error) ||
-        (rows.sweeps.rows() && !db_.copyIn(kCopySweeps, rows.sweeps.data(), error)) ||
-        (rows.readings.rows() && !db_.copyIn(kCopyChannelReadings, rows.readings.data(), error)))
+    progress.cutShort = end == WalkEnd::CutShort;
+    progress.heldBack = end == WalkEnd::Refused;
+    more = end == WalkEnd::Full;
+    if (walk.taken() == 0 && walk.damages().empty()) {
+        fail();  // nothing new: a survey made for it goes again
+        if (!made) cursor_ = walk.last();
+        progress.stored = walk.own();
+        tellForeign(walk, progress);
+        return true;
+    }
+    if (!writeBatch(walk, rows, error) || (made && !findTwin(progress, error)) || !db_.exec("COMMIT", error))
         return fail();
-    for (const LogDamage& d : damages)
-        if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
-                      "VALUES ($1::integer, $2::bigint, $3::bigint, $4) ON CONFLICT DO NOTHING",
-                      {survey, number(static_cast<long long>(d.offset)), number(static_cast<long long>(d.length)),
-                       validUtf8(d.problem)},
-                      nullptr, error))
-            return fail();
-    if (!db_.exec("COMMIT", error)) return fail();
-    progress.stored = static_cast<uint64_t>(next) + count;
-    progress.added += count;
+    cursor_ = walk.last();
+    progress.stored = walk.own();
+    progress.added += walk.taken();
+    progress.filled += walk.gapFilled();
     progress.notPlaced += notPlaced;
+    tellForeign(walk, progress);
     return true;
 }
 

@@ -259,6 +259,68 @@ TEST_F(ZarnlogArchive, TheArchiveHoldsTheCsvsValuesOnceHoweverOftenAndInWhatStep
     EXPECT_EQ(archiveReadings(*server, "grown"), expected);
 }
 
+// A copy with a damaged stretch goes first, a row of no log sits in the survey, then the intact log:
+// it fills the gap around the row; a copy whose first record is damaged is named as the same records.
+TEST_F(ZarnlogArchive, AForeignRowBlocksNothingAGapIsFilledAndACopyWithoutItsFirstRecordIsNamed) {
+    const std::string log = dir.file("survey.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(log));
+    ASSERT_EQ(zarnlog({"csv", log, "-o", dir.file("csv")}).status, 0);
+    const auto expected = csvReadings(dir.file("csv"), "survey");
+    LogReader reader;
+    LogHeader header;
+    ASSERT_TRUE(reader.open(log) && reader.readHeader(header));
+    std::vector<size_t> offsets;
+    forEachRecord(reader, [&](const LogRecord& r) { return offsets.push_back(r.offset), true; });
+    const std::string records = std::to_string(offsets.size());
+    const std::string archive = database("faults");
+
+    const std::string damaged = dir.file("damaged.zrn");
+    fs::copy_file(log, damaged);
+    for (int i = 0; i < 10; ++i) ASSERT_NO_FATAL_FAILURE(damageRecord(damaged, 20));
+    const Outcome first = zarnlog({"push", damaged, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("; 1 damaged stretches; the archive lacks the records in them"), std::string::npos)
+        << first.err;
+    // Where the log holds another record: no part of it.
+    server->scalar("faults", "INSERT INTO zarn.records (survey, record_no, byte_offset, time, type) "
+                             "VALUES (1, 1000000000, " + std::to_string(offsets[5]) + ", '2001-01-01', 216)");
+
+    const Outcome intact = zarnlog({"push", log, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(intact.status, 0) << intact.err;
+    EXPECT_NE(intact.err.find("pushed " + records + " records (10 new, 10 of them into gaps)"), std::string::npos)
+        << intact.err;
+    EXPECT_NE(intact.err.find("; 0 damaged stretches; the archive lacks none of its records"), std::string::npos)
+        << intact.err;
+    EXPECT_NE(intact.err.find("survey 1 holds 1 records that are not this log's (the first: record_no 1000000000 at "
+                              "byte " + std::to_string(offsets[5]) + ")"),
+              std::string::npos)
+        << intact.err;
+    server->scalar("faults", "DELETE FROM zarn.records WHERE record_no = 1000000000");
+    EXPECT_EQ(archiveReadings(*server, "faults"), expected);
+    EXPECT_EQ(server->scalar("faults", "SELECT count(DISTINCT record_no) || ' ' || max(record_no) + 1 || ' ' || "
+                                       "bool_and(byte_offset = (ARRAY[" + [&] {
+                                           std::string list;
+                                           for (size_t o : offsets) list += (list.empty() ? "" : ",") + std::to_string(o);
+                                           return list;
+                                       }() + "])[record_no + 1]) FROM zarn.records"),
+              records + " " + records + " true");
+
+    // Known by another first record: a survey of its own, said to be the same records.
+    const std::string headless = dir.file("headless.zrn");
+    fs::copy_file(log, headless);
+    ASSERT_NO_FATAL_FAILURE(damageRecord(headless, 0));
+    const Outcome twin = zarnlog({"push", headless, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(twin.status, 0) << twin.err;
+    EXPECT_NE(twin.err.find("its records match those of survey 1 of the same site"), std::string::npos) << twin.err;
+    EXPECT_NE(twin.err.find("the one whose first record lies at the lower byte offset"), std::string::npos) << twin.err;
+    const std::string other = dir.file("other.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(other, -40));
+    const Outcome different = zarnlog({"push", other, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(different.status, 0) << different.err;
+    EXPECT_EQ(different.err.find("match"), std::string::npos) << different.err;
+    EXPECT_EQ(count("faults", "zarn.logs"), "3");
+}
+
 TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheSharedRules) {
     const std::string archive = database("grid");
     for (int n = 0; n < 2; ++n) {
