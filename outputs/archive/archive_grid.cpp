@@ -7,38 +7,58 @@ namespace {
 
 // $1 Hz, $2 cell metres, $3 and $4 the window's stamps (seconds, NULL: open), $5 the site (NULL: all).
 const char* const kGridQuery = R"sql(
-WITH chosen AS NOT MATERIALIZED (
-    SELECT r.survey, r.record_no, r.geom
-    FROM zarn.records r JOIN zarn.logs l ON l.id = r.survey
-    WHERE r.geom IS NOT NULL
-      AND ($3::bigint IS NULL OR r.time >= 'epoch'::timestamp + $3::bigint * interval '1 second')
-      AND ($4::bigint IS NULL OR r.time < 'epoch'::timestamp + $4::bigint * interval '1 second')
+WITH window_ AS (
+    SELECT 'epoch'::timestamp + $3::bigint * interval '1 second' AS first,
+           'epoch'::timestamp + $4::bigint * interval '1 second' AS last
+),
+chosen AS NOT MATERIALIZED (
+    SELECT p.* FROM zarn.packs p JOIN zarn.logs l ON l.id = p.survey
+    WHERE p.lat IS NOT NULL
+      AND ($3::bigint IS NULL OR p.hour >= date_trunc('hour', 'epoch'::timestamp + $3::bigint * interval '1 second'))
+      AND ($4::bigint IS NULL OR p.hour < 'epoch'::timestamp + $4::bigint * interval '1 second')
       AND ($5::text IS NULL OR l.site = $5::text)
 ),
 readings AS (
-    SELECT r.survey, r.geom, c.dbm::float8 AS dbm
-    FROM zarn.channel_readings c
-    JOIN chosen r ON r.survey = c.survey AND r.record_no = c.record_no
-    WHERE c.mhz BETWEEN $1::float8 / 1e6 - 5e-7 AND $1::float8 / 1e6 + 5e-7
+    SELECT p.survey, ST_SetSRID(ST_MakePoint(u.lon, u.lat), 4326) AS geom,
+           coalesce(p.hour + u.s * interval '1 second',
+                    p.first_time + (u.i - 1) * ((p.last_time - p.first_time) / greatest(p.records - 1, 1))) AS time,
+           (CASE WHEN p.type = 219 THEN f.levels[j]::real ELSE (f.levels[j] / 16.0::float8)::real END)::float8 AS dbm
+    FROM chosen p
+    CROSS JOIN LATERAL (SELECT cardinality(p.levels) / p.records AS e, p.levels || '{}'::smallint[] AS levels,
+                               p.keys || '{}'::smallint[] AS keys, array_positions(p.hz, $1::integer) AS places,
+                               p.seconds, p.lat, p.lon OFFSET 0) f
+    CROSS JOIN LATERAL ROWS FROM (generate_series(1, p.records), unnest(f.seconds), unnest(f.lat), unnest(f.lon))
+        AS u (i, s, lat, lon)
+    CROSS JOIN LATERAL generate_series((u.i - 1) * f.e + 1, u.i * f.e) AS j
+    WHERE p.levels IS NOT NULL AND $1::integer = ANY (p.hz) AND u.lat IS NOT NULL
+      AND coalesce(f.keys[j], (j - 1) % f.e + 1) = ANY (f.places)
     UNION ALL
-    SELECT survey, geom, dbm FROM (
-        SELECT r.survey, r.geom,
-               s.levels[(($1::bigint - round(s.first_mhz * 1e6)::bigint) / round(s.step_mhz * 1e6)::bigint + 1)::int]::float8
-                   AS dbm
-        FROM zarn.sweeps s
-        JOIN chosen r ON r.survey = s.survey AND r.record_no = s.record_no
-        WHERE s.step_mhz > 0 AND round(s.first_mhz * 1e6)::bigint <= $1::bigint
-          AND ($1::bigint - round(s.first_mhz * 1e6)::bigint) % round(s.step_mhz * 1e6)::bigint = 0
-    ) points WHERE dbm IS NOT NULL
+    SELECT p.survey, ST_SetSRID(ST_MakePoint(u.lon, u.lat), 4326),
+           coalesce(p.hour + u.s * interval '1 second',
+                    p.first_time + (u.i - 1) * ((p.last_time - p.first_time) / greatest(p.records - 1, 1))),
+           f.points[(u.i - 1) * f.c + f.n]::float8
+    FROM chosen p
+    CROSS JOIN LATERAL (SELECT cardinality(p.points) / p.records AS c, p.points || '{}'::real[] AS points,
+                               (($1::bigint - p.first_hz) / p.step_hz + 1)::integer AS n, p.seconds, p.lat, p.lon
+                        OFFSET 0) f
+    CROSS JOIN LATERAL ROWS FROM (generate_series(1, p.records), unnest(f.seconds), unnest(f.lat), unnest(f.lon))
+        AS u (i, s, lat, lon)
+    WHERE p.points IS NOT NULL AND p.step_hz > 0 AND p.first_hz <= $1::bigint
+      AND ($1::bigint - p.first_hz) % p.step_hz = 0 AND f.n <= f.c AND u.lat IS NOT NULL
+      AND f.points[(u.i - 1) * f.c + f.n] IS NOT NULL
+),
+placed AS (
+    SELECT r.survey, r.geom, r.dbm FROM readings r, window_ w
+    WHERE ($3::bigint IS NULL OR r.time >= w.first) AND ($4::bigint IS NULL OR r.time < w.last)
 ),
 zone AS (
     SELECT 32600 + ((ST_YMin(e) + ST_YMax(e)) / 2 < 0)::int * 100
            + greatest(1, least(60, floor(((ST_XMin(e) + ST_XMax(e)) / 2 + 180) / 6)::int + 1)) AS epsg
-    FROM (SELECT ST_Extent(geom) AS e FROM readings) extent WHERE e IS NOT NULL
+    FROM (SELECT ST_Extent(geom) AS e FROM placed) extent WHERE e IS NOT NULL
 ),
 cells AS (
     SELECT floor(ST_X(p) / $2::float8)::bigint AS col, floor(ST_Y(p) / $2::float8)::bigint AS row, survey, dbm, epsg
-    FROM (SELECT r.survey, r.dbm, z.epsg, ST_Transform(r.geom, z.epsg) AS p FROM readings r, zone z) projected
+    FROM (SELECT r.survey, r.dbm, z.epsg, ST_Transform(r.geom, z.epsg) AS p FROM placed r, zone z) projected
 )
 SELECT col, row, count(*), count(DISTINCT survey),
        10 * log10(avg(power(10, dbm / 10))),
@@ -49,7 +69,7 @@ SELECT col, row, count(*), count(DISTINCT survey),
        ST_AsBinary(ST_Transform(ST_MakeEnvelope(col * $2::float8, row * $2::float8, (col + 1) * $2::float8,
                                                 (row + 1) * $2::float8, epsg), 4326)),
        ST_Y(c.centre), ST_X(c.centre), epsg,
-       (SELECT count(DISTINCT survey) FROM readings)
+       (SELECT count(DISTINCT survey) FROM placed)
 FROM (SELECT *, ST_Transform(ST_SetSRID(ST_MakePoint((col + 0.5) * $2::float8, (row + 0.5) * $2::float8), epsg),
                              4326) AS centre
       FROM cells) c

@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <vector>
 
-#include "outputs/archive/archive_rows.h"
+#include "outputs/archive/archive_packs.h"
+#include "outputs/archive/archive_record.h"
+#include "outputs/archive/hourly_figures.h"
 #include "outputs/archive/archive_schema.h"
 #include "recording/log_reader.h"
 #include "survey/json_writer.h"
@@ -20,6 +23,7 @@ namespace {
 constexpr size_t kBatchRecords = 100000;
 constexpr size_t kBatchLogBytes = size_t{10} << 20;
 constexpr const char* kDiskFull = "53100";
+constexpr const char* kNoPartition = "23514";
 
 std::string hex(const unsigned char* bytes, size_t n) {
     static const char kHex[] = "0123456789abcdef";
@@ -138,66 +142,78 @@ bool LogPusher::push(RecordPlaces& places, PushProgress& progress, std::string& 
     return true;
 }
 
-// The survey's records from the cursor on, each a run of its own, and its damaged stretches there.
+struct LogPusher::Batch {
+    Batch(uint32_t pcsRaster, int32_t survey) : decoder(pcsRaster), packs(survey) {}
+    RecordDecoder decoder;
+    PackBuilder packs;
+    HourlyFigures hourly;
+    std::optional<ArchivedRun> reopened;  // the pack written again
+    WalkStart lastPack;                   // where the last pack begins
+};
+
+// The survey's packs and pruned packs from the cursor on, and its damaged stretches there.
 bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error) {
     SqlRows rows;
     const std::string survey = number(survey_);
-    if (!db_.exec("SELECT record_no, byte_offset, extract(epoch FROM time)::bigint, type FROM zarn.records "
-                  "WHERE survey = $1::integer AND record_no >= $2::bigint AND byte_offset >= $3::bigint "
-                  "ORDER BY byte_offset, record_no",
-                  {survey, number(cursor_.recordNo), number(cursor_.offset)}, &rows, error))
+    const std::vector<SqlValue> from{survey, number(cursor_.offset)};
+    if (!db_.exec("SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
+                  "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, false "
+                  "FROM zarn.packs WHERE survey = $1::integer AND first_offset >= $2::bigint "
+                  "UNION ALL "
+                  "SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
+                  "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, true "
+                  "FROM zarn.pruned WHERE survey = $1::integer AND first_offset >= $2::bigint "
+                  "ORDER BY 1, 3",
+                  from, &rows, error))
         return false;
     for (size_t i = 0; i < rows.rows.size(); ++i) {
         ArchivedRun r;
-        r.firstRecordNo = std::stoll(rows.text(i, 0));
-        r.firstOffset = r.lastOffset = std::stoll(rows.text(i, 1));
-        r.firstSeconds = r.lastSeconds = std::stoll(rows.text(i, 2));
-        r.firstType = r.lastType = std::stoi(rows.text(i, 3));
+        r.firstOffset = std::stoll(rows.text(i, 0));
+        r.lastOffset = std::stoll(rows.text(i, 1));
+        r.firstRecordNo = std::stoll(rows.text(i, 2));
+        r.records = std::stoll(rows.text(i, 3));
+        r.firstSeconds = std::stoll(rows.text(i, 4));
+        r.lastSeconds = std::stoll(rows.text(i, 5));
+        r.firstType = r.lastType = std::stoi(rows.text(i, 6));
+        r.hour = std::stoll(rows.text(i, 7));
+        r.pruned = rows.text(i, 8) == "t";
         runs.push_back(r);
     }
     if (!db_.exec("SELECT byte_offset, byte_length FROM zarn.damaged_stretches "
                   "WHERE survey = $1::integer AND byte_offset + byte_length > $2::bigint ORDER BY byte_offset",
-                  {survey, number(cursor_.offset)}, &rows, error))
+                  from, &rows, error))
         return false;
     for (size_t i = 0; i < rows.rows.size(); ++i)
         kept.push_back({std::stoll(rows.text(i, 0)), std::stoll(rows.text(i, 1))});
     return true;
 }
 
-// The records after each gap filled move up by the records put into it, their values with them. In
-// two steps through negative numbers, as the key is checked row by row.
+// The packs after each gap filled move up by the records put into it, pruned ones too.
 bool LogPusher::renumber(const std::vector<NewRun>& gaps, std::string& error) {
     std::vector<int64_t> offsets, counts;
     for (const NewRun& g : gaps) offsets.push_back(g.firstOffset), counts.push_back(g.records);
-    const std::string survey = number(survey_);
-    const char* const kAside = R"sql(
-WITH moved AS (
-    SELECT r.record_no AS old,
-           -1 - r.record_no - (SELECT sum(g.k) FROM unnest($2::bigint[], $3::bigint[]) AS g (x, k)
-                               WHERE g.x < r.byte_offset) AS new
-    FROM zarn.records r WHERE r.survey = $1::integer AND r.byte_offset > $4::bigint),
-c AS (UPDATE zarn.channel_readings c SET record_no = m.new FROM moved m
-      WHERE c.survey = $1::integer AND c.record_no = m.old),
-s AS (UPDATE zarn.sweeps s SET record_no = m.new FROM moved m WHERE s.survey = $1::integer AND s.record_no = m.old)
-UPDATE zarn.records r SET record_no = m.new FROM moved m WHERE r.survey = $1::integer AND r.record_no = m.old
-)sql";
-    const char* const kBack = R"sql(
-WITH c AS (UPDATE zarn.channel_readings SET record_no = -1 - record_no WHERE survey = $1::integer AND record_no < 0),
-s AS (UPDATE zarn.sweeps SET record_no = -1 - record_no WHERE survey = $1::integer AND record_no < 0)
-UPDATE zarn.records SET record_no = -1 - record_no WHERE survey = $1::integer AND record_no < 0
-)sql";
-    return db_.exec(kAside, {survey, bigintArray(offsets), bigintArray(counts), number(offsets.front())}, nullptr,
-                    error) &&
-           db_.exec(kBack, {survey}, nullptr, error);
+    const std::vector<SqlValue> params{number(survey_), bigintArray(offsets), bigintArray(counts), number(offsets.front())};
+    for (const char* table : {"zarn.packs", "zarn.pruned"})
+        if (!db_.exec(std::string("UPDATE ") + table +
+                          " p SET first_record_no = p.first_record_no + (SELECT sum(g.k) FROM unnest($2::bigint[], "
+                          "$3::bigint[]) AS g (x, k) WHERE g.x < p.first_offset) "
+                          "WHERE p.survey = $1::integer AND p.first_offset > $4::bigint",
+                      params, nullptr, error))
+            return false;
+    return true;
 }
 
-bool LogPusher::writeBatch(const ArchiveWalk& walk, RecordRows& rows, std::string& error) {
+// The batch's rows: the tail pack it writes again goes first, the numbers after a gap move up, the
+// packs and their hourly figures go in, damaged stretches are kept or healed.
+bool LogPusher::writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error) {
     const std::string survey = number(survey_);
-    if (walk.gapFilled() && !renumber(walk.newRuns(), error)) return false;
-    if (rows.records.rows() && (!db_.copyIn(kCopyRecords, rows.records.data(), error) ||
-                                (rows.sweeps.rows() && !db_.copyIn(kCopySweeps, rows.sweeps.data(), error)) ||
-                                (rows.readings.rows() && !db_.copyIn(kCopyChannelReadings, rows.readings.data(), error))))
+    if (b.reopened && !db_.exec("DELETE FROM zarn.packs WHERE survey = $1::integer AND first_offset = $2::bigint "
+                                "AND hour = 'epoch'::timestamp + $3::bigint * interval '1 second'",
+                                {survey, number(b.reopened->firstOffset), number(b.reopened->hour)}, nullptr, error))
         return false;
+    if (walk.gapFilled() && !renumber(walk.newRuns(), error)) return false;
+    if (b.packs.packs() && !db_.copyIn(kCopyPacks, b.packs.data(), error)) return false;
+    if (!b.hourly.empty() && !db_.exec(kAddHourly, b.hourly.parameters(site_), nullptr, error)) return false;
     for (const LogDamage& d : walk.damages())
         if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
                       "VALUES ($1::integer, $2::bigint, $3::bigint, $4) ON CONFLICT DO NOTHING",
@@ -209,6 +225,60 @@ bool LogPusher::writeBatch(const ArchiveWalk& walk, RecordRows& rows, std::strin
         if (!db_.exec("DELETE FROM zarn.damaged_stretches WHERE survey = $1::integer AND byte_offset = $2::bigint",
                       {survey, number(k.offset)}, nullptr, error))
             return false;
+    return true;
+}
+
+// A survey just made whose first records another survey of the site holds at the same places and
+// times, with the same values: the same recording, known by another first record.
+bool LogPusher::findTwin(PushProgress& progress, std::string& error) {
+    // Paired by place and time; the same when every pair has the same type and values.
+    const char* const kTwin = R"sql(
+WITH a AS (
+    SELECT hour, byte_offset, time, type, readings, sweep
+    FROM zarn.pack_records WHERE survey = $1::integer AND record_no < 16)
+SELECT o.id, o.file_name FROM zarn.logs o
+CROSS JOIN LATERAL (
+    SELECT count(*) AS paired,
+           count(*) FILTER (WHERE b.type = a.type AND b.readings IS NOT DISTINCT FROM a.readings
+                                  AND b.sweep IS NOT DISTINCT FROM a.sweep) AS equal
+    FROM a JOIN zarn.pack_records b ON b.survey = o.id AND b.hour = a.hour AND b.pack <= a.byte_offset
+                                    AND b.byte_offset = a.byte_offset AND b.time = a.time) m
+WHERE o.site = $2 AND o.id <> $1::integer AND m.paired >= 2 AND m.equal = m.paired
+ORDER BY o.id LIMIT 1
+)sql";
+    SqlRows twin;
+    if (!db_.exec(kTwin, {number(survey_), site_}, &twin, error)) return false;
+    if (twin.empty()) return true;
+    progress.notices.push_back(
+        "its records match those of survey " + twin.text(0, 0) + " of the same site (first pushed from " +
+        textOf(twin.text(0, 1)) +
+        ") at the same places, with the same times and values: one recording, whose first record one of the two "
+        "logs has damaged? It is stored as survey " + number(survey_) +
+        " beside it. The intact log's survey is the one whose first record lies at the lower byte offset "
+        "(min(byte_offset) of zarn.records); zarn.logs.content_hash tells them apart");
+    return true;
+}
+
+// The records of the pack the walk passed last, read again from the log to go into a pack with the
+// records after them; false (nothing added) when they cannot all be read.
+bool LogPusher::reopen(const ArchivedRun& run, Batch& b, RecordPlaces& places) {
+    LogReader reader;
+    LogHeader header;
+    if (!reader.open(path_) || !reader.readHeader(header)) return false;
+    reader.resumeAt(static_cast<size_t>(run.firstOffset));
+    std::vector<ArchiveRecord> records(static_cast<size_t>(run.records));
+    LogRecord r;
+    for (ArchiveRecord& record : records) {
+        Place place;
+        bool settled = true;
+        if (reader.next(r) != ReadStatus::Record) return false;
+        const Placing placing = places.place(r.time, place, settled);
+        b.decoder.decode(r, placing == Placing::Placed ? std::optional(place) : std::nullopt, record);
+    }
+    if (records.front().offset != run.firstOffset || records.back().offset != run.lastOffset) return false;
+    for (size_t i = 0; i < records.size(); ++i)
+        b.packs.add(run.firstRecordNo + static_cast<int64_t>(i), records[i], i > 0);
+    b.reopened = run;
     return true;
 }
 
@@ -229,41 +299,32 @@ void LogPusher::tellForeign(const ArchiveWalk& walk, PushProgress& progress) {
                                "around them");
 }
 
-// A survey just made whose first records another survey of the site holds at the same places and
-// times, with the same values: the same recording, known by another first record.
-bool LogPusher::findTwin(PushProgress& progress, std::string& error) {
-    // Paired by place and time; the same when every pair has the same type and values.
-    const char* const kTwin = R"sql(
-SELECT o.id, o.file_name FROM zarn.logs o
-CROSS JOIN LATERAL (
-    SELECT count(*) AS paired, count(*) FILTER (WHERE same) AS equal FROM (
-        SELECT a.type = b.type
-               AND (SELECT array_agg(x.dbm ORDER BY x.mhz, x.dbm) FROM zarn.readings x
-                    WHERE x.survey = a.survey AND x.record_no = a.record_no)
-                   IS NOT DISTINCT FROM
-                   (SELECT array_agg(y.dbm ORDER BY y.mhz, y.dbm) FROM zarn.readings y
-                    WHERE y.survey = b.survey AND y.record_no = b.record_no) AS same
-        FROM zarn.records a
-        JOIN zarn.records b ON b.survey = o.id AND b.time = a.time AND b.byte_offset = a.byte_offset
-        WHERE a.survey = $1::integer AND a.record_no < 16) pairs) m
-WHERE o.site = $2 AND o.id <> $1::integer AND m.paired >= 2 AND m.equal = m.paired
-ORDER BY o.id LIMIT 1
-)sql";
-    SqlRows twin;
-    if (!db_.exec(kTwin, {number(survey_), site_}, &twin, error)) return false;
-    if (twin.empty()) return true;
-    progress.notices.push_back(
-        "its records match those of survey " + twin.text(0, 0) + " of the same site (first pushed from " +
-        textOf(twin.text(0, 1)) +
-        ") at the same places, with the same times and values: one recording, whose first record one of the two "
-        "logs has damaged? It is stored as survey " + number(survey_) +
-        " beside it. The intact log's survey is the one whose first record lies at the lower byte offset "
-        "(min(byte_offset) of zarn.records); zarn.logs.content_hash tells them apart");
+bool LogPusher::canReopen(const ArchivedRun& run, const ArchiveRecord& next) const {
+    return !run.pruned && static_cast<size_t>(run.records) < kPackRecords && run.hour == hourOf(next.seconds) &&
+           run.firstType == next.type;
+}
+
+// A month's partitions for each pack of the batch, each made in a transaction of its own.
+bool LogPusher::makeMonths(const Batch& b, std::string& error) {
+    std::set<long long> hours;
+    for (const PackBuilder::Made& m : b.packs.made()) hours.insert(m.hour);
+    for (long long hour : hours)
+        if (!db_.exec("SELECT zarn.make_month('epoch'::timestamp + $1::bigint * interval '1 second')", {number(hour)},
+                      nullptr, error))
+            return false;
     return true;
 }
 
 bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, std::string& error) {
-    more = false;
+    bool monthsMissing = false;
+    if (!attempt(places, progress, more, monthsMissing, error)) return false;
+    if (monthsMissing && !attempt(places, progress, more, monthsMissing, error)) return false;
+    return !monthsMissing || (error = "the months of the records have no partitions", false);
+}
+
+bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more, bool& monthsMissing,
+                        std::string& error) {
+    more = monthsMissing = false;
     bool made = false;
     const auto fail = [&] {
         if (db_.sqlState() == kDiskFull) error = "the database's disk is full: " + error;
@@ -286,17 +347,26 @@ bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, 
     LogReader reader;
     LogHeader header;
     if (!reader.open(path_) || !reader.readHeader(header)) return error = reader.problem(), fail();
-    RecordRows rows(header.pcsRaster, survey_);
+    Batch b(header.pcsRaster, survey_);
     uint64_t notPlaced = 0;
+    ArchiveRecord record;
     ArchiveWalk walk(reader, std::move(runs), std::move(kept), cursor_);
     const WalkEnd end = walk.run([&](const TakeContext& at, const LogRecord& r) {
         Place place;
         bool settled = true;
         const Placing placing = places.place(r.time, place, settled);
         if (!settled) return Take::Refused;
+        b.decoder.decode(r, placing == Placing::Placed ? std::optional(place) : std::nullopt, record);
+        bool follows = at.follows;
+        if (at.after && !b.packs.records() && canReopen(*at.after, record) && reopen(*at.after, b, places)) {
+            follows = true;
+            b.lastPack = at.afterStart;
+        }
+        if (!b.packs.fits(record, follows)) b.lastPack = at.at;
+        b.packs.add(at.recordNo, record, follows);
+        b.hourly.add(record);
         notPlaced += placing != Placing::Placed;
-        rows.add(at.recordNo, r, placing == Placing::Placed ? std::optional(place) : std::nullopt);
-        const bool full = rows.records.rows() >= kBatchRecords || rows.logBytes() >= kBatchLogBytes;
+        const bool full = b.packs.records() >= kBatchRecords || b.packs.logBytes() >= kBatchLogBytes;
         return full ? Take::TakenAndFull : Take::Taken;
     });
     if (!reader.readError().empty()) return error = "read error: " + reader.readError(), fail();
@@ -310,9 +380,15 @@ bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, 
         tellForeign(walk, progress);
         return true;
     }
-    if (!writeBatch(walk, rows, error) || (made && !findTwin(progress, error)) || !db_.exec("COMMIT", error))
-        return fail();
-    cursor_ = walk.last();
+    if (!writeBatch(walk, b, error)) {
+        const bool noPartition = db_.sqlState() == kNoPartition;
+        fail();
+        if (!noPartition) return false;
+        monthsMissing = true;
+        return makeMonths(b, error);
+    }
+    if ((made && !findTwin(progress, error)) || !db_.exec("COMMIT", error)) return fail();
+    cursor_ = b.packs.records() ? b.lastPack : walk.last();
     progress.stored = walk.own();
     progress.added += walk.taken();
     progress.filled += walk.gapFilled();
@@ -325,8 +401,11 @@ bool LogPusher::totals(Totals& totals, std::string& error) {
     totals = {};
     if (!survey_) return true;
     SqlRows rows;
-    if (!db_.exec("SELECT (SELECT coalesce(max(record_no) + 1, 0) FROM zarn.records WHERE survey = $1::integer), "
-                  "(SELECT count(*) FROM zarn.records WHERE survey = $1::integer AND geom IS NULL), "
+    if (!db_.exec("SELECT (SELECT coalesce(max(first_record_no + records), 0) FROM "
+                  "(SELECT first_record_no, records FROM zarn.packs WHERE survey = $1::integer UNION ALL "
+                  "SELECT first_record_no, records FROM zarn.pruned WHERE survey = $1::integer) a), "
+                  "(SELECT coalesce(sum(CASE WHEN lat IS NULL THEN records "
+                  "ELSE cardinality(array_positions(lat, NULL)) END), 0) FROM zarn.packs WHERE survey = $1::integer), "
                   "(SELECT count(*) FROM zarn.damaged_stretches WHERE survey = $1::integer)",
                   {number(survey_)}, &rows, error))
         return false;

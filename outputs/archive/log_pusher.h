@@ -8,10 +8,17 @@
 //   transaction: it takes the survey's advisory lock, reads what the archive
 //   holds of the survey from where the last batch ended and walks the log
 //   beside it (archive_walk.h): what the log holds and the archive lacks goes
-//   in, by COPY, gaps included; rows the log contradicts are foreign, reported
-//   and passed by. A push that fails leaves whole batches; the next one goes on
-//   after them, so any number of pushes, interrupted or at once, store each
-//   record once.
+//   in as packs (archive_packs.h) by COPY, gaps included, with its hourly
+//   figures (hourly_figures.h); packs the log contradicts are foreign, reported
+//   and passed by. A pack still open (short of kPackRecords, in the hour of the
+//   next record) is written again with the records that join it, so a log
+//   pushed in steps ends in the packs of one push. A push that fails leaves
+//   whole batches; the next one goes on after them, so any number of pushes,
+//   interrupted or at once, store each record once.
+// - A month without partitions yet: the batch rolls back, zarn.make_month
+//   makes them (each in a transaction of its own), and the batch goes again.
+// - A pruned pack (zarn.pruned) counts as held: pushing its log again adds
+//   nothing that was pruned.
 // - Filling a gap moves up the numbers of the records after it and removes
 //   the damaged stretch of an earlier copy that the log reads whole.
 // - The survey's row is made in its first batch, so a failed first batch
@@ -39,7 +46,7 @@
 
 namespace zarn {
 
-class RecordRows;
+struct ArchiveRecord;
 
 // Where records were, for the pusher.
 class RecordPlaces {
@@ -114,11 +121,16 @@ public:
     bool totals(Totals& totals, std::string& error);
 
 private:
+    struct Batch;
     bool batch(RecordPlaces& places, PushProgress& progress, bool& more, std::string& error);
+    bool attempt(RecordPlaces& places, PushProgress& progress, bool& more, bool& monthsMissing, std::string& error);
     bool findSurvey(bool& made, std::string& error);
     bool readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error);
-    bool writeBatch(const ArchiveWalk& walk, RecordRows& rows, std::string& error);
+    bool canReopen(const ArchivedRun& run, const ArchiveRecord& next) const;
+    bool reopen(const ArchivedRun& run, Batch& b, RecordPlaces& places);
+    bool writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error);
     bool renumber(const std::vector<NewRun>& gaps, std::string& error);
+    bool makeMonths(const Batch& b, std::string& error);
     void tellForeign(const ArchiveWalk& walk, PushProgress& progress);
     bool findTwin(PushProgress& progress, std::string& error);
 

@@ -1,6 +1,7 @@
 #pragma once
 // `zarnlog db init` makes or upgrades the archive's schema; `zarnlog db status`
-// shows its version, surveys, records and size.
+// shows its version, surveys, records, size and prunes; `zarnlog db prune`
+// removes the raw records of the hours before a time.
 
 #include <ostream>
 
@@ -10,5 +11,6 @@ namespace zarn {
 
 int initArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err);
 int showArchiveStatus(const ArchiveCommand& c, std::ostream& out, std::ostream& err);
+int pruneArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err);
 
 }  // namespace zarn
