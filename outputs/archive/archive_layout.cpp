@@ -79,29 +79,38 @@ CREATE TABLE zarn.prunes (
     bytes bigint NOT NULL
 );
 
--- A month's partitions, for a role that may only push: made by the schema's owner.
+-- A month's partitions, for a role that may only push: made by the schema's owner. Each is made on
+-- its own and then attached, which waits for no push under way (creating it as a partition would
+-- take the parent for itself, behind every push and ahead of the next).
 CREATE FUNCTION zarn.make_month(at timestamp) RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
     first timestamp := date_trunc('month', at);
     suffix text := to_char(date_trunc('month', at), 'YYYY_MM');
+    parent text;
+    part text;
+    space text;
     packed text;
 BEGIN
     PERFORM pg_advisory_xact_lock(2053206638, 1);
-    IF to_regclass('zarn.packs_' || suffix) IS NULL THEN
-        EXECUTE format('CREATE TABLE zarn.%I PARTITION OF zarn.packs FOR VALUES FROM (%L) TO (%L)',
-                       'packs_' || suffix, first, first + interval '1 month');
-        FOREACH packed IN ARRAY ARRAY['seconds', 'offsets', 'lat', 'lon', 'levels', 'keys', 'points', 'peak_dbm'] LOOP
-            BEGIN
-                EXECUTE format('ALTER TABLE zarn.%I ALTER COLUMN %I SET COMPRESSION lz4', 'packs_' || suffix, packed);
-            EXCEPTION WHEN OTHERS THEN NULL;  -- a server without lz4 keeps pglz
-            END;
-        END LOOP;
-    END IF;
-    IF to_regclass('zarn.hourly_figures_' || suffix) IS NULL THEN
-        EXECUTE format('CREATE TABLE zarn.%I PARTITION OF zarn.hourly_figures FOR VALUES FROM (%L) TO (%L)',
-                       'hourly_figures_' || suffix, first, first + interval '1 month');
-    END IF;
+    FOREACH parent IN ARRAY ARRAY['packs', 'hourly_figures'] LOOP
+        part := parent || '_' || suffix;
+        CONTINUE WHEN to_regclass('zarn.' || part) IS NOT NULL;
+        SELECT t.spcname INTO space FROM pg_class c JOIN pg_tablespace t ON t.oid = c.reltablespace
+        WHERE c.oid = ('zarn.' || parent)::regclass;
+        EXECUTE format('CREATE TABLE zarn.%I (LIKE zarn.%I INCLUDING ALL)', part, parent)
+                || CASE WHEN space IS NULL THEN '' ELSE format(' TABLESPACE %I', space) END;
+        IF parent = 'packs' THEN
+            FOREACH packed IN ARRAY ARRAY['seconds', 'offsets', 'lat', 'lon', 'levels', 'keys', 'points', 'peak_dbm'] LOOP
+                BEGIN
+                    EXECUTE format('ALTER TABLE zarn.%I ALTER COLUMN %I SET COMPRESSION lz4', part, packed);
+                EXCEPTION WHEN OTHERS THEN NULL;  -- a server without lz4 keeps pglz
+                END;
+            END LOOP;
+        END IF;
+        EXECUTE format('ALTER TABLE zarn.%I ATTACH PARTITION zarn.%I FOR VALUES FROM (%L) TO (%L)',
+                       parent, part, first, first + interval '1 month');
+    END LOOP;
 END $$;
 
 -- Retention (zarnlog db prune): the packs of whole hours before `before`, of every site or one, leave
@@ -177,13 +186,25 @@ $$;
 
 -- The percentile (nearest rank, as percentile_disc) of the levels in 1 dB bins: a bin's top.
 CREATE FUNCTION zarn.bins_percentile(low_bin integer, bins integer[], fraction double precision) RETURNS real
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
-    SELECT ($1 + k - 1)::real FROM (
-        SELECT k, sum(n) OVER (ORDER BY k) AS running, sum(n) OVER () AS total
-        FROM unnest($2) WITH ORDINALITY AS b (n, k)) c
-    WHERE running >= greatest(ceil($3 * total), 1)
-    ORDER BY k LIMIT 1
-$$;
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+    total bigint := 0;
+    running bigint := 0;
+    rank double precision;
+    k integer;
+BEGIN
+    FOR k IN 1 .. coalesce(cardinality(bins), 0) LOOP
+        total := total + bins[k];
+    END LOOP;
+    rank := greatest(ceil(fraction * total), 1);
+    FOR k IN 1 .. coalesce(cardinality(bins), 0) LOOP
+        running := running + bins[k];
+        IF running >= rank THEN
+            RETURN low_bin + k - 1;
+        END IF;
+    END LOOP;
+    RETURN NULL;
+END $$;
 
 -- The levels in 1 dB bins above a threshold; exact for a threshold of whole dBm.
 CREATE FUNCTION zarn.bins_above(low_bin integer, bins integer[], threshold_dbm double precision) RETURNS bigint

@@ -57,23 +57,19 @@ ON CONFLICT (site, hz, hour) DO UPDATE SET
     bins = zarn.add_bins(h.low_bin, h.bins, excluded.low_bin, excluded.bins)
 )sql";
 
+// The bins run over the whole range while figures are summed, and are cut to the levels taken when
+// they go to the server.
 void HourlyFigures::Figures::add(int sixteenths) {
-    const int bin = binOf(sixteenths);
     if (samples == 0) {
         minLevel = maxLevel = sixteenths;
-        lowBin = bin;
+        lowBin = kLowestBin;
+        bins.assign(kHighestBin - kLowestBin + 1, 0);
     }
     minLevel = std::min(minLevel, sixteenths);
     maxLevel = std::max(maxLevel, sixteenths);
     ++samples;
     milliwatts += ::zarn::milliwatts(sixteenths);
-    if (bin < lowBin) {
-        bins.insert(bins.begin(), static_cast<size_t>(lowBin - bin), 0);
-        lowBin = bin;
-    }
-    const auto at = static_cast<size_t>(bin - lowBin);
-    if (at >= bins.size()) bins.resize(at + 1, 0);
-    ++bins[at];
+    ++bins[static_cast<size_t>(binOf(sixteenths) - kLowestBin)];
 }
 
 void HourlyFigures::Figures::add(const Figures& other) {
@@ -86,13 +82,7 @@ void HourlyFigures::Figures::add(const Figures& other) {
     maxLevel = std::max(maxLevel, other.maxLevel);
     samples += other.samples;
     milliwatts += other.milliwatts;
-    if (other.lowBin < lowBin) {
-        bins.insert(bins.begin(), static_cast<size_t>(lowBin - other.lowBin), 0);
-        lowBin = other.lowBin;
-    }
-    const auto shift = static_cast<size_t>(other.lowBin - lowBin);
-    if (shift + other.bins.size() > bins.size()) bins.resize(shift + other.bins.size(), 0);
-    for (size_t i = 0; i < other.bins.size(); ++i) bins[shift + i] += other.bins[i];
+    for (size_t i = 0; i < bins.size(); ++i) bins[i] += other.bins[i];
 }
 
 void HourlyFigures::add(const ArchiveRecord& r) {
@@ -144,8 +134,11 @@ std::vector<SqlValue> HourlyFigures::parameters(const std::string& site) const {
         sums.push_back(number(f.milliwatts, "%.17g"));
         mins.push_back(number(f.minLevel / 16.0, "%.9g"));
         maxes.push_back(number(f.maxLevel / 16.0, "%.9g"));
-        lows.push_back(std::to_string(f.lowBin));
-        bins.push_back("\"" + arrayText(f.bins, [](uint32_t n) { return std::to_string(n); }) + "\"");
+        const auto first = std::find_if(f.bins.begin(), f.bins.end(), [](uint32_t n) { return n > 0; });
+        const auto last = std::find_if(f.bins.rbegin(), f.bins.rend(), [](uint32_t n) { return n > 0; }).base();
+        lows.push_back(std::to_string(f.lowBin + (first - f.bins.begin())));
+        bins.push_back("\"" + arrayText(std::vector<uint32_t>(first, last), [](uint32_t n) { return std::to_string(n); }) +
+                       "\"");
     }
     const auto same = [](const std::string& s) { return s; };
     return {site,

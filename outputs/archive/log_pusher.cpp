@@ -24,6 +24,7 @@ constexpr size_t kBatchRecords = 100000;
 constexpr size_t kBatchLogBytes = size_t{10} << 20;
 constexpr const char* kDiskFull = "53100";
 constexpr const char* kNoPartition = "23514";
+constexpr const char* kDeadlock = "40P01";
 
 std::string hex(const unsigned char* bytes, size_t n) {
     static const char kHex[] = "0123456789abcdef";
@@ -315,11 +316,18 @@ bool LogPusher::makeMonths(const Batch& b, std::string& error) {
     return true;
 }
 
+// Again after making the partitions a batch lacked, or when the server broke a deadlock with it.
 bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, std::string& error) {
-    bool monthsMissing = false;
-    if (!attempt(places, progress, more, monthsMissing, error)) return false;
-    if (monthsMissing && !attempt(places, progress, more, monthsMissing, error)) return false;
-    return !monthsMissing || (error = "the months of the records have no partitions", false);
+    for (int tries = 0;; ++tries) {
+        bool monthsMissing = false;
+        failedState_.clear();
+        if (attempt(places, progress, more, monthsMissing, error)) {
+            if (!monthsMissing) return true;
+        } else if (failedState_ != kDeadlock) {
+            return false;
+        }
+        if (tries == 3) return monthsMissing ? (error = "no partition can be made for the records' months", false) : false;
+    }
 }
 
 bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more, bool& monthsMissing,
@@ -327,7 +335,8 @@ bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more
     more = monthsMissing = false;
     bool made = false;
     const auto fail = [&] {
-        if (db_.sqlState() == kDiskFull) error = "the database's disk is full: " + error;
+        failedState_ = db_.sqlState();
+        if (failedState_ == kDiskFull) error = "the database's disk is full: " + error;
         std::string ignored;
         if (db_.isOpen()) db_.exec("ROLLBACK", ignored);
         if (made) survey_ = 0;
@@ -381,9 +390,8 @@ bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more
         return true;
     }
     if (!writeBatch(walk, b, error)) {
-        const bool noPartition = db_.sqlState() == kNoPartition;
         fail();
-        if (!noPartition) return false;
+        if (failedState_ != kNoPartition) return false;
         monthsMissing = true;
         return makeMonths(b, error);
     }

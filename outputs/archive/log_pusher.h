@@ -141,6 +141,7 @@ private:
     LogIdentity identity_;
     int32_t survey_ = 0;
     WalkStart cursor_;  // where the next batch begins
+    std::string failedState_;  // the SQLSTATE of the last batch that failed
     std::set<std::pair<int64_t, int64_t>> foreignSeen_;  // (offset, record_no) of runs told
 };
 
