@@ -47,10 +47,10 @@ CREATE TABLE zarn.hourly_figures (
     min_dbm real NOT NULL,
     max_dbm real NOT NULL,
     low_bin integer NOT NULL,
-    bins integer[] NOT NULL,
-    PRIMARY KEY (site, hz, hour)
+    bins integer[] NOT NULL
 ) PARTITION BY RANGE (hour);
-COMMENT ON TABLE zarn.hourly_figures IS 'Per site, hour and frequency: samples, the sum of powers in mW, min, max and 1 dB bins (bin low_bin + k - 1 counts levels above low_bin + k - 2 dBm up to low_bin + k - 1 dBm); kept when raw records are pruned';
+CREATE INDEX ON zarn.hourly_figures (site, hz, hour);
+COMMENT ON TABLE zarn.hourly_figures IS 'Per site, hour and frequency: samples, the sum of powers in mW, min, max and 1 dB bins (bin low_bin + k - 1 counts levels above low_bin + k - 2 dBm up to low_bin + k - 1 dBm), added by each push as rows of their own (zarnlog db compact folds them), to be summed as zarn.hourly sums them; kept when raw records are pruned';
 
 CREATE TABLE zarn.pruned (
     survey integer NOT NULL REFERENCES zarn.logs (id) ON DELETE CASCADE,
@@ -183,6 +183,29 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
     FROM generate_series(least(a_low, b_low),
                          greatest(a_low + cardinality(a), b_low + cardinality(b)) - 1) AS k
 $$;
+
+-- The bins of many rows summed: the first element is the first bin.
+CREATE FUNCTION zarn.bins_step(state integer[], low_bin integer, bins integer[]) RETURNS integer[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+    SELECT CASE WHEN state IS NULL THEN low_bin || bins
+                ELSE least(state[1], low_bin) || zarn.add_bins(state[1], state[2:], low_bin, bins) END
+$$;
+CREATE AGGREGATE zarn.sum_bins(integer, integer[]) (SFUNC = zarn.bins_step, STYPE = integer[]);
+
+-- The rows a key of the hourly figures has as one (the owner's housekeeping: pushes only add rows).
+CREATE FUNCTION zarn.fold_hourly(OUT keys bigint, OUT folded bigint)
+LANGUAGE plpgsql AS $$
+BEGIN
+    WITH k AS (SELECT site, hz, hour FROM zarn.hourly_figures GROUP BY site, hz, hour HAVING count(*) > 1),
+    d AS (DELETE FROM zarn.hourly_figures h USING k WHERE h.site = k.site AND h.hz = k.hz AND h.hour = k.hour
+          RETURNING h.*),
+    f AS (SELECT site, hour, band, hz, sum(samples)::integer AS samples, sum(sum_mw) AS sum_mw,
+                 min(min_dbm) AS min_dbm, max(max_dbm) AS max_dbm, zarn.sum_bins(low_bin, bins) AS b, count(*) AS n
+          FROM d GROUP BY site, hour, band, hz),
+    i AS (INSERT INTO zarn.hourly_figures (site, hour, band, hz, samples, sum_mw, min_dbm, max_dbm, low_bin, bins)
+          SELECT site, hour, band, hz, samples, sum_mw, min_dbm, max_dbm, b[1], b[2:] FROM f)
+    SELECT count(*), coalesce(sum(n), 0) INTO keys, folded FROM f;
+END $$;
 
 -- The percentile (nearest rank, as percentile_disc) of the levels in 1 dB bins: a bin's top.
 CREATE FUNCTION zarn.bins_percentile(low_bin integer, bins integer[], fraction double precision) RETURNS real
@@ -331,9 +354,11 @@ FROM zarn.pack_records WHERE note IS NOT NULL;
 
 CREATE VIEW zarn.hourly WITH (security_invoker = true) AS
 SELECT site, hour, band, hz / 1e6::float8 AS mhz, samples, 10 * log10(sum_mw / samples) AS mean_dbm, min_dbm, max_dbm,
-       zarn.bins_percentile(low_bin, bins, 0.1) AS p10_dbm, zarn.bins_percentile(low_bin, bins, 0.5) AS p50_dbm,
-       zarn.bins_percentile(low_bin, bins, 0.9) AS p90_dbm
-FROM zarn.hourly_figures;
+       zarn.bins_percentile(b[1], b[2:], 0.1) AS p10_dbm, zarn.bins_percentile(b[1], b[2:], 0.5) AS p50_dbm,
+       zarn.bins_percentile(b[1], b[2:], 0.9) AS p90_dbm
+FROM (SELECT site, hour, band, hz, sum(samples) AS samples, sum(sum_mw) AS sum_mw, min(min_dbm) AS min_dbm,
+             max(max_dbm) AS max_dbm, zarn.sum_bins(low_bin, bins) AS b
+      FROM zarn.hourly_figures GROUP BY site, hour, band, hz) h;
 
 -- The occupancy of a frequency above a threshold over the hours from the one holding `from_time` up to
 -- `to_time`, of one site or (NULL) all: samples, those above, their share.

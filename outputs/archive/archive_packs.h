@@ -16,9 +16,9 @@
 //   points    every sweep's points one after another in dBm (real), NULL where
 //             not measured: a sweep's levels are a slice of it
 //
-// Pack boundaries follow from the log alone, so a log pushed in any number of
-// steps ends in the packs of one push (a pack still open is written again
-// with the records that join it).
+// Pack boundaries follow from the log and where each push began: a push never
+// writes a pack again, so a log pushed in steps has short packs where each
+// push began, until zarnlog db compact packs them as one push would.
 
 #include <cstdint>
 #include <optional>

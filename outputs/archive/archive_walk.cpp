@@ -41,8 +41,6 @@ bool ArchiveWalk::passRun(const ArchivedRun& run, const LogRecord& first) {
     }
     lastMatchedOffset_ = run.firstOffset;
     last_ = {run.firstOffset, count_, own_};
-    passed_ = &run;
-    passedStart_ = last_;
     count_ += run.records;
     own_ += static_cast<uint64_t>(run.records);
     inRun_ = false;
@@ -65,7 +63,6 @@ void ArchiveWalk::damaged(const LogDamage& d, bool covered) {
     ownDamage_.push_back(d);
     if (!held && !covered) damages_.push_back(d);
     inRun_ = false;
-    passed_ = nullptr;
 }
 
 void ArchiveWalk::took(const LogRecord& r) {
@@ -105,7 +102,6 @@ WalkEnd ArchiveWalk::run(const Taker& take) {
         readUpTo_ = offset;
         if (offset <= coveredUntil_) {  // in a run that began in a stretch damaged here
             ++own_;
-            passed_ = nullptr;
             inRun_ = false;
             continue;
         }
@@ -113,11 +109,10 @@ WalkEnd ArchiveWalk::run(const Taker& take) {
         bool lost = false;
         if (passRunsAt(r, lost)) continue;
         if (lost) break;
-        const TakeContext context{count_, {offset, count_, own_}, passed_, passedStart_, inRun_};
+        const TakeContext context{count_, {offset, count_, own_}, inRun_};
         const Take t = take(context, r);
         if (t == Take::Refused) return settle(), WalkEnd::Refused;
         took(r);
-        passed_ = nullptr;
         if (t == Take::TakenAndFull) return settle(), WalkEnd::Full;
     }
     settle();

@@ -58,8 +58,6 @@ struct NewRun {
 struct TakeContext {
     int64_t recordNo = 0;
     WalkStart at;                       // a walk could begin at this record
-    const ArchivedRun* after = nullptr;  // the run passed just before it, nothing between
-    WalkStart afterStart;               // where a walk could begin at that run
     bool follows = false;               // the record taken before it is its neighbour in the log
 };
 
@@ -105,8 +103,6 @@ private:
     std::vector<NewRun> newRuns_;
     std::vector<KeptDamage> healed_;
     bool inRun_ = false;  // the last record read was taken
-    const ArchivedRun* passed_ = nullptr;  // the run passed last, nothing read since
-    WalkStart passedStart_;
     int64_t lastMatchedOffset_ = -1;
     int64_t readUpTo_ = 0;  // the last record read
     uint64_t taken_ = 0, gapFilled_ = 0, own_;

@@ -43,18 +43,11 @@ std::string arrayText(const std::vector<T>& items, F text) {
 // $1 site; per row: $2 hour (Unix seconds), $3 band, $4 Hz, $5 samples, $6 sum of mW, $7 min and
 // $8 max dBm, $9 the first bin, $10 the bins.
 const char* const kAddHourly = R"sql(
-INSERT INTO zarn.hourly_figures AS h (site, hour, band, hz, samples, sum_mw, min_dbm, max_dbm, low_bin, bins)
+INSERT INTO zarn.hourly_figures (site, hour, band, hz, samples, sum_mw, min_dbm, max_dbm, low_bin, bins)
 SELECT $1, 'epoch'::timestamp + x.hour * interval '1 second', x.band, x.hz, x.samples, x.sum_mw, x.min_dbm,
        x.max_dbm, x.low_bin, x.bins::integer[]
 FROM unnest($2::bigint[], $3::smallint[], $4::integer[], $5::integer[], $6::float8[], $7::real[], $8::real[],
             $9::integer[], $10::text[]) AS x (hour, band, hz, samples, sum_mw, min_dbm, max_dbm, low_bin, bins)
-ON CONFLICT (site, hz, hour) DO UPDATE SET
-    samples = h.samples + excluded.samples,
-    sum_mw = h.sum_mw + excluded.sum_mw,
-    min_dbm = least(h.min_dbm, excluded.min_dbm),
-    max_dbm = greatest(h.max_dbm, excluded.max_dbm),
-    low_bin = least(h.low_bin, excluded.low_bin),
-    bins = zarn.add_bins(h.low_bin, h.bins, excluded.low_bin, excluded.bins)
 )sql";
 
 // The bins run over the whole range while figures are summed, and are cut to the levels taken when

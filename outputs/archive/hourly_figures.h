@@ -6,8 +6,9 @@
 // c - 1 dBm up to c dBm, so "above T dBm" is exact for a whole T: the bins from
 // T + 1 up. Bins run from -200 to +60 dBm; a level beyond counts in the end bin.
 //
-// The rows go to the server as the parameters of kAddHourly, which adds them
-// to the rows there (the histograms bin by bin) in the push's transaction.
+// The rows go to the server as the parameters of kAddHourly, rows of their own
+// beside those of earlier pushes (a push only adds rows), in the push's
+// transaction; readers sum a key's rows, and zarnlog db compact folds them.
 
 #include <cstdint>
 #include <map>

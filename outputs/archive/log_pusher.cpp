@@ -148,22 +148,26 @@ struct LogPusher::Batch {
     RecordDecoder decoder;
     PackBuilder packs;
     HourlyFigures hourly;
-    std::optional<ArchivedRun> reopened;  // the pack written again
-    WalkStart lastPack;                   // where the last pack begins
+    WalkStart lastPack;  // where the last pack begins
 };
 
-// The survey's packs and pruned packs from the cursor on, and its damaged stretches there.
+// The survey's packs and pruned packs from the one that holds the cursor on, and its damaged
+// stretches there.
 bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error) {
     SqlRows rows;
     const std::string survey = number(survey_);
     const std::vector<SqlValue> from{survey, number(cursor_.offset)};
-    if (!db_.exec("SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
+    if (!db_.exec("WITH s AS (SELECT coalesce(greatest("
+                  "(SELECT max(first_offset) FROM zarn.packs WHERE survey = $1::integer AND first_offset <= $2::bigint), "
+                  "(SELECT max(first_offset) FROM zarn.pruned WHERE survey = $1::integer AND first_offset <= $2::bigint)), "
+                  "$2::bigint) AS first) "
+                  "SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
                   "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, false "
-                  "FROM zarn.packs WHERE survey = $1::integer AND first_offset >= $2::bigint "
+                  "FROM zarn.packs WHERE survey = $1::integer AND first_offset >= (SELECT first FROM s) "
                   "UNION ALL "
                   "SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
                   "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, true "
-                  "FROM zarn.pruned WHERE survey = $1::integer AND first_offset >= $2::bigint "
+                  "FROM zarn.pruned WHERE survey = $1::integer AND first_offset >= (SELECT first FROM s) "
                   "ORDER BY 1, 3",
                   from, &rows, error))
         return false;
@@ -179,6 +183,12 @@ bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDam
         r.hour = std::stoll(rows.text(i, 7));
         r.pruned = rows.text(i, 8) == "t";
         runs.push_back(r);
+    }
+    // A pack merged by zarnlog db compact across where the last batch ended: the walk begins at it.
+    if (!runs.empty() && runs.front().firstOffset < cursor_.offset) {
+        const ArchivedRun& r = runs.front();
+        if (r.lastOffset < cursor_.offset) runs.erase(runs.begin());
+        else cursor_ = {r.firstOffset, r.firstRecordNo, cursor_.own - static_cast<uint64_t>(cursor_.recordNo - r.firstRecordNo)};
     }
     if (!db_.exec("SELECT byte_offset, byte_length FROM zarn.damaged_stretches "
                   "WHERE survey = $1::integer AND byte_offset + byte_length > $2::bigint ORDER BY byte_offset",
@@ -204,14 +214,10 @@ bool LogPusher::renumber(const std::vector<NewRun>& gaps, std::string& error) {
     return true;
 }
 
-// The batch's rows: the tail pack it writes again goes first, the numbers after a gap move up, the
-// packs and their hourly figures go in, damaged stretches are kept or healed.
+// The batch's rows: the numbers after a gap move up, the packs and their hourly figures go in,
+// damaged stretches are kept or healed. Nothing else a push wrote changes.
 bool LogPusher::writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error) {
     const std::string survey = number(survey_);
-    if (b.reopened && !db_.exec("DELETE FROM zarn.packs WHERE survey = $1::integer AND first_offset = $2::bigint "
-                                "AND hour = 'epoch'::timestamp + $3::bigint * interval '1 second'",
-                                {survey, number(b.reopened->firstOffset), number(b.reopened->hour)}, nullptr, error))
-        return false;
     if (walk.gapFilled() && !renumber(walk.newRuns(), error)) return false;
     if (b.packs.packs() && !db_.copyIn(kCopyPacks, b.packs.data(), error)) return false;
     if (!b.hourly.empty() && !db_.exec(kAddHourly, b.hourly.parameters(site_), nullptr, error)) return false;
@@ -260,29 +266,6 @@ ORDER BY o.id LIMIT 1
     return true;
 }
 
-// The records of the pack the walk passed last, read again from the log to go into a pack with the
-// records after them; false (nothing added) when they cannot all be read.
-bool LogPusher::reopen(const ArchivedRun& run, Batch& b, RecordPlaces& places) {
-    LogReader reader;
-    LogHeader header;
-    if (!reader.open(path_) || !reader.readHeader(header)) return false;
-    reader.resumeAt(static_cast<size_t>(run.firstOffset));
-    std::vector<ArchiveRecord> records(static_cast<size_t>(run.records));
-    LogRecord r;
-    for (ArchiveRecord& record : records) {
-        Place place;
-        bool settled = true;
-        if (reader.next(r) != ReadStatus::Record) return false;
-        const Placing placing = places.place(r.time, place, settled);
-        b.decoder.decode(r, placing == Placing::Placed ? std::optional(place) : std::nullopt, record);
-    }
-    if (records.front().offset != run.firstOffset || records.back().offset != run.lastOffset) return false;
-    for (size_t i = 0; i < records.size(); ++i)
-        b.packs.add(run.firstRecordNo + static_cast<int64_t>(i), records[i], i > 0);
-    b.reopened = run;
-    return true;
-}
-
 void LogPusher::tellForeign(const ArchiveWalk& walk, PushProgress& progress) {
     uint64_t records = 0;
     std::string first;
@@ -298,11 +281,6 @@ void LogPusher::tellForeign(const ArchiveWalk& walk, PushProgress& progress) {
                                " records that are not this log's (the first: " + first +
                                "): left as they are; they are no part of the push, and the log's own records go in "
                                "around them");
-}
-
-bool LogPusher::canReopen(const ArchivedRun& run, const ArchiveRecord& next) const {
-    return !run.pruned && static_cast<size_t>(run.records) < kPackRecords && run.hour == hourOf(next.seconds) &&
-           run.firstType == next.type;
 }
 
 // A month's partitions for each pack of the batch, each made in a transaction of its own.
@@ -366,13 +344,8 @@ bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more
         const Placing placing = places.place(r.time, place, settled);
         if (!settled) return Take::Refused;
         b.decoder.decode(r, placing == Placing::Placed ? std::optional(place) : std::nullopt, record);
-        bool follows = at.follows;
-        if (at.after && !b.packs.records() && canReopen(*at.after, record) && reopen(*at.after, b, places)) {
-            follows = true;
-            b.lastPack = at.afterStart;
-        }
-        if (!b.packs.fits(record, follows)) b.lastPack = at.at;
-        b.packs.add(at.recordNo, record, follows);
+        if (!b.packs.fits(record, at.follows)) b.lastPack = at.at;
+        b.packs.add(at.recordNo, record, at.follows);
         b.hourly.add(record);
         notPlaced += placing != Placing::Placed;
         const bool full = b.packs.records() >= kBatchRecords || b.packs.logBytes() >= kBatchLogBytes;

@@ -10,9 +10,10 @@
 //   beside it (archive_walk.h): what the log holds and the archive lacks goes
 //   in as packs (archive_packs.h) by COPY, gaps included, with its hourly
 //   figures (hourly_figures.h); packs the log contradicts are foreign, reported
-//   and passed by. A pack still open (short of kPackRecords, in the hour of the
-//   next record) is written again with the records that join it, so a log
-//   pushed in steps ends in the packs of one push. A push that fails leaves
+//   and passed by. A push adds rows and changes none it wrote before: a batch
+//   starts new packs, so a log pushed in many small steps (a recorder's) has
+//   short packs until zarnlog db compact merges them (archive_compact.h) into
+//   the packs of one push. A push that fails leaves
 //   whole batches; the next one goes on after them, so any number of pushes,
 //   interrupted or at once, store each record once.
 // - A month without partitions yet: the batch rolls back, zarn.make_month
@@ -126,8 +127,6 @@ private:
     bool attempt(RecordPlaces& places, PushProgress& progress, bool& more, bool& monthsMissing, std::string& error);
     bool findSurvey(bool& made, std::string& error);
     bool readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error);
-    bool canReopen(const ArchivedRun& run, const ArchiveRecord& next) const;
-    bool reopen(const ArchivedRun& run, Batch& b, RecordPlaces& places);
     bool writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error);
     bool renumber(const std::vector<NewRun>& gaps, std::string& error);
     bool makeMonths(const Batch& b, std::string& error);

@@ -14,7 +14,7 @@
 namespace zarn {
 
 struct ArchiveCommand {
-    std::string name;  // "push", "db init", "db status", "db prune", "grid"
+    std::string name;  // "push", "db init", "db status", "db prune", "db compact", "grid"
     std::vector<std::string> files;
     std::string conninfo;
     std::string site;

@@ -20,7 +20,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: zarnlog push LOG.zrn... [--archive CONNINFO] [--site NAME] [--track FILE]\n"
-    "       zarnlog db init|status [--archive CONNINFO]\n"
+    "       zarnlog db init|status|compact [--archive CONNINFO]\n"
     "       zarnlog db prune --before TIME [--site NAME] [--dry-run] [--archive CONNINFO]\n"
     "       zarnlog grid --mhz MHZ [--archive CONNINFO] [--cell M] [--from T] [--to T] [--site S]\n"
     "                    [--min-samples N] -o OUT.gpkg|OUT.geojson|OUT.kml|OUT.csv\n"
@@ -124,8 +124,9 @@ int parse(const std::vector<std::string>& args, ArchiveCommand& c, std::ostream&
     c.name = operands.at(0);
     operands.erase(operands.begin());
     if (c.name == "db") {
-        if (operands.empty() || (operands[0] != "init" && operands[0] != "status" && operands[0] != "prune"))
-            return usage(err, "db takes init, status or prune");
+        if (operands.empty() || (operands[0] != "init" && operands[0] != "status" && operands[0] != "prune" &&
+                                 operands[0] != "compact"))
+            return usage(err, "db takes init, status, prune or compact");
         c.name += " " + operands[0];
         operands.erase(operands.begin());
     }
@@ -167,6 +168,7 @@ int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (c.name == "db init") return initArchive(c, out, err);
     if (c.name == "db status") return showArchiveStatus(c, out, err);
     if (c.name == "db prune") return pruneArchive(c, out, err);
+    if (c.name == "db compact") return compactArchive(c, out, err);
     return writeArchiveGrid(c, out, err);
 }
 

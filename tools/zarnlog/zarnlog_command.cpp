@@ -62,6 +62,8 @@ The team's archive in PostgreSQL with PostGIS:
                        (of --site only, when given; whole months as whole
                        partitions); the hourly figures stay; --dry-run says
                        what would go and changes nothing
+  db compact           merges the short packs and the hourly figures' rows
+                       that pushes added (the archive's owner runs it)
   grid --mhz MHZ -o OUT  a coverage grid of one frequency over every survey:
                        per cell samples, surveys, mean, median, p10, p90, min
                        and max dBm, summed up in the database; OUT as for map
@@ -122,7 +124,7 @@ namespace fs = std::filesystem;
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
-    "       zarnlog push FILE.zrn... | db init|status|prune | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
+    "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
     "Try 'zarnlog --help' for more.\n";
 
 struct Command {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "outputs/archive/archive_compact.h"
 #include "outputs/archive/archive_prune.h"
 #include "outputs/archive/archive_schema.h"
 #include "survey/log_text.h"
@@ -86,6 +87,22 @@ int pruneArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err) 
         << (c.siteGiven ? " (site " + quotedText(c.site) + ")" : "") << ": " << result.partitions
         << " partitions dropped, " << result.packs << " packs, " << megabytes(std::to_string(result.bytes))
         << " freed\n";
+    return 0;
+}
+
+int compactArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
+    ArchiveConnection db;
+    if (!connectArchive(db, c, err)) return 1;
+    int before = 0;
+    std::string error;
+    CompactResult result;
+    if (!prepareSchema(db, before, error) || !compact(db, result, error)) {
+        err << "zarnlog: " << db.target() << ": " << error << "\n";
+        return 1;
+    }
+    out << "compacted " << result.hours << " hours of packs (" << result.packsBefore << " packs into "
+        << result.packsAfter << "); hourly figures: " << result.hourlyRows << " rows into " << result.hourlyKeys
+        << "\n";
     return 0;
 }
 

@@ -23,6 +23,7 @@
 #include "survey/synthetic_track.h"
 #include "outputs/archive/archive_connection.h"
 #include "outputs/archive/archive_schema.h"
+#include "outputs/archive/log_pusher.h"
 #include "survey/track.h"
 #include "testing/archive_version1.h"
 #include "testing/servers/free_port.h"
@@ -247,21 +248,65 @@ TEST_F(ZarnlogArchive, TheArchiveHoldsTheCsvsValuesOnceHoweverOftenAndInWhatStep
     EXPECT_EQ(count("team", "zarn.records"), std::to_string(records));
     EXPECT_EQ(archiveReadings(*server, "team"), expected);
 
-    // Grown in three steps, cut inside records: the rows of one push.
+    // Grown in three steps, cut inside records, by one pusher as a recorder pushes it: the rows of one push.
     const std::string growing = dir.file("growing.zrn");
-    fs::copy_file(dir.file("survey.gpx"), dir.file("growing.gpx"));
-    const std::string bytes = readText(log);
     const std::string grown = database("grown");
-    for (size_t cut : {bytes.size() / 3 + 7, 2 * bytes.size() / 3 + 11, bytes.size()}) {
-        std::ofstream(growing, std::ios::binary | std::ios::trunc) << bytes.substr(0, cut);
-        const Outcome o = zarnlog({"push", growing, "--archive", grown});
-        ASSERT_EQ(o.status, 0) << o.err;
-        EXPECT_EQ(o.err.find("cut short") != std::string::npos, cut < bytes.size()) << o.err;
-    }
+    Track track;
+    std::string error;
+    ASSERT_TRUE(readTrackFile(dir.file("survey.gpx"), track, error)) << error;
+    const TrackJoin join(track, std::nullopt);
+    TrackPlaces places(join);
+    const auto pushInSteps = [&](const std::string& from, const std::string& archive, std::vector<size_t> cuts,
+                                 size_t compactAfter) {
+        ArchiveConnection db;
+        int version = 0;
+        ASSERT_TRUE(db.open(archive, "test", error) && prepareSchema(db, version, error)) << error;
+        LogPusher pusher(db, growing, site, true);
+        const std::string bytes = readText(from);
+        for (size_t step = 0; step < cuts.size(); ++step) {
+            std::ofstream(growing, std::ios::binary | std::ios::trunc) << bytes.substr(0, cuts[step]);
+            PushProgress progress;
+            ASSERT_TRUE(pusher.push(places, progress, error)) << error;
+            EXPECT_EQ(progress.cutShort, cuts[step] < bytes.size());
+            if (step == compactAfter) {
+                ASSERT_EQ(zarnlog({"db", "compact", "--archive", archive}).status, 0);
+            }
+        }
+    };
+    const size_t size = fs::file_size(log);
+    ASSERT_NO_FATAL_FAILURE(pushInSteps(log, grown, {size / 3 + 7, 2 * size / 3 + 11, size}, 99));
     const std::string everything = "SELECT record_no, byte_offset, time, type, note, ST_AsText(geom) FROM zarn.records "
                                    "ORDER BY record_no";
+    // Summed in another order, a mean may differ in its last bit.
+    const std::string hourly = "SELECT site, hour, mhz, samples, round(mean_dbm::numeric, 9), min_dbm, max_dbm, "
+                               "p10_dbm, p50_dbm, p90_dbm FROM zarn.hourly ORDER BY site, hour, mhz";
     EXPECT_EQ(server->sql("grown", everything).rows, server->sql("team", everything).rows);
     EXPECT_EQ(archiveReadings(*server, "grown"), expected);
+    EXPECT_EQ(server->sql("grown", hourly).rows, server->sql("team", hourly).rows);
+
+    // A recorder's 40 minutes pushed 100 records at a time, the owner compacting after the 12th push
+    // while the pusher goes on, and at the end: every record once, and the packs and hourly figures'
+    // rows of one push.
+    const std::string minutes = dir.file("minutes.zrn"), live = database("live"), whole = database("whole");
+    ASSERT_TRUE(writeSingleChannelLog(minutes, 2400, 1));
+    std::vector<size_t> cuts;
+    const size_t header = static_cast<size_t>(kLogHeaderSize), body = fs::file_size(minutes) - header;
+    for (size_t cut = 100; cut < 2400; cut += 100) cuts.push_back(header + cut * body / 2400 + body / 4800);
+    cuts.push_back(header + body);
+    ASSERT_NO_FATAL_FAILURE(pushInSteps(minutes, live, cuts, 11));
+    ASSERT_EQ(zarnlog({"push", minutes, "--archive", whole, "--site", site}).status, 0);
+    const std::string packs = "SELECT first_offset, records FROM zarn.packs ORDER BY first_offset";
+    EXPECT_NE(server->sql("live", packs).rows, server->sql("whole", packs).rows);
+    EXPECT_EQ(server->sql("live", hourly).rows, server->sql("whole", hourly).rows);
+    const Outcome compacted = zarnlog({"db", "compact", "--archive", live});
+    ASSERT_EQ(compacted.status, 0) << compacted.err;
+    EXPECT_EQ(compacted.out.find("compacted 0 hours"), std::string::npos) << compacted.out;
+    EXPECT_EQ(server->sql("live", packs).rows, server->sql("whole", packs).rows);
+    EXPECT_EQ(count("live", "zarn.hourly_figures"), count("whole", "zarn.hourly_figures"));
+    EXPECT_EQ(server->sql("live", hourly).rows, server->sql("whole", hourly).rows);
+    const std::string values = "SELECT record_no, byte_offset, time, dbm FROM zarn.records JOIN zarn.channel_readings "
+                               "USING (survey, record_no) ORDER BY record_no, slot";
+    EXPECT_EQ(server->sql("live", values).rows, server->sql("whole", values).rows);
 }
 
 // A copy with a damaged stretch goes first, a row of no log sits in the survey, then the intact log:
@@ -456,7 +501,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"site not UTF-8", {"push", log, "--archive", team, "--site", "caf\xe9"}, "", 2, "--site: not valid UTF-8"},
         {"no log", {"push", "--archive", team}, "", 2, "push needs a log file"},
         {"grid without a frequency", {"grid", "--archive", team, "-o", "g.gpkg"}, "", 2, "grid needs --mhz"},
-        {"db without init, status or prune", {"db", "--archive", team}, "", 2, "db takes init, status or prune"},
+        {"db without a command", {"db", "--archive", team}, "", 2, "db takes init, status, prune or compact"},
         {"prune without a time", {"db", "prune", "--archive", team}, "", 2, "db prune needs --before TIME"},
     };
     for (const Case& c : cases) {
@@ -477,13 +522,16 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
     const Outcome init = zarnlog({"db", "init", "--archive", server->roleConninfo("owner", "team")});
     ASSERT_EQ(init.status, 0) << init.err;
     EXPECT_NE(init.out.find("schema zarn version 2"), std::string::npos);
-    server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES "
+    server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT ON ALL TABLES "
                            "IN SCHEMA zarn TO pusher; SELECT 1");
     setenv("PGPASSFILE", right.c_str(), 1);
     const std::string pusher = server->roleConninfo("pusher", "team");
     const Outcome pushed = zarnlog({"push", log, "--archive", pusher, "--site", "mast 1"});
     ASSERT_EQ(pushed.status, 0) << pushed.err;
     const std::string records = count("team", "zarn.records");
+    const Outcome compacted = zarnlog({"db", "compact", "--archive", pusher});
+    EXPECT_EQ(compacted.status, 1);
+    EXPECT_NE(compacted.err.find("the archive's owner runs zarnlog db compact"), std::string::npos) << compacted.err;
 
     // Under another site: refused, nothing added; without --site it goes on as its own.
     const Outcome other = zarnlog({"push", log, "--archive", pusher, "--site", "mast 2"});
