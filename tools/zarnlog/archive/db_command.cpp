@@ -18,6 +18,20 @@ std::string megabytes(const std::string& bytes) {
     return text;
 }
 
+// The schema made or brought up to date, then `work`; false with the reason on `err`.
+template <typename Work>
+bool onPreparedArchive(const ArchiveCommand& c, std::ostream& err, Work work) {
+    ArchiveConnection db;
+    if (!connectArchive(db, c, err)) return false;
+    int before = 0;
+    std::string error;
+    if (!prepareSchema(db, before, error) || !work(db, error)) {
+        err << "zarnlog: " << db.target() << ": " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int showArchiveStatus(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
@@ -70,16 +84,12 @@ int showArchiveStatus(const ArchiveCommand& c, std::ostream& out, std::ostream& 
 }
 
 int pruneArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
-    ArchiveConnection db;
-    if (!connectArchive(db, c, err)) return 1;
-    int before = 0;
-    std::string error;
     PruneResult result;
     const PruneRequest request{*c.before, c.siteGiven ? std::optional(c.site) : std::nullopt, c.dryRun};
-    if (!prepareSchema(db, before, error) || !prune(db, request, result, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
+    if (!onPreparedArchive(c, err, [&](ArchiveConnection& db, std::string& error) {
+            return prune(db, request, result, error);
+        }))
         return 1;
-    }
     if (result.cutoff != *c.before)
         err << "zarnlog: records go in whole hours: those before " << isoTime(stampTime(result.cutoff)) << "\n";
     out << (c.dryRun ? "would prune " : "pruned ") << result.records << " records of " << result.surveys
@@ -91,15 +101,11 @@ int pruneArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err) 
 }
 
 int compactArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
-    ArchiveConnection db;
-    if (!connectArchive(db, c, err)) return 1;
-    int before = 0;
-    std::string error;
     CompactResult result;
-    if (!prepareSchema(db, before, error) || !compact(db, result, error)) {
-        err << "zarnlog: " << db.target() << ": " << error << "\n";
+    if (!onPreparedArchive(c, err, [&](ArchiveConnection& db, std::string& error) {
+            return compact(db, result, error);
+        }))
         return 1;
-    }
     out << "compacted " << result.hours << " hours of packs (" << result.packsBefore << " packs into "
         << result.packsAfter << "); hourly figures: " << result.hourlyRows << " rows into " << result.hourlyKeys
         << "\n";

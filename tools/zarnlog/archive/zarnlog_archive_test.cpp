@@ -298,6 +298,9 @@ TEST_F(ZarnlogArchive, TheArchiveHoldsTheCsvsValuesOnceHoweverOftenAndInWhatStep
     const std::string packs = "SELECT first_offset, records FROM zarn.packs ORDER BY first_offset";
     EXPECT_NE(server->sql("live", packs).rows, server->sql("whole", packs).rows);
     EXPECT_EQ(server->sql("live", hourly).rows, server->sql("whole", hourly).rows);
+    const std::string bytes = "SELECT sum(pg_column_size(p.*)) FROM zarn.packs p";
+    RecordProperty("live_pack_bytes_per_whole", std::to_string(std::stod(server->scalar("live", bytes)) /
+                                                               std::stod(server->scalar("whole", bytes))));
     const Outcome compacted = zarnlog({"db", "compact", "--archive", live});
     ASSERT_EQ(compacted.status, 0) << compacted.err;
     EXPECT_EQ(compacted.out.find("compacted 0 hours"), std::string::npos) << compacted.out;
@@ -645,6 +648,7 @@ TEST_F(ZarnlogArchive, EveryKindOfRecordTakesAtMostOneAndAHalfTimesItsLogAndTheH
                      packs = std::stod(*measured.rows[0][2]);
         const double logBytes = static_cast<double>(fs::file_size(log));
         EXPECT_LE(whole, 1.5 * logBytes) << whole / logBytes << " times the log";
+        RecordProperty("archive_per_log_" + k.name, std::to_string(whole / logBytes));
         if (k.name == "fixed" || k.name == "drive") {
             EXPECT_LE(hourly, packs / 10) << hourly << " of " << packs;
         }
