@@ -23,6 +23,7 @@ bool compactHour(ArchiveConnection& db, const std::string& survey, const std::st
     SqlRows rows;
     if (!db.exec("BEGIN", error)) return false;
     if (!db.exec("SELECT pg_advisory_xact_lock($1::integer, $2::integer)", {kArchiveLockClass, survey}, nullptr, error) ||
+        !db.exec("SELECT zarn.fold_renumbered($1::integer)", {survey}, nullptr, error) ||
         !db.exec("SELECT count(*) FROM zarn.packs WHERE survey = $1::integer "
                  "AND hour = 'epoch'::timestamp + $2::bigint * interval '1 second'",
                  {survey, hour}, &rows, error))
@@ -51,6 +52,10 @@ bool compact(ArchiveConnection& db, CompactResult& result, std::string& error) {
     for (size_t i = 0; i < hours.rows.size(); ++i)
         if (!compactHour(db, hours.text(i, 0), hours.text(i, 1), hours.text(i, 2), result, error)) return false;
     SqlRows folded;
+    if (!db.exec("SELECT renumbered, healed FROM zarn.fold_renumbered(NULL)", {}, &folded, error))
+        return rollBack(db, error);
+    result.gaps = std::stoull(folded.text(0, 0));
+    result.filledStretches = std::stoull(folded.text(0, 1));
     if (!db.exec("SELECT keys, folded FROM zarn.fold_hourly()", {}, &folded, error)) return rollBack(db, error);
     result.hourlyKeys = std::stoull(folded.text(0, 0));
     result.hourlyRows = std::stoull(folded.text(0, 1));

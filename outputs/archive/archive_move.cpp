@@ -20,7 +20,7 @@ ALTER TABLE zarn.channel_readings RENAME TO channel_readings_v1;
 
 const char* const kDropOld = "DROP TABLE zarn.sweeps_v1, zarn.channel_readings_v1, zarn.records_v1";
 
-// Readers of version 1 read version 2; roles that pushed push, and fill gaps.
+// Readers of version 1 read version 2; roles that pushed push (adding rows only), and fill gaps.
 const char* const kGrantAgain = R"sql(
 DO $$
 DECLARE
@@ -36,11 +36,11 @@ BEGIN
         END IF;
         IF g.relname = 'records' AND g.privilege_type = 'SELECT' THEN
             EXECUTE format('GRANT SELECT ON zarn.packs, zarn.hourly_figures, zarn.pruned, zarn.prunes, '
-                           'zarn.pack_records, zarn.pack_readings, zarn.pack_sweeps, zarn.hourly TO %s', who);
+                           'zarn.renumbered, zarn.pack_records, zarn.pack_readings, zarn.pack_sweeps, zarn.hourly TO %s', who);
         END IF;
         IF g.relname = 'records' AND g.privilege_type = 'INSERT' THEN
-            EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON zarn.packs, zarn.hourly_figures, '
-                           'zarn.damaged_stretches TO %s', who);
+            EXECUTE format('GRANT SELECT, INSERT ON zarn.packs, zarn.hourly_figures, zarn.damaged_stretches, '
+                           'zarn.renumbered TO %s; GRANT SELECT ON zarn.pruned TO %s', who, who);
         END IF;
     END LOOP;
 END $$;

@@ -37,7 +37,6 @@ bool ArchiveWalk::passRun(const ArchivedRun& run, const LogRecord& first) {
         const ReadStatus s = reader_.next(last);
         if (s == ReadStatus::Damaged) damaged(reader_.damage(), true);
         else if (s != ReadStatus::Record || !matches(last, run.lastOffset, run.lastSeconds, run.lastType)) return back();
-        else readUpTo_ = run.lastOffset;
     }
     lastMatchedOffset_ = run.firstOffset;
     last_ = {run.firstOffset, count_, own_};
@@ -60,7 +59,6 @@ void ArchiveWalk::damaged(const LogDamage& d, bool covered) {
         coveredUntil_ = std::max(coveredUntil_, run.lastOffset);
         held = true;
     }
-    ownDamage_.push_back(d);
     if (!held && !covered) damages_.push_back(d);
     inRun_ = false;
 }
@@ -99,7 +97,6 @@ WalkEnd ArchiveWalk::run(const Taker& take) {
             continue;
         }
         const auto offset = static_cast<int64_t>(r.offset);
-        readUpTo_ = offset;
         if (offset <= coveredUntil_) {  // in a run that began in a stretch damaged here
             ++own_;
             inRun_ = false;
@@ -119,7 +116,7 @@ WalkEnd ArchiveWalk::run(const Taker& take) {
     return WalkEnd::LogEnd;
 }
 
-// Which new records filled gaps, and which kept stretches the log read whole.
+// Which new records filled gaps.
 void ArchiveWalk::settle() {
     const auto logSize = static_cast<int64_t>(reader_.size());
     // Runs after the new ones that are the log's (met), or not yet judged within the log and numbered
@@ -139,15 +136,6 @@ void ArchiveWalk::settle() {
         }
     }
     newRuns_ = gaps;
-    if (gapFilled_ == 0) return;
-    for (const KeptDamage& k : kept_) {
-        const bool readWhole = k.offset + k.length <= readUpTo_ &&
-                               std::none_of(ownDamage_.begin(), ownDamage_.end(), [&](const LogDamage& d) {
-                                   return static_cast<int64_t>(d.offset) < k.offset + k.length &&
-                                          static_cast<int64_t>(d.offset + d.length) > k.offset;
-                               });
-        if (readWhole) healed_.push_back(k);
-    }
 }
 
 }  // namespace zarn

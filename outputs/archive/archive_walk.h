@@ -14,8 +14,8 @@
 // - Every other record goes to `take` with its number: the number of records
 //   before it in the log, the archive's and the new alike. A record added
 //   before a run the archive holds, or inside a stretch it keeps as damaged,
-//   fills a gap: the records after it move up (gapFilled(), newRuns()), and a
-//   kept stretch the log reads whole is healed (healed()).
+//   fills a gap: the records after it move up (gapFilled(), newRuns()); a kept
+//   stretch a pack then begins in counts as filled.
 // - A damaged stretch that runs to the log's end may be a record still being
 //   written: the walk stops before it (CutShort).
 
@@ -75,7 +75,6 @@ public:
     const std::vector<LogDamage>& damages() const { return damages_; }  // for the archive to keep
     const std::vector<ArchivedRun>& foreign() const { return foreign_; }
     const std::vector<NewRun>& newRuns() const { return newRuns_; }
-    const std::vector<KeptDamage>& healed() const { return healed_; }
     uint64_t taken() const { return taken_; }
     uint64_t gapFilled() const { return gapFilled_; }
     // The last record the archive holds once the batch is in; `own`: the log's records before it.
@@ -98,13 +97,11 @@ private:
     size_t next_ = 0;  // the first run not yet met
     int64_t count_;    // the records before the next one, in the archive's numbering
     int64_t coveredUntil_ = -1;  // the last offset of a run met inside a damaged stretch
-    std::vector<LogDamage> damages_, ownDamage_;
+    std::vector<LogDamage> damages_;
     std::vector<ArchivedRun> foreign_;
     std::vector<NewRun> newRuns_;
-    std::vector<KeptDamage> healed_;
     bool inRun_ = false;  // the last record read was taken
     int64_t lastMatchedOffset_ = -1;
-    int64_t readUpTo_ = 0;  // the last record read
     uint64_t taken_ = 0, gapFilled_ = 0, own_;
     WalkStart last_;
 };

@@ -144,11 +144,13 @@ bool LogPusher::push(RecordPlaces& places, PushProgress& progress, std::string& 
 }
 
 struct LogPusher::Batch {
-    Batch(uint32_t pcsRaster, int32_t survey) : decoder(pcsRaster), packs(survey) {}
+    Batch(uint32_t pcsRaster, int32_t survey, int64_t pushedAt)
+        : decoder(pcsRaster), packs(survey, true), pushedAt(pushedAt) {}
     RecordDecoder decoder;
     PackBuilder packs;
     HourlyFigures hourly;
     WalkStart lastPack;  // where the last pack begins
+    int64_t pushedAt;    // Unix µs, once the survey's lock is held: later than any batch before
 };
 
 // The survey's packs and pruned packs from the one that holds the cursor on, and its damaged
@@ -161,11 +163,13 @@ bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDam
                   "(SELECT max(first_offset) FROM zarn.packs WHERE survey = $1::integer AND first_offset <= $2::bigint), "
                   "(SELECT max(first_offset) FROM zarn.pruned WHERE survey = $1::integer AND first_offset <= $2::bigint)), "
                   "$2::bigint) AS first) "
-                  "SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
+                  "SELECT first_offset, last_offset, first_record_no + zarn.moved_up(survey, first_offset, pushed_at), "
+                  "records, extract(epoch FROM first_time)::bigint, "
                   "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, false "
                   "FROM zarn.packs WHERE survey = $1::integer AND first_offset >= (SELECT first FROM s) "
                   "UNION ALL "
-                  "SELECT first_offset, last_offset, first_record_no, records, extract(epoch FROM first_time)::bigint, "
+                  "SELECT first_offset, last_offset, first_record_no + zarn.moved_up(survey, first_offset, pushed_at), "
+                  "records, extract(epoch FROM first_time)::bigint, "
                   "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, true "
                   "FROM zarn.pruned WHERE survey = $1::integer AND first_offset >= (SELECT first FROM s) "
                   "ORDER BY 1, 3",
@@ -199,27 +203,23 @@ bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDam
     return true;
 }
 
-// The packs after each gap filled move up by the records put into it, pruned ones too.
-bool LogPusher::renumber(const std::vector<NewRun>& gaps, std::string& error) {
+// The gaps filled, noted: the packs after each, written before this batch, count its records in their
+// numbers (zarn.moved_up); the batch's own packs have theirs.
+bool LogPusher::renumber(const std::vector<NewRun>& gaps, int64_t pushedAt, std::string& error) {
     std::vector<int64_t> offsets, counts;
     for (const NewRun& g : gaps) offsets.push_back(g.firstOffset), counts.push_back(g.records);
-    const std::vector<SqlValue> params{number(survey_), bigintArray(offsets), bigintArray(counts), number(offsets.front())};
-    for (const char* table : {"zarn.packs", "zarn.pruned"})
-        if (!db_.exec(std::string("UPDATE ") + table +
-                          " p SET first_record_no = p.first_record_no + (SELECT sum(g.k) FROM unnest($2::bigint[], "
-                          "$3::bigint[]) AS g (x, k) WHERE g.x < p.first_offset) "
-                          "WHERE p.survey = $1::integer AND p.first_offset > $4::bigint",
-                      params, nullptr, error))
-            return false;
-    return true;
+    return db_.exec("INSERT INTO zarn.renumbered (survey, first_offset, records, at) "
+                    "SELECT $1::integer, g.x, g.k, 'epoch'::timestamptz + $4::bigint * interval '1 microsecond' "
+                    "FROM unnest($2::bigint[], $3::bigint[]) AS g (x, k)",
+                    {number(survey_), bigintArray(offsets), bigintArray(counts), number(pushedAt)}, nullptr, error);
 }
 
-// The batch's rows: the numbers after a gap move up, the packs and their hourly figures go in,
-// damaged stretches are kept or healed. Nothing else a push wrote changes.
+// The batch's rows: the gaps it fills, the packs and their hourly figures, the damaged stretches. It
+// adds rows and changes none: a damaged stretch a pack begins in counts as filled (zarn.filled).
 bool LogPusher::writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error) {
     const std::string survey = number(survey_);
-    if (walk.gapFilled() && !renumber(walk.newRuns(), error)) return false;
-    if (b.packs.packs() && !db_.copyIn(kCopyPacks, b.packs.data(), error)) return false;
+    if (walk.gapFilled() && !renumber(walk.newRuns(), b.pushedAt, error)) return false;
+    if (b.packs.packs() && !db_.copyIn(kCopyPacksPushedAt, b.packs.data(), error)) return false;
     if (!b.hourly.empty() && !db_.exec(kAddHourly, b.hourly.parameters(site_), nullptr, error)) return false;
     for (const LogDamage& d : walk.damages())
         if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
@@ -227,10 +227,6 @@ bool LogPusher::writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error
                       {survey, number(static_cast<long long>(d.offset)), number(static_cast<long long>(d.length)),
                        validUtf8(d.problem)},
                       nullptr, error))
-            return false;
-    for (const KeptDamage& k : walk.healed())
-        if (!db_.exec("DELETE FROM zarn.damaged_stretches WHERE survey = $1::integer AND byte_offset = $2::bigint",
-                      {survey, number(k.offset)}, nullptr, error))
             return false;
     return true;
 }
@@ -326,15 +322,17 @@ bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more
     if (made) cursor_ = {};
     std::vector<ArchivedRun> runs;
     std::vector<KeptDamage> kept;
+    SqlRows now;
     if (!db_.exec("SELECT pg_advisory_xact_lock($1::integer, $2::integer)", {kArchiveLockClass, number(survey_)},
                   nullptr, error) ||
+        !db_.exec("SELECT (extract(epoch FROM clock_timestamp()) * 1000000)::bigint", {}, &now, error) ||
         !readArchived(runs, kept, error))
         return fail();
 
     LogReader reader;
     LogHeader header;
     if (!reader.open(path_) || !reader.readHeader(header)) return error = reader.problem(), fail();
-    Batch b(header.pcsRaster, survey_);
+    Batch b(header.pcsRaster, survey_, std::stoll(now.text(0, 0)));
     uint64_t notPlaced = 0;
     ArchiveRecord record;
     ArchiveWalk walk(reader, std::move(runs), std::move(kept), cursor_);
@@ -345,7 +343,7 @@ bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more
         if (!settled) return Take::Refused;
         b.decoder.decode(r, placing == Placing::Placed ? std::optional(place) : std::nullopt, record);
         if (!b.packs.fits(record, at.follows)) b.lastPack = at.at;
-        b.packs.add(at.recordNo, record, at.follows);
+        b.packs.add(at.recordNo, record, at.follows, b.pushedAt);
         b.hourly.add(record);
         notPlaced += placing != Placing::Placed;
         const bool full = b.packs.records() >= kBatchRecords || b.packs.logBytes() >= kBatchLogBytes;
@@ -382,12 +380,15 @@ bool LogPusher::totals(Totals& totals, std::string& error) {
     totals = {};
     if (!survey_) return true;
     SqlRows rows;
-    if (!db_.exec("SELECT (SELECT coalesce(max(first_record_no + records), 0) FROM "
-                  "(SELECT first_record_no, records FROM zarn.packs WHERE survey = $1::integer UNION ALL "
-                  "SELECT first_record_no, records FROM zarn.pruned WHERE survey = $1::integer) a), "
+    if (!db_.exec("SELECT (SELECT coalesce(max(first_record_no + zarn.moved_up($1::integer, first_offset, pushed_at) "
+                  "+ records), 0) FROM "
+                  "(SELECT first_record_no, first_offset, pushed_at, records FROM zarn.packs WHERE survey = $1::integer "
+                  "UNION ALL SELECT first_record_no, first_offset, pushed_at, records FROM zarn.pruned "
+                  "WHERE survey = $1::integer) a), "
                   "(SELECT coalesce(sum(CASE WHEN lat IS NULL THEN records "
                   "ELSE cardinality(array_positions(lat, NULL)) END), 0) FROM zarn.packs WHERE survey = $1::integer), "
-                  "(SELECT count(*) FROM zarn.damaged_stretches WHERE survey = $1::integer)",
+                  "(SELECT count(*) FROM zarn.damaged_stretches d WHERE survey = $1::integer "
+                  "AND NOT zarn.filled(d.survey, d.byte_offset, d.byte_length))",
                   {number(survey_)}, &rows, error))
         return false;
     totals.records = std::stoull(rows.text(0, 0));

@@ -20,8 +20,11 @@
 //   makes them (each in a transaction of its own), and the batch goes again.
 // - A pruned pack (zarn.pruned) counts as held: pushing its log again adds
 //   nothing that was pruned.
-// - Filling a gap moves up the numbers of the records after it and removes
-//   the damaged stretch of an earlier copy that the log reads whole.
+// - Filling a gap moves up the numbers of the records after it: noted in
+//   zarn.renumbered (every pack keeps when it was written, a batch's time
+//   taken once it holds the lock), so the views and the next walk count them;
+//   the damaged stretch of an earlier copy that a pack then begins in counts
+//   as filled. zarnlog db compact folds both in.
 // - The survey's row is made in its first batch, so a failed first batch
 //   leaves nothing. A survey pushed before keeps its site; pushing it under
 //   another site given explicitly is refused. A new survey whose records the
@@ -128,7 +131,7 @@ private:
     bool findSurvey(bool& made, std::string& error);
     bool readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error);
     bool writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error);
-    bool renumber(const std::vector<NewRun>& gaps, std::string& error);
+    bool renumber(const std::vector<NewRun>& gaps, int64_t pushedAt, std::string& error);
     bool makeMonths(const Batch& b, std::string& error);
     void tellForeign(const ArchiveWalk& walk, PushProgress& progress);
     bool findTwin(PushProgress& progress, std::string& error);

@@ -108,7 +108,7 @@ int compactArchive(const ArchiveCommand& c, std::ostream& out, std::ostream& err
         return 1;
     out << "compacted " << result.hours << " hours of packs (" << result.packsBefore << " packs into "
         << result.packsAfter << "); hourly figures: " << result.hourlyRows << " rows into " << result.hourlyKeys
-        << "\n";
+        << "; gaps filled: " << result.gaps << ", damaged stretches filled: " << result.filledStretches << "\n";
     return 0;
 }
 
