@@ -379,14 +379,19 @@ FROM zarn.pack_sweeps s
 CROSS JOIN LATERAL unnest(s.levels) WITH ORDINALITY AS v (dbm, n)
 WHERE v.dbm IS NOT NULL;
 
+-- Each band's reading by its slot (0 cellular, 1 PCS): a record may hold one of them only.
 CREATE VIEW zarn.single_channel WITH (security_invoker = true) AS
 SELECT (r.survey::bigint << 40) | (r.record_no << 8) AS id, r.survey, r.record_no, r.time, r.note,
        r.channels[x.a] AS cellular_channel, nullif(r.hz[x.a], 0) / 1e6::float8 AS cellular_mhz,
-       (r.readings[1] / 16.0::float8)::real AS cellular_dbm,
+       (x.a_level / 16.0::float8)::real AS cellular_dbm,
        r.channels[x.b] AS pcs_channel, nullif(r.hz[x.b], 0) / 1e6::float8 AS pcs_mhz,
-       (r.readings[2] / 16.0::float8)::real AS pcs_dbm, r.geom
+       (x.b_level / 16.0::float8)::real AS pcs_dbm, r.geom
 FROM zarn.pack_records r
-CROSS JOIN LATERAL (SELECT coalesce(r.keys[1], 1) AS a, coalesce(r.keys[2], 2) AS b) x
+CROSS JOIN LATERAL (
+    SELECT max(v.k) FILTER (WHERE r.slots[v.k] = 0) AS a, max(v.level) FILTER (WHERE r.slots[v.k] = 0) AS a_level,
+           max(v.k) FILTER (WHERE r.slots[v.k] = 1) AS b, max(v.level) FILTER (WHERE r.slots[v.k] = 1) AS b_level
+    FROM (SELECT u.level, coalesce(u.key, u.j::smallint) AS k
+          FROM unnest(r.readings, r.keys) WITH ORDINALITY AS u (level, key, j)) v) x
 WHERE r.type = 216;
 
 CREATE VIEW zarn.channel_table WITH (security_invoker = true) AS
