@@ -68,6 +68,10 @@ void restartSweep(BoardState& board) {
 }
 
 void startMeasurement(BoardState& board, uint8_t mode) {
+    // Levels from before (no answer yet, another tuning, another table) are not this
+    // measurement's: until the board reports them again a record holds them as not measured.
+    board.levelMeasured[0] = board.levelMeasured[1] = 0;
+    board.slotsMeasured = 0;
     switch (mode) {
     case kModeSingleChannel: startSingleChannel(board); break;
     case kModeChannelTable: uploadChannelTable(board); break;

@@ -14,6 +14,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Request req(uint8_t type, Bytes payload = {}) { return Request{type, std::move(payload)}; }
+int16_t levelAt(const Bytes& b, size_t at) { return static_cast<int16_t>(b[at] | (b[at + 1] << 8)); }
 
 }  // namespace
 
@@ -91,4 +92,39 @@ TEST(BoardSequences, SweepStartAndRestart) {
     restartSweep(board);
     EXPECT_EQ(board.requests,
               (std::vector<Request>{req(8, {0}), req(21, {100, 0, 0x41, 0x03, 1, 0}), req(8, {5})}));
+}
+
+// A measurement just opened holds nothing the board has reported for it: a band not
+// answered yet (its level still the start-up -120 dBm, or another tuning's), a table slot
+// not reported since the new table went up. Those are written as not measured.
+TEST(BoardSequences, AMeasurementLogsOnlyLevelsReportedSinceItStarted) {
+    {
+        WiredBoard w;
+        BoardState& b = w.board;
+        b.logging = 1;
+        b.singleChannelMode = 2;
+        startMeasurement(b, kModeSingleChannel);
+        w.feedFrame(15, {0, 0x00, 0xFD});  // the cellular slot only
+        ASSERT_EQ(w.log.records.size(), 1u);
+        EXPECT_EQ(levelAt(w.log.records[0].bytes, 2), -768);
+        EXPECT_EQ(levelAt(w.log.records[0].bytes, 6), kEmptyLevel) << "PCS before its answer";
+        w.feedFrame(15, {1, 0x00, 0xFC});
+        EXPECT_EQ(levelAt(w.log.records.back().bytes, 6), -1024);
+        startMeasurement(b, kModeSingleChannel);  // retuned
+        w.feedFrame(15, {1, 0x00, 0xFB});
+        EXPECT_EQ(levelAt(w.log.records.back().bytes, 2), kEmptyLevel) << "the old tuning's level";
+    }
+    {
+        WiredBoard w;
+        BoardState& b = w.board;
+        b.logging = 1;
+        b.setScreenMode(kModeChannelTable);
+        b.channelTableCount = 3;
+        for (uint8_t slot : {0, 1, 2}) w.feedFrame(15, {slot, 0x00, 0xFA});  // the table before
+        startMeasurement(b, kModeChannelTable);
+        w.feedFrame(15, {0, 0x00, 0xFD});  // the new pass: the old one's end
+        ASSERT_EQ(w.log.records.size(), 1u);
+        EXPECT_EQ(levelAt(w.log.records[0].bytes, 1 + 3), -768);
+        EXPECT_EQ(levelAt(w.log.records[0].bytes, 1 + 5 + 3), kEmptyLevel) << "a slot of the old pass";
+    }
 }

@@ -32,6 +32,8 @@ constexpr int kTraceSamples = 6100;
 constexpr int kTraceOffsets = 6000;     // samples 0..5999 carry band offsets in use
 constexpr int16_t kEmptyLevel = -2080;  // -130 dBm
 constexpr int kReplyEvents = 50;
+// Plain payload bytes a frame may carry; an escaped one may still follow them.
+constexpr int kMaxStoredPayload = 4096;
 
 // Byte-packed groups that are copied into log records as they stand.
 #pragma pack(push, 1)
@@ -60,6 +62,13 @@ static_assert(sizeof(ChannelSlot) == 5);
 static_assert(sizeof(SweepEntry) == 4);
 static_assert(sizeof(ServerEntry) == 4);
 static_assert(sizeof(SpectrumTrace) == 12205);
+
+// A reply's payload as the board sent it.
+struct BoardReply {
+    bool answered = false;
+    uint16_t length = 0;
+    uint8_t bytes[kMaxStoredPayload + 1] = {};
+};
 
 enum ScreenMode : uint8_t {
     kModeNone = 0,
@@ -134,6 +143,9 @@ public:
     uint8_t reply16Block[24] = {};
     char serialNumber[32] = "XXXXXX";
     char firmwareVersion[32] = "0.00";
+    // The last version and serial-number replies whole, for a log that records them
+    // (log_records.h).
+    BoardReply versionReply, serialReply;
     BandPlan cellularPlan;
     BandPlan pcsPlan;
     uint8_t singleChannelMode = 0;
@@ -151,8 +163,9 @@ public:
     uint16_t parserState = 0;  // the link's FrameParser keeps its state here
     // Set by the link thread from a port failure until a port found again answers.
     std::atomic<bool> boardLost{false};
-    // The levels and table slots measured since the board was last lost (all, before it
-    // ever was): a log record holds kEmptyLevel, not measured, for the others.
+    // The levels and table slots measured since the measurement started and the board was
+    // last lost (all in a state set up by hand): a log record holds kEmptyLevel, not
+    // measured, for the others.
     uint8_t levelMeasured[2] = {1, 1};
     uint64_t slotsMeasured = ~uint64_t{0};
 };

@@ -80,6 +80,12 @@ void copyText(char (&to)[32], const uint8_t* p, uint16_t n) {
     to[i] = '\0';
 }
 
+void keepReply(BoardReply& to, const uint8_t* p, uint16_t n) {
+    std::memcpy(to.bytes, p, n);
+    to.length = n;
+    to.answered = true;
+}
+
 uint32_t u32At(const uint8_t* p) { return u16At(p) | (static_cast<uint32_t>(u16At(p + 2)) << 16); }
 
 const char* modeLabel(uint8_t mode, const char* previous) {
@@ -158,10 +164,12 @@ int FrameParser::applyReply(bool& staged) {
     switch (static_cast<ReplyType>(type_)) {
     case ReplyType::Version:
         copyText(board_.firmwareVersion, p, length_);
+        keepReply(board_.versionReply, p, length_);
         board_.postRequest(typeCode(RequestType::Serial), nullptr, 0);
         return 1;
     case ReplyType::Serial:
         copyText(board_.serialNumber, p, length_);
+        keepReply(board_.serialReply, p, length_);
         return 1;
     case ReplyType::Block3:
         std::memcpy(board_.reply3Block, p + 1, p[0] == 2 ? 24 : 12);

@@ -24,7 +24,6 @@ enum class ParserState : uint16_t {
 };
 
 constexpr int kReceiveBufferSize = 8192;
-constexpr int kMaxStoredPayload = 4096;
 constexpr int kMaxLogPayload = 10000;
 
 // Where the decoder stages log records: the log-file object.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
+#include "board/frame_types.h"
 #include "board/little_endian.h"
 namespace zarn {
 
@@ -47,6 +49,13 @@ int buildSpectrumRecord(const BoardState& b, uint8_t* out) {
     putU16(out + 3, static_cast<uint16_t>(entries));
     for (uint32_t j = 0; j < entries; ++j) std::memcpy(out + 5 + 4 * j, &b.sweepCapture[j * w], sizeof(SweepEntry));
     return 5 + 4 * static_cast<int>(entries);
+}
+
+void stageBoardIdentity(const BoardState& b, RecordSink& sink) {
+    const std::pair<ReplyType, const BoardReply*> replies[] = {{ReplyType::Version, &b.versionReply},
+                                                                {ReplyType::Serial, &b.serialReply}};
+    for (const auto& [type, reply] : replies)
+        if (reply->answered) sink.setPendingRecord(typeCode(type), reply->bytes, reply->length);
 }
 
 bool stageLogRecord(BoardState& b, RecordSink& sink, uint8_t t, const uint8_t* p, uint16_t n) {

@@ -15,6 +15,10 @@ constexpr int kMaxSpectrumEntries = (kMaxLogPayload - 5) / 4;
 // `sink`. Returns true when a record was staged.
 bool stageLogRecord(BoardState& board, RecordSink& sink, uint8_t t, const uint8_t* p, uint16_t n);
 
+// The board's version and serial-number replies, each answered one as the record its
+// frame gives a log while no measurement is open: for a log that starts with one open.
+void stageBoardIdentity(const BoardState& board, RecordSink& sink);
+
 // The spectrum record's payload; returns its length.
 int buildSpectrumRecord(const BoardState& board, uint8_t* out);
 

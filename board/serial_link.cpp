@@ -1,10 +1,13 @@
 #include "board/serial_link.h"
 
 #include <errno.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/message_box.h"
@@ -33,6 +36,28 @@ const char* openFailureHint(int error) {
     }
 }
 
+// "NAME (process PID)" of another process with `device` open, found through /proc; empty when
+// none is found (another user's processes are not ours to look into).
+std::string processHolding(const std::string& device) {
+    std::error_code error;
+    const std::filesystem::path wanted = std::filesystem::canonical(device, error);
+    if (error) return "";
+    const std::string self = std::to_string(::getpid());
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = process.path().filename();
+        if (pid == self || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code unreadable;
+        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
+            std::error_code gone;
+            if (std::filesystem::read_symlink(fd.path(), gone) != wanted) continue;
+            std::string name;
+            std::getline(std::ifstream(process.path() / "comm"), name);
+            return name + " (process " + pid + ")";
+        }
+    }
+    return "";
+}
+
 // The port as the registry names it and, when that differs, as the host's device.
 std::string describePort(const char* name) {
     const std::string path = commPortPath(name);
@@ -44,7 +69,11 @@ std::string describePort(const char* name) {
 void reportPortProblem(const char* what, const char* name, int error) {
     std::fprintf(stderr, "%s: %s %s: %s\n", program_invocation_short_name, what, describePort(name).c_str(),
                  std::strerror(error));
-    if (const char* hint = openFailureHint(error))
+    const std::string holder = error == EBUSY ? processHolding(commPortPath(name)) : "";
+    if (!holder.empty())
+        std::fprintf(stderr, "%s: hint: another program holds the port: %s; end it, or give this one another port\n",
+                     program_invocation_short_name, holder.c_str());
+    else if (const char* hint = openFailureHint(error))
         std::fprintf(stderr, "%s: hint: %s\n", program_invocation_short_name, hint);
 }
 

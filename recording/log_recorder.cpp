@@ -1,5 +1,7 @@
 #include "recording/log_recorder.h"
 
+#include "board/log_records.h"
+
 namespace zarn {
 
 void LogRecorder::setPendingRecord(uint8_t type, const uint8_t* bytes, int length) {
@@ -21,6 +23,7 @@ int LogRecorder::startLog(BoardState& board, const std::string& hostPath, const 
         stopLog(board);
         return -1;
     }
+    if (openWithIdentity_) stageBoardIdentity(board, *log);  // before the decoder's first record
     board.logging = 0;
     swap(std::move(log));  // the replaced log is closed as it goes
     stopCompanion();

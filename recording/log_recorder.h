@@ -56,6 +56,9 @@ public:
     // `companion` (or none) starts and stops with each log from the next start
     // on; one that was started with the current log and is replaced stops now.
     void setCompanion(LogCompanion* companion);
+    // Logs started from then on open with the board's version and serial-number
+    // records, for a recorder whose logs begin with the measurement already open.
+    void openWithBoardIdentity(bool on) { openWithIdentity_ = on; }
     uint64_t fileLength() const;
     bool hasLog() const;
     size_t stagedCount() const;  // records staged and not yet written
@@ -69,6 +72,7 @@ private:
     std::unique_ptr<CLogFile> log_;  // replaced only on the user-interface thread
     LogCompanion* companion_ = nullptr;
     LogCompanion* startedCompanion_ = nullptr;
+    bool openWithIdentity_ = false;
 };
 
 // The process-wide recorder; the decoder's record sink.

@@ -3,7 +3,8 @@
 // band plans as the log's header sets them up, levels in dBm.
 //
 // - Levels are stored in 1/16 dB (best servers in whole dBm); -130 dBm marks a
-//   point that was never measured.
+//   point that was never measured, a tuned band or table slot the board had not
+//   reported yet included (measured() is false).
 // - A channel or offset outside its band has frequency 0; callers show it
 //   blank, and a sweep entry there counts as not measured; so does an entry of
 //   zero bytes, never filled by the board state. Table slots past
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "board/board_state.h"
 #include "board/level.h"
 #include "channels/band_plan.h"
 #include "recording/log_reader.h"
@@ -49,6 +51,7 @@ struct TunedReading {
     uint32_t channel = 0;  // cellular number, or PCS number of the raster
     uint32_t hz = 0;
     int16_t level = 0;  // 1/16 dB
+    bool measured() const { return level != kEmptyLevel; }
 };
 struct SingleChannelReading {
     TunedReading band[2];
@@ -59,6 +62,7 @@ struct TableReading {
     uint16_t channel = 0;
     uint32_t hz = 0;
     int16_t level = 0;
+    bool measured() const { return level != kEmptyLevel; }
 };
 struct SweepPoint {
     uint16_t offset = 0;

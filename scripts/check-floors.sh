@@ -28,7 +28,7 @@ BESIDE="installer resources testing tools bench fuzz"
 NOT_SOURCE="cmake docs scripts tests"
 NO_PROGRAMS="bench fuzz testing"             # include no program's files
 INSTRUMENTS="tools/line_check tools/meter"   # may include testing/
-DISPATCHERS="tools/zarnlog/zarnlog_command.cpp tools/zarnlog/archive_command_line.cpp"  # and tools/*/main.cpp
+DISPATCHERS="tools/zarnlog/zarnlog_command.cpp tools/zarnlog/archive_command_line.cpp tools/zarnlog/locate_command_line.cpp"  # and tools/*/main.cpp
 TEST_FILE='_test\.(cpp|h)$'
 TEST_HELPER='(test_support|_testing)[^/]*$|/temp_device\.h$|/test_art\.h$|/golden\.(h|cpp)$'
 
@@ -157,7 +157,7 @@ testing/sim.cpp:1: includes "tools/board_sim/sim_board.h": testing includes no p
 tools/zarn_record/main.cpp:1: includes "testing/sim_device.h": only tests, test helpers, benchmarks and the instruments (tools/line_check tools/meter) include testing/
 tools/zarn_record/session.cpp:1: includes "tools/zarnlog/track.h": a program includes no other program'"'"'s files; what two programs share lies on a floor or in testing/
 tools/zarnlog/report/page/report_charts.cpp:1: includes "tools/zarnlog/plot/plot_parts.h": one family of commands includes no other family'"'"'s files; what two share lies at the top of the program'"'"'s folder
-tools/zarnlog/track.cpp:1: includes "tools/zarnlog/map/map_output.h": a file at the top of a program'"'"'s folder includes a family'"'"'s files only to hand it its commands (main.cpp, tools/zarnlog/zarnlog_command.cpp tools/zarnlog/archive_command_line.cpp)'
+tools/zarnlog/track.cpp:1: includes "tools/zarnlog/map/map_output.h": a file at the top of a program'"'"'s folder includes a family'"'"'s files only to hand it its commands (main.cpp, tools/zarnlog/zarnlog_command.cpp tools/zarnlog/archive_command_line.cpp tools/zarnlog/locate_command_line.cpp)'
     if [ "$got" != "$want" ]; then
         printf 'check-floors self-test failed; got:\n%s\nwanted:\n%s\n' "$got" "$want" >&2
         return 1

@@ -76,7 +76,7 @@ void singleChannelRows(const LogPlans& plans, const LogRecord& r, std::string_vi
         row += ',';
         appendFrequency(row, t.hz);
         row += ',';
-        appendDbm(row, t.level);
+        appendReadingDbm(row, t.level);
     }
     row += tail;
     row += '\n';
@@ -94,7 +94,7 @@ void tableRows(const LogPlans& plans, const LogRecord& r, std::vector<TableReadi
         row += ',';
         appendFrequency(row, s.hz);
         row += ',';
-        appendDbm(row, s.level);
+        appendReadingDbm(row, s.level);
         row += tail;
         row += '\n';
     }
@@ -266,6 +266,12 @@ void appendMegahertz(std::string& out, uint32_t hz) { appendFixed(out, hz, 6, 2)
 bool appendFrequency(std::string& out, uint32_t hz) {
     if (hz) appendMegahertz(out, hz);
     return hz != 0;
+}
+
+bool appendReadingDbm(std::string& out, int16_t sixteenths) {
+    if (sixteenths == kEmptyLevel) return false;
+    appendDbm(out, sixteenths);
+    return true;
 }
 
 bool appendChannel(std::string& out, uint32_t channel) {

@@ -10,7 +10,8 @@
 // - notes: every note with its time and record type, spectrum notes included.
 // - Notes are UTF-8 (see log_text.h). Values that need an unknown PCS raster
 //   (PCS channel numbers, PCS table frequencies) are empty, and PCS sweeps
-//   give no rows.
+//   give no rows. So is the level of a band or slot the record holds as not
+//   measured.
 
 #include <cstdint>
 #include <string>
@@ -48,9 +49,11 @@ private:
 // Exact decimal texts: -1000/16 dB is "-62.5", 881520000 Hz is "881.52".
 void appendDbm(std::string& out, int16_t sixteenths);
 void appendMegahertz(std::string& out, uint32_t hz);
-// Nothing and false for a value that is not known: frequency 0, kUnknownChannel.
+// Nothing and false for a value that is not known: frequency 0, kUnknownChannel, the
+// level of a tuned band or table slot not measured (kEmptyLevel).
 bool appendFrequency(std::string& out, uint32_t hz);
 bool appendChannel(std::string& out, uint32_t channel);
+bool appendReadingDbm(std::string& out, int16_t sixteenths);
 // Lower-case hexadecimal, two digits a byte.
 void appendHex(std::string& out, const uint8_t* bytes, size_t length);
 

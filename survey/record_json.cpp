@@ -24,7 +24,10 @@ void megahertz(JsonWriter& j, const char* name, uint32_t hz) {
     if (!appendFrequency(out, hz)) out += "null";
 }
 
-void dbm(JsonWriter& j, int16_t sixteenths) { appendDbm(j.key("dbm").rawValue(), sixteenths); }
+void dbm(JsonWriter& j, int16_t sixteenths) {
+    std::string& out = j.key("dbm").rawValue();
+    if (!appendReadingDbm(out, sixteenths)) out += "null";
+}
 
 void singleValues(JsonWriter& j, const LogPlans& plans, const LogRecord& r) {
     SingleChannelReading reading;

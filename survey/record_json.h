@@ -21,8 +21,9 @@
 // - band is "800" or "1900". Every number is the CSV rows' text of it, digit
 //   for digit (csv_rows.h); null where a row leaves the field empty or writes
 //   nan: a channel or frequency an unknown PCS raster hides, a point the sweep
-//   did not measure. A sweep that gives no CSV row (PCS, raster unknown) has
-//   sweep null; a payload that does not decode as its type gives values [].
+//   did not measure, a band or slot the record holds as not measured. A sweep
+//   that gives no CSV row (PCS, raster unknown) has sweep null; a payload that
+//   does not decode as its type gives values [].
 
 #include <cstdint>
 #include <string>

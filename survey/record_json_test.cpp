@@ -1,6 +1,6 @@
 // A record's JSON against its CSV rows: the same values, digit for digit, null where
-// a row is empty or nan, for every kind and for a log whose PCS raster is unknown;
-// and notes and texts that stay valid JSON whatever bytes they held.
+// a row is empty or nan (a level not measured too), for every kind and for a log whose
+// PCS raster is unknown; and notes and texts that stay valid JSON whatever bytes they held.
 #include "survey/record_json.h"
 
 #include <gtest/gtest.h>
@@ -128,7 +128,7 @@ std::vector<uint8_t> surveyLog() {
         SyntheticLog log(path, 50000);
         log.note("Room \"101\"");
         log.singleChannel(384, -62 * 16 - 8, 25, -75 * 16 + 3);
-        log.table({{0, 384, -60 * 16}, {1, 25, -81 * 16 - 1}, {0, 991, -104 * 16}});
+        log.table({{0, 384, -60 * 16}, {1, 25, -81 * 16 - 1}, {0, 991, -104 * 16}, {0, 1, kEmptyLevel}});
         log.sweep(0, 380, 40, [](uint16_t o) { return o % 7 == 0 ? SyntheticLog::kNotCaptured : int16_t(-1600 - o); });
         log.sweep(1, 100, 30, [](uint16_t o) { return static_cast<int16_t>(-1500 - o); });
         log.note("caf\xe9 \x80 \x81\ttab");
@@ -169,9 +169,9 @@ TEST_P(RecordJsonAgainstRows, EveryValueIsTheRowsValueAndEveryEmptyFieldIsNull) 
         return true;
     });
     EXPECT_EQ(records, 6);
-    // Five points the sweep did not capture; with the raster unknown the PCS channels of the
-    // single channel and the ten ranks, the PCS slot's MHz and the PCS sweep too.
-    EXPECT_EQ(nulls, GetParam().rasterKnown ? 5 : 5 + 1 + 10 + 1 + 1);
+    // Five points the sweep did not capture and a slot not measured; with the raster unknown the
+    // PCS channels of the single channel and the ten ranks, the PCS slot's MHz and the PCS sweep too.
+    EXPECT_EQ(nulls, GetParam().rasterKnown ? 6 : 6 + 1 + 10 + 1 + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(, RecordJsonAgainstRows,

@@ -3,7 +3,7 @@
 // the figures that sum levels by channel (occupancy) and watch them (alarms).
 //
 // - single channel: the reading of each band whose tuning has a frequency;
-//   channel table: each slot; spectrum: each measured sweep point (its band
+//   channel table: each slot; both when measured; spectrum: each measured sweep point (its band
 //   offset given too, for a quick look-up); best servers: each rank the board
 //   filled (an empty rank, offset 0 at -130 dBm, is none).
 // - Levels in sixteenths of a dB; best servers' whole dBm times 16.
@@ -64,13 +64,13 @@ bool RecordLevels::forEach(const LogRecord& r, Visit visit) {
     if (decodeSingleChannel(plans_, r, single_)) {
         for (uint8_t band = 0; band < 2; ++band) {
             const TunedReading& t = single_.band[band];
-            if (t.hz) visit(MeasuredLevel{band, t.channel, t.hz, t.level, -1});
+            if (t.hz && t.measured()) visit(MeasuredLevel{band, t.channel, t.hz, t.level, -1});
         }
         return true;
     }
     if (decodeTable(plans_, r, slots_)) {
         for (const TableReading& s : slots_)
-            if (s.hz) visit(MeasuredLevel{s.band, s.channel, s.hz, s.level, -1});
+            if (s.hz && s.measured()) visit(MeasuredLevel{s.band, s.channel, s.hz, s.level, -1});
         return true;
     }
     uint8_t band = 0;

@@ -34,7 +34,7 @@ void finish(ParsedTrack& parsed, Track& track) {
         if (!positionOk(p)) ++track.skipped.badPosition;
         else if (!timeOk) ++track.skipped.noTime;
         else if (!track.points.empty() && time <= track.points.back().time) ++track.skipped.outOfOrder;
-        else track.points.push_back({time, p.lat, p.lon, p.segment});
+        else track.points.push_back({time, p.lat, p.lon, p.segment, p.utc});
     }
     parsed.points.clear();
     parsed.points.shrink_to_fit();

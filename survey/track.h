@@ -5,7 +5,7 @@
 //
 // - The track's clock is the device's own local clock when its points carry
 //   zarn's <zarn:localtime> extension (then a point without it is skipped),
-//   else UTC.
+//   else UTC. Each point keeps its UTC time too, where it has one.
 // - Points come out in strictly increasing time. A point not later than the
 //   one kept before it, one without a time, one whose position is missing, NaN
 //   or out of range, and an NMEA sentence with a bad checksum are skipped and
@@ -16,6 +16,7 @@
 // - Only a regular file is read, through a buffer of fixed size: memory
 //   follows the number of points, not the file's size.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +30,10 @@ struct TrackPoint {
     double time = 0;  // seconds: the device's clock as stampSeconds counts it, or UTC since 1970
     double lat = 0, lon = 0;
     int segment = 0;  // a new one after each lost fix
+    // The receiver's own time of the fix (UTC since 1970), NaN when not known. On the
+    // device's clock two fixes may fall a second too close or too far apart: the
+    // clock is read in whole seconds when a fix arrives.
+    double fixTime = NAN;
 };
 
 struct TrackSkips {

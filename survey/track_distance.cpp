@@ -27,6 +27,8 @@ TrackDistance::TrackDistance(const Track& track) : points_(track.points) {
         metres_.push_back(sum);
         gapsBefore_.push_back(gaps);
     }
+    fixTimes_ = !points_.empty() &&
+                std::all_of(points_.begin(), points_.end(), [](const TrackPoint& p) { return std::isfinite(p.fixTime); });
 }
 
 size_t TrackDistance::after(double t) const {
@@ -58,6 +60,20 @@ namespace zarn {
 bool TrackDistance::continuous(double from, double to) const {
     if (!onTrack(from) || !onTrack(to) || to < from) return false;
     return gapsBefore_[after(to)] == gapsBefore_[after(from)];
+}
+
+double TrackDistance::fixTimeAt(double t) const {
+    const size_t i = after(t);
+    if (i == 0 || points_[i].time == t) return points_[i].fixTime;  // on the track: at its first point
+    const TrackPoint &a = points_[i - 1], &b = points_[i];
+    return a.fixTime + (b.fixTime - a.fixTime) * (t - a.time) / (b.time - a.time);
+}
+
+std::optional<double> TrackDistance::speed(double from, double to) const {
+    if (to <= from || !continuous(from, to)) return std::nullopt;
+    const double seconds = fixTimes_ ? fixTimeAt(to) - fixTimeAt(from) : to - from;
+    if (!(seconds > 0)) return std::nullopt;
+    return (along(to) - along(from)) / seconds;
 }
 
 }  // namespace zarn

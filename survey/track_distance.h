@@ -15,8 +15,13 @@
 // - onTrack(t): whether moment t has a place: within the track, not in a long
 //   gap (TrackJoin's rule); continuous(from, to): whether every moment between
 //   has one.
+// - speed(from, to): metres per second from moment `from` to `to`, over the time
+//   the receiver's own clock says passed between them when every point has its
+//   fix time (the device's whole seconds can put two seconds of driving into
+//   one), else over to - from; none unless continuous and later.
 // The track must outlive it.
 
+#include <optional>
 #include <vector>
 
 #include "survey/track.h"
@@ -35,15 +40,19 @@ public:
     double along(double t) const;
     bool onTrack(double t) const;
     bool continuous(double from, double to) const;
+    std::optional<double> speed(double from, double to) const;
     double total() const { return metres_.empty() ? 0 : metres_.back(); }
 
 private:
     // The first point at or after t; points_.size() when none.
     size_t after(double t) const;
+    // Moment t on the receiver's clock, between the fix times of the points around it.
+    double fixTimeAt(double t) const;
 
     const std::vector<TrackPoint>& points_;
     std::vector<double> metres_;     // along the track at each point
     std::vector<size_t> gapsBefore_;  // long gaps between the points up to each point
+    bool fixTimes_ = false;           // every point has its fix time
 };
 
 }  // namespace zarn

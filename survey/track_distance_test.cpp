@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace zarn {
 namespace {
@@ -42,6 +43,22 @@ TEST(TrackDistance, AlongTheTrackLongGapsAddNothingAndHaveNoPlace) {
     EXPECT_TRUE(d.continuous(24, 25));
     EXPECT_FALSE(d.continuous(24, 26));
     EXPECT_FALSE(d.continuous(2, 1));
+}
+
+// A fix that reaches the device late puts two seconds of driving into one of the device's
+// seconds, and the next fix only one into two: the speed follows the receiver's clock.
+TEST(TrackDistance, SpeedRunsOnTheReceiversClockNotTheDevicesWholeSeconds) {
+    const double step = 10 / kMetresPerDegree;  // 10 m/s north
+    const std::pair<double, double> fixes[] = {{100, 0}, {101, 1}, {102, 3}, {103, 4}, {105, 5}, {106, 6}};
+    Track track;
+    for (const auto& [device, receiver] : fixes) track.points.push_back({device, 47 + step * receiver, 8, 0, 1.7e9 + receiver});
+    const TrackDistance d(track);
+    for (const auto& [from, to] : {std::pair{100.0, 106.0}, {101.0, 102.0}, {103.0, 105.0}, {101.5, 102.5}})
+        EXPECT_NEAR(d.speed(from, to).value_or(0), 10, 1e-6) << from << " to " << to;
+    EXPECT_FALSE(d.speed(102, 102));
+    EXPECT_FALSE(d.speed(99, 101)) << "before the track";
+    for (TrackPoint& p : track.points) p.fixTime = NAN;
+    EXPECT_NEAR(TrackDistance(track).speed(101, 102).value_or(0), 20, 1e-6) << "without fix times, the device's seconds";
 }
 
 }  // namespace

@@ -95,6 +95,8 @@ struct LoggedRecords {
     size_t damaged = 0;
 };
 LoggedRecords readLogged(const std::string& path);
+// zarn-record's log opens with the board's version and serial-number frames.
+constexpr size_t kBoardFrames = 2;
 
 // The request frames in bytes the simulator captured (0x11 0x12 ... 0x11 0x13, unescaped),
 // keep-alives and noise left out.

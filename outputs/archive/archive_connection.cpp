@@ -120,6 +120,9 @@ bool ArchiveConnection::open(const std::string& conninfo, const std::string& pro
     target_ = describe(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) {
         error = oneLine(PQerrorMessage(conn_));
+        if (PQconnectionNeedsPassword(conn_))
+            error += "; a password goes in ~/.pgpass (mode 600, a line host:port:database:user:password) or the "
+                     "file PGPASSFILE names, never on the command line";
         close();
         return false;
     }

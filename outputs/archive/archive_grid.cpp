@@ -144,4 +144,18 @@ bool queryGrid(ArchiveConnection& db, const GridRequest& request, Grid& grid, st
     return true;
 }
 
+bool queryPlacedSpan(ArchiveConnection& db, const std::optional<std::string>& site, std::string& first,
+                     std::string& last, std::string& error) {
+    SqlRows rows;
+    if (!db.exec("SELECT to_char(min(r.time), 'YYYY-MM-DD\"T\"HH24:MI:SS'), "
+                 "to_char(max(r.time), 'YYYY-MM-DD\"T\"HH24:MI:SS') "
+                 "FROM zarn.records r JOIN zarn.logs l ON l.id = r.survey "
+                 "WHERE r.geom IS NOT NULL AND ($1::text IS NULL OR l.site = $1::text)",
+                 {site ? SqlValue(*site) : SqlValue()}, &rows, error))
+        return false;
+    first = rows.text(0, 0);
+    last = rows.text(0, 1);
+    return true;
+}
+
 }  // namespace zarn

@@ -45,4 +45,9 @@ struct Grid {
 
 bool queryGrid(ArchiveConnection& db, const GridRequest& request, Grid& grid, std::string& error);
 
+// The first and last time of a placed record (of the site when asked), as --from takes
+// them ("2026-03-02T09:15:00"); both empty when there is none.
+bool queryPlacedSpan(ArchiveConnection& db, const std::optional<std::string>& site, std::string& first,
+                     std::string& last, std::string& error);
+
 }  // namespace zarn

@@ -28,11 +28,13 @@ void RecordDecoder::decode(const LogRecord& r, const std::optional<Place>& place
     SingleChannelReading single;
     if (decodeSingleChannel(plans_, r, single)) {
         for (int16_t b = 0; b < 2; ++b)
-            out.channels.push_back(channelValue(b, static_cast<uint8_t>(b), single.band[b].channel, single.band[b].hz,
-                                                single.band[b].level));
+            if (single.band[b].measured())
+                out.channels.push_back(channelValue(b, static_cast<uint8_t>(b), single.band[b].channel,
+                                                    single.band[b].hz, single.band[b].level));
     } else if (decodeTable(plans_, r, slots_)) {
         for (const TableReading& s : slots_)
-            out.channels.push_back(channelValue(static_cast<int16_t>(s.slot), s.band, s.channel, s.hz, s.level));
+            if (s.measured())
+                out.channels.push_back(channelValue(static_cast<int16_t>(s.slot), s.band, s.channel, s.hz, s.level));
     } else if (decodeBestServers(plans_, r, band, ranks_)) {
         for (const ServerRank& s : ranks_)
             out.channels.push_back(

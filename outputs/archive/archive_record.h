@@ -6,7 +6,8 @@
 //   table's slots, best servers' ranks (1..10); band 800 or 1900 (0 for a table
 //   slot's band byte that is neither), the channel (none when the raster is
 //   unknown), Hz (0 where the CSV is empty), the level in 1/16 dB, best
-//   servers in whole dBm.
+//   servers in whole dBm. A band or slot the record holds as not measured
+//   gives none.
 // - a sweep: band, first Hz and step, each point's level in 1/16 dB or not
 //   measured, and its peak (the first highest point). A sweep the CSV gives no
 //   row (PCS, raster unknown) has none.

@@ -15,12 +15,13 @@ constexpr int kCancelCheckMs = 100;
 
 }  // namespace
 
-CsvStream::CsvStream(int fd, std::string what) : fd_(fd), what_(std::move(what)) {}
+CsvStream::CsvStream(int fd, std::string what, CsvKind kind) : fd_(fd), what_(std::move(what)), kind_(kind) {}
 
 void CsvStream::record(const OutputRecord& r) {
+    if (csvKindOf(r.written.type) != kind_) return;
     if (!rows_) rows_.emplace(r.pcsRaster);
     text_.clear();
-    if (!headerWritten_) text_ = csvHeader(csvKindOf(r.written.type));
+    if (!headerWritten_) text_ = csvHeader(kind_);
     rows_->append(r.record(), text_);
     if (text_.empty()) return;  // a sweep that gives no row
     headerWritten_ = true;

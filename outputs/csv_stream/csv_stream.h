@@ -2,9 +2,10 @@
 // CsvStream: the records as CSV rows on a file descriptor as they are logged
 // (zarn-record --csv -), an output of the record fan-out.
 //
-// - The rows are zarnlog csv's, byte for byte (survey/csv_rows.h): the header
-//   row of the first record's kind once, before its rows, then each record's
-//   rows. A record's text is written whole before the next record is taken,
+// - The rows are zarnlog csv's, byte for byte (survey/csv_rows.h), of the records
+//   of one kind (the measurement's; the board's frames beside it are left out):
+//   its header row once, before the first row, then each record's rows. A
+//   record's text is written whole before the next record is taken,
 //   straight to the descriptor, so a reader has each row as its record is
 //   logged.
 // - A write that a signal interrupts goes on where it stopped. One that fails
@@ -26,7 +27,7 @@ namespace zarn {
 
 class CsvStream : public RecordOutput {
 public:
-    CsvStream(int fd, std::string what);
+    CsvStream(int fd, std::string what, CsvKind kind);
     void record(const OutputRecord& r) override;
     void cancel() override { cancelled_ = true; }
 
@@ -35,6 +36,7 @@ private:
 
     int fd_;
     std::string what_;
+    CsvKind kind_;
     std::optional<CsvRows> rows_;
     bool headerWritten_ = false;
     std::string text_;

@@ -99,7 +99,7 @@ TEST(CsvStream, ASignalWhileTheReaderTakesNothingCutsNoRow) {
     const InterruptingSignal signal;
     const std::vector<OutputRecord> records = sweeps(20);
     Pipe pipe;
-    CsvStream stream(pipe.fds[1], "standard output");
+    CsvStream stream(pipe.fds[1], "standard output", CsvKind::Spectrum);
     Writer writer(stream, records);
     for (int k = 0; k < 10 && !writer.done; ++k) {  // the pipe is full after some 9 rows
         std::this_thread::sleep_for(20ms);
@@ -123,7 +123,7 @@ TEST(CsvStream, AReaderGoneFailsTheStreamWithTheReason) {
     const std::vector<OutputRecord> records = sweeps(1);
     Pipe pipe;
     pipe.closeEnd(0);
-    CsvStream stream(pipe.fds[1], "standard output");
+    CsvStream stream(pipe.fds[1], "standard output", CsvKind::Spectrum);
     try {
         stream.record(records[0]);
         ADD_FAILURE() << "a write to a pipe without a reader succeeded";
@@ -138,7 +138,7 @@ TEST(CsvStream, AReaderGoneFailsTheStreamWithTheReason) {
 TEST(CsvStream, TheEndsCancelStopsAWriteThatWaitsOnTheReader) {
     const std::vector<OutputRecord> records = sweeps(12);
     Pipe pipe;
-    CsvStream stream(pipe.fds[1], "standard output");
+    CsvStream stream(pipe.fds[1], "standard output", CsvKind::Spectrum);
     Writer writer(stream, records);
     std::this_thread::sleep_for(100ms);
     const auto cancelled = std::chrono::steady_clock::now();

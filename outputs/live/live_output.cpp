@@ -112,12 +112,13 @@ void LiveOutput::takeReadings(const LogRecord& r) {
         readings_.levels.clear();
         for (uint8_t band = 0; band < 2; ++band) {
             const TunedReading& t = single.band[band];
-            if (t.hz) readings_.levels.push_back({bandName(band), channelText(t.channel), dbmText(t.level)});
+            if (t.hz && t.measured())
+                readings_.levels.push_back({bandName(band), channelText(t.channel), dbmText(t.level)});
         }
     } else if (decodeTable(*plans_, r, slots)) {
         readings_.levels.clear();
         for (const TableReading& s : slots)
-            readings_.levels.push_back({bandName(s.band), channelText(s.channel), dbmText(s.level)});
+            if (s.measured()) readings_.levels.push_back({bandName(s.band), channelText(s.channel), dbmText(s.level)});
     } else if (decodeSweep(*plans_, r, sweep)) {
         const SweepPoint* peak = nullptr;
         for (const SweepPoint& p : sweep.points)

@@ -20,6 +20,7 @@
 #include "screens/measurement_settings.h"
 #include "shell/command_line.h"
 #include "survey/json_writer.h"
+#include "tools/zarn_record/table_raster.h"
 #include "tools/zarn_record/watch_options.h"
 
 namespace zarn {
@@ -27,6 +28,7 @@ namespace {
 
 constexpr const char* kProgram = "zarn-record";
 constexpr int kUsage = 2, kFiles = 1;
+constexpr const char* kSampleTablesFolder = "/usr/share/zarn/samples";  // where the package puts them
 
 const char* const kSummary =
     "Records a survey log (.zrn) from the receiver board without a screen: it opens the\n"
@@ -219,9 +221,20 @@ std::optional<int> takeSpectrum(const std::string& given, RecordOptions& o) {
 std::optional<int> takeTable(const std::string& file, RecordOptions& o) {
     int error = 0;
     switch (readChannelTableFile(file, boardState(), error)) {
-    case TableLoad::Loaded: o.mode = kModeChannelTable; return std::nullopt;
+    case TableLoad::Loaded:
+        if (const auto mismatch = tableRasterMismatch(file, o.pcsRaster))
+            std::fprintf(stderr,
+                         "%s: warning: %s: its channels' names give their frequencies at the %u kHz PCS raster, "
+                         "not at the %u kHz one recorded at (%s): give --raster %u\n",
+                         kProgram, file.c_str(), mismatch->namedRasterHz / 1000, o.pcsRaster / 1000,
+                         mismatch->example.c_str(), mismatch->namedRasterHz / 1000);
+        o.mode = kModeChannelTable;
+        return std::nullopt;
     case TableLoad::OpenFailed:
         std::fprintf(stderr, "%s: %s: %s: %s\n", kProgram, file.c_str(), kFileOpenErrorCaption, std::strerror(error));
+        if (error == ENOENT)
+            std::fprintf(stderr, "%s: hint: the sample tables are in %s (resources/samples in a checkout)\n", kProgram,
+                         kSampleTablesFolder);
         return kFiles;
     case TableLoad::Invalid: break;
     }

@@ -56,7 +56,8 @@ ArchiveSettings archiveSettings(const RecordOptions& o, bool track) {
 
 // Every output the options ask for.
 void RecordOutputs::attach() {
-    if (o_.csv == "-") fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output"));
+    if (o_.csv == "-")
+        fanout_.attach("csv", std::make_unique<CsvStream>(STDOUT_FILENO, "standard output", csvKindOf(o_.mode)));
     if (o_.listenFd >= 0)
         fanout_.attach("live", std::make_unique<LiveOutput>(
                                    LiveOptions{o_.listenFd, o_.listen, o_.listenToken, o_.listenHosts}));

@@ -17,9 +17,10 @@ std::optional<double> strongestLevel(const LogPlans& plans, const LogRecord& r) 
     std::vector<ServerRank> ranks;
     if (decodeSingleChannel(plans, r, single)) {
         for (const TunedReading& t : single.band)
-            if (t.hz) take(dbmOfLevel(t.level));
+            if (t.hz && t.measured()) take(dbmOfLevel(t.level));
     } else if (decodeTable(plans, r, slots)) {
-        for (const TableReading& s : slots) take(dbmOfLevel(s.level));
+        for (const TableReading& s : slots)
+            if (s.measured()) take(dbmOfLevel(s.level));
     } else if (decodeSweep(plans, r, sweep)) {
         for (const SweepPoint& p : sweep.points)
             if (p.measured()) take(dbmOfLevel(p.level));

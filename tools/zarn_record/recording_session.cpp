@@ -128,6 +128,15 @@ std::string searched() {
            "a given port first; ports: " + ports;
 }
 
+// Nothing registered as the board's port, only the serial console's fallback: most often a
+// first try on a machine without a board, where the simulator is what to run.
+void hintTheSimulator() {
+    if (discoverPortNames() != std::vector<std::string>{kDefaultPortName}) return;
+    std::fprintf(stderr, "%s: hint: no board's port is registered at all; to try it without a board, start the "
+                         "simulator first (zarn-board-sim &), which registers its port as a board's adapter does\n",
+                 kProgram);
+}
+
 class Session {
 public:
     explicit Session(const RecordOptions& o)
@@ -199,6 +208,7 @@ int Session::bringUp() {
     connection_ = std::make_unique<SerialBoardConnection>(&logRecorder(), kSilenceLimit);
     if (!connection_->portOpen()) {
         std::fprintf(stderr, "%s: no board found: %s\n", kProgram, searched().c_str());
+        hintTheSimulator();
         return kNoBoard;
     }
     pause(kStartPause, [] { return false; });
@@ -208,6 +218,7 @@ int Session::bringUp() {
     if (connection_->framesDecoded() == 0 && !stopSignal) {
         std::fprintf(stderr, "%s: no board answers on %s; %s\n", kProgram, connection_->portName().c_str(),
                      searched().c_str());
+        hintTheSimulator();
         return kNoBoard;
     }
     return 0;
@@ -233,6 +244,9 @@ int Session::startLog() {
         track_ = std::make_unique<TrackRecorder>(*address, [](GpsStatus) {});
         logRecorder().setCompanion(track_.get());
     }
+    // The log starts with the measurement open, where no record holds the board's
+    // version and serial-number frames: they open the log instead.
+    logRecorder().openWithBoardIdentity(true);
     if (logRecorder().startLog(board_, o_.output, o_.output, error) != 0) {
         std::fprintf(stderr, "%s: cannot record %s: %s\n", kProgram, o_.output.c_str(), error.c_str());
         return kFailed;

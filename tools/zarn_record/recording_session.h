@@ -6,7 +6,8 @@
 //     thread, the version request (the decoder asks for the serial number), a pause.
 //     No port, or nothing answering on it: exit 3, naming what was looked at.
 //  2. The measurement is opened as its screen opens it: idle, the options applied, the
-//     screen's opening sequence. Then the log starts (with its track when gpsd is there).
+//     screen's opening sequence. Then the log starts (with its track when gpsd is there),
+//     opening with the board's version and serial-number records.
 //  3. What the decoder staged (each record stamped then) is written in one batch with
 //     one flush (and streamed as CSV rows); each line on stdin notes a record of its
 //     own, in turn, and a terminal is read only while this is its foreground job; the

@@ -191,7 +191,19 @@ TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {
     ASSERT_TRUE(logged.readable);
     EXPECT_EQ(logged.damaged, 0u);
     EXPECT_EQ(logged.pcsRaster, 50000u);
-    for (const LoggedRecord& r : logged.records) ASSERT_EQ(r.type, m.type) << "only the measurement's records";
+    // The board's firmware and serial number first, in the frames it sent, as a log zarn
+    // records from its menu holds them; then only the measurement's records.
+    ASSERT_GE(logged.records.size(), 2u);
+    const auto text = [](const std::string& s) {
+        std::vector<uint8_t> bytes(s.begin(), s.end());
+        bytes.push_back(0);
+        return bytes;
+    };
+    EXPECT_EQ(logged.records[0].type, 1);
+    EXPECT_EQ(logged.records[0].payload, text("SIM 2.10"));
+    EXPECT_EQ(logged.records[1].type, 2);
+    EXPECT_EQ(logged.records[1].payload, text("ZS004217"));
+    for (size_t i = 2; i < logged.records.size(); ++i) ASSERT_EQ(logged.records[i].type, m.type) << i;
     expectScene(m, logged);
     EXPECT_EQ(child.out(), zarnlogCsv(log(), csvKindOf(m.type))) << "every row as zarnlog csv writes it";
     EXPECT_EQ(settings(), before);
@@ -212,10 +224,13 @@ int sweepOf(const LoggedRecord& r) {
     return best && (best->offset - 380) % 8 == 0 ? (best->offset - 380) / 8 : -1;
 }
 
-// The middle records of a log by the sweep they hold; the first and the last may be cut.
+// The middle sweep records of a log by the sweep they hold; the first and the last may be cut.
 std::map<int, std::vector<uint8_t>> middleSweeps(const LoggedRecords& logged) {
+    const auto& records = logged.records;
+    size_t first = 0;
+    while (first < records.size() && records[first].type != kModeSpectrum) ++first;
     std::map<int, std::vector<uint8_t>> sweeps;
-    for (size_t i = 1; i + 1 < logged.records.size(); ++i) sweeps[sweepOf(logged.records[i])] = logged.records[i].payload;
+    for (size_t i = first + 1; i + 1 < records.size(); ++i) sweeps[sweepOf(records[i])] = records[i].payload;
     return sweeps;
 }
 

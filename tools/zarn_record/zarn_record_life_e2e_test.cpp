@@ -108,7 +108,8 @@ TEST_F(RecordLife, NotesFromStdinRowsIntoAPipeAndSigintEndsItWhole) {
     }
     const testing::LoggedRecords logged = testing::readLogged(log);
     EXPECT_EQ(logged.damaged, 0u);
-    EXPECT_EQ(logged.records.size(), csv.size() - 1) << "every record logged is a row, every row a record";
+    EXPECT_EQ(logged.records.size(), testing::kBoardFrames + csv.size() - 1)
+        << "every measurement record logged is a row, every row a record";
     std::vector<std::string> notes;
     for (const auto& r : logged.records)
         if (!r.note.empty()) notes.push_back(r.note);
@@ -198,12 +199,13 @@ TEST_F(RecordLife, AKilledBoardIsFoundAgainAndTheRecordsResume) {
 TEST_F(RecordLife, AWindowOfOneChannelStepRecordsItsTwoPoints) {
     log = device.root + "/narrow.zrn";
     ASSERT_TRUE(start({"--spectrum", "881.50:881.53"}));
-    ASSERT_TRUE(waitFor([&] { return records() >= 3; }, 15s)) << child.err();
+    ASSERT_TRUE(waitFor([&] { return records() >= testing::kBoardFrames + 3; }, 15s)) << child.err();
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(10s), 0) << child.err();
     const auto logged = testing::readLogged(log);
-    ASSERT_GE(logged.records.size(), 3u);
-    for (const auto& r : logged.records) {
+    ASSERT_GE(logged.records.size(), testing::kBoardFrames + 3);
+    for (size_t i = testing::kBoardFrames; i < logged.records.size(); ++i) {
+        const auto& r = logged.records[i];
         ASSERT_EQ(r.type, kModeSpectrum);
         ASSERT_EQ(r.payload.size(), 5u + 2 * 4) << "band, start, count and two points";
         EXPECT_EQ(r.payload[3] | r.payload[4] << 8, 2);
@@ -229,7 +231,7 @@ TEST_F(RecordLife, LevelsFromBeforeALostBoardAreNotLoggedAgainAfterItComesBack) 
     EXPECT_EQ(child.wait(10s), 0) << child.err();
     const testing::LoggedRecords logged = testing::readLogged(log);
     ASSERT_GE(logged.records.size(), before + 5);
-    for (size_t i = 0; i < logged.records.size(); ++i) {
+    for (size_t i = testing::kBoardFrames; i < logged.records.size(); ++i) {
         const testing::LoggedRecord& r = logged.records[i];
         ASSERT_EQ(r.type, kModeSingleChannel);
         ASSERT_EQ(r.payload.size(), 8u);
@@ -413,6 +415,7 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
     char silent[128] = {};
     ASSERT_EQ(openpty(&master, &slave, silent, nullptr, nullptr), 0);  // a port where no board answers
     const std::string out = root + "/never.zrn";
+    const std::string samples = std::string(ZARN_SOURCE_DIR) + "/resources/samples";
     const std::string token = root + "/token", sharedToken = root + "/shared-token";
     std::ofstream(token) << "a-token-long-enough\n";
     std::ofstream(sharedToken) << "a-token-long-enough\n";
@@ -441,7 +444,11 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         {"no log named", {"--servers", "800"}, 2, "-o FILE.zrn is required"},
         {"a raster that is none", {"--servers", "800", "--raster", "40", "-o", out}, 2, "not 30, 50 or 200"},
         {"an unknown option", {"--servers", "800", "--fast", "-o", out}, 2, "unknown option"},
-        {"a missing table", {"--table", root + "/none.kct", "-o", out}, 1, "File Open Error: No such file"},
+        {"a missing table", {"--table", root + "/none.kct", "-o", out}, 1,
+         "none.kct: File Open Error: No such file or directory\nzarn-record: hint: the sample tables are in "
+         "/usr/share/zarn/samples"},
+        {"a table numbered at another raster", {"--table", samples + "/pcs_survey.kct", "-o", out, "--port", "/dev/zarn-none"},
+         3, "raster, not at the 30 kHz one recorded at (1200 'Band edge 1990.00' is 1966.02 MHz here): give --raster 50"},
         {"a table that is none", {"--table", root + "/bad.kct", "-o", out}, 1, "Invalid Channel Table."},
         {"a folder that is not there", {"--servers", "800", "-o", root + "/no/such/x.zrn"}, 1, "does not exist"},
         {"a port that is not there", {"--servers", "800", "-o", out, "--port", "/dev/zarn-none"}, 3, "no board found"},
@@ -465,6 +472,13 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
         EXPECT_EQ(bad.wait(15s), c.status) << c.what << ": " << bad.err();
         EXPECT_NE(bad.err().find(c.says), std::string::npos) << c.what << ": " << bad.err();
         EXPECT_FALSE(std::filesystem::exists(out)) << c.what;
+    }
+    {  // a device root where no board's port was ever registered: the simulator is the way to try it
+        RecordChild bad;
+        std::filesystem::create_directories(root + "/bare");
+        ASSERT_TRUE(bad.start({"--servers", "800", "-o", out}, {{"ZARN_ROOT", root + "/bare"}}));
+        EXPECT_EQ(bad.wait(15s), 3) << bad.err();
+        EXPECT_NE(bad.err().find("start the simulator first (zarn-board-sim &)"), std::string::npos) << bad.err();
     }
     if (getuid() != 0) {  // root writes into any folder
         RecordChild bad;

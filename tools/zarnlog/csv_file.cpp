@@ -9,8 +9,11 @@
 
 namespace zarn {
 
-CsvFile::CsvFile(std::string path) : path_(std::move(path)) {
+CsvFile::CsvFile(std::string path, CsvMaker self) : path_(std::move(path)) {
+    error_ = csvOverwriteRefusal(path_, self);
+    if (!error_.empty()) return;
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    made_ = fd_ >= 0;
     if (fd_ < 0) fail();
 }
 

@@ -1,5 +1,8 @@
 #include "tools/zarnlog/map_features.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "board/board_state.h"
 #include "survey/log_text.h"
 
@@ -11,6 +14,9 @@ FieldValue channelValue(uint32_t channel) {
 }
 
 FieldValue megahertzValue(uint32_t hz) { return hz ? FieldValue{hz / 1e6} : FieldValue{}; }
+
+// A level the board never reported is a null field.
+FieldValue dbmValue(int16_t level) { return level == kEmptyLevel ? FieldValue{} : FieldValue{dbmOfLevel(level)}; }
 
 std::vector<FieldSpec> withLead(std::vector<FieldSpec> rest) {
     std::vector<FieldSpec> fields{{"time", FieldType::Text}, {"note", FieldType::Text}};
@@ -43,9 +49,10 @@ void addSingle(const LogPlans& plans, const LogRecord& r, std::vector<MapFeature
     SingleChannelReading reading;
     if (!decodeSingleChannel(plans, r, reading)) return;
     MapFeature f = begin(MapLayer::Single, r);
-    for (const TunedReading& t : reading.band)
-        f.values.insert(f.values.end(), {channelValue(t.channel), megahertzValue(t.hz), dbmOfLevel(t.level)});
-    f.dbm = dbmOfLevel(std::max(reading.band[0].level, reading.band[1].level));
+    for (const TunedReading& t : reading.band) {
+        f.values.insert(f.values.end(), {channelValue(t.channel), megahertzValue(t.hz), dbmValue(t.level)});
+        if (t.measured()) f.dbm = std::max(f.dbm.value_or(-INFINITY), dbmOfLevel(t.level));
+    }
     out.push_back(std::move(f));
 }
 
@@ -55,8 +62,8 @@ void addTable(const LogPlans& plans, const LogRecord& r, std::vector<MapFeature>
     for (const TableReading& s : slots) {
         MapFeature f = begin(MapLayer::Table, r);
         f.values.insert(f.values.end(), {static_cast<long long>(s.slot), static_cast<long long>(s.band),
-                                         static_cast<long long>(s.channel), megahertzValue(s.hz), dbmOfLevel(s.level)});
-        f.dbm = dbmOfLevel(s.level);
+                                         static_cast<long long>(s.channel), megahertzValue(s.hz), dbmValue(s.level)});
+        if (s.measured()) f.dbm = dbmOfLevel(s.level);
         out.push_back(std::move(f));
     }
 }
@@ -106,6 +113,8 @@ const char* mapLayerName(MapLayer layer) {
     case MapLayer::Spectrum: return "spectrum";
     case MapLayer::Notes: return "notes";
     case MapLayer::Cells: return "cells";
+    case MapLayer::Transmitter: return "transmitter";
+    case MapLayer::Readings: return "readings";
     }
     return "other";
 }
@@ -123,9 +132,13 @@ const std::vector<FieldSpec>& mapFields(MapLayer layer) {
         serverFields(),
         withLead({{"band", Integer}, {"peak_mhz", Real}, {"peak_dbm", Real}, {"mean_dbm", Real}}),
         withLead({{"record_type", Integer}}),
-        {{"column", Integer}, {"row", Integer}, {"samples", Integer}, {"surveys", Integer}, {"mean_dbm", Real},
+        {{"column", Integer}, {"row", Integer}, {"samples", Integer}, {"surveys", Integer}, {"mean_dbm", Real, 2},
          {"median_dbm", Real}, {"p10_dbm", Real}, {"p90_dbm", Real}, {"min_dbm", Real}, {"max_dbm", Real},
          {"few_samples", Integer}},
+        {{"kind", Text}, {"mhz", Real}, {"method", Text}, {"lat", Real}, {"lon", Real}, {"major_m", Real},
+         {"minor_m", Real}, {"bearing_deg", Real}, {"n", Real}, {"p0_dbm", Real}, {"sigma_db", Real},
+         {"samples", Integer}, {"km", Real}, {"warnings", Text}},
+        {{"mhz", Real}, {"dbm", Real}, {"model_dbm", Real}, {"residual_db", Real}, {"censored", Integer}},
     };
     return fields[static_cast<size_t>(layer)];
 }

@@ -10,8 +10,12 @@
 //   points; coloured by the peak.
 // - notes: every note, with its record's type.
 // - cells: a coverage grid's cells (zarnlog grid), areas rather than points.
+// - transmitter, readings: where a transmitter is and the readings it was
+//   located from (zarnlog locate); the transmitter's layer holds its point
+//   and its region's outline.
 // A value that is not known (a PCS channel of an unknown raster, a frequency
-// outside the band, a sweep without a measured point) is null.
+// outside the band, a level the board had not reported, a sweep without a
+// measured point) is null; so is the colour of a feature without a level.
 
 #include <array>
 #include <optional>
@@ -23,8 +27,8 @@
 
 namespace zarn {
 
-enum class MapLayer { Single, Table, Servers, Spectrum, Notes, Cells };
-constexpr int kMapLayers = 6;
+enum class MapLayer { Single, Table, Servers, Spectrum, Notes, Cells, Transmitter, Readings };
+constexpr int kMapLayers = 8;
 // The layer's name, also the file-name suffix of zarnlog csv: "single", "table", ...
 const char* mapLayerName(MapLayer layer);
 
@@ -32,6 +36,7 @@ enum class FieldType { Integer, Real, Text };
 struct FieldSpec {
     std::string name;
     FieldType type;
+    int csvDecimals = 0;  // a Real's decimals in a CSV; 0: as many as it takes
 };
 const std::vector<FieldSpec>& mapFields(MapLayer layer);
 

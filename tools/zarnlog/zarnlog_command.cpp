@@ -9,6 +9,7 @@
 #include "platform/command_line.h"
 #include "platform/gdi/png_file.h"
 #include "tools/zarnlog/archive_command_line.h"
+#include "tools/zarnlog/locate_command_line.h"
 #include "tools/zarnlog/map/log_map.h"
 #include "tools/zarnlog/output_files.h"
 #include "tools/zarnlog/plot/log_occupancy.h"
@@ -52,6 +53,14 @@ Commands:
                        band, channel, MHz, samples, above, occupancy 0-1, mean
                        dBm averaged in mW, max dBm, threshold dBm), on standard
                        output without -o; or a time-by-frequency picture
+  locate FILE... (--mhz MHZ | --channel N --band 800|1900) [-o OUT]
+                       where the frequency's transmitter is, from the placed
+                       levels: a line per frequency with the estimate, its
+                       95 % region (semi-axes, bearing of the long one), the
+                       fitted n and P0, the samples and km of drive; -o writes
+                       it and the readings with their residuals (OUT.gpkg,
+                       OUT.kml, OUT-LAYER.geojson); fewer than 30 placed
+                       readings, or readings that tell nothing, are refused
 
 The team's archive in PostgreSQL with PostGIS:
   push FILE...         the logs' records, placed on their tracks, into the
@@ -67,6 +76,8 @@ The team's archive in PostgreSQL with PostGIS:
   grid --mhz MHZ -o OUT  a coverage grid of one frequency over every survey:
                        per cell samples, surveys, mean, median, p10, p90, min
                        and max dBm, summed up in the database; OUT as for map
+  locate --archive CONNINFO (--mhz MHZ | --channel N --band 800|1900) [-o OUT]
+                       locate over every survey of the archive
 
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map, the
@@ -100,8 +111,16 @@ Options:
                        postgresql://...); default ZARN_ARCHIVE, else the PG*
                        variables; passwords from ~/.pgpass or PGPASSFILE
   --site NAME          push: the survey's site (default ZARN_SITE, else the
-                       host's name); grid, db prune: only that site's surveys
-  --from TIME, --to TIME  grid: only the records from TIME on, and before TIME
+                       host's name); grid, locate, db prune: only that site's
+                       surveys
+  --from TIME, --to TIME  grid, locate --archive: only the records from TIME
+                       on, and before TIME
+  --mhz MHZ            grid, locate: the frequency
+  --channel N, --band 800|1900
+                       locate: the channel, under each log's PCS raster
+  --method fit|centroid
+                       locate: the log-distance model fitted for the place
+                       (default), or the power-weighted centroid (no region)
   -h, --help           this text
   -V, --version        the version
 
@@ -125,6 +144,7 @@ const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
     "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
+    "       zarnlog locate FILE.zrn...|--archive CONNINFO --mhz MHZ|--channel N --band 800|1900 [-o OUT]\n"
     "Try 'zarnlog --help' for more.\n";
 
 struct Command {
@@ -473,6 +493,7 @@ int occupancy(const Command& c, LogReader& reader, const LogHeader& header, cons
 
 int runZarnlog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (!args.empty() && isArchiveCommand(args[0])) return runArchiveCommand(args, out, err);
+    if (!args.empty() && args[0] == "locate") return runLocateCommand(args, out, err);
     Command c;
     if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
     if (c.name == "report") return makeReport(c, out, err);

@@ -124,8 +124,9 @@ TEST(ZarnlogCommand, CsvGoesBesideTheLogByDefaultAndListsItsFiles) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, dir.file("survey-spectrum.csv") + "\n" + dir.file("survey-notes.csv") + "\n" +
                          dir.file("survey-single.csv") + "\n");
-    const Outcome made = zarnlog({"csv", dir.file("survey.zrn"), "-o", dir.file("new/folder")});
+    const Outcome made = zarnlog({"csv", dir.file("survey.zrn"), "-o", dir.file("new/folder/")});
     EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(made.out.find(dir.file("new/folder/survey-single.csv") + "\n"), std::string::npos) << made.out;
     EXPECT_EQ(readText(dir.file("new/folder/survey-spectrum.csv")), readText(dir.file("survey-spectrum.csv")));
 }
 

@@ -20,6 +20,7 @@
 #include "recording/synthetic_log.h"
 #include "survey/grid_cell.h"
 #include "survey/level_statistics.h"
+#include "survey/locate/simulated_drive.h"
 #include "survey/synthetic_track.h"
 #include "outputs/archive/archive_connection.h"
 #include "outputs/archive/archive_schema.h"
@@ -74,6 +75,12 @@ std::string numberText(const std::string& text, const char* format) {
     if (text.empty()) return "";
     char out[48];
     std::snprintf(out, sizeof out, format, std::stod(text));
+    return out;
+}
+
+std::string decimals(double value, int n) {
+    char out[48];
+    std::snprintf(out, sizeof out, "%.*f", n, value);
     return out;
 }
 
@@ -436,6 +443,8 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
         e.levels.add(std::stod(*row[2]));
         e.surveys.insert(*row[3]);
     }
+    EXPECT_NE(grid.err.find(" from 2 surveys;"), std::string::npos) << grid.err;
+    EXPECT_EQ(readText(dir.file("grid.csv")).find('"'), std::string::npos) << "numbers bare";
     const auto written = csvRows(dir.file("grid.csv"));
     ASSERT_EQ(written.size(), expected.size());
     bool twoSurveys = false, few = false;
@@ -446,7 +455,7 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
         const LevelStatistics& l = found->second.levels;
         EXPECT_EQ(std::stoul(row[2]), l.count());
         EXPECT_EQ(std::stoul(row[3]), found->second.surveys.size());
-        EXPECT_NEAR(std::stod(row[4]), *l.mean(), 1e-9);
+        EXPECT_EQ(row[4], decimals(*l.mean(), 2)) << "a mean to 0.01 dB";
         EXPECT_EQ(std::stod(row[5]), *l.percentile(0.5));
         EXPECT_EQ(std::stod(row[6]), *l.percentile(0.1));
         EXPECT_EQ(std::stod(row[7]), *l.percentile(0.9));
@@ -454,8 +463,8 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
         EXPECT_EQ(std::stod(row[9]), *l.max());
         EXPECT_EQ(row[10], l.count() < 6 ? "1" : "0");
         const auto centre = cells.geometry({std::stoll(row[0]), std::stoll(row[1])})->centre;
-        EXPECT_NEAR(std::stod(row[11]), centre.lat, 1e-9);
-        EXPECT_NEAR(std::stod(row[12]), centre.lon, 1e-9);
+        EXPECT_EQ(row[11], decimals(centre.lat, 7));
+        EXPECT_EQ(row[12], decimals(centre.lon, 7));
         twoSurveys = twoSurveys || found->second.surveys.size() == 2;
         few = few || l.count() < 6;
     }
@@ -475,11 +484,41 @@ TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheShare
     const Outcome site = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "--site", "site1", "--from",
                                   "2004-07-09T14:00:30", "-o", dir.file("site1.gpkg")});
     ASSERT_EQ(site.status, 0) << site.err;
-    EXPECT_NE(site.err.find("from 1 surveys"), std::string::npos) << site.err;
+    EXPECT_NE(site.err.find(" from 1 survey;"), std::string::npos) << site.err;
     const Outcome none = zarnlog({"grid", "--archive", archive, "--mhz", "890.01", "-o", dir.file("none.kml")});
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("no placed reading of 890.01 MHz"), std::string::npos) << none.err;
     EXPECT_FALSE(fs::exists(dir.file("none.kml")));
+    const Outcome later = zarnlog({"grid", "--archive", archive, "--mhz", "881.52", "--from", "2030-01-01T00:00",
+                                   "-o", dir.file("later.kml")});
+    EXPECT_EQ(later.status, 1);
+    EXPECT_NE(later.err.find("in that time; its placed records run from 2004-07-09T"), std::string::npos) << later.err;
+}
+
+// Through the archive's views locate reads what the log and its track give, to the digit.
+TEST_F(ZarnlogArchive, LocateOverTheArchiveFindsWhatItFindsOverTheLogs) {
+    const std::string archive = database("locate");
+    DriveScene scene;
+    scene.seed = 7;
+    ASSERT_TRUE(writeDriveLog(simulateDrive(scene), dir.file("drive.zrn"), dir.file("drive.gpx")));
+    ASSERT_EQ(zarnlog({"push", dir.file("drive.zrn"), "--archive", archive, "--site", "van"}).status, 0);
+
+    const Outcome byLog = zarnlog({"locate", dir.file("drive.zrn"), "--mhz", "881.52"});
+    ASSERT_EQ(byLog.status, 0) << byLog.err;
+    ASSERT_NE(byLog.out.find("95 % region"), std::string::npos) << byLog.out;
+    for (const std::vector<std::string>& frequency : {std::vector<std::string>{"--mhz", "881.52"},
+                                                      std::vector<std::string>{"--channel", "384", "--band", "800"}}) {
+        std::vector<std::string> args{"locate", "--archive", archive, "--site", "van"};
+        args.insert(args.end(), frequency.begin(), frequency.end());
+        const Outcome byArchive = zarnlog(args);
+        EXPECT_EQ(byArchive.status, 0) << byArchive.err;
+        EXPECT_EQ(byArchive.out, byLog.out);
+    }
+    const Outcome otherSite = zarnlog({"locate", "--archive", archive, "--site", "car", "--mhz", "881.52"});
+    EXPECT_EQ(otherSite.status, 1);
+    EXPECT_NE(otherSite.err.find("no placed reading of 881.52 MHz"), std::string::npos) << otherSite.err;
+    const Outcome before = zarnlog({"locate", "--archive", archive, "--to", "2000-01-01T00:00", "--mhz", "881.52"});
+    EXPECT_EQ(before.status, 1) << before.err;
 }
 
 TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
@@ -511,6 +550,8 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"unreachable", {"push", log, "--archive", unreachable}, "", 1, "Connection refused"},
         {"wrong password", {"push", log, "--archive", server->roleConninfo("pusher", "team")}, wrong, 1,
          "password authentication failed for user \"pusher\""},
+        {"no password anywhere", {"db", "init", "--archive", server->roleConninfo("pusher", "team")},
+         dir.file("absent.pgpass"), 1, "no password supplied; a password goes in ~/.pgpass"},
         {"no PostGIS", {"push", log, "--archive", plain}, "", 1, "CREATE EXTENSION postgis"},
         {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (2)"},
         {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},

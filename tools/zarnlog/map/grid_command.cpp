@@ -12,6 +12,18 @@ namespace zarn {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// For a time window that missed: when the archive's placed records are, to aim the next one.
+std::string placedSpan(ArchiveConnection& db, const GridRequest& request) {
+    if (!request.from && !request.to) return "";
+    std::string first, last, error;
+    if (!queryPlacedSpan(db, request.site, first, last, error) || first.empty()) return "";
+    return "; its placed records run from " + first + " to " + last + " (--from " + first + ")";
+}
+
+}  // namespace
+
 int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     ArchiveConnection db;
     if (!connectArchive(db, c, err)) return 1;
@@ -31,7 +43,8 @@ int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& e
     appendMegahertz(mhz, c.hz);
     if (cells.cells.empty()) {
         err << "zarnlog: " << db.target() << ": no placed reading of " << mhz << " MHz"
-            << (c.from || c.to ? " in that time" : "") << (c.siteGiven ? " of site " + quotedText(c.site) : "") << "\n";
+            << (c.from || c.to ? " in that time" : "") << (c.siteGiven ? " of site " + quotedText(c.site) : "")
+            << placedSpan(db, request) << "\n";
         return 1;
     }
     uint64_t samples = 0, few = 0;
@@ -49,9 +62,11 @@ int writeArchiveGrid(const ArchiveCommand& c, std::ostream& out, std::ostream& e
     }
     char size[32];
     std::snprintf(size, sizeof size, "%g", c.cell);
-    err << "zarnlog: " << cells.cells.size() << " cells of " << size << " m in EPSG:" << cells.epsg << ", " << samples
-        << " readings of " << mhz << " MHz from " << cells.surveys << " surveys; " << few << " cells with fewer than "
-        << c.minSamples << " samples (few_samples 1)\n";
+    const auto counted = [](uint64_t n, const char* one, const char* more) { return std::to_string(n) + (n == 1 ? one : more); };
+    err << "zarnlog: " << counted(cells.cells.size(), " cell", " cells") << " of " << size << " m in EPSG:" << cells.epsg
+        << ", " << counted(samples, " reading", " readings") << " of " << mhz << " MHz from "
+        << counted(cells.surveys, " survey", " surveys") << "; " << counted(few, " cell", " cells") << " with fewer than "
+        << counted(static_cast<uint64_t>(c.minSamples), " sample", " samples") << " (few_samples 1)\n";
     for (const std::string& f : files) out << f << "\n";
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "tools/zarnlog/csv_maker.h"
 
 // Last: they define TRUE and FALSE as macros.
 #include <cpl_conv.h>
@@ -44,6 +45,11 @@ OGRFieldType ogrType(FieldType t) {
     }
     return OFTString;
 }
+
+// A CSV has no types, and GDAL 3.6 quotes an Integer field's values as it quotes
+// text that looks like a number: whole numbers go as Real, which it writes bare.
+OGRFieldType csvType(FieldType t) { return t == FieldType::Integer ? OFTReal : ogrType(t); }
+constexpr int kCsvWidth = 24;  // GDAL's CSV writes a value of fixed decimals without the padding
 
 std::string styleName(int dbm) { return "dBm" + std::to_string(dbm); }
 std::string areaStyleName(int dbm) { return "area" + std::to_string(dbm); }
@@ -143,6 +149,15 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         gdal_->datasets.push_back({d, false});
         return d;
     };
+    const auto fileOf = [&](MapLayer layer) {
+        return oneLayerAFile(format_) && !onePath_ ? mapLayerFile(format_, path_, layer) : path_;
+    };
+    // Another command's CSV stays as it is, and so do the files before it.
+    for (int k = 0; k < kMapLayers && format_ == MapFormat::Csv; ++k) {
+        if (!layers[k]) continue;
+        const std::string why = csvOverwriteRefusal(fileOf(static_cast<MapLayer>(k)), areas ? CsvMaker::Grid : CsvMaker::Map);
+        if (!why.empty()) return fail(why);
+    }
     GDALDatasetH shared = nullptr;
     for (int k = 0; k < kMapLayers; ++k) {
         if (!layers[k]) continue;
@@ -150,21 +165,27 @@ bool MapOutput::begin(const std::array<bool, kMapLayers>& layers, const std::set
         const std::string name = mapLayerName(layer);
         GDALDatasetH d = shared;
         if (oneLayerAFile(format_) && !onePath_) {
-            d = create(mapLayerFile(format_, path_, layer));
+            d = create(fileOf(layer));
         } else if (!d) {
             d = shared = create(path_);
         }
         if (!d) return fail(error_);
         const bool points = format_ != MapFormat::Csv;
-        const OGRwkbGeometryType shape = layer == MapLayer::Cells ? wkbPolygon : wkbPoint;
+        const OGRwkbGeometryType shape = layer == MapLayer::Cells         ? wkbPolygon
+                                         : layer == MapLayer::Transmitter ? wkbUnknown  // a point and its region
+                                                                          : wkbPoint;
         CPLErrorReset();
         OGRLayerH l = GDALDatasetCreateLayer(d, name.c_str(), points ? gdal_->srs : nullptr,
                                              points ? shape : wkbNone, nullptr);
         if (!l) return fail("cannot write layer " + name + " to " + files_.back() + ": " + gdalError("refused"));
         std::vector<FieldSpec> fields = mapFields(layer);
-        if (!points) fields.insert(fields.end(), {{"lat", FieldType::Real}, {"lon", FieldType::Real}});
+        if (!points) fields.insert(fields.end(), {{"lat", FieldType::Real, 7}, {"lon", FieldType::Real, 7}});
         for (const FieldSpec& f : fields) {
-            OGRFieldDefnH field = OGR_Fld_Create(f.name.c_str(), ogrType(f.type));
+            OGRFieldDefnH field = OGR_Fld_Create(f.name.c_str(), points ? ogrType(f.type) : csvType(f.type));
+            if (!points && f.csvDecimals) {
+                OGR_Fld_SetWidth(field, kCsvWidth);
+                OGR_Fld_SetPrecision(field, f.csvDecimals);
+            }
             const OGRErr made = OGR_L_CreateField(l, field, TRUE);
             OGR_Fld_Destroy(field);
             if (made != OGRERR_NONE) return fail("cannot add field " + f.name + " to layer " + name + ": " + gdalError("refused"));

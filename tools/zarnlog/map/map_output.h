@@ -10,7 +10,8 @@
 //   KML; a CSV has its centre's lat and lon.
 // - `onePath`: every layer in OUT itself, whatever the format (one layer).
 // Points are WGS 84 longitude and latitude. An output that exists is
-// replaced; on a failure every file begun is removed again.
+// replaced, but for a CSV another zarnlog command wrote (csv_maker.h); on a
+// failure every file begun is removed again.
 
 #include <array>
 #include <memory>

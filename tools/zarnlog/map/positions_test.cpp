@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -224,6 +225,13 @@ TEST(ZarnlogMap, EveryFormatReadsBackThroughGdalWithTheRecordsWhereTheyWere) {
         EXPECT_EQ(servers.fields.at("dbm"), "-62");
         EXPECT_EQ(servers.fields.at("rank2_dbm"), "-80");
         EXPECT_EQ(layers.at("notes").at(0).fields.at("note"), "Marker #0");
+        if (std::string(f.driver) == "CSV") {
+            // Numbers bare, as zarnlog csv writes them; places to 7 decimals, as the track has them.
+            const std::regex row("[^\"]*,-?[0-9]+\\.[0-9]{7},-?[0-9]+\\.[0-9]{7}");
+            for (const std::string& file : files)
+                for (const std::string& line : lines(readText(file)))
+                    EXPECT_TRUE(line.starts_with("time,") || std::regex_match(line, row)) << line;
+        }
         if (std::string(f.driver) == "LIBKML") {
             // Each point styled by the whole dBm of its stronger band, in the waterfall's colours.
             for (const Feature& p : layers.at("single")) {
@@ -432,6 +440,38 @@ TEST(ZarnlogCsv, RowsEndWithTheRecordsPlaceWhenATrackLiesBesideTheLog) {
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("no record lies on the track"), std::string::npos) << none.err;
     EXPECT_TRUE(fs::is_empty(dir.file("none")));
+}
+
+// zarnlog csv beside the log and zarnlog map -o survey.csv both write survey-single.csv, -table,
+// -servers, -spectrum and -notes in one folder: neither replaces the other's, each its own.
+TEST(ZarnlogMap, CsvAndMapInOneFolderLeaveEachOthersFilesAsTheyWere) {
+    for (const std::string first : {"csv", "map"}) {
+        const std::string second = first == "csv" ? "map" : "csv";
+        SCOPED_TRACE(first + " first");
+        Folder dir;
+        const std::string log = dir.file("survey.zrn");
+        writeSurvey(log);
+        ASSERT_TRUE(writeSyntheticTrack(dir.file("survey.gpx"), 0, kRecords, 2, trackPoint));
+        const auto command = [&](const std::string& name) {
+            return zarnlog(name == "csv" ? std::vector<std::string>{"csv", log}
+                                         : std::vector<std::string>{"map", log, "-o", dir.file("survey.csv")});
+        };
+        const Outcome made = command(first);
+        ASSERT_EQ(made.status, 0) << made.err;
+        std::map<std::string, std::string> files;
+        for (const char* kind : {"single", "table", "servers", "spectrum", "notes"})
+            files[kind] = readText(dir.file(std::string("survey-") + kind + ".csv"));
+        const Outcome refused = command(second);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("will not replace " + dir.file("survey-single.csv") + ": zarnlog " + first + " wrote it"),
+                  std::string::npos)
+            << refused.err;
+        for (const auto& [kind, bytes] : files)
+            EXPECT_TRUE(readText(dir.file("survey-" + kind + ".csv")) == bytes) << kind << " replaced";
+        const Outcome again = command(first);
+        EXPECT_EQ(again.status, 0) << again.err;
+        EXPECT_TRUE(readText(dir.file("survey-single.csv")) == files["single"]);
+    }
 }
 
 // The coverage panel under the log's own panels: the records on the track,

@@ -10,7 +10,7 @@ namespace zarn {
 bool writeOccupancyCsv(LogReader& reader, const LogHeader& header, const OccupancySettings& s, const std::string& path,
                        std::ostream& out, std::string& error, const DamageSink& damaged) {
     std::unique_ptr<CsvFile> file;
-    if (!path.empty()) file = std::make_unique<CsvFile>(path);
+    if (!path.empty()) file = std::make_unique<CsvFile>(path, CsvMaker::Occupancy);
     std::string text = occupancyCsvHeader();
     const auto handOn = [&] {
         const bool written = file ? file->write(text) : static_cast<bool>(out.write(text.data(), static_cast<std::streamsize>(text.size())));
@@ -31,7 +31,7 @@ bool writeOccupancyCsv(LogReader& reader, const LogHeader& header, const Occupan
     else if (!written) error = "cannot write standard output";
     else if (!read) error = "read error: " + reader.readError();
     if (error.empty()) return true;
-    if (file) std::remove(path.c_str());
+    if (file && file->made()) std::remove(path.c_str());
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/zarnlog/plot/log_plot.h"
 
+#include <cmath>
 #include <memory>
 
 #include "tools/zarnlog/map_features.h"
@@ -47,12 +48,12 @@ struct Panels {
         if (decodeSingleChannel(plans, r, reading)) {
             names = {channelName("800", reading.band[0].channel, reading.band[0].hz),
                      channelName("1900", reading.band[1].channel, reading.band[1].hz)};
-            for (const TunedReading& t : reading.band) dbm.push_back(dbmOfLevel(t.level));
+            for (const TunedReading& t : reading.band) dbm.push_back(t.measured() ? dbmOfLevel(t.level) : NAN);
             return Kind::Single;
         }
         if (decodeTable(plans, r, slots)) {
             for (const TableReading& t : slots) {
-                dbm.push_back(dbmOfLevel(t.level));
+                dbm.push_back(t.measured() ? dbmOfLevel(t.level) : NAN);
                 names.push_back(channelName(t.band == 0 ? "800" : "1900", t.channel, t.hz));
             }
             return Kind::Table;

@@ -91,6 +91,7 @@ bool readReport(const std::vector<ReportLog>& logs, const ReportOptions& options
     for (size_t i = 0; i < logs.size(); ++i)
         if (!readLevels(logs[i], i, data, error)) return error = logs[i].path + ": " + error, false;
     sumChannels(data);
+    locateSources(data);
     for (LogOverview& l : data.logs) {
         checkDrive(l);
         if (data.grid) markUndersampledCells(l, *data.grid, data.undersampledCells);

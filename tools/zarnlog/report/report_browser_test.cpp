@@ -1,6 +1,6 @@
 // The report in headless Chromium: it loads without a console error and asks
 // for nothing but itself, its pointer readout works, and printed to PDF on A4
-// each of its six sections starts at the top of a page of its own. With
+// each of its seven sections starts at the top of a page of its own. With
 // ZARN_KEEP_REPORT=DIR the desktop screenshot of the example drive's report
 // is kept there as report.png (docs/report.md shows it).
 #include <gmock/gmock.h>
@@ -84,7 +84,7 @@ TEST(ZarnlogReportBrowser, TheReportLoadsAloneReadsOutAndPrintsEachSectionOnItsO
     browser.printToPdfByDevTools(pdf, {{"generateDocumentOutline", true}});
     const std::vector<testing::PdfHeading> outline = testing::pdfOutline(pdf);
     const char* const sections[] = {"1. Summary",        "2. Per channel", "3. Coverage grid", "4. Best-server dominance",
-                                    "5. Spectrum",       "6. The drive's checks"};
+                                    "5. Spectrum",       "6. The drive's checks", "7. Where the signals come from"};
     int lastPage = 0;
     for (const char* section : sections) {
         SCOPED_TRACE(section);

@@ -19,12 +19,15 @@ public:
         : log_(log), distance_(distance), check_(check) {}
 
     void judge(const Block& b) {
+        // The way of a block at the receiver's speed: a fix that reached the device late
+        // would put two seconds of driving into one of its seconds.
         const double from = log_.track->timeOf(b.from), to = log_.track->timeOf(b.to);
-        const double metres = distance_.along(to) - distance_.along(from);
-        if (!distance_.continuous(from, to) || metres < kStandingSpeed * static_cast<double>(b.to - b.from)) {
+        const std::optional<double> speed = distance_.speed(from, to);
+        if (!speed || *speed < kStandingSpeed) {
             open_ = false;
             return;
         }
+        const double metres = *speed * (to - from);
         check_.judgedMetres += metres;
         check_.judgedSamples += b.samples;
         if (b.samples * check_.fortyWavelengths / metres >= kLeastSamplesPerFortyWavelengths) {
@@ -122,8 +125,8 @@ std::vector<std::optional<double>> speedOverTime(const std::vector<LogOverview>&
         const double whole = std::floor(start);
         const double from = join.timeOf(static_cast<long long>(whole)) + (start - whole);
         const double to = from + (endLog == log ? end - start : 1.0);
-        if (distances[log]->continuous(from, to))
-            speeds[static_cast<size_t>(c)] = (distances[log]->along(to) - distances[log]->along(from)) / (to - from) * 3.6;
+        if (const std::optional<double> speed = distances[log]->speed(from, to))
+            speeds[static_cast<size_t>(c)] = *speed * 3.6;
     }
     return speeds;
 }

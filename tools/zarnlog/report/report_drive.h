@@ -14,7 +14,8 @@
 // one stretch.
 //
 // Speed over the time axis and the distance driven come from the same track
-// distances (survey/track_distance.h).
+// distances (survey/track_distance.h); speeds, and so a block's metres, run on
+// the receiver's clock where the track has it.
 
 #include <optional>
 #include <vector>

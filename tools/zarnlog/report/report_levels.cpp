@@ -19,7 +19,7 @@ public:
 
     void take(const LogRecord& r) {
         if (!data_.options.window.contains(r.time)) return;
-        const std::optional<CellIndex> cell = cellOf(r);
+        const std::optional<CellIndex> cell = placeOf(r);
         const int column = data_.axis.columnOf(log_, stampSeconds(r.time));
         size_t unknown = 0;
         const SampleSource source = channelSamples(plans_, r, samples_, unknown);
@@ -36,14 +36,18 @@ public:
 
 private:
     // Records of one second share their place: one projection a second, however many records.
-    std::optional<CellIndex> cellOf(const LogRecord& r) {
+    // The cell, and the place in place_.
+    std::optional<CellIndex> placeOf(const LogRecord& r) {
         if (cached_ && r.time == cachedTime_) return cell_;
         cached_ = true;
         cachedTime_ = r.time;
-        Place p;
+        if (track_) time_ = track_->timeOf(r.time);
         cell_.reset();
-        if (track_ && data_.grid && track_->place(r.time, p) == Placing::Placed)
-            cell_ = data_.grid->grid.cellOf({p.lat, p.lon});
+        place_.reset();
+        if (Place p; track_ && track_->place(r.time, p) == Placing::Placed) {
+            place_ = p;
+            if (data_.grid) cell_ = data_.grid->grid.cellOf({p.lat, p.lon});
+        }
         return cell_;
     }
 
@@ -60,6 +64,7 @@ private:
         c.perLog[log_].add(s.sixteenths);
         c.columns[static_cast<size_t>(column)].add(s.dbm());
         if (cell) c.cells[*cell].add(s.dbm());
+        if (place_) c.placed.add(*place_, s.dbm(), time_, static_cast<int>(log_));
     }
 
     void dominance(const CellIndex& cell) {
@@ -97,6 +102,8 @@ private:
     bool cached_ = false;
     LocalTime cachedTime_{};
     std::optional<CellIndex> cell_;
+    std::optional<Place> place_;
+    double time_ = 0;  // of the record, on the track's clock
     OccupancyTaker occupancy_;
 };
 
@@ -116,6 +123,15 @@ bool readLevels(const ReportLog& log, size_t index, ReportData& data, std::strin
 void sumChannels(ReportData& data) {
     for (auto& [key, c] : data.channels)
         for (const LevelHistogram& log : c.perLog) c.whole.add(log);
+}
+
+void locateSources(ReportData& data) {
+    for (const auto& [key, c] : data.channels) {
+        if (c.placed.samples() < kFewestLocateReadings) continue;
+        SourceEstimate& s = data.sources[key];
+        TransmitterEstimate e;
+        if (locateTransmitter(c.placed, LocateMethod::Fit, e, s.why)) s.estimate = std::move(e);
+    }
 }
 
 }  // namespace zarn::report

@@ -17,4 +17,7 @@ bool readLevels(const ReportLog& log, size_t index, ReportData& data, std::strin
 // Every log's figures summed into each channel's whole, once every log is read.
 void sumChannels(ReportData& data);
 
+// Where the transmitter of each channel with enough placed levels is.
+void locateSources(ReportData& data);
+
 }  // namespace zarn::report

@@ -23,6 +23,7 @@
 #include "survey/grid_cell.h"
 #include "survey/level_histogram.h"
 #include "survey/level_statistics.h"
+#include "survey/locate/transmitter_estimate.h"
 #include "survey/track_join.h"
 #include "tools/zarnlog/report/report_options.h"
 
@@ -186,6 +187,14 @@ struct ChannelLevels {
     LevelHistogram whole;
     std::vector<LevelSum> columns;  // over the time axis
     CellMap<LevelSum> cells;
+    DriveSamples placed;  // its placed levels, to locate its transmitter from
+};
+
+// Where a channel's transmitter is (survey/locate/transmitter_estimate.h), for
+// a channel with at least kFewestLocateReadings placed levels; or why not.
+struct SourceEstimate {
+    std::optional<TransmitterEstimate> estimate;
+    std::string why;
 };
 
 // Best-server dominance of a band's cell: the levels of every channel a channel
@@ -214,6 +223,7 @@ struct ReportData {
     std::optional<GridFrame> grid;
     std::string noGridWhy;
     std::vector<std::optional<double>> speedColumns;  // km/h over the time axis
+    std::map<ChannelKey, SourceEstimate> sources;
 
     bool anyPlaced() const;
 };

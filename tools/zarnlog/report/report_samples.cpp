@@ -1,5 +1,7 @@
 #include "tools/zarnlog/report/report_samples.h"
 
+#include "board/board_state.h"
+
 namespace zarn::report {
 namespace {
 
@@ -10,6 +12,7 @@ void take(std::vector<ChannelSample>& out, size_t& unknown, int band, uint32_t h
         ++unknown;
         return;
     }
+    if (sixteenths == kEmptyLevel) return;  // the board had not reported it
     out.push_back({band, hz, channel, sixteenths});
 }
 

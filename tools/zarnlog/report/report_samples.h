@@ -2,7 +2,8 @@
 // The channel levels one record holds, as both readings of `zarnlog report`
 // take them: a single-channel record's two tuned channels, a channel table's
 // slots, a best-servers record's filled ranks (a rank the sweep did not fill
-// keeps -130 dBm). A value whose frequency the log does not give (a PCS table
+// keeps -130 dBm), each as the board measured it (a level it had not reported
+// is none). A value whose frequency the log does not give (a PCS table
 // slot under an unknown raster, a channel outside its band) is counted in
 // `unknown`, not returned.
 

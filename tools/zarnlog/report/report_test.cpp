@@ -7,7 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "recording/gpx_track.h"
 #include "recording/synthetic_log.h"
+#include "survey/track_distance.h"
 #include "tools/zarnlog/report/log_report.h"
 #include "tools/zarnlog/report/report_drive.h"
 #include "tools/zarnlog/report/report_test_survey.h"
@@ -256,6 +258,85 @@ TEST(ZarnlogReport, SpeedSpectraDamageAndTheTimeWindowAreTheOnesWorkedOutByHand)
     EXPECT_EQ(part.channels.at(ChannelKey{0, kCellularHz}).whole.max(), cellularDbm(30));
 }
 
+// 40 single-channel records a second driving north at 12.5 m/s: 43.5 samples per 40 wavelengths
+// of 881.52 MHz. The receiver hands the device a fix late: from second 20 each device second holds
+// the next second's fix (its 19th spans two seconds of driving), until second 40 holds none (its
+// 39th spans none). On the device's clock that is a 90 km/h spike with 21.8 samples per 40
+// wavelengths, and 22.5 km/h after it; on the receiver's, 45 km/h throughout, all sampled well.
+TEST(ZarnlogReport, ALateFixMakesNoSpikeOfSpeedNorAStretchOfTooFewSamples) {
+    Folder dir;
+    const Survey drive{dir.file("late.zrn"), dir.file("late.gpx")};
+    constexpr int kDrive = 60;
+    ASSERT_TRUE(writeSingleChannelLog(drive.log, kDrive, 40));
+    std::string gpx = gpxHead() + kGpxSegmentOpen;
+    for (int s = 0; s < kDrive; ++s) {
+        if (s == 40) continue;
+        const int second = s >= 20 && s < 40 ? s + 1 : s;
+        GpsFix fix;
+        fix.mode = 3;
+        fix.latitude = 47 + 12.5 * second / (kEarthRadiusMetres * M_PI / 180);
+        fix.longitude = 8.5;
+        fix.utc = static_cast<double>(stampSeconds(syntheticTime(second)) - kSyntheticUtcOffset);
+        gpx += gpxPoint(fix, syntheticTime(s));
+    }
+    std::ofstream(drive.track, std::ios::binary) << gpx << kGpxSegmentClose << kGpxDocumentClose;
+
+    const ReportData data = read({withTrack(drive)});
+    size_t speeds = 0;
+    for (const std::optional<double>& speed : data.speedColumns) {
+        if (!speed) continue;
+        ++speeds;
+        EXPECT_NEAR(*speed, 45, 0.1);
+    }
+    EXPECT_GE(speeds, kDrive - 2u);
+    ASSERT_FALSE(data.logs[0].checks.empty());
+    const report::DriveCheck& cellular = data.logs[0].checks[0];
+    ASSERT_EQ(cellular.band, 0);
+    EXPECT_NEAR(cellular.judgedMetres, (kDrive - 1) * 12.5, 0.5);
+    EXPECT_TRUE(cellular.stretches.empty()) << cellular.stretches.size() << " stretches, the first from second "
+                                            << cellular.stretches[0].from - data.logs[0].first;
+}
+
+// A record of a measurement just begun holds a level the board had not reported yet as not
+// measured (-130 dBm): it is no sample of the report and no value of the map.
+TEST(ZarnlogReport, ALevelTheBoardHadNotReportedIsNoSampleAndNoMapValue) {
+    Folder dir;
+    const Survey s{dir.file("first.zrn"), dir.file("first.gpx")};
+    {
+        SyntheticLog log(s.log, 50000);
+        log.singleChannel(384, -70 * 16, kPcsOffset, kEmptyLevel);
+        for (int t = 1; t < 10; ++t) log.singleChannel(384, -70 * 16, kPcsOffset, kPcsLevel);
+        ASSERT_TRUE(log.ok());
+    }
+    ASSERT_TRUE(writeSyntheticTrack(s.track, 0, 10, 1, [](long long t) {
+        return std::optional(Place{47 + 1e-5 * static_cast<double>(t), 8.5});
+    }));
+    const ReportData data = read({withTrack(s)});
+    const LevelHistogram& pcs = data.channels.at(ChannelKey{1, kPcsHz}).whole;
+    EXPECT_EQ(pcs.count(), 9u);
+    EXPECT_EQ(pcs.min(), kPcsLevel / 16.0);
+    EXPECT_EQ(data.channels.at(ChannelKey{0, kCellularHz}).whole.count(), 10u);
+
+    const auto map = zarnlog({"map", s.log, "-o", dir.file("map.csv")});
+    ASSERT_EQ(map.status, 0) << map.err;
+    // time, note, cellular channel, MHz and dBm, PCS channel, MHz and dBm, lat, lon
+    std::istringstream rows(readText(dir.file("map-single.csv")));
+    std::string line;
+    std::vector<std::string> first, second;
+    for (auto* fields : {&first, &first, &second}) {
+        std::getline(rows, line);
+        std::istringstream cells(line);
+        fields->clear();
+        for (std::string cell; std::getline(cells, cell, ',');) fields->push_back(cell);
+    }
+    ASSERT_EQ(first.size(), 10u);
+    EXPECT_EQ(first[4], "-70");
+    EXPECT_EQ(first[6], "1962.45");
+    EXPECT_EQ(first[7], "") << "not measured";
+    ASSERT_EQ(second.size(), 10u);
+    EXPECT_EQ(second[7], "-95");
+}
+
 // The sweeps' occupancy in the page: 881.52 MHz at -60 dBm in every third sweep of the first five
 // minutes and never after, the rest of the band at -106.25 dBm (the noise floor, so the threshold
 // is -96.25 dBm): 100 of 600 samples above, the first period 100 of 300.
@@ -286,7 +367,7 @@ TEST(ZarnlogReport, TheSweepsOccupancyIsTheShareOfAPointsSamplesAboveTheNoiseThr
               std::string::npos);
 }
 
-// The page itself: six sections, notes escaped, nothing that a browser would fetch.
+// The page itself: seven sections, notes escaped, nothing that a browser would fetch.
 TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     Folder dir;
     const Survey s = writeDrive(dir, "drive");
@@ -296,7 +377,7 @@ TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     EXPECT_EQ(made.out, page + "\n");
     EXPECT_NE(made.err.find("placed 100, not placed 20"), std::string::npos) << made.err;
     const std::string html = readText(page);
-    for (const char* id : {"summary", "channels", "grid", "dominance", "spectrum", "checks"})
+    for (const char* id : {"summary", "channels", "grid", "dominance", "spectrum", "checks", "sources"})
         EXPECT_NE(html.find(std::string("<section id=\"") + id + "\">"), std::string::npos) << id;
     EXPECT_NE(html.find("<title>North &lt;drive&gt;</title>"), std::string::npos);
     EXPECT_NE(html.find("Start &lt;b&gt;&amp;amp; &quot;here&quot;"), std::string::npos);

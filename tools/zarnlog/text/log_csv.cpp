@@ -1,6 +1,7 @@
 #include "tools/zarnlog/text/log_csv.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -89,8 +90,8 @@ bool writeCsvFiles(LogReader& reader, const LogHeader& header, const std::string
     bool ok = writeCsv(reader, header, [&](CsvKind kind, std::string_view text) {
         std::unique_ptr<CsvFile>& file = files[kind];
         if (!file) {
-            const std::string path = (dir.empty() ? "" : dir + "/") + stem + "-" + csvSuffix(kind) + ".csv";
-            file = std::make_unique<CsvFile>(path);
+            const std::string path = (std::filesystem::path(dir) / (stem + "-" + csvSuffix(kind) + ".csv")).string();
+            file = std::make_unique<CsvFile>(path, CsvMaker::Csv);
             if (file->opened()) written.push_back(path);
         }
         return file->write(text);

@@ -1,6 +1,5 @@
 // Sections 3 and 4: the coverage grid per channel, and best-server dominance
 // per band, on maps that share one frame.
-#include "tools/zarnlog/plot_scale.h"
 #include "tools/zarnlog/report/page/html_table.h"
 #include "tools/zarnlog/report/page/report_format.h"
 #include "tools/zarnlog/report/page/report_maps.h"
@@ -9,26 +8,6 @@
 
 namespace zarn::report {
 namespace {
-
-CellSet everyCell(const ReportData& data) {
-    CellSet cells;
-    for (const auto& [key, c] : data.channels)
-        for (const auto& [cell, levels] : c.cells) cells.insert(cell);
-    for (int band = 0; band < kBands; ++band) {
-        for (const auto& [cell, d] : data.dominance[band]) cells.insert(cell);
-        cells.insert(data.undersampledCells[band].begin(), data.undersampledCells[band].end());
-    }
-    return cells;
-}
-
-LevelScale scaleOf(const ReportData& data) {
-    if (data.options.scale) return *data.options.scale;
-    plot::Range means;
-    for (const auto& [key, c] : data.channels)
-        for (const auto& [cell, levels] : c.cells) means.take(*levels.mean());
-    const plot::Range tens = means.empty() ? plot::Range{-120, -40} : means.tens();
-    return {tens.lo, tens.hi};
-}
 
 std::string projectionText(const GridFrame& g) {
     const int epsg = g.grid.epsg(), zone = epsg % 100;
@@ -69,7 +48,7 @@ void writeGrid(const ReportData& data, std::string& out) {
     const ReportOptions& o = data.options;
     if (data.channels.empty()) paragraph(out, "No single-channel or channel-table records to grid.");
     if (data.channels.empty() || noGrid(data, out)) return endSection(out);
-    const LevelScale scale = scaleOf(data);
+    const LevelScale scale = levelScaleOf(data);
     paragraph(out, "Cells of " + fixed(o.cellMetres, 0) + " m in " + projectionText(*data.grid) +
                        ". A cell's colour is the mean of its samples, averaged in mW, on the scale of zarnlog plot; "
                        "its number is its sample count (under the pointer where the cell is small). Cells with fewer "

@@ -65,6 +65,19 @@ void cellText(SvgWriter& svg, const MapFrame& frame, const CellIndex& c, size_t 
              std::string("fill=\"") + ink + "\" font-size=\"" + svg::number(size) + "\"");
 }
 
+// The region's outline, and a cross on the estimate.
+void sourceMark(SvgWriter& svg, const MapFrame& frame, const SourceMark& mark) {
+    std::string outline;
+    for (const Place& p : mark.region)
+        if (const auto xy = frame.point(p))
+            outline += (outline.empty() ? "M" : "L") + svg::number(xy->first) + " " + svg::number(xy->second);
+    if (!outline.empty()) svg.path(outline + "Z", "class=\"region\"");
+    if (const auto xy = frame.point(mark.place))
+        svg.path("M" + svg::number(xy->first - 7) + " " + svg::number(xy->second) + "h14M" + svg::number(xy->first) + " " +
+                     svg::number(xy->second - 7) + "v14",
+                 "class=\"estimate\"");
+}
+
 // The map's frame and hatch; the caller draws the cells between begin and finish.
 std::string begin(SvgWriter& svg, const MapFrame& frame) {
     const std::string hatch = "hatch" + std::to_string(++mapNumber);
@@ -107,6 +120,14 @@ MapFrame::MapFrame(const GridFrame& grid, const CellSet& cells) : grid_(grid) {
     height_ = rows * side_;
 }
 
+std::optional<std::pair<double, double>> MapFrame::point(const Place& p) const {
+    const auto metres = grid_.grid.metres({p.lat, p.lon});
+    if (!metres) return std::nullopt;
+    const double size = grid_.grid.size();
+    return std::pair{(metres->first / size - static_cast<double>(west_)) * side_,
+                     (static_cast<double>(north_ + 1) - metres->second / size) * side_};
+}
+
 double MapFrame::x(const CellIndex& c) const { return static_cast<double>(c.column - west_) * side_; }
 double MapFrame::y(const CellIndex& c) const { return static_cast<double>(north_ - c.row) * side_; }
 
@@ -127,7 +148,28 @@ void levelMap(std::string& out, const MapFrame& frame, const LevelCells& map) {
     if (map.undersampled)
         for (const CellIndex& cell : *map.undersampled)
             svg.rect(frame.x(cell), frame.y(cell), frame.side(), frame.side(), "class=\"undersampled\"");
+    if (map.source) sourceMark(svg, frame, *map.source);
     finish(svg, frame);
+}
+
+CellSet everyCell(const ReportData& data) {
+    CellSet cells;
+    for (const auto& [key, c] : data.channels)
+        for (const auto& [cell, levels] : c.cells) cells.insert(cell);
+    for (int band = 0; band < kBands; ++band) {
+        for (const auto& [cell, d] : data.dominance[band]) cells.insert(cell);
+        cells.insert(data.undersampledCells[band].begin(), data.undersampledCells[band].end());
+    }
+    return cells;
+}
+
+LevelScale levelScaleOf(const ReportData& data) {
+    if (data.options.scale) return *data.options.scale;
+    plot::Range means;
+    for (const auto& [key, c] : data.channels)
+        for (const auto& [cell, levels] : c.cells) means.take(*levels.mean());
+    const plot::Range tens = means.empty() ? plot::Range{-120, -40} : means.tens();
+    return {tens.lo, tens.hi};
 }
 
 void dominanceMap(std::string& out, const MapFrame& frame, const CellMap<DominanceCell>& cells, size_t minSamples,

@@ -41,6 +41,8 @@ svg .map-ground{fill:#f4f4f4}
 svg .few{opacity:.9}
 svg .undersampled{fill:none;stroke:#d00;stroke-width:2}
 svg .scale{fill:none;stroke:#000;stroke-width:1.5}
+svg .region{fill:none;stroke:#000;stroke-width:2;stroke-dasharray:6 3}
+svg .estimate{stroke:#000;stroke-width:3}
 svg .north path{fill:#000}
 .key{font-size:.8rem}
 .swatch{display:inline-block;width:.9em;height:.9em;margin:0 .25em 0 .5em;vertical-align:-.1em;border:1px solid #999}
@@ -118,6 +120,7 @@ std::string reportPage(const ReportData& data) {
     writeDominance(data, out);
     writeSpectrum(data, out);
     writeDriveChecks(data, out);
+    writeSources(data, out);
     out += "<script>" + std::string(kScript) + "</script>\n</body></html>\n";
     return out;
 }

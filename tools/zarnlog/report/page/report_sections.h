@@ -1,7 +1,7 @@
 #pragma once
-// The six sections of the report's page, each a <section> with its heading,
+// The seven sections of the report's page, each a <section> with its heading,
 // written from what the logs gave (report_model.h). A section with nothing to
-// show says why in a sentence, so that every report has the same six.
+// show says why in a sentence, so that every report has the same seven.
 
 #include <string>
 
@@ -15,6 +15,7 @@ void writeGrid(const ReportData& data, std::string& out);
 void writeDominance(const ReportData& data, std::string& out);
 void writeSpectrum(const ReportData& data, std::string& out);
 void writeDriveChecks(const ReportData& data, std::string& out);
+void writeSources(const ReportData& data, std::string& out);
 
 // Helpers the sections share.
 void beginSection(std::string& out, const char* id, const char* heading);
