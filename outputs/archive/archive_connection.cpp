@@ -87,6 +87,8 @@ bool ArchiveConnection::fail(std::string& error, const std::string& what) {
 bool ArchiveConnection::open(const std::string& conninfo, const std::string& program, std::string& error) {
     close();
     sqlState_.clear();
+    target_.clear();
+    if (std::string problem = conninfoProblem(conninfo); !problem.empty()) return error = std::move(problem), false;
     // Ours first, so that the conninfo overrides them; the encoding last, as every text we send is UTF-8.
     std::vector<const char*> keys, values;
     const auto set = [&](const char* key, const char* value) {
@@ -252,13 +254,24 @@ bool ArchiveConnection::copyIn(const std::string& copy, std::string_view data, s
     return true;
 }
 
+// libpq's reasons quote the conninfo, a password and all, and they end in journals:
+// ours name the kind of mistake, never a word of the text.
 std::string conninfoProblem(const std::string& conninfo) {
     char* message = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &message);
-    std::string problem = options ? "" : message ? oneLine(message) : "out of memory";
+    const bool taken = options != nullptr;
+    const std::string reason = message ? message : "";
     PQconninfoFree(options);
     PQfreemem(message);
-    return problem;
+    if (taken) return {};
+    if (reason.empty()) return "out of memory";
+    const auto says = [&](const char* text) { return reason.find(text) != std::string::npos; };
+    std::string what = "not keyword=value pairs or a postgresql:// URI that libpq takes";
+    if (says("missing \"=\"")) what = "a word without \"=\" (a value with blanks goes in single quotes: password='a b')";
+    else if (says("unterminated quoted string")) what = "a quoted value that does not end";
+    else if (says("invalid connection option")) what = "an option that libpq does not know";
+    else if (says("URI")) what = "a postgresql:// URI that libpq cannot read";
+    return "not a conninfo libpq takes: " + what + "; the text is not repeated here, as it may hold a password";
 }
 
 bool conninfoHasPassword(const std::string& conninfo) {

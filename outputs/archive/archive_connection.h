@@ -72,7 +72,8 @@ private:
     std::string sqlState_;
 };
 
-// Why libpq would not take `conninfo`; empty when it would.
+// Why libpq would not take `conninfo`, in words that quote none of it (libpq's
+// quote it, password and all); empty when it would.
 std::string conninfoProblem(const std::string& conninfo);
 // Whether `conninfo` spells out a password (better kept in ~/.pgpass).
 bool conninfoHasPassword(const std::string& conninfo);

@@ -7,54 +7,95 @@ namespace {
 
 // $1 Hz, $2 cell metres, $3 and $4 the window's stamps (seconds, NULL: open), $5 the site (NULL: all).
 const char* const kGridQuery = R"sql(
-WITH chosen AS NOT MATERIALIZED (
-    SELECT r.survey, r.record_no, r.geom
-    FROM zarn.records r JOIN zarn.logs l ON l.id = r.survey
-    WHERE r.geom IS NOT NULL
-      AND ($3::bigint IS NULL OR r.time >= 'epoch'::timestamp + $3::bigint * interval '1 second')
-      AND ($4::bigint IS NULL OR r.time < 'epoch'::timestamp + $4::bigint * interval '1 second')
+WITH window_ AS (
+    SELECT 'epoch'::timestamp + $3::bigint * interval '1 second' AS first,
+           'epoch'::timestamp + $4::bigint * interval '1 second' AS last
+),
+chosen AS NOT MATERIALIZED (
+    SELECT p.* FROM zarn.packs p JOIN zarn.logs l ON l.id = p.survey
+    WHERE p.lat IS NOT NULL
+      AND ($3::bigint IS NULL OR p.hour >= date_trunc('hour', 'epoch'::timestamp + $3::bigint * interval '1 second'))
+      AND ($4::bigint IS NULL OR p.hour < 'epoch'::timestamp + $4::bigint * interval '1 second')
       AND ($5::text IS NULL OR l.site = $5::text)
 ),
 readings AS (
-    SELECT r.survey, r.geom, c.dbm::float8 AS dbm
-    FROM zarn.channel_readings c
-    JOIN chosen r ON r.survey = c.survey AND r.record_no = c.record_no
-    WHERE c.mhz BETWEEN $1::float8 / 1e6 - 5e-7 AND $1::float8 / 1e6 + 5e-7
+    -- Channel readings: where every record holds the dictionary in order, the places of the frequency
+    -- in it; elsewhere each reading's key.
+    SELECT p.survey, u.lon, u.lat,
+           coalesce(p.hour + u.s * interval '1 second',
+                    p.first_time + (u.i - 1) * ((p.last_time - p.first_time) / greatest(p.records - 1, 1))) AS time,
+           (CASE WHEN p.type = 219 THEN f.levels[j]::real ELSE (f.levels[j] / 16.0::float8)::real END)::float8 AS dbm
+    FROM chosen p
+    CROSS JOIN LATERAL (SELECT cardinality(p.levels) / p.records AS e, p.levels || '{}'::smallint[] AS levels,
+                               p.keys || '{}'::smallint[] AS keys, array_positions(p.hz, $1::integer) AS places,
+                               p.seconds, p.lat, p.lon OFFSET 0) f
+    CROSS JOIN LATERAL ROWS FROM (generate_series(1, p.records), unnest(f.seconds), unnest(f.lat), unnest(f.lon))
+        AS u (i, s, lat, lon)
+    CROSS JOIN LATERAL (SELECT (u.i - 1) * f.e + k AS j FROM unnest(f.places) AS k WHERE p.keys IS NULL
+                        UNION ALL
+                        SELECT j FROM generate_series((u.i - 1) * f.e + 1, u.i * f.e) AS j
+                        WHERE p.keys IS NOT NULL AND f.keys[j] = ANY (f.places)) r
+    WHERE p.levels IS NOT NULL AND $1::integer = ANY (p.hz) AND u.lat IS NOT NULL
     UNION ALL
-    SELECT survey, geom, dbm FROM (
-        SELECT r.survey, r.geom,
-               s.levels[(($1::bigint - round(s.first_mhz * 1e6)::bigint) / round(s.step_mhz * 1e6)::bigint + 1)::int]::float8
-                   AS dbm
-        FROM zarn.sweeps s
-        JOIN chosen r ON r.survey = s.survey AND r.record_no = s.record_no
-        WHERE s.step_mhz > 0 AND round(s.first_mhz * 1e6)::bigint <= $1::bigint
-          AND ($1::bigint - round(s.first_mhz * 1e6)::bigint) % round(s.step_mhz * 1e6)::bigint = 0
-    ) points WHERE dbm IS NOT NULL
+    SELECT p.survey, u.lon, u.lat,
+           coalesce(p.hour + u.s * interval '1 second',
+                    p.first_time + (u.i - 1) * ((p.last_time - p.first_time) / greatest(p.records - 1, 1))),
+           f.points[(u.i - 1) * f.c + f.n]::float8
+    FROM chosen p
+    CROSS JOIN LATERAL (SELECT cardinality(p.points) / p.records AS c, p.points || '{}'::real[] AS points,
+                               (($1::bigint - p.first_hz) / p.step_hz + 1)::integer AS n, p.seconds, p.lat, p.lon
+                        OFFSET 0) f
+    CROSS JOIN LATERAL ROWS FROM (generate_series(1, p.records), unnest(f.seconds), unnest(f.lat), unnest(f.lon))
+        AS u (i, s, lat, lon)
+    WHERE p.points IS NOT NULL AND p.step_hz > 0 AND p.first_hz <= $1::bigint
+      AND ($1::bigint - p.first_hz) % p.step_hz = 0 AND f.n <= f.c AND u.lat IS NOT NULL
+      AND f.points[(u.i - 1) * f.c + f.n] IS NOT NULL
+),
+-- The readings counted by survey, place and level: a fixed site's month is a few rows.
+placed AS (
+    SELECT r.survey, r.lon, r.lat, r.dbm, count(*) AS n FROM readings r, window_ w
+    WHERE ($3::bigint IS NULL OR r.time >= w.first) AND ($4::bigint IS NULL OR r.time < w.last)
+    GROUP BY r.survey, r.lon, r.lat, r.dbm
 ),
 zone AS (
-    SELECT 32600 + ((ST_YMin(e) + ST_YMax(e)) / 2 < 0)::int * 100
-           + greatest(1, least(60, floor(((ST_XMin(e) + ST_XMax(e)) / 2 + 180) / 6)::int + 1)) AS epsg
-    FROM (SELECT ST_Extent(geom) AS e FROM readings) extent WHERE e IS NOT NULL
+    SELECT 32600 + ((min(lat) + max(lat)) / 2 < 0)::int * 100
+           + greatest(1, least(60, floor(((min(lon) + max(lon)) / 2 + 180) / 6)::int + 1)) AS epsg
+    FROM placed HAVING count(*) > 0
+),
+places AS (
+    SELECT d.lon, d.lat, z.epsg, ST_Transform(ST_SetSRID(ST_MakePoint(d.lon, d.lat), 4326), z.epsg) AS p
+    FROM (SELECT DISTINCT lon, lat FROM placed) d, zone z
 ),
 cells AS (
-    SELECT floor(ST_X(p) / $2::float8)::bigint AS col, floor(ST_Y(p) / $2::float8)::bigint AS row, survey, dbm, epsg
-    FROM (SELECT r.survey, r.dbm, z.epsg, ST_Transform(r.geom, z.epsg) AS p FROM readings r, zone z) projected
+    SELECT floor(ST_X(q.p) / $2::float8)::bigint AS col, floor(ST_Y(q.p) / $2::float8)::bigint AS row, q.epsg,
+           r.survey, r.dbm, r.n
+    FROM placed r JOIN places q ON q.lon = r.lon AND q.lat = r.lat
+),
+-- Each cell's levels with their counts in order: a percentile is the first level whose running count
+-- reaches its rank, ceil(f x n) worked out in double precision as percentile_disc works it out.
+levels AS (
+    SELECT col, row, epsg, dbm, n, sum(n) OVER (PARTITION BY col, row ORDER BY dbm) AS running,
+           sum(n) OVER (PARTITION BY col, row) AS total
+    FROM (SELECT col, row, epsg, dbm, sum(n) AS n FROM cells GROUP BY col, row, epsg, dbm) l
+),
+figures AS (
+    SELECT col, row, epsg, sum(n) AS samples, 10 * log10(sum(n * power(10, dbm / 10)) / sum(n)) AS mean,
+           min(dbm) FILTER (WHERE running >= greatest(ceil(0.5::float8 * total::float8), 1)) AS median,
+           min(dbm) FILTER (WHERE running >= greatest(ceil(0.1::float8 * total::float8), 1)) AS p10,
+           min(dbm) FILTER (WHERE running >= greatest(ceil(0.9::float8 * total::float8), 1)) AS p90,
+           min(dbm) AS low, max(dbm) AS high
+    FROM levels GROUP BY col, row, epsg
 )
-SELECT col, row, count(*), count(DISTINCT survey),
-       10 * log10(avg(power(10, dbm / 10))),
-       percentile_disc(0.5) WITHIN GROUP (ORDER BY dbm),
-       percentile_disc(0.1) WITHIN GROUP (ORDER BY dbm),
-       percentile_disc(0.9) WITHIN GROUP (ORDER BY dbm),
-       min(dbm), max(dbm),
-       ST_AsBinary(ST_Transform(ST_MakeEnvelope(col * $2::float8, row * $2::float8, (col + 1) * $2::float8,
-                                                (row + 1) * $2::float8, epsg), 4326)),
-       ST_Y(c.centre), ST_X(c.centre), epsg,
-       (SELECT count(DISTINCT survey) FROM readings)
-FROM (SELECT *, ST_Transform(ST_SetSRID(ST_MakePoint((col + 0.5) * $2::float8, (row + 0.5) * $2::float8), epsg),
-                             4326) AS centre
-      FROM cells) c
-GROUP BY col, row, epsg, c.centre
-ORDER BY row, col
+SELECT f.col, f.row, f.samples, s.surveys, f.mean, f.median, f.p10, f.p90, f.low, f.high,
+       ST_AsBinary(ST_Transform(ST_MakeEnvelope(f.col * $2::float8, f.row * $2::float8, (f.col + 1) * $2::float8,
+                                                (f.row + 1) * $2::float8, f.epsg), 4326)),
+       ST_Y(c.centre), ST_X(c.centre), f.epsg,
+       (SELECT count(DISTINCT survey) FROM placed)
+FROM figures f
+JOIN (SELECT col, row, count(DISTINCT survey) AS surveys FROM cells GROUP BY col, row) s USING (col, row)
+CROSS JOIN LATERAL (SELECT ST_Transform(ST_SetSRID(ST_MakePoint((f.col + 0.5) * $2::float8, (f.row + 0.5) * $2::float8),
+                                                   f.epsg), 4326) AS centre) c
+ORDER BY f.row, f.col
 )sql";
 
 std::vector<uint8_t> fromHex(const std::string& text) {

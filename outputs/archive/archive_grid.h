@@ -8,7 +8,9 @@
 //   makes them: (floor(x / size), floor(y / size)) after ST_Transform, which
 //   goes through the same PROJ.
 // - Per cell, by the rules of survey/level_statistics.h: samples, surveys,
-//   the mean of powers in dBm, percentile_disc 0.5, 0.1 and 0.9, min and max.
+//   the mean of powers in dBm, the nearest-rank percentiles 0.5, 0.1 and 0.9
+//   (percentile_disc's), min and max. The readings are first counted by
+//   survey, place and level, so a fixed site's month is projected once.
 // - Only the cells come back, with their outline (WKB, WGS 84) and centre.
 
 #include <cstdint>

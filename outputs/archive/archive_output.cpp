@@ -134,6 +134,7 @@ bool ArchiveOutput::attempt(bool last, std::string& error) {
     progress.stored = backlog_->stored();
     const bool pushed = pusher_->push(*places, progress, error);
     backlog_->setStored(progress.stored);
+    for (const std::string& notice : progress.notices) settings_.tell(notice);
     return pushed;
 }
 

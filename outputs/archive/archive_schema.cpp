@@ -1,5 +1,7 @@
 #include "outputs/archive/archive_schema.h"
 
+#include "outputs/archive/archive_move.h"
+
 namespace zarn {
 namespace {
 
@@ -140,7 +142,11 @@ FROM zarn.records r
 WHERE r.note IS NOT NULL;
 )sql";
 
-const char* const kMigrations[kArchiveSchemaVersion] = {kMigration1};
+bool migration1(ArchiveConnection& db, std::string& error) { return db.exec(kMigration1, error); }
+
+// Each version's step, made in the transaction of its migration.
+using Migration = bool (*)(ArchiveConnection& db, std::string& error);
+const Migration kMigrations[kArchiveSchemaVersion] = {migration1, moveToPacks};
 
 constexpr const char* kInsufficientPrivilege = "42501";
 
@@ -170,7 +176,7 @@ bool migrate(ArchiveConnection& db, int n, std::string& error) {
     if (!db.exec("SELECT pg_advisory_lock($1::integer, 0)", lockKey, nullptr, error)) return false;
     int version = 0;
     if (!db.exec("BEGIN", error) || !versionOf(db, version, error)) return rollBack();
-    if (version < n && (!db.exec(kMigrations[n - 1], error) ||
+    if (version < n && (!kMigrations[n - 1](db, error) ||
                         !db.exec("INSERT INTO zarn.schema_version (version) VALUES ($1::integer)",
                                  {SqlValue(std::to_string(n))}, nullptr, error))) {
         if (db.sqlState() == kInsufficientPrivilege)
@@ -215,12 +221,12 @@ std::string schemaProblem(const SchemaState& state) {
     return {};
 }
 
-bool prepareSchema(ArchiveConnection& db, int& before, std::string& error) {
+bool prepareSchema(ArchiveConnection& db, int& before, std::string& error, int version) {
     SchemaState state;
     if (!readSchemaState(db, state, error)) return false;
     before = state.version;
     if (const std::string problem = schemaProblem(state); !problem.empty()) return error = problem, false;
-    for (int n = state.version + 1; n <= kArchiveSchemaVersion; ++n)
+    for (int n = state.version + 1; n <= version; ++n)
         if (!migrate(db, n, error)) return false;
     return true;
 }

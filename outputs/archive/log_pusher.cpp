@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <vector>
 
-#include "outputs/archive/archive_rows.h"
+#include "outputs/archive/archive_packs.h"
+#include "outputs/archive/archive_record.h"
+#include "outputs/archive/hourly_figures.h"
 #include "outputs/archive/archive_schema.h"
 #include "recording/log_reader.h"
 #include "survey/json_writer.h"
@@ -20,6 +23,8 @@ namespace {
 constexpr size_t kBatchRecords = 100000;
 constexpr size_t kBatchLogBytes = size_t{10} << 20;
 constexpr const char* kDiskFull = "53100";
+constexpr const char* kNoPartition = "23514";
+constexpr const char* kDeadlock = "40P01";
 
 std::string hex(const unsigned char* bytes, size_t n) {
     static const char kHex[] = "0123456789abcdef";
@@ -49,6 +54,12 @@ std::string textOf(const std::string& text) {
 }
 
 std::string number(long long n) { return std::to_string(n); }
+
+std::string bigintArray(const std::vector<int64_t>& values) {
+    std::string text = "{";
+    for (int64_t v : values) text += (text.size() > 1 ? "," : "") + std::to_string(v);
+    return text + "}";
+}
 
 }  // namespace
 
@@ -132,11 +143,174 @@ bool LogPusher::push(RecordPlaces& places, PushProgress& progress, std::string& 
     return true;
 }
 
+struct LogPusher::Batch {
+    Batch(uint32_t pcsRaster, int32_t survey, int64_t pushedAt)
+        : decoder(pcsRaster), packs(survey, true), pushedAt(pushedAt) {}
+    RecordDecoder decoder;
+    PackBuilder packs;
+    HourlyFigures hourly;
+    WalkStart lastPack;  // where the last pack begins
+    int64_t pushedAt;    // Unix µs, once the survey's lock is held: later than any batch before
+};
+
+// The survey's packs and pruned packs from the one that holds the cursor on, and its damaged
+// stretches there.
+bool LogPusher::readArchived(std::vector<ArchivedRun>& runs, std::vector<KeptDamage>& kept, std::string& error) {
+    SqlRows rows;
+    const std::string survey = number(survey_);
+    const std::vector<SqlValue> from{survey, number(cursor_.offset)};
+    if (!db_.exec("WITH s AS (SELECT coalesce(greatest("
+                  "(SELECT max(first_offset) FROM zarn.packs WHERE survey = $1::integer AND first_offset <= $2::bigint), "
+                  "(SELECT max(first_offset) FROM zarn.pruned WHERE survey = $1::integer AND first_offset <= $2::bigint)), "
+                  "$2::bigint) AS first) "
+                  "SELECT first_offset, last_offset, first_record_no + zarn.moved_up(survey, first_offset, pushed_at), "
+                  "records, extract(epoch FROM first_time)::bigint, "
+                  "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, false "
+                  "FROM zarn.packs WHERE survey = $1::integer AND first_offset >= (SELECT first FROM s) "
+                  "UNION ALL "
+                  "SELECT first_offset, last_offset, first_record_no + zarn.moved_up(survey, first_offset, pushed_at), "
+                  "records, extract(epoch FROM first_time)::bigint, "
+                  "extract(epoch FROM last_time)::bigint, type, extract(epoch FROM hour)::bigint, true "
+                  "FROM zarn.pruned WHERE survey = $1::integer AND first_offset >= (SELECT first FROM s) "
+                  "ORDER BY 1, 3",
+                  from, &rows, error))
+        return false;
+    for (size_t i = 0; i < rows.rows.size(); ++i) {
+        ArchivedRun r;
+        r.firstOffset = std::stoll(rows.text(i, 0));
+        r.lastOffset = std::stoll(rows.text(i, 1));
+        r.firstRecordNo = std::stoll(rows.text(i, 2));
+        r.records = std::stoll(rows.text(i, 3));
+        r.firstSeconds = std::stoll(rows.text(i, 4));
+        r.lastSeconds = std::stoll(rows.text(i, 5));
+        r.firstType = r.lastType = std::stoi(rows.text(i, 6));
+        r.hour = std::stoll(rows.text(i, 7));
+        r.pruned = rows.text(i, 8) == "t";
+        runs.push_back(r);
+    }
+    // A pack merged by zarnlog db compact across where the last batch ended: the walk begins at it.
+    if (!runs.empty() && runs.front().firstOffset < cursor_.offset) {
+        const ArchivedRun& r = runs.front();
+        if (r.lastOffset < cursor_.offset) runs.erase(runs.begin());
+        else cursor_ = {r.firstOffset, r.firstRecordNo, cursor_.own - static_cast<uint64_t>(cursor_.recordNo - r.firstRecordNo)};
+    }
+    if (!db_.exec("SELECT byte_offset, byte_length FROM zarn.damaged_stretches "
+                  "WHERE survey = $1::integer AND byte_offset + byte_length > $2::bigint ORDER BY byte_offset",
+                  from, &rows, error))
+        return false;
+    for (size_t i = 0; i < rows.rows.size(); ++i)
+        kept.push_back({std::stoll(rows.text(i, 0)), std::stoll(rows.text(i, 1))});
+    return true;
+}
+
+// The gaps filled, noted: the packs after each, written before this batch, count its records in their
+// numbers (zarn.moved_up); the batch's own packs have theirs.
+bool LogPusher::renumber(const std::vector<NewRun>& gaps, int64_t pushedAt, std::string& error) {
+    std::vector<int64_t> offsets, counts;
+    for (const NewRun& g : gaps) offsets.push_back(g.firstOffset), counts.push_back(g.records);
+    return db_.exec("INSERT INTO zarn.renumbered (survey, first_offset, records, at) "
+                    "SELECT $1::integer, g.x, g.k, 'epoch'::timestamptz + $4::bigint * interval '1 microsecond' "
+                    "FROM unnest($2::bigint[], $3::bigint[]) AS g (x, k)",
+                    {number(survey_), bigintArray(offsets), bigintArray(counts), number(pushedAt)}, nullptr, error);
+}
+
+// The batch's rows: the gaps it fills, the packs and their hourly figures, the damaged stretches. It
+// adds rows and changes none: a damaged stretch a pack begins in counts as filled (zarn.filled).
+bool LogPusher::writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error) {
+    const std::string survey = number(survey_);
+    if (walk.gapFilled() && !renumber(walk.newRuns(), b.pushedAt, error)) return false;
+    if (b.packs.packs() && !db_.copyIn(kCopyPacksPushedAt, b.packs.data(), error)) return false;
+    if (!b.hourly.empty() && !db_.exec(kAddHourly, b.hourly.parameters(site_), nullptr, error)) return false;
+    for (const LogDamage& d : walk.damages())
+        if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
+                      "VALUES ($1::integer, $2::bigint, $3::bigint, $4) ON CONFLICT DO NOTHING",
+                      {survey, number(static_cast<long long>(d.offset)), number(static_cast<long long>(d.length)),
+                       validUtf8(d.problem)},
+                      nullptr, error))
+            return false;
+    return true;
+}
+
+// A survey just made whose first records another survey of the site holds at the same places and
+// times, with the same values: the same recording, known by another first record.
+bool LogPusher::findTwin(PushProgress& progress, std::string& error) {
+    // Paired by place and time; the same when every pair has the same type and values.
+    const char* const kTwin = R"sql(
+WITH a AS (
+    SELECT hour, byte_offset, time, type, readings, sweep
+    FROM zarn.pack_records WHERE survey = $1::integer AND record_no < 16)
+SELECT o.id, o.file_name FROM zarn.logs o
+CROSS JOIN LATERAL (
+    SELECT count(*) AS paired,
+           count(*) FILTER (WHERE b.type = a.type AND b.readings IS NOT DISTINCT FROM a.readings
+                                  AND b.sweep IS NOT DISTINCT FROM a.sweep) AS equal
+    FROM a JOIN zarn.pack_records b ON b.survey = o.id AND b.hour = a.hour AND b.pack <= a.byte_offset
+                                    AND b.byte_offset = a.byte_offset AND b.time = a.time) m
+WHERE o.site = $2 AND o.id <> $1::integer AND m.paired >= 2 AND m.equal = m.paired
+ORDER BY o.id LIMIT 1
+)sql";
+    SqlRows twin;
+    if (!db_.exec(kTwin, {number(survey_), site_}, &twin, error)) return false;
+    if (twin.empty()) return true;
+    progress.notices.push_back(
+        "its records match those of survey " + twin.text(0, 0) + " of the same site (first pushed from " +
+        textOf(twin.text(0, 1)) +
+        ") at the same places, with the same times and values: one recording, whose first record one of the two "
+        "logs has damaged? It is stored as survey " + number(survey_) +
+        " beside it. The intact log's survey is the one whose first record lies at the lower byte offset "
+        "(min(byte_offset) of zarn.records); zarn.logs.content_hash tells them apart");
+    return true;
+}
+
+void LogPusher::tellForeign(const ArchiveWalk& walk, PushProgress& progress) {
+    uint64_t records = 0;
+    std::string first;
+    for (const ArchivedRun& r : walk.foreign()) {
+        if (!foreignSeen_.insert({r.firstOffset, r.firstRecordNo}).second) continue;
+        records += static_cast<uint64_t>(r.records);
+        if (first.empty())
+            first = "record_no " + number(r.firstRecordNo) + " at byte " + number(r.firstOffset);
+    }
+    if (!records) return;
+    progress.foreign += records;
+    progress.notices.push_back("survey " + number(survey_) + " holds " + number(static_cast<long long>(records)) +
+                               " records that are not this log's (the first: " + first +
+                               "): left as they are; they are no part of the push, and the log's own records go in "
+                               "around them");
+}
+
+// A month's partitions for each pack of the batch, each made in a transaction of its own.
+bool LogPusher::makeMonths(const Batch& b, std::string& error) {
+    std::set<long long> hours;
+    for (const PackBuilder::Made& m : b.packs.made()) hours.insert(m.hour);
+    for (long long hour : hours)
+        if (!db_.exec("SELECT zarn.make_month('epoch'::timestamp + $1::bigint * interval '1 second')", {number(hour)},
+                      nullptr, error))
+            return false;
+    return true;
+}
+
+// Again after making the partitions a batch lacked, or when the server broke a deadlock with it.
 bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, std::string& error) {
-    more = false;
+    for (int tries = 0;; ++tries) {
+        bool monthsMissing = false;
+        failedState_.clear();
+        if (attempt(places, progress, more, monthsMissing, error)) {
+            if (!monthsMissing) return true;
+        } else if (failedState_ != kDeadlock) {
+            return false;
+        }
+        if (tries == 3) return monthsMissing ? (error = "no partition can be made for the records' months", false) : false;
+    }
+}
+
+bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more, bool& monthsMissing,
+                        std::string& error) {
+    more = monthsMissing = false;
     bool made = false;
     const auto fail = [&] {
-        if (db_.sqlState() == kDiskFull) error = "the database's disk is full: " + error;
+        failedState_ = db_.sqlState();
+        if (failedState_ == kDiskFull) error = "the database's disk is full: " + error;
         std::string ignored;
         if (db_.isOpen()) db_.exec("ROLLBACK", ignored);
         if (made) survey_ = 0;
@@ -145,81 +319,60 @@ bool LogPusher::batch(RecordPlaces& places, PushProgress& progress, bool& more, 
     if (!db_.exec("BEGIN", error)) return false;
     if (!survey_ && !findSurvey(made, error)) return fail();
     if (!survey_) return error = "the survey's row cannot be found", fail();
-    const std::string survey = number(survey_);
-    SqlRows last;
-    if (!db_.exec("SELECT pg_advisory_xact_lock($1::integer, $2::integer)", {kArchiveLockClass, survey}, nullptr,
-                  error) ||
-        !db_.exec("SELECT record_no, byte_offset, extract(epoch FROM time)::bigint, type FROM zarn.records "
-                  "WHERE survey = $1::integer ORDER BY record_no DESC LIMIT 1",
-                  {survey}, &last, error))
+    if (made) cursor_ = {};
+    std::vector<ArchivedRun> runs;
+    std::vector<KeptDamage> kept;
+    SqlRows now;
+    if (!db_.exec("SELECT pg_advisory_xact_lock($1::integer, $2::integer)", {kArchiveLockClass, number(survey_)},
+                  nullptr, error) ||
+        !db_.exec("SELECT (extract(epoch FROM clock_timestamp()) * 1000000)::bigint", {}, &now, error) ||
+        !readArchived(runs, kept, error))
         return fail();
 
     LogReader reader;
     LogHeader header;
     if (!reader.open(path_) || !reader.readHeader(header)) return error = reader.problem(), fail();
-    int64_t next = 0;
-    LogRecord r;
-    if (!last.empty()) {
-        // Where the archive stands must still be in the log: the record it holds last, at its offset.
-        const int64_t offset = std::stoll(last.text(0, 1));
-        reader.resumeAt(static_cast<size_t>(offset));
-        const bool same = reader.next(r) == ReadStatus::Record && static_cast<int64_t>(r.offset) == offset &&
-                          stampSeconds(r.time) == std::stoll(last.text(0, 2)) &&
-                          r.type == std::stoi(last.text(0, 3));
-        if (!same) {
-            error = "the log no longer holds record " + last.text(0, 0) + " at byte " + last.text(0, 1) +
-                    " as the archive has it: not the log that was pushed, or overwritten since";
-            return fail();
-        }
-        next = std::stoll(last.text(0, 0)) + 1;
-    }
-    progress.stored = static_cast<uint64_t>(next);
-
-    RecordRows rows(header.pcsRaster, survey_);
-    std::vector<LogDamage> damages;
-    uint64_t count = 0, notPlaced = 0;
-    for (ReadStatus status; (status = reader.next(r)) != ReadStatus::End;) {
-        if (status == ReadStatus::Damaged) {
-            const LogDamage& d = reader.damage();
-            if (d.offset + d.length >= reader.size()) {
-                progress.cutShort = true;
-                break;
-            }
-            damages.push_back(d);
-            continue;
-        }
+    Batch b(header.pcsRaster, survey_, std::stoll(now.text(0, 0)));
+    uint64_t notPlaced = 0;
+    ArchiveRecord record;
+    ArchiveWalk walk(reader, std::move(runs), std::move(kept), cursor_);
+    const WalkEnd end = walk.run([&](const TakeContext& at, const LogRecord& r) {
         Place place;
         bool settled = true;
         const Placing placing = places.place(r.time, place, settled);
-        if (!settled) {
-            progress.heldBack = true;
-            break;
-        }
+        if (!settled) return Take::Refused;
+        b.decoder.decode(r, placing == Placing::Placed ? std::optional(place) : std::nullopt, record);
+        if (!b.packs.fits(record, at.follows)) b.lastPack = at.at;
+        b.packs.add(at.recordNo, record, at.follows, b.pushedAt);
+        b.hourly.add(record);
         notPlaced += placing != Placing::Placed;
-        rows.add(next + static_cast<int64_t>(count++), r,
-                 placing == Placing::Placed ? std::optional(place) : std::nullopt);
-        if (count >= kBatchRecords || rows.logBytes() >= kBatchLogBytes) {
-            more = true;
-            break;
-        }
-    }
+        const bool full = b.packs.records() >= kBatchRecords || b.packs.logBytes() >= kBatchLogBytes;
+        return full ? Take::TakenAndFull : Take::Taken;
+    });
     if (!reader.readError().empty()) return error = "read error: " + reader.readError(), fail();
-    if (count == 0 && damages.empty()) return fail(), true;  // nothing new: a survey made for it goes again
-    if (!db_.copyIn(kCopyRecords, rows.records.data(), error) ||
-        (rows.sweeps.rows() && !db_.copyIn(kCopySweeps, rows.sweeps.data(), error)) ||
-        (rows.readings.rows() && !db_.copyIn(kCopyChannelReadings, rows.readings.data(), error)))
-        return fail();
-    for (const LogDamage& d : damages)
-        if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
-                      "VALUES ($1::integer, $2::bigint, $3::bigint, $4) ON CONFLICT DO NOTHING",
-                      {survey, number(static_cast<long long>(d.offset)), number(static_cast<long long>(d.length)),
-                       validUtf8(d.problem)},
-                      nullptr, error))
-            return fail();
-    if (!db_.exec("COMMIT", error)) return fail();
-    progress.stored = static_cast<uint64_t>(next) + count;
-    progress.added += count;
+    progress.cutShort = end == WalkEnd::CutShort;
+    progress.heldBack = end == WalkEnd::Refused;
+    more = end == WalkEnd::Full;
+    if (walk.taken() == 0 && walk.damages().empty()) {
+        fail();  // nothing new: a survey made for it goes again
+        if (!made) cursor_ = walk.last();
+        progress.stored = walk.own();
+        tellForeign(walk, progress);
+        return true;
+    }
+    if (!writeBatch(walk, b, error)) {
+        fail();
+        if (failedState_ != kNoPartition) return false;
+        monthsMissing = true;
+        return makeMonths(b, error);
+    }
+    if ((made && !findTwin(progress, error)) || !db_.exec("COMMIT", error)) return fail();
+    cursor_ = b.packs.records() ? b.lastPack : walk.last();
+    progress.stored = walk.own();
+    progress.added += walk.taken();
+    progress.filled += walk.gapFilled();
     progress.notPlaced += notPlaced;
+    tellForeign(walk, progress);
     return true;
 }
 
@@ -227,9 +380,15 @@ bool LogPusher::totals(Totals& totals, std::string& error) {
     totals = {};
     if (!survey_) return true;
     SqlRows rows;
-    if (!db_.exec("SELECT (SELECT coalesce(max(record_no) + 1, 0) FROM zarn.records WHERE survey = $1::integer), "
-                  "(SELECT count(*) FROM zarn.records WHERE survey = $1::integer AND geom IS NULL), "
-                  "(SELECT count(*) FROM zarn.damaged_stretches WHERE survey = $1::integer)",
+    if (!db_.exec("SELECT (SELECT coalesce(max(first_record_no + zarn.moved_up($1::integer, first_offset, pushed_at) "
+                  "+ records), 0) FROM "
+                  "(SELECT first_record_no, first_offset, pushed_at, records FROM zarn.packs WHERE survey = $1::integer "
+                  "UNION ALL SELECT first_record_no, first_offset, pushed_at, records FROM zarn.pruned "
+                  "WHERE survey = $1::integer) a), "
+                  "(SELECT coalesce(sum(CASE WHEN lat IS NULL THEN records "
+                  "ELSE cardinality(array_positions(lat, NULL)) END), 0) FROM zarn.packs WHERE survey = $1::integer), "
+                  "(SELECT count(*) FROM zarn.damaged_stretches d WHERE survey = $1::integer "
+                  "AND NOT zarn.filled(d.survey, d.byte_offset, d.byte_length))",
                   {number(survey_)}, &rows, error))
         return false;
     totals.records = std::stoull(rows.text(0, 0));

@@ -19,6 +19,7 @@
 #include "screens/channel_table_load.h"
 #include "screens/measurement_settings.h"
 #include "shell/command_line.h"
+#include "survey/json_writer.h"
 #include "tools/zarn_record/table_raster.h"
 #include "tools/zarn_record/watch_options.h"
 
@@ -371,6 +372,8 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     if (const auto status = takeWatchOptions(g.watch, o)) return status;
     if (!g.site.empty() && !o.mqtt && o.archive.empty())
         return usage("--site names the site for --mqtt or --archive; give one of them, or leave --site out");
+    // The archive and the broker take only UTF-8: such a site would fail every retry.
+    if ((o.mqtt || !o.archive.empty()) && validUtf8(o.site) != o.site) return usage(o.siteFrom + ": not valid UTF-8");
     if (const auto status = takeOutput(g.output, o)) return status;
     o.port = g.port;
     if (const auto status = takeBoardPort(kProgram, o.port)) return status;

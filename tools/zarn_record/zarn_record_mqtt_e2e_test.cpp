@@ -384,6 +384,9 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheWatchOptionsIsAUsageErrorThatPointsAtIt) 
         {with({"--site", "north"}), "--site names the site for --mqtt or --archive"},
         {with({"--mqtt", "mqtt://broker"}), "ZARN_SITE 'north/1' has '/', '+' or '#' in it", "", "north/1"},
         {with({"--site", "a+b"}), "--site 'a+b' has '/', '+' or '#' in it", "mqtt://broker"},
+        {with({"--archive", "dbname=zarn", "--site", "x\xff"}), "--site: not valid UTF-8"},
+        {with({"--archive", "dbname=zarn"}), "ZARN_SITE: not valid UTF-8", "", "x\xff"},
+        {with({"--archive", "host=db password=hidden word"}), "--archive: not a conninfo libpq takes: a word without"},
         {with({"--alarm", "a: 881.52 > -70 for 1", "--on-alarm", folder.file("none")}),
          "--on-alarm " + folder.file("none") + ": no program of that name may be run"},
         {with({"--on-alarm", "/bin/true"}), "--on-alarm needs a rule"},
@@ -399,6 +402,7 @@ TEST_F(ZarnRecordMqtt, EachMistakeInTheWatchOptionsIsAUsageErrorThatPointsAtIt) 
         EXPECT_EQ(bad.wait(10s), 2) << c.says << "\n" << bad.err();
         EXPECT_EQ(bad.err().rfind("zarn-record: ", 0), 0u) << bad.err();
         EXPECT_NE(bad.err().find(c.says), std::string::npos) << c.says << "\n" << bad.err();
+        EXPECT_EQ(bad.err().find("hidden"), std::string::npos) << "a password repeated: " << bad.err();
         EXPECT_FALSE(fs::exists(out));
     }
 }

@@ -14,7 +14,7 @@
 namespace zarn {
 
 struct ArchiveCommand {
-    std::string name;  // "push", "db init", "db status", "grid"
+    std::string name;  // "push", "db init", "db status", "db prune", "db compact", "grid"
     std::vector<std::string> files;
     std::string conninfo;
     std::string site;
@@ -23,7 +23,8 @@ struct ArchiveCommand {
     std::optional<int> utcOffset;
     uint32_t hz = 0;
     double cell = 50;
-    std::optional<long long> from, to;
+    std::optional<long long> from, to, before;
+    bool dryRun = false;
     long long minSamples = 5;
     std::string output;
     MapFormat format = MapFormat::GeoPackage;

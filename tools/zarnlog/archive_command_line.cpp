@@ -20,12 +20,13 @@ namespace {
 
 const char* const kUsage =
     "Usage: zarnlog push LOG.zrn... [--archive CONNINFO] [--site NAME] [--track FILE]\n"
-    "       zarnlog db init|status [--archive CONNINFO]\n"
+    "       zarnlog db init|status|compact [--archive CONNINFO]\n"
+    "       zarnlog db prune --before TIME [--site NAME] [--dry-run] [--archive CONNINFO]\n"
     "       zarnlog grid --mhz MHZ [--archive CONNINFO] [--cell M] [--from T] [--to T] [--site S]\n"
     "                    [--min-samples N] -o OUT.gpkg|OUT.geojson|OUT.kml|OUT.csv\n"
     "Try 'zarnlog --help' for more.\n";
 
-enum Long { kArchive = 1000, kSite, kUtcOffset, kMhz, kCell, kFrom, kTo, kMinSamples };
+enum Long { kArchive = 1000, kSite, kUtcOffset, kMhz, kCell, kFrom, kTo, kMinSamples, kBefore, kDryRun };
 
 int usage(std::ostream& err, const std::string& what) {
     err << "zarnlog: " << what << "\n" << kUsage;
@@ -42,6 +43,7 @@ std::optional<double> numberOf(const std::string& text) {
 // The options each command takes.
 bool takes(const std::string& command, const std::string& option) {
     if (option == "--archive") return true;
+    if (command == "db prune") return option == "--before" || option == "--site" || option == "--dry-run";
     if (command == "push") return option == "--site" || option == "--track" || option == "--utc-offset";
     if (command == "grid")
         return option == "--mhz" || option == "--cell" || option == "--from" || option == "--to" ||
@@ -79,6 +81,8 @@ std::string take(int o, const std::string& value, ArchiveCommand& c) {
         c.minSamples = static_cast<long long>(*n);
         return {};
     }
+    case kDryRun: c.dryRun = true; return {};
+    case kBefore: return (c.before = parseStamp(value)) ? "" : value + ": not a time YYYY-MM-DDTHH:MM[:SS]";
     case kFrom:
     case kTo:
         return ((o == kFrom ? c.from : c.to) = parseStamp(value)) ? "" : value + ": not a time YYYY-MM-DDTHH:MM[:SS]";
@@ -97,12 +101,13 @@ CommandLine archiveOptions(ArchiveCommand& c, std::vector<std::string>& operands
                                  {"track", 't', "FILE"},            {"utc-offset", kUtcOffset, "+HH:MM"},
                                  {"mhz", kMhz, "MHZ"},              {"cell", kCell, "M"},
                                  {"from", kFrom, "TIME"},           {"to", kTo, "TIME"},
-                                 {"min-samples", kMinSamples, "N"}, {"output", 'o', "OUT"}};
+                                 {"min-samples", kMinSamples, "N"}, {"output", 'o', "OUT"},
+                                 {"before", kBefore, "TIME"},       {"dry-run", kDryRun, nullptr}};
     for (const Row& row : kTable) {
         const char letter = row.code == 't' || row.code == 'o' ? static_cast<char>(row.code) : '\0';
         line.options.push_back({row.name, letter, row.valueName, "", [&row, &c](const char* value) {
                                     c.given.push_back(std::string("--") + row.name);
-                                    return take(row.code, value, c);
+                                    return take(row.code, value ? value : "", c);
                                 }});
     }
     line.operands = &operands;
@@ -119,13 +124,16 @@ int parse(const std::vector<std::string>& args, ArchiveCommand& c, std::ostream&
     c.name = operands.at(0);
     operands.erase(operands.begin());
     if (c.name == "db") {
-        if (operands.empty() || (operands[0] != "init" && operands[0] != "status"))
-            return usage(err, "db takes init or status");
+        if (operands.empty() || (operands[0] != "init" && operands[0] != "status" && operands[0] != "prune" &&
+                                 operands[0] != "compact"))
+            return usage(err, "db takes init, status, prune or compact");
         c.name += " " + operands[0];
         operands.erase(operands.begin());
     }
     for (const std::string& o : c.given)
-        if (!takes(c.name.substr(0, c.name.find(' ')), o)) return usage(err, c.name + " takes no " + o);
+        if (!takes(c.name == "db prune" ? c.name : c.name.substr(0, c.name.find(' ')), o))
+            return usage(err, c.name + " takes no " + o);
+    if (c.name == "db prune" && !c.before) return usage(err, "db prune needs --before TIME");
     if (c.name == "push" && operands.empty()) return usage(err, "push needs a log file");
     if (c.name != "push" && !operands.empty()) return usage(err, "unexpected " + operands[0]);
     c.files = operands;
@@ -159,6 +167,8 @@ int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (c.name == "push") return pushLogs(c, err);
     if (c.name == "db init") return initArchive(c, out, err);
     if (c.name == "db status") return showArchiveStatus(c, out, err);
+    if (c.name == "db prune") return pruneArchive(c, out, err);
+    if (c.name == "db compact") return compactArchive(c, out, err);
     return writeArchiveGrid(c, out, err);
 }
 

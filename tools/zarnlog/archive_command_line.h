@@ -3,7 +3,8 @@
 // PostgreSQL/PostGIS, each handed to its family (archive/, map/):
 //
 //   push LOG.zrn... [--archive CONNINFO] [--site NAME] [--track FILE] [--utc-offset +HH:MM]
-//   db init|status [--archive CONNINFO]
+//   db init|status|compact [--archive CONNINFO]
+//   db prune --before TIME [--site NAME] [--dry-run] [--archive CONNINFO]
 //   grid --mhz MHZ [--archive CONNINFO] [--cell M] [--from T] [--to T] [--site S] [--min-samples N] -o OUT
 //
 // CONNINFO: --archive, else ZARN_ARCHIVE, else libpq's defaults (PG* variables);

@@ -66,7 +66,13 @@ The team's archive in PostgreSQL with PostGIS:
   push FILE...         the logs' records, placed on their tracks, into the
                        archive; again, only what is not there yet
   db init              makes or upgrades the archive's schema zarn
-  db status            the schema's version, surveys, records and size
+  db status            the schema's version, surveys, records, size, prunes
+  db prune --before TIME  removes the raw records of the hours before TIME
+                       (of --site only, when given; whole months as whole
+                       partitions); the hourly figures stay; --dry-run says
+                       what would go and changes nothing
+  db compact           merges the short packs and the hourly figures' rows
+                       that pushes added (the archive's owner runs it)
   grid --mhz MHZ -o OUT  a coverage grid of one frequency over every survey:
                        per cell samples, surveys, mean, median, p10, p90, min
                        and max dBm, summed up in the database; OUT as for map
@@ -105,7 +111,8 @@ Options:
                        postgresql://...); default ZARN_ARCHIVE, else the PG*
                        variables; passwords from ~/.pgpass or PGPASSFILE
   --site NAME          push: the survey's site (default ZARN_SITE, else the
-                       host's name); grid, locate: only that site's surveys
+                       host's name); grid, locate, db prune: only that site's
+                       surveys
   --from TIME, --to TIME  grid, locate --archive: only the records from TIME
                        on, and before TIME
   --mhz MHZ            grid, locate: the frequency
@@ -136,7 +143,7 @@ namespace fs = std::filesystem;
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
-    "       zarnlog push FILE.zrn... | db init|status | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
+    "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
     "       zarnlog locate FILE.zrn...|--archive CONNINFO --mhz MHZ|--channel N --band 800|1900 [-o OUT]\n"
     "Try 'zarnlog --help' for more.\n";
 

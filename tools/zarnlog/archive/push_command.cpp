@@ -57,7 +57,9 @@ bool pushOne(ArchiveConnection& db, const ArchiveCommand& c, const std::string& 
     if (track.join) placed.emplace(*track.join);
     if (!ready(db, c, schemaReady, err)) return false;
     PushProgress progress;
-    if (!pusher.push(placed ? static_cast<RecordPlaces&>(*placed) : none, progress, error)) {
+    const bool pushed = pusher.push(placed ? static_cast<RecordPlaces&>(*placed) : none, progress, error);
+    for (const std::string& notice : progress.notices) err << "zarnlog: " << file << ": " << notice << "\n";
+    if (!pushed) {
         err << "zarnlog: " << file << ": " << error;
         if (progress.added)
             err << "; the " << progress.added << " records stored before stay, and a push again goes on";
@@ -69,8 +71,11 @@ bool pushOne(ArchiveConnection& db, const ArchiveCommand& c, const std::string& 
         err << "zarnlog: " << file << ": " << error << "\n";
         return false;
     }
-    err << "zarnlog: pushed " << t.records << " records (" << progress.added << " new) of " << file << " to "
-        << db.target() << "; " << t.notPlaced << " not placed; " << t.damaged << " damaged stretches\n";
+    err << "zarnlog: pushed " << progress.stored << " records (" << progress.added << " new";
+    if (progress.filled) err << ", " << progress.filled << " of them into gaps";
+    err << ") of " << file << " to " << db.target() << "; " << t.notPlaced << " not placed; " << t.damaged
+        << " damaged stretches; the archive lacks "
+        << (t.damaged ? "the records in them, which a push of an intact copy adds" : "none of its records") << "\n";
     if (progress.cutShort)
         err << "zarnlog: " << file << " ends in a record cut short (still being written?); a later push takes it\n";
     return true;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -21,6 +22,11 @@
 #include "survey/level_statistics.h"
 #include "survey/locate/simulated_drive.h"
 #include "survey/synthetic_track.h"
+#include "outputs/archive/archive_connection.h"
+#include "outputs/archive/archive_schema.h"
+#include "outputs/archive/log_pusher.h"
+#include "survey/track.h"
+#include "testing/archive_version1.h"
 #include "testing/servers/free_port.h"
 #include "testing/servers/postgres_server.h"
 #include "testing/servers/run_program.h"
@@ -249,21 +255,153 @@ TEST_F(ZarnlogArchive, TheArchiveHoldsTheCsvsValuesOnceHoweverOftenAndInWhatStep
     EXPECT_EQ(count("team", "zarn.records"), std::to_string(records));
     EXPECT_EQ(archiveReadings(*server, "team"), expected);
 
-    // Grown in three steps, cut inside records: the rows of one push.
+    // Grown in three steps, cut inside records, by one pusher as a recorder pushes it: the rows of one push.
     const std::string growing = dir.file("growing.zrn");
-    fs::copy_file(dir.file("survey.gpx"), dir.file("growing.gpx"));
-    const std::string bytes = readText(log);
     const std::string grown = database("grown");
-    for (size_t cut : {bytes.size() / 3 + 7, 2 * bytes.size() / 3 + 11, bytes.size()}) {
-        std::ofstream(growing, std::ios::binary | std::ios::trunc) << bytes.substr(0, cut);
-        const Outcome o = zarnlog({"push", growing, "--archive", grown});
-        ASSERT_EQ(o.status, 0) << o.err;
-        EXPECT_EQ(o.err.find("cut short") != std::string::npos, cut < bytes.size()) << o.err;
-    }
+    Track track;
+    std::string error;
+    ASSERT_TRUE(readTrackFile(dir.file("survey.gpx"), track, error)) << error;
+    const TrackJoin join(track, std::nullopt);
+    TrackPlaces places(join);
+    const auto pushInSteps = [&](const std::string& from, const std::string& archive, std::vector<size_t> cuts,
+                                 size_t compactAfter) {
+        ArchiveConnection db;
+        int version = 0;
+        ASSERT_TRUE(db.open(archive, "test", error) && prepareSchema(db, version, error)) << error;
+        LogPusher pusher(db, growing, site, true);
+        const std::string bytes = readText(from);
+        for (size_t step = 0; step < cuts.size(); ++step) {
+            std::ofstream(growing, std::ios::binary | std::ios::trunc) << bytes.substr(0, cuts[step]);
+            PushProgress progress;
+            ASSERT_TRUE(pusher.push(places, progress, error)) << error;
+            EXPECT_EQ(progress.cutShort, cuts[step] < bytes.size());
+            if (step == compactAfter) {
+                ASSERT_EQ(zarnlog({"db", "compact", "--archive", archive}).status, 0);
+            }
+        }
+    };
+    const size_t size = fs::file_size(log);
+    ASSERT_NO_FATAL_FAILURE(pushInSteps(log, grown, {size / 3 + 7, 2 * size / 3 + 11, size}, 99));
     const std::string everything = "SELECT record_no, byte_offset, time, type, note, ST_AsText(geom) FROM zarn.records "
                                    "ORDER BY record_no";
+    // Summed in another order, a mean may differ in its last bit.
+    const std::string hourly = "SELECT site, hour, mhz, samples, round(mean_dbm::numeric, 9), min_dbm, max_dbm, "
+                               "p10_dbm, p50_dbm, p90_dbm FROM zarn.hourly ORDER BY site, hour, mhz";
     EXPECT_EQ(server->sql("grown", everything).rows, server->sql("team", everything).rows);
     EXPECT_EQ(archiveReadings(*server, "grown"), expected);
+    EXPECT_EQ(server->sql("grown", hourly).rows, server->sql("team", hourly).rows);
+
+    // A recorder's 40 minutes pushed 100 records at a time, the owner compacting after the 12th push
+    // while the pusher goes on, and at the end: every record once, and the packs and hourly figures'
+    // rows of one push.
+    const std::string minutes = dir.file("minutes.zrn"), live = database("live"), whole = database("whole");
+    ASSERT_TRUE(writeSingleChannelLog(minutes, 2400, 1));
+    std::vector<size_t> cuts;
+    const size_t header = static_cast<size_t>(kLogHeaderSize), body = fs::file_size(minutes) - header;
+    for (size_t cut = 100; cut < 2400; cut += 100) cuts.push_back(header + cut * body / 2400 + body / 4800);
+    cuts.push_back(header + body);
+    ASSERT_NO_FATAL_FAILURE(pushInSteps(minutes, live, cuts, 11));
+    ASSERT_EQ(zarnlog({"push", minutes, "--archive", whole, "--site", site}).status, 0);
+    const std::string packs = "SELECT first_offset, records FROM zarn.packs ORDER BY first_offset";
+    EXPECT_NE(server->sql("live", packs).rows, server->sql("whole", packs).rows);
+    EXPECT_EQ(server->sql("live", hourly).rows, server->sql("whole", hourly).rows);
+    const std::string bytes = "SELECT sum(pg_column_size(p.*)) FROM zarn.packs p";
+    RecordProperty("live_pack_bytes_per_whole", std::to_string(std::stod(server->scalar("live", bytes)) /
+                                                               std::stod(server->scalar("whole", bytes))));
+    const Outcome compacted = zarnlog({"db", "compact", "--archive", live});
+    ASSERT_EQ(compacted.status, 0) << compacted.err;
+    EXPECT_EQ(compacted.out.find("compacted 0 hours"), std::string::npos) << compacted.out;
+    EXPECT_EQ(server->sql("live", packs).rows, server->sql("whole", packs).rows);
+    EXPECT_EQ(count("live", "zarn.hourly_figures"), count("whole", "zarn.hourly_figures"));
+    EXPECT_EQ(server->sql("live", hourly).rows, server->sql("whole", hourly).rows);
+    const std::string values = "SELECT record_no, byte_offset, time, dbm FROM zarn.records JOIN zarn.channel_readings "
+                               "USING (survey, record_no) ORDER BY record_no, slot";
+    EXPECT_EQ(server->sql("live", values).rows, server->sql("whole", values).rows);
+}
+
+// A copy with a damaged stretch goes first, a row of no log sits in the survey, then the intact log:
+// it fills the gap around the row; a copy whose first record is damaged is named as the same records.
+TEST_F(ZarnlogArchive, AForeignRowBlocksNothingAGapIsFilledAndACopyWithoutItsFirstRecordIsNamed) {
+    const std::string log = dir.file("survey.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(log));
+    ASSERT_EQ(zarnlog({"csv", log, "-o", dir.file("csv")}).status, 0);
+    const auto expected = csvReadings(dir.file("csv"), "survey");
+    LogReader reader;
+    LogHeader header;
+    ASSERT_TRUE(reader.open(log) && reader.readHeader(header));
+    std::vector<size_t> offsets;
+    forEachRecord(reader, [&](const LogRecord& r) { return offsets.push_back(r.offset), true; });
+    const std::string records = std::to_string(offsets.size());
+    const std::string archive = database("faults");
+
+    const std::string damaged = dir.file("damaged.zrn");
+    fs::copy_file(log, damaged);
+    for (int i = 0; i < 10; ++i) ASSERT_NO_FATAL_FAILURE(damageRecord(damaged, 20));
+    const Outcome first = zarnlog({"push", damaged, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("; 1 damaged stretches; the archive lacks the records in them"), std::string::npos)
+        << first.err;
+    // Where the log holds another record: no part of it.
+    const std::string at = std::to_string(offsets[5]), survey = server->scalar("faults", "SELECT id FROM zarn.logs");
+    server->scalar("faults", "SELECT zarn.make_month('2001-01-01'); INSERT INTO zarn.packs (survey, hour, first_offset, "
+                             "last_offset, first_record_no, records, first_time, last_time, type, seconds) VALUES (" +
+                                 survey + ", '2001-01-01', " + at + ", " + at +
+                                 ", 1000000000, 1, '2001-01-01', '2001-01-01', 216, '{0}'); SELECT 1");
+
+    // The intact log, pushed by a role that may only read and add, fills the gap around the row.
+    std::string error;
+    ASSERT_TRUE(server->createRole("filler", "fills gaps", error)) << error;
+    server->scalar("faults", "GRANT USAGE ON SCHEMA zarn TO filler; GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA zarn "
+                             "TO filler; SELECT 1");
+    setenv("PGPASSFILE", server->writePgpass("filler", "fills gaps").c_str(), 1);
+    const Outcome intact = zarnlog({"push", log, "--archive", server->roleConninfo("filler", "faults"), "--site", "mast"});
+    unsetenv("PGPASSFILE");
+    ASSERT_EQ(intact.status, 0) << intact.err;
+    EXPECT_NE(intact.err.find("pushed " + records + " records (10 new, 10 of them into gaps)"), std::string::npos)
+        << intact.err;
+    EXPECT_NE(intact.err.find("; 0 damaged stretches; the archive lacks none of its records"), std::string::npos)
+        << intact.err;
+    EXPECT_NE(intact.err.find("survey " + survey + " holds 1 records that are not this log's (the first: record_no 1000000000 at "
+                              "byte " + std::to_string(offsets[5]) + ")"),
+              std::string::npos)
+        << intact.err;
+    server->scalar("faults", "DELETE FROM zarn.packs WHERE first_record_no = 1000000000");
+    const std::string numbered = "SELECT count(DISTINCT record_no) || ' ' || max(record_no) + 1 || ' ' || "
+                                 "bool_and(byte_offset = (ARRAY[" + [&] {
+                                     std::string list;
+                                     for (size_t o : offsets) list += (list.empty() ? "" : ",") + std::to_string(o);
+                                     return list;
+                                 }() + "])[record_no + 1]) FROM zarn.records";
+    // As the gap fill left it, and once the owner folded it into the packs.
+    for (const bool compacted : {false, true}) {
+        SCOPED_TRACE(compacted ? "compacted" : "as pushed");
+        if (compacted) {
+            const Outcome c = zarnlog({"db", "compact", "--archive", archive});
+            ASSERT_EQ(c.status, 0) << c.err;
+            EXPECT_NE(c.out.find("gaps filled: 1, damaged stretches filled: 1"), std::string::npos) << c.out;
+            EXPECT_EQ(count("faults", "zarn.renumbered") + count("faults", "zarn.damaged_stretches"), "00");
+        }
+        EXPECT_EQ(archiveReadings(*server, "faults"), expected);
+        EXPECT_EQ(server->scalar("faults", numbered), records + " " + records + " true");
+        EXPECT_EQ(server->scalar("faults", "SELECT record_count || ' ' || damaged_stretches FROM zarn.surveys"),
+                  records + " 0");
+    }
+
+    // Known by another first record: a survey of its own, said to be the same records.
+    const std::string headless = dir.file("headless.zrn");
+    fs::copy_file(log, headless);
+    ASSERT_NO_FATAL_FAILURE(damageRecord(headless, 0));
+    const Outcome twin = zarnlog({"push", headless, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(twin.status, 0) << twin.err;
+    EXPECT_NE(twin.err.find("its records match those of survey " + survey + " of the same site"), std::string::npos)
+        << twin.err;
+    EXPECT_NE(twin.err.find("the one whose first record lies at the lower byte offset"), std::string::npos) << twin.err;
+    const std::string other = dir.file("other.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(other, -40));
+    const Outcome different = zarnlog({"push", other, "--archive", archive, "--site", "mast"});
+    ASSERT_EQ(different.status, 0) << different.err;
+    EXPECT_EQ(different.err.find("match"), std::string::npos) << different.err;
+    EXPECT_EQ(count("faults", "zarn.logs"), "3");
 }
 
 TEST_F(ZarnlogArchive, AGridSumsEverySurveyOfTheChannelUpInTheDatabaseByTheSharedRules) {
@@ -415,15 +553,19 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"no password anywhere", {"db", "init", "--archive", server->roleConninfo("pusher", "team")},
          dir.file("absent.pgpass"), 1, "no password supplied; a password goes in ~/.pgpass"},
         {"no PostGIS", {"push", log, "--archive", plain}, "", 1, "CREATE EXTENSION postgis"},
-        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (1)"},
+        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (2)"},
         {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},
         {"a role that may only push, before db init", {"push", log, "--archive", server->roleConninfo("pusher", "team")},
          right, 1, "may not make the schema zarn"},
-        {"conninfo libpq does not take", {"push", log, "--archive", "host"}, "", 2, "--archive: missing \"=\""},
+        {"conninfo libpq does not take", {"push", log, "--archive", "host"}, "", 2,
+         "--archive: not a conninfo libpq takes: a word without \"=\""},
+        {"a blank in the password, never repeated", {"push", log, "--archive", "host=db password=hidden word"}, "", 2,
+         "--archive: not a conninfo libpq takes"},
         {"site not UTF-8", {"push", log, "--archive", team, "--site", "caf\xe9"}, "", 2, "--site: not valid UTF-8"},
         {"no log", {"push", "--archive", team}, "", 2, "push needs a log file"},
         {"grid without a frequency", {"grid", "--archive", team, "-o", "g.gpkg"}, "", 2, "grid needs --mhz"},
-        {"db without init or status", {"db", "--archive", team}, "", 2, "db takes init or status"},
+        {"db without a command", {"db", "--archive", team}, "", 2, "db takes init, status, prune or compact"},
+        {"prune without a time", {"db", "prune", "--archive", team}, "", 2, "db prune needs --before TIME"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -432,6 +574,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         const Outcome o = zarnlog(c.args);
         EXPECT_EQ(o.status, c.status) << o.err;
         EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("hidden"), std::string::npos) << o.err;
     }
     EXPECT_EQ(server->scalar("team", "SELECT to_regclass('zarn.logs') IS NULL"), "t");
     EXPECT_EQ(server->scalar("newer", "SELECT count(*) FROM zarn.logs"), "0");
@@ -441,14 +584,17 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
     setenv("PGPASSFILE", server->writePgpass("owner", "owner's own").c_str(), 1);
     const Outcome init = zarnlog({"db", "init", "--archive", server->roleConninfo("owner", "team")});
     ASSERT_EQ(init.status, 0) << init.err;
-    EXPECT_NE(init.out.find("schema zarn version 1"), std::string::npos);
-    server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA zarn "
-                           "TO pusher; SELECT 1");
+    EXPECT_NE(init.out.find("schema zarn version 2"), std::string::npos);
+    server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT ON ALL TABLES "
+                           "IN SCHEMA zarn TO pusher; SELECT 1");
     setenv("PGPASSFILE", right.c_str(), 1);
     const std::string pusher = server->roleConninfo("pusher", "team");
     const Outcome pushed = zarnlog({"push", log, "--archive", pusher, "--site", "mast 1"});
     ASSERT_EQ(pushed.status, 0) << pushed.err;
     const std::string records = count("team", "zarn.records");
+    const Outcome compacted = zarnlog({"db", "compact", "--archive", pusher});
+    EXPECT_EQ(compacted.status, 1);
+    EXPECT_NE(compacted.err.find("the archive's owner runs zarnlog db compact"), std::string::npos) << compacted.err;
 
     // Under another site: refused, nothing added; without --site it goes on as its own.
     const Outcome other = zarnlog({"push", log, "--archive", pusher, "--site", "mast 2"});
@@ -509,12 +655,236 @@ TEST_F(ZarnlogArchive, PushesAtOnceOrCutOffByAKilledServerStoreEveryRecordOnce) 
     EXPECT_EQ(server->sql("killed", rows).rows, server->sql("twice", rows).rows);
 }
 
+// Logs as sites write them: a day of single-channel records a second (on a drive, and at a fixed
+// site), channel tables, best servers, cellular sweeps. Each takes at most 1.5 times its log's bytes
+// in the archive, every table, index, TOAST table and partition counted; at a record a second the
+// hourly figures take at most a tenth of the packs they sum up.
+TEST_F(ZarnlogArchive, EveryKindOfRecordTakesAtMostOneAndAHalfTimesItsLogAndTheHourlyFiguresATenthOfIt) {
+    const auto records = [](int n, std::function<void(SyntheticLog&, int)> record) {
+        return [n, record](const std::string& path) {
+            SyntheticLog log(path, 50000);
+            for (int s = 0; s < n; ++s) record(log, s);
+            return log.ok();
+        };
+    };
+    const struct Kind {
+        std::string name;
+        std::function<bool(const std::string&)> write;
+        bool driven;
+    } kinds[] = {
+        {"drive", [](const std::string& p) { return writeSingleChannelLog(p, 86400, 1); }, true},
+        {"fixed", [](const std::string& p) { return writeSingleChannelLog(p, 6 * 3600, 1); }, false},
+        {"table", records(6000, [](SyntheticLog& log, int s) {
+             log.table({{0, 384, static_cast<int16_t>(-1300 + s % 97)}, {0, 991, -1400},
+                        {1, 25, static_cast<int16_t>(-1500 - s % 31)}});
+         }), false},
+        {"servers", records(10000, [](SyntheticLog& log, int s) {
+             log.bestServers(0, {{417, static_cast<int16_t>(-55 - s % 9)}, {34, -80}, {228, static_cast<int16_t>(-90 + s % 5)}});
+         }), false},
+        {"sweeps", [](const std::string& p) { return writeCellularSweepLog(p, 500, 2250); }, false},
+    };
+    // The hourly figures against the packs they sum up by their rows' bytes (a partition's first pages
+    // are most of a small one).
+    const std::string sizes = "SELECT sum(pg_total_relation_size(c.oid)), "
+                              "(SELECT sum(pg_column_size(h.*)) FROM zarn.hourly_figures h), "
+                              "(SELECT sum(pg_column_size(p.*)) FROM zarn.packs p) "
+                              "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                              "WHERE n.nspname = 'zarn' AND c.relkind = 'r'";
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.name);
+        const std::string log = dir.file(k.name + ".zrn");
+        ASSERT_TRUE(k.write(log));
+        if (k.driven) {
+            ASSERT_TRUE(writeSyntheticTrack(dir.file(k.name + ".gpx"), 0, 86410, 10,
+                                            [](long long s) { return std::optional(along(static_cast<double>(s) / 20)); }));
+        }
+        const std::string archive = database("size_" + k.name);
+        const Outcome o = zarnlog({"push", log, "--archive", archive});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_NE(o.err.find(k.driven ? "; 0 not placed" : "; 0 damaged"), std::string::npos) << o.err;
+        const auto measured = server->sql("size_" + k.name, sizes);
+        ASSERT_TRUE(measured.ok()) << measured.error;
+        const double whole = std::stod(*measured.rows[0][0]), hourly = std::stod(*measured.rows[0][1]),
+                     packs = std::stod(*measured.rows[0][2]);
+        const double logBytes = static_cast<double>(fs::file_size(log));
+        EXPECT_LE(whole, 1.5 * logBytes) << whole / logBytes << " times the log";
+        RecordProperty("archive_per_log_" + k.name, std::to_string(whole / logBytes));
+        if (k.name == "fixed" || k.name == "drive") {
+            EXPECT_LE(hourly, packs / 10) << hourly << " of " << packs;
+        }
+    }
+}
+
+// A site's hour whose figures are worked out by hand; a second site with a record in each of three
+// months. The hourly figures agree with the raw readings; a time window reads its month's partitions
+// only; a prune removes whole hours and partitions, a dry run nothing, and the hourly figures stay.
+TEST_F(ZarnlogArchive, HourlyFiguresAgreeWithTheReadingsAndOutliveAPruneOfWholePartitions) {
+    const std::string hand = dir.file("hand.zrn"), later = dir.file("later.zrn");
+    {
+        SyntheticLog log(hand, 50000);
+        for (const int16_t sixteenths : {-80 * 16, -70 * 16, -60 * 16, -90 * 16, -1208, -65 * 16})
+            log.singleChannel(384, sixteenths, 3250, -1900);
+        ASSERT_TRUE(log.ok());
+        SyntheticLog months(later, 50000, 30 * 86400);
+        for (int n = 0; n < 3; ++n) months.singleChannel(384, -50 * 16, 3250, -1900);
+        ASSERT_TRUE(months.ok());
+    }
+    const std::string archive = database("hours");
+    ASSERT_EQ(zarnlog({"push", hand, "--archive", archive, "--site", "near"}).status, 0);
+    ASSERT_EQ(zarnlog({"push", later, "--archive", archive, "--site", "far"}).status, 0);
+
+    // By hand: -80, -70, -60, -90, -75.5, -65 dBm; bins (the whole dBm at or above): -80 -70 -60 -90 -75 -65.
+    const std::string hour = "SELECT samples, round(mean_dbm::numeric, 4), min_dbm, max_dbm, p10_dbm, p50_dbm, p90_dbm, "
+                             "band FROM zarn.hourly WHERE site = 'near' AND mhz = 881.52";
+    const std::string byHand = "6|-66.1517|-90|-60|-90|-75|-60|800";
+    const auto row = [&](const std::string& sql) {
+        const auto r = server->sql("hours", sql);
+        EXPECT_TRUE(r.ok()) << r.error;
+        std::string text;
+        for (const auto& cell : r.rows.empty() ? std::vector<std::optional<std::string>>{} : r.rows[0])
+            text += (text.empty() ? "" : "|") + cell.value_or("NULL");
+        return text;
+    };
+    EXPECT_EQ(row(hour), byHand);
+    EXPECT_EQ(row("SELECT count(*), round((10 * log10(avg(power(10, dbm / 10))))::numeric, 4), min(dbm), max(dbm), "
+                  "percentile_disc(0.1) WITHIN GROUP (ORDER BY ceil(dbm)), "
+                  "percentile_disc(0.5) WITHIN GROUP (ORDER BY ceil(dbm)), "
+                  "percentile_disc(0.9) WITHIN GROUP (ORDER BY ceil(dbm)), band FROM zarn.readings r "
+                  "JOIN zarn.logs l ON l.id = r.survey WHERE l.site = 'near' AND mhz = 881.52 GROUP BY band"),
+              byHand);
+    // Above -70 dBm: -65 and -60, a third.
+    EXPECT_EQ(row("SELECT samples, above, round(occupancy::numeric, 4) FROM "
+                  "zarn.occupancy('near', 881.52, -70, '2004-07-09', '2004-07-10')"),
+              "6|2|0.3333");
+
+    // A window of August reads August's partitions only.
+    for (const char* view : {"zarn.pack_records", "zarn.hourly"}) {
+        const auto plan = server->sql("hours", std::string("EXPLAIN SELECT * FROM ") + view +
+                                                   " WHERE hour >= '2004-08-01' AND hour < '2004-09-01'");
+        std::string text;
+        for (const auto& line : plan.rows) text += line[0].value_or("") + "\n";
+        EXPECT_NE(text.find("_2004_08"), std::string::npos) << text;
+        EXPECT_EQ(text.find("_2004_07"), std::string::npos) << text;
+        EXPECT_EQ(text.find("_2004_09"), std::string::npos) << text;
+    }
+
+    const std::string hourlyRows = "SELECT * FROM zarn.hourly ORDER BY site, hour, mhz";
+    const auto hourlyBefore = server->sql("hours", hourlyRows).rows;
+    const std::string records = count("hours", "zarn.records");
+    const Outcome dry = zarnlog({"db", "prune", "--before", "2004-08-01T00:00", "--dry-run", "--archive", archive});
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.out.find("would prune 7 records of 2 surveys before 2004-08-01T00:00:00: 1 partitions dropped"),
+              std::string::npos)
+        << dry.out;
+    EXPECT_EQ(count("hours", "zarn.records"), records);
+    EXPECT_EQ(server->scalar("hours", "SELECT to_regclass('zarn.packs_2004_07') IS NOT NULL"), "t");
+
+    const Outcome pruned = zarnlog({"db", "prune", "--before", "2004-08-01T00:00", "--archive", archive});
+    ASSERT_EQ(pruned.status, 0) << pruned.err;
+    EXPECT_NE(pruned.out.find("pruned 7 records of 2 surveys before 2004-08-01T00:00:00: 1 partitions dropped"),
+              std::string::npos)
+        << pruned.out;
+    EXPECT_EQ(server->scalar("hours", "SELECT to_regclass('zarn.packs_2004_07') IS NULL"), "t");
+    EXPECT_EQ(count("hours", "zarn.records"), "2");
+    EXPECT_EQ(server->sql("hours", hourlyRows).rows, hourlyBefore);
+    // Known still: pushed again, nothing comes back.
+    const Outcome again = zarnlog({"push", hand, "--archive", archive});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("(0 new)"), std::string::npos) << again.err;
+    EXPECT_EQ(count("hours", "zarn.records"), "2");
+
+    // One site's August: its partition left empty goes whole.
+    const Outcome site = zarnlog({"db", "prune", "--before", "2004-09-01T00:00", "--site", "far", "--archive", archive});
+    ASSERT_EQ(site.status, 0) << site.err;
+    EXPECT_NE(site.out.find("pruned 1 records of 1 surveys before 2004-09-01T00:00:00 (site \"far\"): 1 partitions dropped"),
+              std::string::npos)
+        << site.out;
+    EXPECT_EQ(server->scalar("hours", "SELECT to_regclass('zarn.packs_2004_08') IS NULL"), "t");
+    const Outcome status = zarnlog({"db", "status", "--archive", archive});
+    EXPECT_NE(status.out.find("before 2004-08-01T00:00:00, every site: 7 records of 2 surveys"), std::string::npos)
+        << status.out;
+}
+
+// An archive that version 1 made, its rows as that version's pusher wrote them, moves forward in
+// place: every record and reading, each view's rows, the grants; the hourly figures as a push makes them.
+TEST_F(ZarnlogArchive, AnArchiveOfVersionOneMovesForwardWithEveryReadingKept) {
+    const std::string log = dir.file("survey.zrn"), other = dir.file("other.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(log));
+    ASSERT_NO_FATAL_FAILURE(damageRecord(log, 20));
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(other, -40));
+    ASSERT_TRUE(writeSyntheticTrack(dir.file("survey.gpx"), 0, kSeconds - 20, 1,
+                                    [](long long s) { return std::optional(along(static_cast<double>(s))); }));
+    const std::string old = database("old"), fresh = database("fresh");
+    {
+        ArchiveConnection db;
+        std::string error;
+        int before = 0;
+        ASSERT_TRUE(db.open(old, "test", error)) << error;
+        ASSERT_TRUE(prepareSchema(db, before, error, 1)) << error;
+        Track track;
+        ASSERT_TRUE(readTrackFile(dir.file("survey.gpx"), track, error)) << error;
+        const TrackJoin join(track, std::nullopt);
+        ASSERT_TRUE(zarn::testing::pushVersion1(db, log, "mast", &join, error)) << error;
+        ASSERT_TRUE(zarn::testing::pushVersion1(db, other, "van", nullptr, error)) << error;
+    }
+    std::string error;
+    ASSERT_TRUE(server->createRole("north", "its own", error)) << error;
+    server->scalar("old", "GRANT USAGE ON SCHEMA zarn TO north; GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA zarn "
+                          "TO north; SELECT 1");
+    const std::vector<std::string> views{
+        "SELECT * FROM zarn.records ORDER BY survey, record_no",
+        "SELECT * FROM zarn.channel_readings ORDER BY survey, record_no, slot",
+        "SELECT * FROM zarn.sweeps ORDER BY survey, record_no",
+        "SELECT * FROM zarn.readings ORDER BY survey, record_no, mhz, dbm",
+        "SELECT * FROM zarn.single_channel ORDER BY id",
+        "SELECT * FROM zarn.channel_table ORDER BY id",
+        "SELECT * FROM zarn.best_servers ORDER BY id",
+        "SELECT * FROM zarn.spectrum ORDER BY id",
+        "SELECT * FROM zarn.notes ORDER BY id",
+        "SELECT * FROM zarn.surveys ORDER BY id",
+        "SELECT * FROM zarn.damaged_stretches ORDER BY survey, byte_offset",
+    };
+    // A single-channel record with its PCS reading only, as a band the board never answered leaves it.
+    server->scalar("old", "DELETE FROM zarn.channel_readings WHERE (survey, record_no, slot) = "
+                          "(SELECT r.survey, r.record_no, 0 FROM zarn.records r JOIN zarn.logs l ON l.id = r.survey "
+                          "WHERE l.site = 'van' AND r.type = 216 ORDER BY 1, 2 LIMIT 1) "
+                          "RETURNING 1");
+    std::vector<std::vector<std::vector<std::optional<std::string>>>> before;
+    for (const std::string& v : views) before.push_back(server->sql("old", v).rows);
+    ASSERT_GT(before[0].size(), 200u);
+
+    const Outcome init = zarnlog({"db", "init", "--archive", old});
+    ASSERT_EQ(init.status, 0) << init.err;
+    EXPECT_NE(init.out.find("schema zarn version 2 in "), std::string::npos) << init.out;
+    EXPECT_NE(init.out.find("upgraded from version 1"), std::string::npos) << init.out;
+    for (size_t i = 0; i < views.size(); ++i) EXPECT_EQ(server->sql("old", views[i]).rows, before[i]) << views[i];
+    EXPECT_EQ(server->scalar("old", "SELECT count(*) FROM pg_tables WHERE schemaname = 'zarn' AND tablename LIKE '%_v1'"), "0");
+
+    // The hourly figures a push of the same logs makes.
+    ASSERT_EQ(zarnlog({"push", log, "--archive", fresh, "--site", "mast"}).status, 0);
+    ASSERT_EQ(zarnlog({"push", other, "--archive", fresh, "--site", "van"}).status, 0);
+    const std::string hourly = "SELECT site, hour, band, mhz, samples, round(mean_dbm::numeric, 9), min_dbm, max_dbm, "
+                               "p10_dbm, p50_dbm, p90_dbm FROM zarn.hourly WHERE site = 'mast' ORDER BY site, hour, mhz";
+    EXPECT_EQ(server->sql("old", hourly).rows, server->sql("fresh", hourly).rows);
+    EXPECT_GT(server->sql("old", hourly).rows.size(), 50u);
+    const std::string samples = "SELECT sum(samples) FROM zarn.hourly WHERE site = 'van'";
+    EXPECT_EQ(std::stol(server->scalar("fresh", samples)) - std::stol(server->scalar("old", samples)), 1);
+
+    // A role that pushed before pushes still.
+    setenv("PGPASSFILE", server->writePgpass("north", "its own").c_str(), 1);
+    const std::string third = dir.file("third.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(third, -80));
+    const Outcome north = zarnlog({"push", third, "--archive", server->roleConninfo("north", "old")});
+    EXPECT_EQ(north.status, 0) << north.err;
+    unsetenv("PGPASSFILE");
+}
+
 // A tablespace on a small tmpfs fills up: a full disk is told as one, and the batches before it stay whole.
 TEST_F(ZarnlogArchive, AFullDiskIsToldAndAPushAfterItCompletesTheSurvey) {
     if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
     const fs::path space = dir.path / "space";
     fs::create_directories(space);
-    if (mount("tmpfs", space.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "no tmpfs: " << strerror(errno);
+    if (mount("tmpfs", space.c_str(), "tmpfs", 0, "size=256k") != 0) GTEST_SKIP() << "no tmpfs: " << strerror(errno);
     const auto user = server->folder().user();
     ASSERT_EQ(chown(space.c_str(), user.uid, user.gid), 0);
     const std::string log = dir.file("day.zrn");
@@ -522,14 +892,15 @@ TEST_F(ZarnlogArchive, AFullDiskIsToldAndAPushAfterItCompletesTheSurvey) {
     const std::string archive = database("full");
     ASSERT_EQ(zarnlog({"db", "init", "--archive", archive}).status, 0);
     server->scalar("postgres", "CREATE TABLESPACE small LOCATION '" + space.string() + "'");
-    server->scalar("full", "ALTER TABLE zarn.sweeps SET TABLESPACE small");
+    server->scalar("full", "ALTER TABLE zarn.packs SET TABLESPACE small");
 
     const Outcome full = zarnlog({"push", log, "--archive", archive});
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("the database's disk is full"), std::string::npos) << full.err;
     EXPECT_EQ(count("full", "zarn.records"), count("full", "zarn.sweeps"));
 
-    server->scalar("full", "ALTER TABLE zarn.sweeps SET TABLESPACE pg_default");
+    server->scalar("full", "ALTER TABLE zarn.packs SET TABLESPACE pg_default; ALTER TABLE ALL IN TABLESPACE small SET "
+                           "TABLESPACE pg_default; ALTER INDEX ALL IN TABLESPACE small SET TABLESPACE pg_default; SELECT 1");
     const Outcome after = zarnlog({"push", log, "--archive", archive});
     EXPECT_EQ(after.status, 0) << after.err;
     EXPECT_EQ(count("full", "zarn.sweeps"), "6000");
