@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "outputs/archive/archive_connection.h"
+#include "survey/track_join.h"
 #include "tools/zarnlog/output_files.h"
 
 namespace zarn {
 
 struct ArchiveCommand {
-    std::string name;  // "push", "db init", "db status", "db prune", "db compact", "grid"
+    std::string name;  // "push", "db init", "db status", "db prune", "db compact", "grid", "site add", "site list",
+                       // "site rm"
+    std::string operand;  // site add, site rm: the site's name
     std::vector<std::string> files;
     std::string conninfo;
     std::string site;
@@ -28,6 +31,10 @@ struct ArchiveCommand {
     long long minSamples = 5;
     std::string output;
     MapFormat format = MapFormat::GeoPackage;
+    std::string role;
+    std::optional<Place> position;
+    std::string description;
+    bool csv = false;
     std::vector<std::string> given;
 };
 

@@ -67,6 +67,13 @@ The team's archive in PostgreSQL with PostGIS:
   grid --mhz MHZ -o OUT  a coverage grid of one frequency over every survey:
                        per cell samples, surveys, mean, median, p10, p90, min
                        and max dBm, summed up in the database; OUT as for map
+  site add NAME --role ROLE  registers a site of the network and grants ROLE, the
+                       role its recorder logs in as, what a site needs and no
+                       more (--position LAT,LON, --description TEXT)
+  site list            every site and its health: last heard, state (silent
+                       after three heartbeats without one), task, backlog, disk
+                       free, alarms raised; --csv: as CSV
+  site rm NAME         removes a site that has no surveys, and its role's grants
 
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map, the
@@ -99,8 +106,9 @@ Options:
   --archive CONNINFO   the archive, as libpq takes it (host=... dbname=..., or
                        postgresql://...); default ZARN_ARCHIVE, else the PG*
                        variables; passwords from ~/.pgpass or PGPASSFILE
-  --site NAME          push: the survey's site (default ZARN_SITE, else the
-                       host's name); grid, db prune: only that site's surveys
+  --site NAME          push: the survey's site (default: the site the role is,
+                       else ZARN_SITE, else the host's name); grid, db prune:
+                       only that site's surveys
   --from TIME, --to TIME  grid: only the records from TIME on, and before TIME
   -h, --help           this text
   -V, --version        the version
@@ -124,7 +132,8 @@ namespace fs = std::filesystem;
 const char* const kUsage =
     "Usage: zarnlog info FILE.zrn | csv FILE.zrn [-o DIR] | plot FILE.zrn -o OUT.png | map FILE.zrn -o OUT\n"
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
-    "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
+    "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT\n"
+    "       | site add NAME --role ROLE | site list | site rm NAME  [--archive CONNINFO]\n"
     "Try 'zarnlog --help' for more.\n";
 
 struct Command {
