@@ -524,7 +524,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"wrong password", {"push", log, "--archive", server->roleConninfo("pusher", "team")}, wrong, 1,
          "password authentication failed for user \"pusher\""},
         {"no PostGIS", {"push", log, "--archive", plain}, "", 1, "CREATE EXTENSION postgis"},
-        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (2)"},
+        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (" + std::to_string(kArchiveSchemaVersion) + ")"},
         {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},
         {"a role that may only push, before db init", {"push", log, "--archive", server->roleConninfo("pusher", "team")},
          right, 1, "may not make the schema zarn"},
@@ -555,7 +555,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
     setenv("PGPASSFILE", server->writePgpass("owner", "owner's own").c_str(), 1);
     const Outcome init = zarnlog({"db", "init", "--archive", server->roleConninfo("owner", "team")});
     ASSERT_EQ(init.status, 0) << init.err;
-    EXPECT_NE(init.out.find("schema zarn version 2"), std::string::npos);
+    EXPECT_NE(init.out.find("schema zarn version " + std::to_string(kArchiveSchemaVersion)), std::string::npos);
     server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT ON ALL TABLES "
                            "IN SCHEMA zarn TO pusher; SELECT 1");
     setenv("PGPASSFILE", right.c_str(), 1);
@@ -826,7 +826,8 @@ TEST_F(ZarnlogArchive, AnArchiveOfVersionOneMovesForwardWithEveryReadingKept) {
 
     const Outcome init = zarnlog({"db", "init", "--archive", old});
     ASSERT_EQ(init.status, 0) << init.err;
-    EXPECT_NE(init.out.find("schema zarn version 2 in "), std::string::npos) << init.out;
+    EXPECT_NE(init.out.find("schema zarn version " + std::to_string(kArchiveSchemaVersion) + " in "), std::string::npos)
+        << init.out;
     EXPECT_NE(init.out.find("upgraded from version 1"), std::string::npos) << init.out;
     for (size_t i = 0; i < views.size(); ++i) EXPECT_EQ(server->sql("old", views[i]).rows, before[i]) << views[i];
     EXPECT_EQ(server->scalar("old", "SELECT count(*) FROM pg_tables WHERE schemaname = 'zarn' AND tablename LIKE '%_v1'"), "0");
