@@ -61,7 +61,7 @@ struct Given {
     std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive,
         site;
     std::vector<std::string> allowHosts;
-    double seconds = 0, giveUp = 0, archiveDrain = 10;
+    double seconds = 0, giveUp = 0, archiveDrain = 10, heartbeat = 30;
     WatchGiven watch;
 };
 
@@ -86,6 +86,9 @@ CommandLine recordOptions(Given& g) {
                 numberOption("archive-drain", 0, "S",
                              "at the end, send what the archive still lacks\nwithin S seconds (default 10)",
                              g.archiveDrain, 0, 3600),
+                numberOption("heartbeat", 0, "S",
+                             "with --archive, a registered site's health every S\nseconds (default 30)",
+                             g.heartbeat, 1, 3600),
                 textOption("site", 0, "NAME",
                            "the site's name for --mqtt and --archive, one of which\n"
                            "it needs (default ZARN_SITE, else the host's name)",
@@ -349,6 +352,7 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     o.seconds = g.seconds;
     o.giveUp = g.giveUp;
     o.archiveDrain = g.archiveDrain;
+    o.heartbeat = static_cast<int>(g.heartbeat);
     if (const auto status = takeArchive(g.archive, o)) return status;
     // The raster first: the PCS channels of a table and the window arithmetic follow it.
     if (const auto status = takeRaster(g.raster, o)) return status;

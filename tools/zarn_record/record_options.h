@@ -56,6 +56,7 @@ struct RecordOptions {
     std::optional<MqttSettings> mqtt;
     std::string archive;    // the archive's conninfo (--archive, else ZARN_ARCHIVE); empty: none
     double archiveDrain = 10;  // seconds for what is left at the end
+    int heartbeat = 30;        // seconds between a registered site's health rows
     // The site MQTT and the archive name: --site, else ZARN_SITE, else the host's name.
     std::string site;
     bool siteGiven = false;  // by --site or ZARN_SITE, not the host

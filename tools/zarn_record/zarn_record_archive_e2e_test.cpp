@@ -207,4 +207,43 @@ TEST_F(ArchiveE2e, ARecorderKilledLeavesALogWhosePushCompletesTheSurvey) {
     EXPECT_EQ(archived("SELECT string_agg(site, ',') FROM zarn.logs"), "north") << "--site, not ZARN_SITE";
 }
 
+// A registered site's recorder writes its health and events beside its records, on the archive's own
+// connection; killed, it falls silent in `zarnlog site list` after three heartbeats.
+TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
+    std::string error;
+    ASSERT_TRUE(server->createRole("west_rec", "west's own", error)) << error;
+    const std::string conninfo = server->conninfo("team");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"db", "init"},
+                                                 std::vector<std::string>{"site", "add", "west", "--role", "west_rec"}}) {
+        std::vector<std::string> command{ZARNLOG_PATH};
+        command.insert(command.end(), args.begin(), args.end());
+        command.insert(command.end(), {"--archive", conninfo});
+        const auto run = testing::runProgram(command);
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    ASSERT_TRUE(record({"--archive", conninfo, "--site", "west", "--heartbeat", "1"}, false));
+    const auto health = [&](const std::string& column) {
+        const auto r = server->sql("team", "SELECT " + column + " FROM zarn.health WHERE site = 'west'");
+        return r.ok() && !r.rows.empty() && r.rows[0][0] ? *r.rows[0][0] : std::string();
+    };
+    ASSERT_TRUE(testing::waitUntil([&] { return !health("at").empty() && std::stoll(health("records")) >= 3; }, 15s))
+        << child.err();
+    EXPECT_EQ(health("state"), "recording");
+    EXPECT_EQ(health("log"), log);
+    EXPECT_EQ(health("version").empty(), false);
+    EXPECT_GT(std::stoll(health("disk_free")), 0);
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',') FROM zarn.events WHERE site = 'west'"), "started");
+    const auto listed = [&] {
+        const auto run = testing::runProgram({ZARNLOG_PATH, "site", "list", "--csv", "--archive", conninfo});
+        return run.output;
+    };
+    EXPECT_NE(listed().find("\"west\",\"west_rec\","), std::string::npos) << listed();
+    EXPECT_NE(listed().find(",\"recording\","), std::string::npos) << listed();
+
+    child.signal(SIGKILL);
+    child.wait(5s);
+    EXPECT_TRUE(testing::waitUntil([&] { return listed().find(",\"silent\",") != std::string::npos; }, 15s)) << listed();
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.events WHERE site = 'west' AND kind = 'stopped'"), "0");
+}
+
 }  // namespace zarn
