@@ -208,7 +208,7 @@ TEST_F(ArchiveE2e, ARecorderKilledLeavesALogWhosePushCompletesTheSurvey) {
 }
 
 // A registered site's recorder writes its health and events beside its records, on the archive's own
-// connection; killed, it falls silent in `zarnlog site list` after three heartbeats.
+// connection: its board lost is told; killed, it falls silent in `zarnlog site list` after three heartbeats.
 TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
     std::string error;
     ASSERT_TRUE(server->createRole("west_rec", "west's own", error)) << error;
@@ -239,6 +239,13 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
     };
     EXPECT_NE(listed().find("\"west\",\"west_rec\","), std::string::npos) << listed();
     EXPECT_NE(listed().find(",\"recording\","), std::string::npos) << listed();
+
+    // The board gone: told at the next heartbeat, and as an event with its time.
+    device.sim.killHard();
+    EXPECT_TRUE(testing::waitUntil([&] { return health("state") == "board lost"; }, 10s)) << child.err();
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY at) FROM zarn.events WHERE site = 'west'"),
+              "started,board lost");
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.events WHERE site = 'west' AND at > now()"), "0");
 
     child.signal(SIGKILL);
     child.wait(5s);
