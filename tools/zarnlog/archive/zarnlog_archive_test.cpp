@@ -888,7 +888,7 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
     const std::string hillLog = dir.file("hill.zrn"), coastLog = dir.file("coast.zrn"), later = dir.file("later.zrn");
     ASSERT_NO_FATAL_FAILURE(writeSurvey(hillLog));
     ASSERT_NO_FATAL_FAILURE(writeSurvey(coastLog, -40));
-    ASSERT_NO_FATAL_FAILURE(writeSurvey(later, -80));
+    ASSERT_TRUE(writeCellularSweepLog(later, 30, 1000));
     std::string error;
     const std::vector<std::pair<std::string, std::string>> roles{
         {"net_owner", "owns"}, {"hill_rec", "hill's"}, {"coast_rec", "coast's"}, {"spare_rec", "spare's"},
@@ -957,6 +957,13 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
     EXPECT_EQ(taken.status, 1);
     EXPECT_NE(taken.err.find("pushed before by another site"), std::string::npos) << taken.err;
     EXPECT_EQ(count("net", "zarn.logs"), "2");
+    {  // pushed in two steps: an hour of short packs for the owner to compact below
+        const std::string half = dir.file("later-half.zrn");
+        fs::copy_file(later, half);
+        fs::resize_file(half, fs::file_size(later) / 2);
+        const Outcome first = zarnlog({"push", half, "--archive", as("hill_rec")});
+        EXPECT_EQ(first.status, 0) << first.err;
+    }
     const Outcome own = zarnlog({"push", later, "--archive", as("hill_rec")});
     EXPECT_EQ(own.status, 0) << own.err;
     EXPECT_EQ(server->scalar("net", "SELECT string_agg(site, ',' ORDER BY id) FROM zarn.logs"), "hill,coast,hill");
@@ -1078,6 +1085,7 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
     const std::string records = count("net", "zarn.records");
     const Outcome compact = zarnlog({"db", "compact", "--archive", as("net_owner")});
     EXPECT_EQ(compact.status, 0) << compact.err;
+    EXPECT_EQ(compact.out.find("compacted 0 "), std::string::npos) << compact.out;
     EXPECT_EQ(count("net", "zarn.records"), records);
     unsetenv("PGPASSFILE");
 }
