@@ -108,6 +108,7 @@ BEGIN
         ('packs', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
         ('pruned', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
         ('damaged_stretches', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
+        ('prunes', 'site IS NULL OR site = (SELECT zarn.own_site())'),
         ('sites', 'name = (SELECT zarn.own_site())'),
         ('health', 'site = (SELECT zarn.own_site())'),
         ('events', 'site = (SELECT zarn.own_site())'),
@@ -152,7 +153,7 @@ BEGIN
     EXECUTE format('GRANT SELECT, INSERT ON zarn.logs, zarn.packs, zarn.hourly_figures, zarn.damaged_stretches, '
                    'zarn.events, zarn.task_runs TO %I', who);
     EXECUTE format('GRANT SELECT, INSERT, UPDATE ON zarn.health TO %I', who);
-    EXECUTE format('GRANT SELECT ON zarn.pruned, zarn.schema_version, zarn.sites, zarn.tasks TO %I', who);
+    EXECUTE format('GRANT SELECT ON zarn.pruned, zarn.prunes, zarn.schema_version, zarn.sites, zarn.tasks TO %I', who);
     FOR v IN SELECT c.relname FROM pg_class c WHERE c.relnamespace = 'zarn'::regnamespace AND c.relkind = 'v' LOOP
         EXECUTE format('GRANT SELECT ON zarn.%I TO %I', v.relname, who);
     END LOOP;
