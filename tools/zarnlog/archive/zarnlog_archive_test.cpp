@@ -1024,6 +1024,24 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
         const auto r = zarn::testing::runSql(as(c.role), c.sql);
         EXPECT_NE(r.error.find(c.says), std::string::npos) << r.error;
     }
+    const struct Command {
+        const char* role;
+        std::vector<std::string> args;
+        std::string says;
+    } commands[] = {
+        {"hill_rec", {"db", "prune", "--before", "3000-01-01T00:00"}, "permission denied for table packs"},
+        {"hill_rec", {"site", "rm", "coast"}, "permission denied for function remove_site"},
+        {"net_viewer", {"push", later, "--site", "hill"}, "permission denied for table logs"},
+        {"net_operator", {"db", "compact"}, "permission denied for table"},
+    };
+    for (const Command& c : commands) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--archive", as(c.role)});
+        SCOPED_TRACE(std::string(c.role) + ": " + args[0] + " " + args[1]);
+        const Outcome o = zarnlog(args);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+    }
     EXPECT_EQ(sortedTexts(server->sql("net", everything)), unchanged);
 
     // What hill may do, it can; what it reads of any table or view is its own rows alone.
