@@ -138,23 +138,29 @@ void ArchiveOutput::run() {
     wake_.notify_all();
 }
 
-// The site whose health goes: the role's, else the recorder's, once it is registered.
+// The site whose health goes: the role's, else the recorder's, once it is registered (looked for
+// again at each heartbeat until it is).
 void ArchiveOutput::findSite() {
     ConnectedRole role;
     SqlRows rows;
     std::string error;
     if (!readConnectedRole(db_, role, error)) return;
     const std::string site = role.site.value_or(settings_.site);
-    if (!db_.exec("SELECT EXISTS (SELECT 1 FROM zarn.sites WHERE name = $1)", {site}, &rows, error)) return;
-    siteLooked_ = true;
+    if (!db_.exec("SELECT EXISTS (SELECT 1 FROM zarn.sites WHERE name = $1), EXISTS (SELECT 1 FROM zarn.sites)", {site},
+                  &rows, error))
+        return;
+    // An archive that runs no network (no site registered) hears nothing of it.
     if (rows.text(0, 0) == "t") healthSite_ = site;
-    else settings_.tell("the site " + quotedSite(site) + " is not registered (zarnlog site add): no health is written");
+    else if (!siteLooked_ && rows.text(0, 1) == "t")
+        settings_.tell("the site " + quotedSite(site) +
+                       " is not registered (zarnlog site add): its health is written once it is");
+    siteLooked_ = true;
 }
 
 // The heartbeat and the events, when the database is there; else they wait for the next.
 void ArchiveOutput::beat() {
     if (!db_.isOpen()) return;
-    if (!siteLooked_) findSite();
+    if (!healthSite_) findSite();
     if (!healthSite_) return;
     std::string error;
     if (!health_.write(db_, *healthSite_, backlog_->behind(records_), error) && !beatFailed_)
