@@ -1,5 +1,5 @@
 // zarn-record: survey recording from the receiver board without a screen.
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 #include "tools/zarn_record/recording_session.h"
 
 int main(int argc, char** argv) {

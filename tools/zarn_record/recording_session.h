@@ -18,7 +18,7 @@
 //     the port restored, notes left without a record counted; exit 0, 3 after giving
 //     up, 1 after a failure or when records were dropped.
 
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 
 namespace zarn {
 

@@ -74,6 +74,15 @@ The team's archive in PostgreSQL with PostGIS:
                        after three heartbeats without one), task, backlog, disk
                        free, alarms raised; --csv: as CSV
   site rm NAME         removes a site that has no surveys, and its role's grants
+  task add --site NAME [--every D] [--for D] [--from T] [--until T]
+           [--priority N] [--name TEXT] -- OPTIONS
+                       a task the site's recorder (zarn-record --tasks) runs:
+                       OPTIONS are zarn-record's measurement, raster,
+                       occupancy and --alarm options, checked as it checks
+                       them (a --table's contents go into the task); D is 30s,
+                       10m, 1h or 1d; prints the task's number
+  task list|runs [--site NAME]  the tasks, or their runs
+  task stop|start|rm N  stops, starts again or removes task N
 
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map, the
@@ -134,6 +143,7 @@ const char* const kUsage =
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
     "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT\n"
     "       | site add NAME --role ROLE | site list | site rm NAME  [--archive CONNINFO]\n"
+    "       | task add --site NAME ... -- OPTIONS | task list|runs | task stop|start|rm N\n"
     "Try 'zarnlog --help' for more.\n";
 
 struct Command {

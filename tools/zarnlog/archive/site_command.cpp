@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "outputs/archive/archive_schema.h"
 #include "survey/csv_rows.h"
 
 namespace zarn {
@@ -12,16 +11,6 @@ namespace {
 
 constexpr const char* kNoPrivilege = "42501";
 constexpr const char* kTaken = "23505";
-
-// Connected, with the schema at this program's version.
-bool ready(ArchiveConnection& db, const ArchiveCommand& c, std::ostream& err) {
-    if (!connectArchive(db, c, err)) return false;
-    int before = 0;
-    std::string error;
-    if (prepareSchema(db, before, error)) return true;
-    err << "zarnlog: " << db.target() << ": " << error << "\n";
-    return false;
-}
 
 int refused(ArchiveConnection& db, const std::string& what, const std::string& error, std::ostream& err) {
     err << "zarnlog: " << db.target() << ": " << what << ": " << error;
@@ -74,22 +63,14 @@ void writeTable(const SqlRows& rows, std::ostream& out) {
                          rows.rows[i][5] ? rows.text(i, 5) : "-", heard ? rows.text(i, 7) : "-",
                          sizeText(rows.text(i, 8)), heard ? rows.text(i, 9) : "-"});
     }
-    std::vector<size_t> widths(cells[0].size());
-    for (const auto& row : cells)
-        for (size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], row[k].size());
-    for (const auto& row : cells) {
-        std::string line;
-        for (size_t k = 0; k < row.size(); ++k)
-            line += row[k] + (k + 1 < row.size() ? std::string(widths[k] - row[k].size() + 2, ' ') : "");
-        out << line << "\n";
-    }
+    writeColumns(cells, out);
 }
 
 }  // namespace
 
 int addSite(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     ArchiveConnection db;
-    if (!ready(db, c, err)) return 1;
+    if (!connectPreparedArchive(db, c, err)) return 1;
     const auto number = [](double v) {
         char text[32];
         std::snprintf(text, sizeof text, "%.7f", v);
@@ -112,7 +93,7 @@ int addSite(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
 
 int listSites(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     ArchiveConnection db;
-    if (!ready(db, c, err)) return 1;
+    if (!connectPreparedArchive(db, c, err)) return 1;
     SqlRows rows;
     std::string error;
     if (!db.exec(kSitesWithHealth, {}, &rows, error)) return refused(db, "cannot list the sites", error, err);
@@ -123,7 +104,7 @@ int listSites(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
 
 int removeSite(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     ArchiveConnection db;
-    if (!ready(db, c, err)) return 1;
+    if (!connectPreparedArchive(db, c, err)) return 1;
     std::string error;
     if (!db.exec("SELECT zarn.remove_site($1)", {c.operand}, nullptr, error))
         return refused(db, "site " + quotedText(c.operand) + " not removed", error, err);

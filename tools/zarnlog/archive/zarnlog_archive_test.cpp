@@ -1033,10 +1033,13 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
         {"hill_rec", {"site", "rm", "coast"}, "permission denied for function remove_site"},
         {"net_viewer", {"push", later, "--site", "hill"}, "permission denied for table logs"},
         {"net_operator", {"db", "compact"}, "permission denied for table"},
+        {"hill_rec", {"task", "stop", coastTask}, "permission denied for table tasks"},
+        {"coast_rec", {"task", "rm", coastTask}, "permission denied for table tasks"},
+        {"net_viewer", {"task", "add", "--site", "hill", "--", "--single", "881.52"}, "permission denied for table tasks"},
     };
     for (const Command& c : commands) {
         std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"--archive", as(c.role)});
+        args.insert(args.begin() + 2, {"--archive", as(c.role)});
         SCOPED_TRACE(std::string(c.role) + ": " + args[0] + " " + args[1]);
         const Outcome o = zarnlog(args);
         EXPECT_EQ(o.status, 1);
@@ -1092,6 +1095,68 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
               (std::vector<std::string>{"coast", "recording", "7", "12", "5000000000", "1"}));
     EXPECT_EQ(listed[1][0] + " " + listed[1][4], "hill silent");
     EXPECT_EQ(listed[2][0] + " " + listed[2][4], "spare never heard");
+
+    // Tasks are the operator's, their options checked as zarn-record checks its own; a site reads its own alone.
+    const std::string table = ZARN_SOURCE_DIR "/resources/samples/cellular_survey.kct";
+    const auto task = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"task", "add", "--archive", as("net_operator")});
+        return zarnlog(args);
+    };
+    const Outcome sweep = task({"--site", "coast", "--every", "1h", "--for", "10m", "--priority", "5", "--name", "sweep",
+                                "--", "--spectrum", "869.01:893.97", "--occupancy", "--period", "1m"});
+    ASSERT_EQ(sweep.status, 0) << sweep.err;
+    const Outcome drive = task({"--site", "hill", "--from", "2030-01-01T00:00", "--", "--table", table});
+    ASSERT_EQ(drive.status, 0) << drive.err;
+    const std::string sweepTask = sweep.out.substr(0, sweep.out.find('\n'));
+    const std::string driveTask = drive.out.substr(0, drive.out.find('\n'));
+    EXPECT_EQ(server->scalar("net", "SELECT array_to_string(options, ' ') || ' ' || every || ' ' || run_for || ' ' || "
+                                    "priority FROM zarn.tasks WHERE id = " + sweepTask),
+              "--spectrum 869.01:893.97 --occupancy --period 1m 01:00:00 00:10:00 5");
+    EXPECT_EQ(server->scalar("net", "SELECT table_text FROM zarn.tasks WHERE id = " + driveTask), readText(table));
+    const std::string tasks = count("net", "zarn.tasks");
+    const struct Refusal {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } refusals[] = {
+        {{"--site", "hill", "--", "--single", "881.52", "--on-alarm", "/bin/sh", "--alarm", "A: 881.52 > -60 for 1"}, 2,
+         "--on-alarm: a task carries what a site measures, never what runs a program"},
+        {{"--site", "hill", "--", "--single", "881.52", "--listen", "0.0.0.0:80"}, 2, "--listen: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "--mqtt=mqtt://elsewhere"}, 2, "--mqtt: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "-o", "/etc/x.zrn"}, 2, "--output: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "--archive=host=elsewhere"}, 2, "--archive: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "--alarms", "/etc/passwd"}, 2, "--alarms: a task carries"},
+        {{"--site", "hill", "--", "--single", "900"}, 2, "'900' MHz is in neither band"},
+        {{"--site", "hill", "--", "--single", "881.52", "--spectrum", "869.01:893.97"}, 2, "give exactly one of"},
+        {{"--site", "hill", "--single", "881.52"}, 2, "unknown option"},
+        {{"--site", "hill", "--every", "10m", "--for", "1h", "--", "--single", "881.52"}, 2, "the runs would overlap"},
+        {{"--site", "nowhere", "--", "--single", "881.52"}, 1, "there is no site \"nowhere\""},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.args.back());
+        const Outcome o = task(r.args);
+        EXPECT_EQ(o.status, r.status) << o.err;
+        EXPECT_NE(o.err.find(r.says), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(count("net", "zarn.tasks"), tasks);
+    const Outcome hillTasks = zarnlog({"task", "list", "--archive", as("hill_rec")});
+    ASSERT_EQ(hillTasks.status, 0) << hillTasks.err;
+    EXPECT_NE(hillTasks.out.find(driveTask + "     hill"), std::string::npos) << hillTasks.out;
+    EXPECT_EQ(hillTasks.out.find("coast"), std::string::npos) << hillTasks.out;
+    const Outcome coastTasks = zarnlog({"task", "list", "--site", "coast", "--archive", as("net_viewer")});
+    EXPECT_NE(coastTasks.out.find("sweep  on     5         1h     10m"), std::string::npos) << coastTasks.out;
+    const auto enabled = [&] { return server->scalar("net", "SELECT enabled FROM zarn.tasks WHERE id = " + sweepTask); };
+    for (const auto& [verb, after] : {std::pair("stop", "f"), std::pair("start", "t"), std::pair("stop", "f")}) {
+        const Outcome o = zarnlog({"task", verb, sweepTask, "--archive", as("net_operator")});
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(enabled(), after) << verb;
+    }
+    EXPECT_EQ(zarnlog({"task", "rm", sweepTask, "--archive", as("net_operator")}).status, 0);
+    const Outcome again = zarnlog({"task", "start", sweepTask, "--archive", as("net_operator")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("there is no task " + sweepTask), std::string::npos) << again.err;
+    const Outcome runs = zarnlog({"task", "runs", "--site", "hill", "--archive", as("hill_rec")});
+    EXPECT_NE(runs.out.find(" " + hillSurvey + " "), std::string::npos) << runs.out << runs.err;
 
     // A site with surveys stays; one without goes, and its role keeps nothing it was granted.
     const Outcome keep = zarnlog({"site", "rm", "hill", "--archive", as("net_operator")});

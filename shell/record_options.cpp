@@ -1,13 +1,15 @@
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 
 #include "board/board_state.h"
@@ -20,7 +22,7 @@
 #include "screens/measurement_settings.h"
 #include "shell/command_line.h"
 #include "survey/json_writer.h"
-#include "tools/zarn_record/watch_options.h"
+#include "shell/watch_options.h"
 
 namespace zarn {
 namespace {
@@ -121,10 +123,9 @@ CommandLine withWatchOptions(CommandLine line, WatchGiven& given) {
     return line;
 }
 
-int usage(const std::string& problem) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, problem.c_str(), kProgram);
-    return kUsage;
-}
+std::ostream* messages = &std::cerr;
+
+int usage(const std::string& problem) { return recordUsage(problem); }
 
 bool parseMegahertz(const std::string& text, double& mhz) {
     if (text.empty()) return false;
@@ -222,13 +223,16 @@ std::optional<int> takeSpectrum(const std::string& given, RecordOptions& o) {
 std::optional<int> takeTable(const std::string& file, RecordOptions& o) {
     int error = 0;
     switch (readChannelTableFile(file, boardState(), error)) {
-    case TableLoad::Loaded: o.mode = kModeChannelTable; return std::nullopt;
+    case TableLoad::Loaded:
+        o.mode = kModeChannelTable;
+        o.tableFile = file;
+        return std::nullopt;
     case TableLoad::OpenFailed:
-        std::fprintf(stderr, "%s: %s: %s: %s\n", kProgram, file.c_str(), kFileOpenErrorCaption, std::strerror(error));
+        optionMessages() << kProgram << ": " << file << ": " << kFileOpenErrorCaption << ": " << std::strerror(error) << "\n";
         return kFiles;
     case TableLoad::Invalid: break;
     }
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), kInvalidChannelTableText);
+    optionMessages() << kProgram << ": " << file << ": " << kInvalidChannelTableText << "\n";
     return kFiles;
 }
 
@@ -342,7 +346,44 @@ void takeSite(const std::string& given, RecordOptions& o) {
     o.siteFrom = o.siteGiven ? "ZARN_SITE" : "the host's name";
 }
 
+// What a task may carry: what is measured and worked out, nothing that acts on the site.
+bool measures(const std::string& option) {
+    static const char* const kMeasuring[] = {"single", "table",     "spectrum", "servers", "raster",
+                                             "occupancy", "threshold", "period", "alarm"};
+    return std::find(std::begin(kMeasuring), std::end(kMeasuring), option) != std::end(kMeasuring);
+}
+
 }  // namespace
+
+std::ostream& optionMessages() { return *messages; }
+
+int recordUsage(const std::string& problem) {
+    optionMessages() << kProgram << ": " << problem << "\nTry '" << kProgram << " --help' for more information.\n";
+    return kUsage;
+}
+
+std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& o, std::ostream& err) {
+    struct Told {
+        explicit Told(std::ostream& to) { messages = &to; }
+        ~Told() { messages = &std::cerr; }
+    } told(err);
+    Given g;
+    CommandLine line = withWatchOptions(recordOptions(g), g.watch);
+    for (CommandOption& option : line.options)
+        if (!measures(option.name))
+            option.take = [](const char*) {
+                return std::string("a task carries what a site measures, never what runs a program, opens a port, "
+                                   "names a place on the site or sends elsewhere");
+            };
+    line.usage = "A task takes one of --single, --table, --spectrum and --servers, and --raster, --occupancy,\n"
+                 "--threshold, --period and --alarm, as zarn-record takes them (zarn-record --help).\n";
+    if (const auto status = parseCommandLine(line, args, err, err))
+        return *status ? status : usage("a task's options are a measurement, not --help or --version");
+    if (const auto status = takeRaster(g.raster, o)) return status;
+    boardState().pcsPlan.setPcsRaster(o.pcsRaster);
+    if (const auto status = takeMeasurement(g, o)) return status;
+    return takeMeasuredWatchOptions(g.watch, o);
+}
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     Given g;

@@ -19,8 +19,10 @@
 //  - The site: one per recorder, for MQTT and the archive alike. --site without
 //    either is a usage error (it would name nothing); ZARN_SITE, from a unit's
 //    environment file, is left unused.
+//  - A task's options: the measurement, the raster, occupancy and alarm rules (--alarm).
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,7 @@ struct RecordOptions {
     uint8_t mode = 0;  // the screen mode of the measurement
     SingleChannelSettings single;
     SpectrumSettings spectrum;
+    std::string tableFile;  // --table's file, as given
     int serverBand = -1;
     uint32_t pcsRaster = 30000;
     std::string output;     // the log's host path
@@ -64,5 +67,16 @@ struct RecordOptions {
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);
+
+// A task's options (the words after zarn-record's name), checked as the recorder checks its
+// own: nullopt when they hold one measurement it would run, else 2 (or 1 for a table that
+// does not load), with the reason on stderr. A task carries what a site measures and no
+// more: an option that runs a program, opens a port, names a place on the site (a file,
+// a device, a folder) or sends elsewhere is refused, whoever wrote the task.
+std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& options, std::ostream& err);
+
+// Where the checks say what is wrong (stderr, or a task checker's stream), and a usage error said there: 2.
+std::ostream& optionMessages();
+int recordUsage(const std::string& problem);
 
 }  // namespace zarn
