@@ -64,6 +64,7 @@ struct Given {
         site;
     std::vector<std::string> allowHosts;
     double seconds = 0, giveUp = 0, archiveDrain = 10, heartbeat = 30;
+    bool tasks = false;
     WatchGiven watch;
 };
 
@@ -76,7 +77,12 @@ CommandLine recordOptions(Given& g) {
                 textOption("spectrum", 0, "LOW:HIGH", "spectrum analysis of a window in MHz within one band", g.spectrum),
                 textOption("servers", 0, "800|1900", "best servers of a band", g.servers),
                 textOption("raster", 0, "30|50|200", "the PCS channel raster in kHz (default 30)", g.raster),
-                textOption("output", 'o', "FILE.zrn", "the log to record (required)", g.output),
+                textOption("output", 'o', "FILE.zrn", "the log to record (required); with --tasks, the folder\nof each run's log",
+                           g.output),
+                flagOption("tasks", 0,
+                           "no measurement of its own: run the site's tasks from the\n"
+                           "archive (zarnlog task add) as they fall due, a log each",
+                           g.tasks),
                 textOption("csv", 0, "-", "also write each record to standard output as a\n`zarnlog csv` row", g.csv),
                 numberOption("seconds", 0, "N", "stop after N seconds (default: run until a signal)", g.seconds, 0, 1e9),
                 numberOption("give-up", 0, "S", "exit 3 after S seconds without the board (default: never)", g.giveUp,
@@ -353,6 +359,35 @@ bool measures(const std::string& option) {
     return std::find(std::begin(kMeasuring), std::end(kMeasuring), option) != std::end(kMeasuring);
 }
 
+// --tasks: the site, its archive and the folder of the runs' logs; what is measured and
+// worked out is each task's.
+std::optional<int> takeTasks(const Given& g, RecordOptions& o) {
+    const WatchGiven& w = g.watch;
+    if (!g.single.empty() || !g.table.empty() || !g.spectrum.empty() || !g.servers.empty())
+        return usage("--tasks takes each measurement from the site's tasks: give none of --single, --table, "
+                     "--spectrum and --servers");
+    if (!g.csv.empty() || !g.listen.empty() || !w.mqtt.empty() || w.occupancy || !w.alarms.empty() ||
+        !w.alarmsFile.empty() || !w.onAlarm.empty() || g.seconds > 0)
+        return usage("--tasks runs what the tasks say: --csv, --listen, --mqtt, --seconds, --occupancy and the "
+                     "alarm options are not taken with it");
+    if (const auto status = takeArchive(g.archive, o)) return status;
+    if (o.archive.empty()) return usage("--tasks needs --archive CONNINFO (or ZARN_ARCHIVE)");
+    takeSite(g.site, o);
+    if (!o.siteGiven) return usage("--tasks needs --site NAME (or ZARN_SITE)");
+    if (validUtf8(o.site) != o.site) return usage(o.siteFrom + ": not valid UTF-8");
+    if (g.output.empty()) return usage("--tasks needs -o FOLDER, for each run's log");
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(g.output, error);
+    if (!std::filesystem::is_directory(folder, error) || ::access(folder.c_str(), W_OK) != 0) {
+        std::fprintf(stderr, "%s: -o %s: not a folder this program may write in\n", kProgram, g.output.c_str());
+        return kFiles;
+    }
+    o.output = folder.string();
+    o.tasks = true;
+    o.port = g.port;
+    return takeBoardPort(kProgram, o.port);
+}
+
 }  // namespace
 
 std::ostream& optionMessages() { return *messages; }
@@ -362,19 +397,28 @@ int recordUsage(const std::string& problem) {
     return kUsage;
 }
 
-std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& o, std::ostream& err) {
+std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& o, std::ostream& err,
+                                   const std::optional<std::string>& siteTable) {
     struct Told {
         explicit Told(std::ostream& to) { messages = &to; }
         ~Told() { messages = &std::cerr; }
     } told(err);
     Given g;
     CommandLine line = withWatchOptions(recordOptions(g), g.watch);
-    for (CommandOption& option : line.options)
+    for (CommandOption& option : line.options) {
         if (!measures(option.name))
             option.take = [](const char*) {
                 return std::string("a task carries what a site measures, never what runs a program, opens a port, "
                                    "names a place on the site or sends elsewhere");
             };
+        // On the site, a table is the task's own contents, never a file the task names.
+        if (siteTable && std::string(option.name) == "table")
+            option.take = [&g, &siteTable](const char*) {
+                g.table = *siteTable;
+                return siteTable->empty() ? std::string("the task names a file on the site, not a table of its own")
+                                          : std::string();
+            };
+    }
     line.usage = "A task takes one of --single, --table, --spectrum and --servers, and --raster, --occupancy,\n"
                  "--threshold, --period and --alarm, as zarn-record takes them (zarn-record --help).\n";
     if (const auto status = parseCommandLine(line, args, err, err))
@@ -394,6 +438,7 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     o.giveUp = g.giveUp;
     o.archiveDrain = g.archiveDrain;
     o.heartbeat = static_cast<int>(g.heartbeat);
+    if (g.tasks) return takeTasks(g, o);
     if (const auto status = takeArchive(g.archive, o)) return status;
     // The raster first: the PCS channels of a table and the window arithmetic follow it.
     if (const auto status = takeRaster(g.raster, o)) return status;

@@ -19,6 +19,7 @@
 //  - The site: one per recorder, for MQTT and the archive alike. --site without
 //    either is a usage error (it would name nothing); ZARN_SITE, from a unit's
 //    environment file, is left unused.
+//  - --tasks: no measurement, --archive and a --site, -o a folder; each task run brings its own.
 //  - A task's options: the measurement, the raster, occupancy and alarm rules (--alarm).
 
 #include <optional>
@@ -64,6 +65,7 @@ struct RecordOptions {
     std::string site;
     bool siteGiven = false;  // by --site or ZARN_SITE, not the host
     std::string siteFrom;    // "--site", "ZARN_SITE" or "the host's name", for messages
+    bool tasks = false;      // --tasks: `output` is the folder of the runs' logs
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);
@@ -72,8 +74,11 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& optio
 // own: nullopt when they hold one measurement it would run, else 2 (or 1 for a table that
 // does not load), with the reason on stderr. A task carries what a site measures and no
 // more: an option that runs a program, opens a port, names a place on the site (a file,
-// a device, a folder) or sends elsewhere is refused, whoever wrote the task.
-std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& options, std::ostream& err);
+// a device, a folder) or sends elsewhere is refused, whoever wrote the task. `siteTable`, on
+// the site: the file holding the task's own table, which --table reads whatever it names
+// (empty: the task has none, and --table is refused).
+std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& options, std::ostream& err,
+                                   const std::optional<std::string>& siteTable = std::nullopt);
 
 // Where the checks say what is wrong (stderr, or a task checker's stream), and a usage error said there: 2.
 std::ostream& optionMessages();

@@ -24,4 +24,11 @@ namespace zarn {
 
 int runRecording(const RecordOptions& options);
 
+// SIGINT and SIGTERM end the recording under way (and --tasks), SIGPIPE is ignored.
+void catchStopSignals();
+bool stopSignalled();
+// From another thread: the recording under way ends as at a signal (a task stopped);
+// false clears it for the next.
+void endRecording(bool end = true);
+
 }  // namespace zarn

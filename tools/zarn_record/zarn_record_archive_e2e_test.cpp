@@ -253,4 +253,58 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
     EXPECT_EQ(archived("SELECT count(*) FROM zarn.events WHERE site = 'west' AND kind = 'stopped'"), "0");
 }
 
+// A site that follows its tasks, logged in as its own role: a task added from the desk is picked up by the
+// running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
+// survey and every record; the task stopped ends the run, and the recorder waits for the next.
+TEST_F(ArchiveE2e, ASiteRunsATaskAddedFromTheDeskUntilItIsStopped) {
+    std::string error;
+    ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
+    const std::string owner = server->conninfo("team");
+    const auto zarnlog = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), ZARNLOG_PATH);
+        args.insert(args.begin() + 3, {"--archive", owner});
+        return testing::runProgram(args);
+    };
+    ASSERT_EQ(zarnlog({"db", "init"}).status, 0);
+    ASSERT_EQ(zarnlog({"site", "add", "east", "--role", "east_rec"}).status, 0);
+    const std::string runs = device.root + "/runs";
+    std::filesystem::create_directory(runs);
+    ASSERT_TRUE(child.start({"--tasks", "--archive", server->roleConninfo("east_rec", "team"), "--site", "east", "-o",
+                             runs, "--heartbeat", "1"},
+                            {{"ZARN_ROOT", device.root}, {"PGPASSFILE", server->writePgpass("east_rec", "east's own")}}));
+    std::this_thread::sleep_for(1s);  // idle, listening
+    const auto added = zarnlog({"task", "add", "--site", "east", "--name", "watch", "--", "--single", "881.52"});
+    ASSERT_EQ(added.status, 0) << added.output;
+    const std::string task = added.output.substr(0, added.output.find('\n'));
+    const auto logOfRun = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(runs))
+            if (entry.path().extension() == ".zrn") return entry.path().string();
+        return std::string();
+    };
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.events WHERE kind = 'task started'") == "1"; }, 10s))
+        << child.err();
+    ASSERT_TRUE(testing::waitUntil([&] { return !logOfRun().empty() && testing::readLogged(logOfRun()).records.size() >= 5; }, 15s))
+        << child.err();
+    const std::string runLog = logOfRun();
+    EXPECT_EQ(std::filesystem::path(runLog).filename().string().rfind("east-task-" + task + "-", 0), 0u) << runLog;
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.task_runs"), "0");
+
+    const auto stopped = zarnlog({"task", "stop", task});
+    ASSERT_EQ(stopped.status, 0) << stopped.output;
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "1"; }, 20s))
+        << child.err();
+    const size_t records = testing::readLogged(runLog).records.size();
+    EXPECT_EQ(archived("SELECT r.task || ' ' || r.outcome || ' ' || r.records || ' ' || s.file_name || ' ' || "
+                       "s.record_count FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey"),
+              task + " stopped " + std::to_string(records) + " " + std::filesystem::path(runLog).filename().string() +
+                  " " + std::to_string(records));
+    std::this_thread::sleep_for(2s);  // a stopped task does not come back
+    EXPECT_EQ(testing::readLogged(runLog).records.size(), records);
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY id) FROM zarn.events WHERE kind LIKE 'task%'"),
+              "task started,task ended");
+    EXPECT_TRUE(child.running());
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(10s), 0) << child.err();
+}
+
 }  // namespace zarn
