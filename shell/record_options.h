@@ -66,6 +66,7 @@ struct RecordOptions {
     bool siteGiven = false;  // by --site or ZARN_SITE, not the host
     std::string siteFrom;    // "--site", "ZARN_SITE" or "the host's name", for messages
     bool tasks = false;      // --tasks: `output` is the folder of the runs' logs
+    int task = 0;            // the task a run of --tasks is for; 0: none
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);

@@ -45,6 +45,7 @@ ArchiveOutput::ArchiveOutput(ArchiveSettings settings, std::shared_ptr<ArchiveBa
       backlog_(std::move(backlog)),
       health_(settings_.heartbeat, std::filesystem::path(settings_.logPath).parent_path().string()) {
     if (!settings_.trackPath.empty()) track_ = std::make_unique<GrowingTrack>(settings_.trackPath);
+    health_.setTask(settings_.task);
     thread_ = std::thread([this] { run(); });
 }
 

@@ -65,6 +65,7 @@ struct ArchiveSettings {
     std::string trackPath;  // the track written beside the log; empty: none
     std::chrono::milliseconds drain{10000};
     int heartbeat = 30;  // seconds between heartbeats
+    std::optional<int> task;  // the task whose run this is, for the health
     std::function<void(const std::string&)> tell;  // a line for the program's stderr
 };
 

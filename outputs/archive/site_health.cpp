@@ -33,7 +33,7 @@ SqlValue numberOf(const std::optional<double>& v) {
 const char* const kWriteHealth = R"sql(
 INSERT INTO zarn.health (site, at, heartbeat, state, task, log, records, dropped, backlog, disk_free, uptime, version,
                          fix, lat, lon, alarms)
-VALUES ($1, now(), $2::integer, $3, NULL, $4, $5::bigint, $6::bigint, $7::bigint, $8::bigint, $9::bigint, $10, $11,
+VALUES ($1, now(), $2::integer, $3, $15::integer, $4, $5::bigint, $6::bigint, $7::bigint, $8::bigint, $9::bigint, $10, $11,
         $12::float8, $13::float8, $14::integer)
 ON CONFLICT (site) DO UPDATE SET at = EXCLUDED.at, heartbeat = EXCLUDED.heartbeat, state = EXCLUDED.state,
     task = EXCLUDED.task, log = EXCLUDED.log, records = EXCLUDED.records, dropped = EXCLUDED.dropped,
@@ -119,7 +119,7 @@ bool SiteHealth::write(ArchiveConnection& db, const std::string& site, uint64_t 
         for (const OutputStatus& o : s->outputs) dropped += o.dropped;
         for (const AlarmState& a : s->alarms) alarms += a.raised;
     }
-    health.push_back(s && !s->board.up ? "board lost" : "recording");
+    health.push_back(betweenTasks_ ? "between tasks" : s && !s->board.up ? "board lost" : "recording");
     health.push_back(s ? SqlValue(s->log.path) : SqlValue());
     health.push_back(std::to_string(s ? s->log.records : 0));
     health.push_back(std::to_string(dropped));
@@ -131,6 +131,7 @@ bool SiteHealth::write(ArchiveConnection& db, const std::string& site, uint64_t 
     health.push_back(s ? numberOf(s->gps.lat) : SqlValue());
     health.push_back(s ? numberOf(s->gps.lon) : SqlValue());
     health.push_back(std::to_string(alarms));
+    health.push_back(task_ ? SqlValue(std::to_string(*task_)) : SqlValue());
     std::string ignored;
     const auto fail = [&] {
         if (db.isOpen()) db.exec("ROLLBACK", ignored);

@@ -43,6 +43,10 @@ public:
     void addEvent(const std::string& kind, const std::string& detail = {});
     uint64_t eventsDropped() const;
     int heartbeat() const { return heartbeat_; }
+    // The task whose run this recorder is (zarn-record --tasks); none: its own measurement.
+    void setTask(std::optional<int> task) { task_ = task; }
+    // The state told is `between tasks`: a --tasks recorder waiting for the next.
+    void setBetweenTasks() { betweenTasks_ = true; }
 
     // The heartbeat and the queued events of `site`, `backlog` records behind; the events
     // stay queued when it fails.
@@ -59,6 +63,8 @@ private:
     uint64_t dropped_ = 0;
     bool boardSeen_ = false, boardUp_ = false, diskLow_ = false;
     std::vector<bool> raised_;
+    std::optional<int> task_;
+    bool betweenTasks_ = false;
 };
 
 // Free bytes for an unprivileged writer in the file system holding `folder`; nullopt when unknown.

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "outputs/archive/archive_connection.h"
+#include "outputs/archive/site_health.h"
 #include "outputs/archive/site_tasks.h"
 #include "tools/zarn_record/recording_session.h"
 
@@ -55,7 +56,9 @@ struct PendingRun {
 class TaskRunner {
 public:
     explicit TaskRunner(const RecordOptions& site)
-        : site_(site), file_(site.output + "/.zarn-tasks-" + fileNamePart(site.site)) {}
+        : site_(site), file_(site.output + "/.zarn-tasks-" + fileNamePart(site.site)), health_(site.heartbeat, site.output) {
+        health_.setBetweenTasks();
+    }
     int run();
 
 private:
@@ -66,6 +69,7 @@ private:
     bool stillOn(const SiteTask& task) const;
     void event(const char* kind, const std::string& detail);
     void flushRuns();
+    void beat();
     int millisecondsToNextDue() const;
 
     const RecordOptions& site_;
@@ -73,6 +77,9 @@ private:
     ArchiveConnection db_;
     std::vector<SiteTask> tasks_;
     std::deque<PendingRun> pending_;
+    SiteHealth health_;
+    long long beatAt_ = 0;
+    bool beatFailed_ = false;
     long long retryAt_ = 0;
     bool toldAway_ = false;
 };
@@ -85,8 +92,10 @@ int TaskRunner::run() {
         connect();
         if (const SiteTask* due = taskToRun(tasks_, now())) {
             runTask(SiteTask(*due));
+            beatAt_ = 0;  // between tasks again: said at once
             continue;
         }
+        beat();
         look(millisecondsToNextDue());
     }
     flushRuns();
@@ -198,6 +207,7 @@ void TaskRunner::runTask(const SiteTask& task) {
     o.siteFrom = site_.siteFrom;
     o.port = site_.port;
     o.giveUp = site_.giveUp;
+    o.task = task.id;
     if (const auto end = runEnd(task, pending.run.started))
         o.seconds = static_cast<double>(std::max(1LL, *end - pending.run.started));
     tell("task " + number + " starts: " + o.output);
@@ -229,6 +239,16 @@ void TaskRunner::runTask(const SiteTask& task) {
     event("task ended", number + " " + pending.run.outcome);
     pending_.push_back(std::move(pending));
     flushRuns();
+}
+
+// Between tasks, the site's health every heartbeat; a run's recorder tells its own.
+void TaskRunner::beat() {
+    if (!db_.isOpen() || now() < beatAt_) return;
+    beatAt_ = now() + health_.heartbeat();
+    std::string error;
+    const bool written = health_.write(db_, site_.site, 0, error);
+    if (!written && !beatFailed_) tell("cannot tell the site's health: " + error);
+    beatFailed_ = !written;
 }
 
 // The runs not yet in zarn.task_runs, with their surveys once the archive has them.

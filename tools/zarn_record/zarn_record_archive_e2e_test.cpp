@@ -255,7 +255,8 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
 
 // A site that follows its tasks, logged in as its own role: a task added from the desk is picked up by the
 // running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
-// survey and every record; the task stopped ends the run, and the recorder waits for the next.
+// survey and every record; the task stopped ends the run, and the recorder waits for the next, between
+// tasks; one added while its connection is cut starts once it is back, and ends at its --for.
 TEST_F(ArchiveE2e, ASiteRunsATaskAddedFromTheDeskUntilItIsStopped) {
     std::string error;
     ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
@@ -281,13 +282,15 @@ TEST_F(ArchiveE2e, ASiteRunsATaskAddedFromTheDeskUntilItIsStopped) {
             if (entry.path().extension() == ".zrn") return entry.path().string();
         return std::string();
     };
-    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.events WHERE kind = 'task started'") == "1"; }, 10s))
-        << child.err();
-    ASSERT_TRUE(testing::waitUntil([&] { return !logOfRun().empty() && testing::readLogged(logOfRun()).records.size() >= 5; }, 15s))
-        << child.err();
+    const auto started = [&] { return archived("SELECT count(*) FROM zarn.events WHERE kind = 'task started'"); };
+    ASSERT_TRUE(testing::waitUntil([&] { return started() == "1"; }, 10s)) << child.err();
+    const auto logged = [&] { return logOfRun().empty() ? 0 : testing::readLogged(logOfRun()).records.size(); };
+    ASSERT_TRUE(testing::waitUntil([&] { return logged() >= 5; }, 15s)) << child.err();
     const std::string runLog = logOfRun();
     EXPECT_EQ(std::filesystem::path(runLog).filename().string().rfind("east-task-" + task + "-", 0), 0u) << runLog;
     EXPECT_EQ(archived("SELECT count(*) FROM zarn.task_runs"), "0");
+    const auto health = [&] { return archived("SELECT state || ' ' || coalesce(task::text, '-') FROM zarn.health"); };
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "recording " + task; }, 5s)) << health();
 
     const auto stopped = zarnlog({"task", "stop", task});
     ASSERT_EQ(stopped.status, 0) << stopped.output;
@@ -302,6 +305,16 @@ TEST_F(ArchiveE2e, ASiteRunsATaskAddedFromTheDeskUntilItIsStopped) {
     EXPECT_EQ(testing::readLogged(runLog).records.size(), records);
     EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY id) FROM zarn.events WHERE kind LIKE 'task%'"),
               "task started,task ended");
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "between tasks -"; }, 5s)) << health();
+
+    EXPECT_EQ(archived("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'east_rec'"), "1");
+    const auto later = zarnlog({"task", "add", "--site", "east", "--for", "3s", "--", "--single", "869.04"});
+    ASSERT_EQ(later.status, 0) << later.output;
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "2"; }, 25s))
+        << child.err();
+    EXPECT_EQ(archived("SELECT outcome || ' ' || (records > 0 AND survey IS NOT NULL) FROM zarn.task_runs "
+                       "ORDER BY id DESC LIMIT 1"),
+              "done true");
     EXPECT_TRUE(child.running());
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(10s), 0) << child.err();
