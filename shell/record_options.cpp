@@ -34,7 +34,8 @@ const char* const kSummary =
     "Records a survey log (.zrn) from the receiver board without a screen: it opens the\n"
     "board as zarn does, brings it up, runs one measurement with the request sequence of\n"
     "its screen and logs the records that screen logs, byte for byte. Exactly one of\n"
-    "--single, --table, --spectrum and --servers, and -o, are required.";
+    "--single, --table, --spectrum and --servers, and -o, are required; or --tasks,\n"
+    "--archive, --site and -o FOLDER, to run the site's tasks from the archive.";
 
 const char* const kEpilogue =
     "A line on standard input becomes the note of the next record, as a tap on INC does\n"
