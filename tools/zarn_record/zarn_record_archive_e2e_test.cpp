@@ -256,8 +256,9 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
 // A site that follows its tasks, logged in as its own role: a task added from the desk is picked up by the
 // running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
 // survey and every record; the task stopped ends the run, and the recorder waits for the next, between
-// tasks; one added while its connection is cut starts once it is back, and ends at its --for.
-TEST_F(ArchiveE2e, ASiteRunsATaskAddedFromTheDeskUntilItIsStopped) {
+// tasks; one added while its connection is cut starts once it is back, and ends at its --for; one
+// through which the server stops goes on, and its log and run reach the archive whole once it is back.
+TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServer) {
     std::string error;
     ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
     const std::string owner = server->conninfo("team");
@@ -315,6 +316,23 @@ TEST_F(ArchiveE2e, ASiteRunsATaskAddedFromTheDeskUntilItIsStopped) {
     EXPECT_EQ(archived("SELECT outcome || ' ' || (records > 0 AND survey IS NOT NULL) FROM zarn.task_runs "
                        "ORDER BY id DESC LIMIT 1"),
               "done true");
+
+    const auto through = zarnlog({"task", "add", "--site", "east", "--for", "8s", "--", "--single", "881.52"});
+    ASSERT_EQ(through.status, 0) << through.output;
+    ASSERT_TRUE(testing::waitUntil([&] { return started() == "3"; }, 10s)) << child.err();
+    server->stop();
+    std::this_thread::sleep_for(4s);
+    ASSERT_TRUE(server->start(error)) << error;
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "3"; }, 30s))
+        << child.err();
+    const std::string last = archived("SELECT s.file_name FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey "
+                                      "ORDER BY r.id DESC LIMIT 1");
+    const size_t whole = testing::readLogged(runs + "/" + last).records.size();
+    EXPECT_GT(whole, 10u);
+    EXPECT_EQ(archived("SELECT r.outcome || ' ' || r.records || ' ' || s.record_count || ' ' || (SELECT count(*) FROM "
+                       "zarn.records WHERE survey = s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey "
+                       "ORDER BY r.id DESC LIMIT 1"),
+              "done " + std::to_string(whole) + " " + std::to_string(whole) + " " + std::to_string(whole));
     EXPECT_TRUE(child.running());
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(10s), 0) << child.err();
