@@ -108,6 +108,7 @@ BEGIN
         ('packs', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
         ('pruned', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
         ('damaged_stretches', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
+        ('renumbered', 'survey IN (SELECT id FROM zarn.logs WHERE site = (SELECT zarn.own_site()))'),
         ('prunes', 'site IS NULL OR site = (SELECT zarn.own_site())'),
         ('sites', 'name = (SELECT zarn.own_site())'),
         ('health', 'site = (SELECT zarn.own_site())'),
@@ -151,7 +152,7 @@ BEGIN
     INSERT INTO zarn.sites (name, role, lat, lon, description) VALUES (site, who, lat, lon, about);
     EXECUTE format('GRANT USAGE ON SCHEMA zarn TO %I', who);
     EXECUTE format('GRANT SELECT, INSERT ON zarn.logs, zarn.packs, zarn.hourly_figures, zarn.damaged_stretches, '
-                   'zarn.events, zarn.task_runs TO %I', who);
+                   'zarn.renumbered, zarn.events, zarn.task_runs TO %I', who);
     EXECUTE format('GRANT SELECT, INSERT, UPDATE ON zarn.health TO %I', who);
     EXECUTE format('GRANT SELECT ON zarn.pruned, zarn.prunes, zarn.schema_version, zarn.sites, zarn.tasks TO %I', who);
     FOR v IN SELECT c.relname FROM pg_class c WHERE c.relnamespace = 'zarn'::regnamespace AND c.relkind = 'v' LOOP
