@@ -134,14 +134,14 @@ bool saveSiteTasks(const std::string& path, const std::vector<SiteTask>& tasks, 
     return true;
 }
 
-bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& tasks, std::string& error) {
+bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& loaded, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
     if (!std::getline(in, line) || line != "zarn-tasks 1") {
         error = path + ": not a task file of this program";
         return false;
     }
-    tasks.clear();
+    std::vector<SiteTask> tasks;
     try {
         while (std::getline(in, line)) {
             const size_t space = line.find(' ');
@@ -170,6 +170,7 @@ bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& tasks, std::s
         error = path + ": damaged";
         return false;
     }
+    loaded = std::move(tasks);
     return true;
 }
 

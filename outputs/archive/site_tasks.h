@@ -45,6 +45,7 @@ std::optional<long long> runEnd(const SiteTask& task, long long start);
 bool recordTaskRun(ArchiveConnection& db, const std::string& site, const TaskRun& run, std::string& error);
 
 bool saveSiteTasks(const std::string& path, const std::vector<SiteTask>& tasks, std::string& error);
+// A damaged file leaves `tasks` as they were.
 bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& tasks, std::string& error);
 
 }  // namespace zarn
