@@ -38,14 +38,7 @@ void appendFixed(std::string& out, long long value, int digits, int keep) {
     out.append(text, static_cast<size_t>(shown));
 }
 
-void appendNote(std::string& out, const std::string& note) {
-    out += '"';
-    for (char c : noteUtf8(note)) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
+void appendNote(std::string& out, const std::string& note) { appendCsvText(out, noteUtf8(note)); }
 
 void appendLead(std::string& row, const LogRecord& r) {
     row += isoTime(r.time);
@@ -204,6 +197,15 @@ CsvKind kindOfType(uint8_t type) {
 }
 
 }  // namespace
+
+void appendCsvText(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
 
 const char* csvSuffix(CsvKind kind) {
     switch (kind) {

@@ -26,6 +26,8 @@ namespace zarn {
 enum class CsvKind { SingleChannel, ChannelTable, Spectrum, BestServers, Frames, Notes };
 const char* csvSuffix(CsvKind kind);  // "single", "table", "spectrum", "servers", "frames", "notes"
 CsvKind csvKindOf(uint8_t recordType);
+// `text` as a quoted CSV field.
+void appendCsvText(std::string& out, std::string_view text);
 // The header row with its line end ("" for spectrum), with lat and lon when the rows have them.
 std::string csvHeader(CsvKind kind, bool positions = false);
 

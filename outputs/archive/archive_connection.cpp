@@ -84,6 +84,26 @@ bool ArchiveConnection::fail(std::string& error, const std::string& what) {
     return false;
 }
 
+bool ArchiveConnection::awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error) {
+    if (!conn_) return fail(error, "not connected");
+    const auto take = [&] {
+        while (PGnotify* n = PQnotifies(conn_)) {
+            payloads.emplace_back(n->extra ? n->extra : "");
+            PQfreemem(n);
+        }
+    };
+    take();
+    if (!payloads.empty()) return true;
+    pollfd p{PQsocket(conn_), POLLIN, 0};
+    if (p.fd < 0) return fail(error, "the connection is gone");
+    const int ready = ::poll(&p, 1, milliseconds);
+    if (ready < 0 && errno != EINTR) return fail(error, std::strerror(errno));
+    if (ready > 0 && (!PQconsumeInput(conn_) || PQstatus(conn_) == CONNECTION_BAD))
+        return fail(error, oneLine(PQerrorMessage(conn_)));
+    take();
+    return true;
+}
+
 bool ArchiveConnection::open(const std::string& conninfo, const std::string& program, std::string& error) {
     close();
     sqlState_.clear();

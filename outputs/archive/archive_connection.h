@@ -53,6 +53,10 @@ public:
     // COPY ... FROM STDIN with `data` in the COPY's format.
     bool copyIn(const std::string& copy, std::string_view data, std::string& error);
 
+    // Waits up to `milliseconds` for notifications on the channels LISTENed to, their payloads
+    // added to `payloads`; false when the connection failed (it is closed then).
+    bool awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error);
+
     // The SQLSTATE of the last failure the server reported ("53100" a full disk); "" for others.
     const std::string& sqlState() const { return sqlState_; }
     // The server's version number (150004 for 15.4).

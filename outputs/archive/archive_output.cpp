@@ -1,8 +1,11 @@
 #include "outputs/archive/archive_output.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "outputs/archive/archive_schema.h"
+#include "outputs/archive/archive_sites.h"
+#include "survey/json_writer.h"
 
 namespace zarn {
 namespace {
@@ -16,6 +19,12 @@ std::string seconds(std::chrono::milliseconds d) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", static_cast<double>(d.count()) / 1000.0);
     return text;
+}
+
+std::string quotedSite(const std::string& site) {
+    std::string out;
+    appendJsonString(out, site);
+    return out;
 }
 
 }  // namespace
@@ -32,8 +41,11 @@ void ArchiveBacklog::setUp(bool up, const std::string& error) {
 }
 
 ArchiveOutput::ArchiveOutput(ArchiveSettings settings, std::shared_ptr<ArchiveBacklog> backlog)
-    : settings_(std::move(settings)), backlog_(std::move(backlog)) {
+    : settings_(std::move(settings)),
+      backlog_(std::move(backlog)),
+      health_(settings_.heartbeat, std::filesystem::path(settings_.logPath).parent_path().string()) {
     if (!settings_.trackPath.empty()) track_ = std::make_unique<GrowingTrack>(settings_.trackPath);
+    health_.setTask(settings_.task);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -59,7 +71,10 @@ void ArchiveOutput::record(const OutputRecord&) {
     wake_.notify_all();
 }
 
+void ArchiveOutput::status(const RecorderStatus& s) { health_.observe(s); }
+
 void ArchiveOutput::finish() {
+    health_.addEvent("stopped");
     const auto deadline = Clock::now() + settings_.drain;
     std::unique_lock lock(mutex_);
     finishing_ = true;
@@ -80,13 +95,19 @@ void ArchiveOutput::run() {
     auto backoff = 1s;
     bool down = false, held = false;
     std::unique_lock lock(mutex_);
+    beatAt_ = Clock::now() + std::chrono::seconds(settings_.heartbeat);
     for (;;) {
-        const auto due = [&] { return abort_ || ((pending_ || held || finishing_) && Clock::now() >= retryAt_); };
-        while (!due()) {
-            if (retryAt_ > Clock::now()) wake_.wait_until(lock, retryAt_);
-            else wake_.wait(lock);
-        }
+        const auto pushDue = [&] { return (pending_ || held || finishing_) && Clock::now() >= retryAt_; };
+        while (!abort_ && !pushDue() && Clock::now() < beatAt_)
+            wake_.wait_until(lock, retryAt_ > Clock::now() ? std::min(retryAt_, beatAt_) : beatAt_);
         if (abort_) break;
+        if (Clock::now() >= beatAt_) {
+            lock.unlock();
+            beat();
+            lock.lock();
+            beatAt_ = Clock::now() + std::chrono::seconds(settings_.heartbeat);
+            continue;
+        }
         const bool last = finishing_;
         pending_ = false;
         lock.unlock();
@@ -101,6 +122,7 @@ void ArchiveOutput::run() {
                            " behind");
         down = !pushed;
         backlog_->setUp(pushed, pushed ? "" : what);
+        if (pushed && (last || !siteLooked_)) beat();
         lock.lock();
         if (abort_ || (pushed && last)) break;
         if (!pushed) {
@@ -115,6 +137,36 @@ void ArchiveOutput::run() {
     }
     done_ = true;
     wake_.notify_all();
+}
+
+// The site whose health goes: the role's, else the recorder's, once it is registered (looked for
+// again at each heartbeat until it is).
+void ArchiveOutput::findSite() {
+    ConnectedRole role;
+    SqlRows rows;
+    std::string error;
+    if (!readConnectedRole(db_, role, error)) return;
+    const std::string site = role.site.value_or(settings_.site);
+    if (!db_.exec("SELECT EXISTS (SELECT 1 FROM zarn.sites WHERE name = $1), EXISTS (SELECT 1 FROM zarn.sites)", {site},
+                  &rows, error))
+        return;
+    // An archive that runs no network (no site registered) hears nothing of it.
+    if (rows.text(0, 0) == "t") healthSite_ = site;
+    else if (!siteLooked_ && rows.text(0, 1) == "t")
+        settings_.tell("the site " + quotedSite(site) +
+                       " is not registered (zarnlog site add): its health is written once it is");
+    siteLooked_ = true;
+}
+
+// The heartbeat and the events, when the database is there; else they wait for the next.
+void ArchiveOutput::beat() {
+    if (!db_.isOpen()) return;
+    if (!healthSite_) findSite();
+    if (!healthSite_) return;
+    std::string error;
+    if (!health_.write(db_, *healthSite_, backlog_->behind(records_), error) && !beatFailed_)
+        settings_.tell("health not written: " + error + "; tried again at the next heartbeat");
+    beatFailed_ = !error.empty();
 }
 
 bool ArchiveOutput::attempt(bool last, std::string& error) {

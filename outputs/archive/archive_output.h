@@ -15,6 +15,9 @@
 //   then), trying again at once; then the pusher stops, a call under way given
 //   up within a tenth of a second. What is still left is told, for a later
 //   `zarnlog push` of the log.
+// - For a site registered in the archive (zarnlog site add), the same thread
+//   and connection write its heartbeat every `heartbeat` seconds and its events
+//   (site_health.h), between pushes.
 // - The backlog (records stored, the archive up or not, the last failure) is
 //   shared with the program for its progress line and status.
 
@@ -24,12 +27,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "outputs/archive/archive_connection.h"
 #include "outputs/archive/growing_track.h"
 #include "outputs/archive/log_pusher.h"
+#include "outputs/archive/site_health.h"
 #include "outputs/record_fanout.h"
 
 namespace zarn {
@@ -59,6 +64,8 @@ struct ArchiveSettings {
     bool siteGiven = false;
     std::string trackPath;  // the track written beside the log; empty: none
     std::chrono::milliseconds drain{10000};
+    int heartbeat = 30;  // seconds between heartbeats
+    std::optional<int> task;  // the task whose run this is, for the health
     std::function<void(const std::string&)> tell;  // a line for the program's stderr
 };
 
@@ -68,6 +75,7 @@ public:
     ~ArchiveOutput() override;
 
     void record(const OutputRecord& r) override;
+    void status(const RecorderStatus& s) override;
     void finish() override;
     // From the fan-out once its deadline has passed: the pusher gives up now.
     void cancel() override;
@@ -76,6 +84,8 @@ private:
     void run();
     bool attempt(bool last, std::string& error);
     void stop();
+    void findSite();
+    void beat();
 
     using Clock = std::chrono::steady_clock;
     ArchiveSettings settings_;
@@ -85,6 +95,10 @@ private:
     NoPlaces noPlaces_;
     std::unique_ptr<GrowingTrack> track_;
     std::unique_ptr<LogPusher> pusher_;
+    SiteHealth health_;
+    std::optional<std::string> healthSite_;  // the registered site whose health goes; none: not yet known, or none
+    bool siteLooked_ = false;
+    bool beatFailed_ = false;
 
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -92,6 +106,7 @@ private:
     bool finishing_ = false;
     bool done_ = false;
     Clock::time_point retryAt_{};
+    Clock::time_point beatAt_{};
     std::atomic<uint64_t> records_{0};  // the log's, as record() was given them
     std::thread thread_;
 };

@@ -29,6 +29,20 @@ const char* const kCopyPacks = "COPY zarn.packs (" ZARN_PACK_COLUMNS ") FROM STD
 const char* const kCopyPacksPushedAt = "COPY zarn.packs (" ZARN_PACK_COLUMNS ", pushed_at) FROM STDIN (FORMAT binary)";
 #undef ZARN_PACK_COLUMNS
 
+bool copyPacks(ArchiveConnection& db, std::string_view data, std::string& error, bool withPushedAt) {
+    const auto intoTemporary = [](std::string copy) {
+        return copy.replace(copy.find("zarn.packs"), 10, "pg_temp.zarn_packs_in");
+    };
+    static const std::string kCopyIn = intoTemporary(kCopyPacks), kCopyInPushedAt = intoTemporary(kCopyPacksPushedAt);
+    return db.exec("DO $$ BEGIN IF to_regclass('pg_temp.zarn_packs_in') IS NULL THEN "
+                   "CREATE TEMP TABLE zarn_packs_in (LIKE zarn.packs INCLUDING DEFAULTS) ON COMMIT DELETE ROWS; "
+                   "END IF; END $$",
+                   error) &&
+           db.copyIn(withPushedAt ? kCopyInPushedAt : kCopyIn, data, error) &&
+           db.exec("INSERT INTO zarn.packs SELECT * FROM pg_temp.zarn_packs_in; TRUNCATE pg_temp.zarn_packs_in",
+                   error);
+}
+
 long long hourOf(long long seconds) { return seconds - ((seconds % 3600) + 3600) % 3600; }
 
 bool PackBuilder::fits(const ArchiveRecord& r, bool follows) const {

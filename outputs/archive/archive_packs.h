@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "outputs/archive/archive_connection.h"
 #include "outputs/archive/archive_record.h"
 #include "outputs/archive/copy_rows.h"
 
@@ -39,6 +40,11 @@ extern const char* const kCopyPacks;
 extern const char* const kCopyPacksPushedAt;  // the same with pushed_at last, for a migration
 
 long long hourOf(long long seconds);
+
+// Packs in kCopyPacks's format (kCopyPacksPushedAt's `withPushedAt`) into zarn.packs, inside the
+// caller's transaction. COPY cannot write a table under row-level security: they go into a
+// temporary table of the session, and from there in by INSERT, which the policies check.
+bool copyPacks(ArchiveConnection& db, std::string_view data, std::string& error, bool withPushedAt = false);
 
 class PackBuilder {
 public:

@@ -1,6 +1,7 @@
 #include "outputs/archive/archive_schema.h"
 
 #include "outputs/archive/archive_move.h"
+#include "outputs/archive/archive_sites.h"
 
 namespace zarn {
 namespace {
@@ -146,7 +147,7 @@ bool migration1(ArchiveConnection& db, std::string& error) { return db.exec(kMig
 
 // Each version's step, made in the transaction of its migration.
 using Migration = bool (*)(ArchiveConnection& db, std::string& error);
-const Migration kMigrations[kArchiveSchemaVersion] = {migration1, moveToPacks};
+const Migration kMigrations[kArchiveSchemaVersion] = {migration1, moveToPacks, addSites};
 
 constexpr const char* kInsufficientPrivilege = "42501";
 

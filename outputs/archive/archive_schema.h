@@ -16,6 +16,8 @@
 //   zarn.single_channel, zarn.channel_table, zarn.spectrum, zarn.best_servers, zarn.notes
 //                           views: point layers, one per record type, for QGIS
 //   zarn.hourly, zarn.occupancy(...)   hourly figures per site and frequency
+//   zarn.sites, zarn.health, zarn.events, zarn.tasks, zarn.task_runs   the network (version 3,
+//                           archive_sites.h), each site's role held to its own rows
 //
 // Concurrent programs that make or upgrade the schema take turns (an advisory
 // lock); a schema newer than this program knows is refused, never touched.
@@ -27,7 +29,7 @@
 
 namespace zarn {
 
-constexpr int kArchiveSchemaVersion = 2;
+constexpr int kArchiveSchemaVersion = 3;
 // The first key of the archive's advisory locks: the schema (0) and each survey (its id).
 constexpr const char* kArchiveLockClass = "2053206638";
 

@@ -13,6 +13,7 @@
 #include "outputs/archive/archive_record.h"
 #include "outputs/archive/hourly_figures.h"
 #include "outputs/archive/archive_schema.h"
+#include "outputs/archive/archive_sites.h"
 #include "recording/log_reader.h"
 #include "survey/json_writer.h"
 
@@ -134,10 +135,19 @@ bool LogPusher::findSurvey(bool& made, std::string& error) {
     return true;
 }
 
+// A role that is a site pushes for it alone; without --site, under its name.
+bool LogPusher::checkRole(std::string& error) {
+    if (!readConnectedRole(db_, role_, error)) return false;
+    if (!siteGiven_ && role_.site) site_ = *role_.site;
+    if (const std::string refusal = siteRefusal(role_, site_); !refusal.empty()) return error = refusal, false;
+    return roleChecked_ = true;
+}
+
 bool LogPusher::push(RecordPlaces& places, PushProgress& progress, std::string& error) {
     progress.cutShort = progress.heldBack = false;
     if (!identity_.hasRecord && !identify(error)) return false;
     if (!identity_.hasRecord) return true;
+    if (!roleChecked_ && !checkRole(error)) return false;
     for (bool more = true; more;)
         if (!batch(places, progress, more, error)) return false;
     return true;
@@ -219,7 +229,7 @@ bool LogPusher::renumber(const std::vector<NewRun>& gaps, int64_t pushedAt, std:
 bool LogPusher::writeBatch(const ArchiveWalk& walk, Batch& b, std::string& error) {
     const std::string survey = number(survey_);
     if (walk.gapFilled() && !renumber(walk.newRuns(), b.pushedAt, error)) return false;
-    if (b.packs.packs() && !db_.copyIn(kCopyPacksPushedAt, b.packs.data(), error)) return false;
+    if (b.packs.packs() && !copyPacks(db_, b.packs.data(), error, true)) return false;
     if (!b.hourly.empty() && !db_.exec(kAddHourly, b.hourly.parameters(site_), nullptr, error)) return false;
     for (const LogDamage& d : walk.damages())
         if (!db_.exec("INSERT INTO zarn.damaged_stretches (survey, byte_offset, byte_length, problem) "
@@ -318,6 +328,10 @@ bool LogPusher::attempt(RecordPlaces& places, PushProgress& progress, bool& more
     };
     if (!db_.exec("BEGIN", error)) return false;
     if (!survey_ && !findSurvey(made, error)) return fail();
+    if (!survey_ && role_.site)
+        return error = "pushed before by another site, whose surveys the site " + textOf(*role_.site) +
+                       " cannot see: nothing pushed",
+               fail();
     if (!survey_) return error = "the survey's row cannot be found", fail();
     if (made) cursor_ = {};
     std::vector<ArchivedRun> runs;

@@ -27,7 +27,9 @@
 //   as filled. zarnlog db compact folds both in.
 // - The survey's row is made in its first batch, so a failed first batch
 //   leaves nothing. A survey pushed before keeps its site; pushing it under
-//   another site given explicitly is refused. A new survey whose records the
+//   another site given explicitly is refused. A role registered as a site
+//   pushes under its site's name alone (archive_sites.h); the database holds
+//   it to that, the pusher says so before it begins. A new survey whose records the
 //   archive holds already under another survey of the site (the same places,
 //   times and values: a copy whose first record is damaged) is stored, and
 //   said (notices).
@@ -45,6 +47,7 @@
 #include <vector>
 
 #include "outputs/archive/archive_connection.h"
+#include "outputs/archive/archive_sites.h"
 #include "outputs/archive/archive_walk.h"
 #include "survey/track_join.h"
 
@@ -135,6 +138,7 @@ private:
     bool makeMonths(const Batch& b, std::string& error);
     void tellForeign(const ArchiveWalk& walk, PushProgress& progress);
     bool findTwin(PushProgress& progress, std::string& error);
+    bool checkRole(std::string& error);
 
     ArchiveConnection& db_;
     std::string path_;
@@ -145,6 +149,8 @@ private:
     WalkStart cursor_;  // where the next batch begins
     std::string failedState_;  // the SQLSTATE of the last batch that failed
     std::set<std::pair<int64_t, int64_t>> foreignSeen_;  // (offset, record_no) of runs told
+    ConnectedRole role_;
+    bool roleChecked_ = false;
 };
 
 // The site of a survey when none is given: ZARN_SITE, else the host's name.

@@ -49,7 +49,7 @@ bool PackRebuild::follows(int64_t recordNo, int64_t offset) const {
 
 bool PackRebuild::copyPacks(std::string& error) {
     if (!packs_.packs()) return true;
-    if (!db_.copyIn(kCopyPacksPushedAt, packs_.data(), error)) return false;
+    if (!zarn::copyPacks(db_, packs_.data(), error, true)) return false;
     written_ += packs_.packs();
     packs_ = PackBuilder(survey_, true);
     return true;

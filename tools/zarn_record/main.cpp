@@ -1,9 +1,10 @@
 // zarn-record: survey recording from the receiver board without a screen.
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 #include "tools/zarn_record/recording_session.h"
+#include "tools/zarn_record/task_runner.h"
 
 int main(int argc, char** argv) {
     zarn::RecordOptions options;
     if (const auto status = zarn::readRecordOptions(argc, argv, options)) return *status;
-    return zarn::runRecording(options);
+    return options.tasks ? zarn::runTasks(options) : zarn::runRecording(options);
 }

@@ -48,6 +48,8 @@ ArchiveSettings archiveSettings(const RecordOptions& o, bool track) {
     a.siteGiven = o.siteGiven;
     if (track) a.trackPath = TrackRecorder::trackPathFor(o.output);
     a.drain = std::chrono::milliseconds(std::llround(o.archiveDrain * 1000));
+    a.heartbeat = o.heartbeat;
+    if (o.task) a.task = o.task;
     a.tell = [](const std::string& line) { std::fprintf(stderr, "%s: archive: %s\n", kProgram, line.c_str()); };
     return a;
 }

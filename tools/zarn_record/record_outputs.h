@@ -32,7 +32,7 @@
 #include "outputs/archive/archive_output.h"
 #include "outputs/record_fanout.h"
 #include "recording/track_recorder.h"
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 #include "tools/zarn_record/record_watch.h"
 
 namespace zarn {

@@ -18,7 +18,7 @@
 #include "recording/log_reader.h"
 #include "survey/alarm_rules.h"
 #include "survey/occupancy.h"
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 
 namespace zarn {
 

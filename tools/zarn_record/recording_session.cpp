@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -51,10 +52,13 @@ constexpr double kProgramLook = 0.1;  // seconds between looks at a running --on
 PollableEvent loopWake;
 
 volatile sig_atomic_t stopSignal = 0;
+std::atomic<bool> endAsked{false};
 void onStopSignal(int signal) {
     stopSignal = signal;
     loopWake.set();  // a store and a write(): safe in a handler
 }
+
+}  // namespace
 
 void catchStopSignals() {
     struct sigaction action {};
@@ -68,6 +72,15 @@ void catchStopSignals() {
     signal(SIGTTIN, SIG_IGN);
     signal(SIGTTOU, SIG_IGN);
 }
+
+bool stopSignalled() { return stopSignal != 0; }
+
+void endRecording(bool end) {
+    endAsked = end;
+    if (end) loopWake.set();
+}
+
+namespace {
 
 // True when `fd` is not a terminal, or is one whose foreground job this is.
 bool ownsTerminal(int fd) { return !::isatty(fd) || ::tcgetpgrp(fd) == ::getpgrp(); }
@@ -115,7 +128,7 @@ struct StderrBoxes : MessageBoxSink {
 template <typename Done>
 void pause(std::chrono::milliseconds most, Done done) {
     const auto end = Clock::now() + most;
-    while (Clock::now() < end && !stopSignal && !done()) std::this_thread::sleep_for(10ms);
+    while (Clock::now() < end && !stopSignal && !endAsked && !done()) std::this_thread::sleep_for(10ms);
 }
 
 std::string searched() {
@@ -257,7 +270,7 @@ int Session::startLog() {
 }
 
 // A signal, or --seconds over.
-bool Session::stopAsked() const { return stopSignal || (o_.seconds > 0 && secondsSince(started_) >= o_.seconds); }
+bool Session::stopAsked() const { return stopSignal || endAsked || (o_.seconds > 0 && secondsSince(started_) >= o_.seconds); }
 
 int Session::loop() {
     while (!stopAsked()) {

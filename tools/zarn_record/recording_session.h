@@ -19,10 +19,17 @@
 //     the port restored, notes left without a record counted; exit 0, 3 after giving
 //     up, 1 after a failure or when records were dropped.
 
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 
 namespace zarn {
 
 int runRecording(const RecordOptions& options);
+
+// SIGINT and SIGTERM end the recording under way (and --tasks), SIGPIPE is ignored.
+void catchStopSignals();
+bool stopSignalled();
+// From another thread: the recording under way ends as at a signal (a task stopped);
+// false clears it for the next.
+void endRecording(bool end = true);
 
 }  // namespace zarn

@@ -209,4 +209,135 @@ TEST_F(ArchiveE2e, ARecorderKilledLeavesALogWhosePushCompletesTheSurvey) {
     EXPECT_EQ(archived("SELECT string_agg(site, ',') FROM zarn.logs"), "north") << "--site, not ZARN_SITE";
 }
 
+// A registered site's recorder writes its health and events beside its records, on the archive's own
+// connection: its board lost is told; killed, it falls silent in `zarnlog site list` after three heartbeats.
+TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
+    std::string error;
+    ASSERT_TRUE(server->createRole("west_rec", "west's own", error)) << error;
+    const std::string conninfo = server->conninfo("team");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"db", "init"},
+                                                 std::vector<std::string>{"site", "add", "west", "--role", "west_rec"}}) {
+        std::vector<std::string> command{ZARNLOG_PATH};
+        command.insert(command.end(), args.begin(), args.end());
+        command.insert(command.end(), {"--archive", conninfo});
+        const auto run = testing::runProgram(command);
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    ASSERT_TRUE(record({"--archive", conninfo, "--site", "west", "--heartbeat", "1"}, false));
+    const auto health = [&](const std::string& column) {
+        const auto r = server->sql("team", "SELECT " + column + " FROM zarn.health WHERE site = 'west'");
+        return r.ok() && !r.rows.empty() && r.rows[0][0] ? *r.rows[0][0] : std::string();
+    };
+    ASSERT_TRUE(testing::waitUntil([&] { return !health("at").empty() && std::stoll(health("records")) >= 3; }, 15s))
+        << child.err();
+    EXPECT_EQ(health("state"), "recording");
+    EXPECT_EQ(health("log"), log);
+    EXPECT_EQ(health("version").empty(), false);
+    EXPECT_GT(std::stoll(health("disk_free")), 0);
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',') FROM zarn.events WHERE site = 'west'"), "started");
+    const auto listed = [&] {
+        const auto run = testing::runProgram({ZARNLOG_PATH, "site", "list", "--csv", "--archive", conninfo});
+        return run.output;
+    };
+    EXPECT_NE(listed().find("\"west\",\"west_rec\","), std::string::npos) << listed();
+    EXPECT_NE(listed().find(",\"recording\","), std::string::npos) << listed();
+
+    // The board gone: told at the next heartbeat, and as an event with its time.
+    device.sim.killHard();
+    EXPECT_TRUE(testing::waitUntil([&] { return health("state") == "board lost"; }, 10s)) << child.err();
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY at) FROM zarn.events WHERE site = 'west'"),
+              "started,board lost");
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.events WHERE site = 'west' AND at > now()"), "0");
+
+    child.signal(SIGKILL);
+    child.wait(5s);
+    EXPECT_TRUE(testing::waitUntil([&] { return listed().find(",\"silent\",") != std::string::npos; }, 15s)) << listed();
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.events WHERE site = 'west' AND kind = 'stopped'"), "0");
+}
+
+// A site that follows its tasks, logged in as its own role: a task added from the desk is picked up by the
+// running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
+// survey and every record; the task stopped ends the run, and the recorder waits for the next, between
+// tasks; one added while its connection is cut starts once it is back, and ends at its --for; one
+// through which the server stops goes on, and its log and run reach the archive whole once it is back.
+TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServer) {
+    std::string error;
+    ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
+    const std::string owner = server->conninfo("team");
+    const auto zarnlog = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), ZARNLOG_PATH);
+        args.insert(args.begin() + 3, {"--archive", owner});
+        return testing::runProgram(args);
+    };
+    ASSERT_EQ(zarnlog({"db", "init"}).status, 0);
+    ASSERT_EQ(zarnlog({"site", "add", "east", "--role", "east_rec"}).status, 0);
+    const std::string runs = device.root + "/runs";
+    std::filesystem::create_directory(runs);
+    ASSERT_TRUE(child.start({"--tasks", "--archive", server->roleConninfo("east_rec", "team"), "--site", "east", "-o",
+                             runs, "--heartbeat", "1"},
+                            {{"ZARN_ROOT", device.root}, {"PGPASSFILE", server->writePgpass("east_rec", "east's own")}}));
+    std::this_thread::sleep_for(1s);  // idle, listening
+    const auto added = zarnlog({"task", "add", "--site", "east", "--name", "watch", "--", "--single", "881.52"});
+    ASSERT_EQ(added.status, 0) << added.output;
+    const std::string task = added.output.substr(0, added.output.find('\n'));
+    const auto logOfRun = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(runs))
+            if (entry.path().extension() == ".zrn") return entry.path().string();
+        return std::string();
+    };
+    const auto started = [&] { return archived("SELECT count(*) FROM zarn.events WHERE kind = 'task started'"); };
+    ASSERT_TRUE(testing::waitUntil([&] { return started() == "1"; }, 10s)) << child.err();
+    const auto logged = [&] { return logOfRun().empty() ? 0 : testing::readLogged(logOfRun()).records.size(); };
+    ASSERT_TRUE(testing::waitUntil([&] { return logged() >= 5; }, 15s)) << child.err();
+    const std::string runLog = logOfRun();
+    EXPECT_EQ(std::filesystem::path(runLog).filename().string().rfind("east-task-" + task + "-", 0), 0u) << runLog;
+    EXPECT_EQ(archived("SELECT count(*) FROM zarn.task_runs"), "0");
+    const auto health = [&] { return archived("SELECT state || ' ' || coalesce(task::text, '-') FROM zarn.health"); };
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "recording " + task; }, 5s)) << health();
+
+    const auto stopped = zarnlog({"task", "stop", task});
+    ASSERT_EQ(stopped.status, 0) << stopped.output;
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "1"; }, 20s))
+        << child.err();
+    const size_t records = testing::readLogged(runLog).records.size();
+    EXPECT_EQ(archived("SELECT r.task || ' ' || r.outcome || ' ' || r.records || ' ' || s.file_name || ' ' || "
+                       "s.record_count FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey"),
+              task + " stopped " + std::to_string(records) + " " + std::filesystem::path(runLog).filename().string() +
+                  " " + std::to_string(records));
+    std::this_thread::sleep_for(2s);  // a stopped task does not come back
+    EXPECT_EQ(testing::readLogged(runLog).records.size(), records);
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY id) FROM zarn.events WHERE kind LIKE 'task%'"),
+              "task started,task ended");
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "between tasks -"; }, 5s)) << health();
+
+    EXPECT_EQ(archived("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'east_rec'"), "1");
+    const auto later = zarnlog({"task", "add", "--site", "east", "--for", "3s", "--", "--single", "869.04"});
+    ASSERT_EQ(later.status, 0) << later.output;
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "2"; }, 25s))
+        << child.err();
+    EXPECT_EQ(archived("SELECT outcome || ' ' || (records > 0 AND survey IS NOT NULL) FROM zarn.task_runs "
+                       "ORDER BY id DESC LIMIT 1"),
+              "done true");
+
+    const auto through = zarnlog({"task", "add", "--site", "east", "--for", "8s", "--", "--single", "881.52"});
+    ASSERT_EQ(through.status, 0) << through.output;
+    ASSERT_TRUE(testing::waitUntil([&] { return started() == "3"; }, 10s)) << child.err();
+    server->stop();
+    std::this_thread::sleep_for(4s);
+    ASSERT_TRUE(server->start(error)) << error;
+    ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "3"; }, 30s))
+        << child.err();
+    const std::string last = archived("SELECT s.file_name FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey "
+                                      "ORDER BY r.id DESC LIMIT 1");
+    const size_t whole = testing::readLogged(runs + "/" + last).records.size();
+    EXPECT_GT(whole, 10u);
+    EXPECT_EQ(archived("SELECT r.outcome || ' ' || r.records || ' ' || s.record_count || ' ' || (SELECT count(*) FROM "
+                       "zarn.records WHERE survey = s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey "
+                       "ORDER BY r.id DESC LIMIT 1"),
+              "done " + std::to_string(whole) + " " + std::to_string(whole) + " " + std::to_string(whole));
+    EXPECT_TRUE(child.running());
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(10s), 0) << child.err();
+}
+
 }  // namespace zarn

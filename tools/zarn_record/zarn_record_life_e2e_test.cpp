@@ -465,6 +465,13 @@ TEST_F(RecordLife, BadInputSaysWhatIsWrongAndLeavesNoLog) {
          "--allow-host 'a.example:80' is not a host name without a port"},
         {"a page on a port in use", {"--servers", "800", "-o", out, "--listen", inUse}, 1,
          "cannot listen on 127.0.0.1:" + inUse + ": Address already in use"},
+        {"tasks and a measurement", {"--tasks", "--archive", "dbname=x", "--site", "s", "--single", "881.52", "-o", root},
+         2, "give none of --single"},
+        {"tasks and a page", {"--tasks", "--archive", "dbname=x", "--site", "s", "--listen", "8080", "-o", root}, 2,
+         "are not taken with it"},
+        {"tasks without an archive", {"--tasks", "--site", "s", "-o", root}, 2, "--tasks needs --archive"},
+        {"tasks into a log", {"--tasks", "--archive", "dbname=x", "--site", "s", "-o", out}, 1,
+         "not a folder this program may write in"},
     };
     for (const BadLine& c : cases) {
         RecordChild bad;

@@ -1,5 +1,8 @@
 #include "tools/zarnlog/archive_command.h"
 
+#include <algorithm>
+
+#include "outputs/archive/archive_schema.h"
 #include "survey/json_writer.h"
 
 namespace zarn {
@@ -9,6 +12,27 @@ bool connectArchive(ArchiveConnection& db, const ArchiveCommand& c, std::ostream
     if (db.open(c.conninfo, "zarnlog", error)) return true;
     err << "zarnlog: cannot connect to the archive (" << db.target() << "): " << error << "\n";
     return false;
+}
+
+bool connectPreparedArchive(ArchiveConnection& db, const ArchiveCommand& c, std::ostream& err) {
+    if (!connectArchive(db, c, err)) return false;
+    int before = 0;
+    std::string error;
+    if (prepareSchema(db, before, error)) return true;
+    err << "zarnlog: " << db.target() << ": " << error << "\n";
+    return false;
+}
+
+void writeColumns(const std::vector<std::vector<std::string>>& cells, std::ostream& out) {
+    std::vector<size_t> widths(cells.empty() ? 0 : cells[0].size());
+    for (const auto& row : cells)
+        for (size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], row[k].size());
+    for (const auto& row : cells) {
+        std::string line;
+        for (size_t k = 0; k < row.size(); ++k)
+            line += row[k] + (k + 1 < row.size() ? std::string(widths[k] - row[k].size() + 2, ' ') : "");
+        out << line << "\n";
+    }
 }
 
 std::string quotedText(const std::string& text) {

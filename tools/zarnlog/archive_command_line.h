@@ -6,6 +6,7 @@
 //   db init|status|compact [--archive CONNINFO]
 //   db prune --before TIME [--site NAME] [--dry-run] [--archive CONNINFO]
 //   grid --mhz MHZ [--archive CONNINFO] [--cell M] [--from T] [--to T] [--site S] [--min-samples N] -o OUT
+//   site add NAME --role ROLE [--position LAT,LON] [--description TEXT]; site list [--csv]; site rm NAME
 //
 // CONNINFO: --archive, else ZARN_ARCHIVE, else libpq's defaults (PG* variables);
 // passwords from ~/.pgpass or PGPASSFILE. Exit status 0, 1 (a failure, its

@@ -78,6 +78,22 @@ The team's archive in PostgreSQL with PostGIS:
                        and max dBm, summed up in the database; OUT as for map
   locate --archive CONNINFO (--mhz MHZ | --channel N --band 800|1900) [-o OUT]
                        locate over every survey of the archive
+  site add NAME --role ROLE  registers a site of the network and grants ROLE, the
+                       role its recorder logs in as, what a site needs and no
+                       more (--position LAT,LON, --description TEXT)
+  site list            every site and its health: last heard, state (silent
+                       after three heartbeats without one), task, backlog, disk
+                       free, alarms raised; --csv: as CSV
+  site rm NAME         removes a site that has no surveys, and its role's grants
+  task add --site NAME [--every D] [--for D] [--from T] [--until T]
+           [--priority N] [--name TEXT] -- OPTIONS
+                       a task the site's recorder (zarn-record --tasks) runs:
+                       OPTIONS are zarn-record's measurement, raster,
+                       occupancy and --alarm options, checked as it checks
+                       them (a --table's contents go into the task); D is 30s,
+                       10m, 1h or 1d; prints the task's number
+  task list|runs [--site NAME]  the tasks, or their runs
+  task stop|start|rm N  stops, starts again or removes task N
 
 Options:
   -o, --output PATH    the folder for csv, the picture for plot, the map, the
@@ -110,9 +126,9 @@ Options:
   --archive CONNINFO   the archive, as libpq takes it (host=... dbname=..., or
                        postgresql://...); default ZARN_ARCHIVE, else the PG*
                        variables; passwords from ~/.pgpass or PGPASSFILE
-  --site NAME          push: the survey's site (default ZARN_SITE, else the
-                       host's name); grid, locate, db prune: only that site's
-                       surveys
+  --site NAME          push: the survey's site (default: the site the role is,
+                       else ZARN_SITE, else the host's name); grid, locate,
+                       db prune: only that site's surveys
   --from TIME, --to TIME  grid, locate --archive: only the records from TIME
                        on, and before TIME
   --mhz MHZ            grid, locate: the frequency
@@ -145,6 +161,8 @@ const char* const kUsage =
     "       | report FILE.zrn... -o OUT.html | occupancy FILE.zrn [-o OUT.csv|OUT.png]\n"
     "       zarnlog push FILE.zrn... | db init|status|prune|compact | grid --mhz MHZ -o OUT  [--archive CONNINFO]\n"
     "       zarnlog locate FILE.zrn...|--archive CONNINFO --mhz MHZ|--channel N --band 800|1900 [-o OUT]\n"
+    "       zarnlog site add NAME --role ROLE | site list | site rm NAME  [--archive CONNINFO]\n"
+    "       zarnlog task add --site NAME ... -- OPTIONS | task list|runs | task stop|start|rm N\n"
     "Try 'zarnlog --help' for more.\n";
 
 struct Command {

@@ -179,6 +179,18 @@ void damageRecord(const std::string& path, int n) {
     f.write("YYYYYYYY", 8);
 }
 
+// A result's rows as text (NULL as "NULL"), sorted.
+Rows sortedTexts(const zarn::testing::SqlResult& r) {
+    EXPECT_TRUE(r.ok()) << r.error;
+    Rows rows;
+    for (const auto& row : r.rows) {
+        auto& out = rows.emplace_back();
+        for (const auto& cell : row) out.push_back(cell.value_or("NULL"));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 class ZarnlogArchive : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -553,7 +565,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
         {"no password anywhere", {"db", "init", "--archive", server->roleConninfo("pusher", "team")},
          dir.file("absent.pgpass"), 1, "no password supplied; a password goes in ~/.pgpass"},
         {"no PostGIS", {"push", log, "--archive", plain}, "", 1, "CREATE EXTENSION postgis"},
-        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (2)"},
+        {"newer schema", {"push", log, "--archive", newer}, "", 1, "version 99, newer than this program knows (" + std::to_string(kArchiveSchemaVersion) + ")"},
         {"not a log", {"push", dir.file("notes.zrn"), "--archive", team}, "", 1, "not a Zarn log"},
         {"a role that may only push, before db init", {"push", log, "--archive", server->roleConninfo("pusher", "team")},
          right, 1, "may not make the schema zarn"},
@@ -584,7 +596,7 @@ TEST_F(ZarnlogArchive, BadInputIsRefusedWithWhatIsWrongAndNothingHalfStored) {
     setenv("PGPASSFILE", server->writePgpass("owner", "owner's own").c_str(), 1);
     const Outcome init = zarnlog({"db", "init", "--archive", server->roleConninfo("owner", "team")});
     ASSERT_EQ(init.status, 0) << init.err;
-    EXPECT_NE(init.out.find("schema zarn version 2"), std::string::npos);
+    EXPECT_NE(init.out.find("schema zarn version " + std::to_string(kArchiveSchemaVersion)), std::string::npos);
     server->scalar("team", "GRANT USAGE ON SCHEMA zarn TO pusher; GRANT SELECT, INSERT ON ALL TABLES "
                            "IN SCHEMA zarn TO pusher; SELECT 1");
     setenv("PGPASSFILE", right.c_str(), 1);
@@ -855,7 +867,8 @@ TEST_F(ZarnlogArchive, AnArchiveOfVersionOneMovesForwardWithEveryReadingKept) {
 
     const Outcome init = zarnlog({"db", "init", "--archive", old});
     ASSERT_EQ(init.status, 0) << init.err;
-    EXPECT_NE(init.out.find("schema zarn version 2 in "), std::string::npos) << init.out;
+    EXPECT_NE(init.out.find("schema zarn version " + std::to_string(kArchiveSchemaVersion) + " in "), std::string::npos)
+        << init.out;
     EXPECT_NE(init.out.find("upgraded from version 1"), std::string::npos) << init.out;
     for (size_t i = 0; i < views.size(); ++i) EXPECT_EQ(server->sql("old", views[i]).rows, before[i]) << views[i];
     EXPECT_EQ(server->scalar("old", "SELECT count(*) FROM pg_tables WHERE schemaname = 'zarn' AND tablename LIKE '%_v1'"), "0");
@@ -906,4 +919,300 @@ TEST_F(ZarnlogArchive, AFullDiskIsToldAndAPushAfterItCompletesTheSurvey) {
     EXPECT_EQ(count("full", "zarn.sweeps"), "6000");
     server->scalar("postgres", "DROP TABLESPACE small");
     umount2(space.c_str(), MNT_DETACH);
+}
+
+// Two sites, a viewer and an operator on an archive owned by a role that is no superuser (so that
+// FORCE ROW LEVEL SECURITY holds the owner's views too): every forbidden act fails in the database for
+// the right reason and changes nothing, every table and view shows a site its own rows alone, and the
+// surveys a site pushed before the network's schema are its own once it is registered.
+TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
+    const std::string hillLog = dir.file("hill.zrn"), coastLog = dir.file("coast.zrn"), later = dir.file("later.zrn");
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(hillLog));
+    ASSERT_NO_FATAL_FAILURE(writeSurvey(coastLog, -40));
+    ASSERT_TRUE(writeCellularSweepLog(later, 30, 1000));
+    std::string error;
+    const std::vector<std::pair<std::string, std::string>> roles{
+        {"net_owner", "owns"}, {"hill_rec", "hill's"}, {"coast_rec", "coast's"}, {"spare_rec", "spare's"},
+        {"net_viewer", "looks"}, {"net_operator", "runs"}};
+    const std::string passfile = dir.file("pgpass");
+    {
+        std::ofstream all(passfile);
+        for (const auto& [role, password] : roles) {
+            ASSERT_TRUE(server->createRole(role, password, error)) << error;
+            all << readText(server->writePgpass(role, password));
+        }
+    }
+    fs::permissions(passfile, fs::perms::owner_read | fs::perms::owner_write);
+    setenv("PGPASSFILE", passfile.c_str(), 1);
+    database("net");
+    server->scalar("net", "ALTER DATABASE net OWNER TO net_owner; GRANT CREATE ON SCHEMA public TO net_owner; SELECT 1");
+    const auto as = [&](const std::string& role) { return server->roleConninfo(role, "net"); };
+
+    // Pushed at version 2, before there were sites.
+    std::vector<std::string> views;
+    std::vector<Rows> before;
+    {
+        ArchiveConnection db;
+        int was = 0;
+        ASSERT_TRUE(db.open(as("net_owner"), "test", error)) << error;
+        ASSERT_TRUE(prepareSchema(db, was, error, 2)) << error;
+        for (const auto& [log, site] : {std::pair(hillLog, "hill"), std::pair(coastLog, "coast")}) {
+            LogPusher pusher(db, log, site, true);
+            NoPlaces none;
+            PushProgress progress;
+            ASSERT_TRUE(pusher.push(none, progress, error)) << error;
+        }
+        for (const auto& row : server->sql("net", "SELECT relname FROM pg_class WHERE relnamespace = 'zarn'::regnamespace "
+                                                  "AND relkind = 'v' ORDER BY 1").rows)
+            views.push_back(*row[0]);
+        for (const std::string& v : views) before.push_back(sortedTexts(server->sql("net", "SELECT * FROM zarn." + v)));
+    }
+    const Outcome init = zarnlog({"db", "init", "--archive", as("net_owner")});
+    ASSERT_EQ(init.status, 0) << init.err;
+    EXPECT_NE(init.out.find("upgraded from version 2"), std::string::npos) << init.out;
+    for (size_t i = 0; i < views.size(); ++i)
+        EXPECT_EQ(sortedTexts(server->sql("net", "SELECT * FROM zarn." + views[i])), before[i]) << views[i];
+
+    // The DBA's grants, as docs/network.md gives them.
+    server->scalar("net", "GRANT USAGE ON SCHEMA zarn TO net_viewer, net_operator; "
+                          "GRANT SELECT ON ALL TABLES IN SCHEMA zarn TO net_viewer, net_operator; "
+                          "GRANT INSERT, UPDATE, DELETE ON zarn.tasks TO net_operator; "
+                          "GRANT EXECUTE ON FUNCTION zarn.add_site(text, name, float8, float8, text), "
+                          "zarn.remove_site(text) TO net_operator; SELECT 1");
+    for (const auto& [site, role] : {std::pair("hill", "hill_rec"), std::pair("coast", "coast_rec"), std::pair("spare", "spare_rec")}) {
+        const Outcome added = zarnlog({"site", "add", site, "--role", role, "--position", "47.1,8.2", "--archive", as("net_operator")});
+        ASSERT_EQ(added.status, 0) << added.err;
+    }
+    const Outcome byViewer = zarnlog({"site", "add", "x", "--role", "net_viewer", "--archive", as("net_viewer")});
+    EXPECT_EQ(byViewer.status, 1);
+    EXPECT_NE(byViewer.err.find("permission denied for function add_site"), std::string::npos) << byViewer.err;
+    const Outcome owner = zarnlog({"site", "add", "x", "--role", "net_owner", "--archive", as("net_operator")});
+    EXPECT_NE(owner.err.find("owns the schema zarn"), std::string::npos) << owner.err;
+
+    // A site pushes for itself alone; under another's name nothing is stored.
+    const Outcome elsewhere = zarnlog({"push", later, "--site", "coast", "--archive", as("hill_rec")});
+    EXPECT_EQ(elsewhere.status, 1);
+    EXPECT_NE(elsewhere.err.find("\"hill_rec\" is site \"hill\" and pushes for it alone, not for site \"coast\""),
+              std::string::npos) << elsewhere.err;
+    const Outcome taken = zarnlog({"push", coastLog, "--archive", as("hill_rec")});
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_NE(taken.err.find("pushed before by another site"), std::string::npos) << taken.err;
+    EXPECT_EQ(count("net", "zarn.logs"), "2");
+    {  // pushed in two steps: an hour of short packs for the owner to compact below
+        const std::string half = dir.file("later-half.zrn");
+        fs::copy_file(later, half);
+        fs::resize_file(half, fs::file_size(later) / 2);
+        const Outcome first = zarnlog({"push", half, "--archive", as("hill_rec")});
+        EXPECT_EQ(first.status, 0) << first.err;
+    }
+    const Outcome own = zarnlog({"push", later, "--archive", as("hill_rec")});
+    EXPECT_EQ(own.status, 0) << own.err;
+    EXPECT_EQ(server->scalar("net", "SELECT string_agg(site, ',' ORDER BY id) FROM zarn.logs"), "hill,coast,hill");
+
+    const std::string coastSurvey = server->scalar("net", "SELECT id FROM zarn.logs WHERE site = 'coast'");
+    const std::string hillSurvey = server->scalar("net", "SELECT min(id) FROM zarn.logs WHERE site = 'hill'");
+    const std::string hour = server->scalar("net", "SELECT min(hour) FROM zarn.packs");
+    server->scalar("net", "INSERT INTO zarn.tasks (site, options) VALUES ('coast', '{--single,881.52}'), "
+                          "('hill', '{--single,881.52}') RETURNING 1");
+    const std::string coastTask = server->scalar("net", "SELECT id FROM zarn.tasks WHERE site = 'coast'");
+    const std::string partition = server->scalar("net", "SELECT min(c.relname) FROM pg_inherits i JOIN pg_class c ON "
+                                                        "c.oid = i.inhrelid WHERE i.inhparent = 'zarn.packs'::regclass");
+    server->scalar("net", "SET ROLE net_owner; CREATE VIEW zarn.leaky AS SELECT * FROM zarn.logs; "
+                          "GRANT SELECT ON zarn.leaky TO hill_rec; SELECT 1");
+    const std::string rls = "new row violates row-level security policy";
+    const struct Case {
+        const char* role;
+        std::string sql, says;
+    } cases[] = {
+        {"hill_rec", "INSERT INTO zarn.logs (site, file_name, content_hash, format_version) "
+                     "VALUES ('coast', 'x.zrn', '\\x00', '1')", rls + " for table \"logs\""},
+        {"hill_rec", "INSERT INTO zarn.packs (survey, hour, first_offset, last_offset, first_record_no, records, "
+                     "first_time, last_time, type) VALUES (" + coastSurvey + ", '" + hour + "', 1, 1, 999, 1, '" + hour +
+                     "', '" + hour + "', 216)", rls + " for table \"packs\""},
+        {"hill_rec", "INSERT INTO zarn.hourly_figures (site, hour, band, hz, samples, sum_mw, min_dbm, max_dbm, low_bin, "
+                     "bins) VALUES ('coast', '" + hour + "', 0, 1, 1, 1, -90, -90, -90, '{1}')", rls + " for table \"hourly_figures\""},
+        {"hill_rec", "INSERT INTO zarn.damaged_stretches VALUES (" + coastSurvey + ", 1, 1, 'x')",
+         rls + " for table \"damaged_stretches\""},
+        {"hill_rec", "INSERT INTO zarn.health (site, at, heartbeat, state, version) VALUES ('coast', now(), 30, "
+                     "'recording', '1')", rls + " for table \"health\""},
+        {"hill_rec", "INSERT INTO zarn.events (site, at, kind) VALUES ('coast', now(), 'started')",
+         rls + " for table \"events\""},
+        {"hill_rec", "INSERT INTO zarn.task_runs (task, site, started_at, ended_at, outcome) VALUES (" + coastTask +
+                     ", 'hill', now(), now(), 'done')", rls + " for table \"task_runs\""},
+        {"hill_rec", "INSERT INTO zarn.tasks (site, options) VALUES ('hill', '{--listen,0.0.0.0:80}')",
+         "permission denied for table tasks"},
+        {"hill_rec", "UPDATE zarn.packs SET records = records WHERE survey = " + hillSurvey, "permission denied for table packs"},
+        {"hill_rec", "UPDATE zarn.logs SET site = 'hill'", "permission denied for table logs"},
+        {"hill_rec", "DELETE FROM zarn.hourly_figures WHERE site = 'hill'", "permission denied for table hourly_figures"},
+        {"hill_rec", "DELETE FROM zarn.logs WHERE id = " + hillSurvey, "permission denied for table logs"},
+        {"hill_rec", "UPDATE zarn.sites SET role = 'coast_rec'", "permission denied for table sites"},
+        {"hill_rec", "SELECT * FROM zarn." + partition, "permission denied for table " + partition},
+        {"hill_rec", "SELECT zarn.prune('3000-01-01', NULL)", "permission denied for table packs"},
+        {"hill_rec", "SELECT zarn.add_site('mine', 'coast_rec', NULL, NULL, NULL)", "permission denied for function add_site"},
+        {"net_viewer", "DELETE FROM zarn.logs", "permission denied for table logs"},
+        {"net_viewer", "INSERT INTO zarn.tasks (site, options) VALUES ('hill', '{}')", "permission denied for table tasks"},
+        {"net_operator", "DELETE FROM zarn.packs", "permission denied for table packs"},
+        {"coast_rec", "UPDATE zarn.tasks SET enabled = false", "permission denied for table tasks"},
+    };
+    const std::string everything = "SELECT (SELECT count(*) FROM zarn.logs), (SELECT count(*) FROM zarn.packs), "
+                                   "(SELECT sum(samples) FROM zarn.hourly_figures), (SELECT count(*) FROM zarn.damaged_stretches), "
+                                   "(SELECT count(*) FROM zarn.health), (SELECT count(*) FROM zarn.events), "
+                                   "(SELECT count(*) FROM zarn.tasks WHERE enabled), (SELECT count(*) FROM zarn.task_runs), "
+                                   "(SELECT string_agg(name || role, ',') FROM zarn.sites)";
+    const Rows unchanged = sortedTexts(server->sql("net", everything));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.role) + ": " + c.sql);
+        const auto r = zarn::testing::runSql(as(c.role), c.sql);
+        EXPECT_NE(r.error.find(c.says), std::string::npos) << r.error;
+    }
+    const struct Command {
+        const char* role;
+        std::vector<std::string> args;
+        std::string says;
+    } commands[] = {
+        {"hill_rec", {"db", "prune", "--before", "3000-01-01T00:00"}, "permission denied for table packs"},
+        {"hill_rec", {"site", "rm", "coast"}, "permission denied for function remove_site"},
+        {"net_viewer", {"push", later, "--site", "hill"}, "permission denied for table logs"},
+        {"net_operator", {"db", "compact"}, "permission denied for table"},
+        {"hill_rec", {"task", "stop", coastTask}, "permission denied for table tasks"},
+        {"coast_rec", {"task", "rm", coastTask}, "permission denied for table tasks"},
+        {"net_viewer", {"task", "add", "--site", "hill", "--", "--single", "881.52"}, "permission denied for table tasks"},
+    };
+    for (const Command& c : commands) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 2, {"--archive", as(c.role)});
+        SCOPED_TRACE(std::string(c.role) + ": " + args[0] + " " + args[1]);
+        const Outcome o = zarnlog(args);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(sortedTexts(server->sql("net", everything)), unchanged);
+
+    // What hill may do, it can; what it reads of any table or view is its own rows alone.
+    const auto hillRun = zarn::testing::runSql(
+        as("hill_rec"), "INSERT INTO zarn.health (site, at, heartbeat, state, version) VALUES ('hill', now() - "
+                        "interval '100 s', 30, 'recording', '1'); INSERT INTO zarn.events (site, at, kind) VALUES "
+                        "('hill', now(), 'started'); INSERT INTO zarn.task_runs (task, site, started_at, ended_at, "
+                        "survey, outcome) SELECT id, site, now(), now(), " + hillSurvey + ", 'done' FROM zarn.tasks");
+    EXPECT_TRUE(hillRun.ok()) << hillRun.error;
+    server->scalar("net", "INSERT INTO zarn.health (site, at, heartbeat, state, version, task, backlog, disk_free, alarms) "
+                          "VALUES ('coast', now(), 30, 'recording', '1', 7, 12, 5e9, 1); INSERT INTO zarn.events "
+                          "(site, at, kind) VALUES ('coast', now(), 'started'); SELECT 1");
+    const auto columns = server->sql("net", "SELECT c.relname, bool_or(a.attname = 'survey'), bool_or(a.attname = 'site'), "
+                                            "bool_or(a.attname = 'name') FROM pg_class c JOIN pg_attribute a ON "
+                                            "a.attrelid = c.oid WHERE c.relnamespace = 'zarn'::regnamespace AND "
+                                            "c.relkind IN ('r', 'p', 'v') AND NOT c.relispartition GROUP BY 1 ORDER BY 1");
+    ASSERT_TRUE(columns.ok()) << columns.error;
+    size_t read = 0;
+    for (const auto& row : columns.rows) {
+        const std::string name = *row[0];
+        SCOPED_TRACE(name);
+        const auto mine = zarn::testing::runSql(as("hill_rec"), "SELECT count(*) FROM zarn." + name);
+        if (!mine.ok()) {
+            EXPECT_NE(mine.error.find("permission denied"), std::string::npos) << mine.error;
+            continue;
+        }
+        const std::string own = name == "prunes" ? "site IS NULL OR site = 'hill'"
+                                : *row[1] == "t" ? "survey IN (SELECT id FROM zarn.logs WHERE site = 'hill')"
+                                : *row[2] == "t" ? "site = 'hill'"
+                                : *row[3] == "t" ? "name = 'hill'"
+                                                 : "true";
+        EXPECT_EQ(*mine.rows.at(0).at(0), server->scalar("net", "SELECT count(*) FROM zarn." + name + " WHERE " + own));
+        read += name != "schema_version";
+    }
+    EXPECT_GE(read, views.size() + 9);
+    const Outcome status = zarnlog({"db", "status", "--archive", as("hill_rec")});
+    EXPECT_NE(status.out.find("surveys  2\n"), std::string::npos) << status.out << status.err;
+    EXPECT_EQ(zarn::testing::runSql(as("hill_rec"), "SELECT count(*) FROM zarn.readings WHERE survey = " + coastSurvey).rows,
+              (std::vector<std::vector<std::optional<std::string>>>{{"0"}}));
+
+    // The list: the viewer sees every site's health; hill, three heartbeats gone, is silent.
+    const Outcome list = zarnlog({"site", "list", "--csv", "--archive", as("net_viewer")});
+    ASSERT_EQ(list.status, 0) << list.err;
+    std::ofstream(dir.file("list.csv")) << list.out;
+    const Rows listed = csvRows(dir.file("list.csv"));
+    ASSERT_EQ(listed.size(), 3u) << list.out;
+    EXPECT_EQ((std::vector<std::string>{listed[0][0], listed[0][4], listed[0][5], listed[0][7], listed[0][8], listed[0][9]}),
+              (std::vector<std::string>{"coast", "recording", "7", "12", "5000000000", "1"}));
+    EXPECT_EQ(listed[1][0] + " " + listed[1][4], "hill silent");
+    EXPECT_EQ(listed[2][0] + " " + listed[2][4], "spare never heard");
+
+    // Tasks are the operator's, their options checked as zarn-record checks its own; a site reads its own alone.
+    const std::string table = ZARN_SOURCE_DIR "/resources/samples/cellular_survey.kct";
+    const auto task = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"task", "add", "--archive", as("net_operator")});
+        return zarnlog(args);
+    };
+    const Outcome sweep = task({"--site", "coast", "--every", "1h", "--for", "10m", "--priority", "5", "--name", "sweep",
+                                "--", "--spectrum", "869.01:893.97", "--occupancy", "--period", "1m"});
+    ASSERT_EQ(sweep.status, 0) << sweep.err;
+    const Outcome drive = task({"--site", "hill", "--from", "2030-01-01T00:00", "--", "--table", table});
+    ASSERT_EQ(drive.status, 0) << drive.err;
+    const std::string sweepTask = sweep.out.substr(0, sweep.out.find('\n'));
+    const std::string driveTask = drive.out.substr(0, drive.out.find('\n'));
+    EXPECT_EQ(server->scalar("net", "SELECT array_to_string(options, ' ') || ' ' || every || ' ' || run_for || ' ' || "
+                                    "priority FROM zarn.tasks WHERE id = " + sweepTask),
+              "--spectrum 869.01:893.97 --occupancy --period 1m 01:00:00 00:10:00 5");
+    EXPECT_EQ(server->scalar("net", "SELECT table_text FROM zarn.tasks WHERE id = " + driveTask), readText(table));
+    const std::string tasks = count("net", "zarn.tasks");
+    const struct Refusal {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } refusals[] = {
+        {{"--site", "hill", "--", "--single", "881.52", "--on-alarm", "/bin/sh", "--alarm", "A: 881.52 > -60 for 1"}, 2,
+         "--on-alarm: a task carries what a site measures, never what runs a program"},
+        {{"--site", "hill", "--", "--single", "881.52", "--listen", "0.0.0.0:80"}, 2, "--listen: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "--mqtt=mqtt://elsewhere"}, 2, "--mqtt: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "-o", "/etc/x.zrn"}, 2, "--output: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "--archive=host=elsewhere"}, 2, "--archive: a task carries"},
+        {{"--site", "hill", "--", "--single", "881.52", "--alarms", "/etc/passwd"}, 2, "--alarms: a task carries"},
+        {{"--site", "hill", "--", "--single", "900"}, 2, "'900' MHz is in neither band"},
+        {{"--site", "hill", "--", "--single", "881.52", "--spectrum", "869.01:893.97"}, 2, "give exactly one of"},
+        {{"--site", "hill", "--single", "881.52"}, 2, "unknown option"},
+        {{"--site", "hill", "--every", "10m", "--for", "1h", "--", "--single", "881.52"}, 2, "the runs would overlap"},
+        {{"--site", "nowhere", "--", "--single", "881.52"}, 1, "there is no site \"nowhere\""},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.args.back());
+        const Outcome o = task(r.args);
+        EXPECT_EQ(o.status, r.status) << o.err;
+        EXPECT_NE(o.err.find(r.says), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(count("net", "zarn.tasks"), tasks);
+    const Outcome hillTasks = zarnlog({"task", "list", "--archive", as("hill_rec")});
+    ASSERT_EQ(hillTasks.status, 0) << hillTasks.err;
+    EXPECT_NE(hillTasks.out.find(driveTask + "     hill"), std::string::npos) << hillTasks.out;
+    EXPECT_EQ(hillTasks.out.find("coast"), std::string::npos) << hillTasks.out;
+    const Outcome coastTasks = zarnlog({"task", "list", "--site", "coast", "--archive", as("net_viewer")});
+    EXPECT_NE(coastTasks.out.find("sweep  on     5         1h     10m"), std::string::npos) << coastTasks.out;
+    const auto enabled = [&] { return server->scalar("net", "SELECT enabled FROM zarn.tasks WHERE id = " + sweepTask); };
+    for (const auto& [verb, after] : {std::pair("stop", "f"), std::pair("start", "t"), std::pair("stop", "f")}) {
+        const Outcome o = zarnlog({"task", verb, sweepTask, "--archive", as("net_operator")});
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(enabled(), after) << verb;
+    }
+    EXPECT_EQ(zarnlog({"task", "rm", sweepTask, "--archive", as("net_operator")}).status, 0);
+    const Outcome again = zarnlog({"task", "start", sweepTask, "--archive", as("net_operator")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("there is no task " + sweepTask), std::string::npos) << again.err;
+    const Outcome runs = zarnlog({"task", "runs", "--site", "hill", "--archive", as("hill_rec")});
+    EXPECT_NE(runs.out.find(" " + hillSurvey + " "), std::string::npos) << runs.out << runs.err;
+
+    // A site with surveys stays; one without goes, and its role keeps nothing it was granted.
+    const Outcome keep = zarnlog({"site", "rm", "hill", "--archive", as("net_operator")});
+    EXPECT_EQ(keep.status, 1);
+    EXPECT_NE(keep.err.find("the site \"hill\" has 2 surveys: it stays"), std::string::npos) << keep.err;
+    const Outcome gone = zarnlog({"site", "rm", "spare", "--archive", as("net_operator")});
+    EXPECT_EQ(gone.status, 0) << gone.err;
+    EXPECT_NE(zarn::testing::runSql(as("spare_rec"), "SELECT count(*) FROM zarn.logs").error.find("permission denied"),
+              std::string::npos);
+
+    // The owner, no superuser, obeys the policies and still keeps the archive.
+    const std::string records = count("net", "zarn.records");
+    const Outcome compact = zarnlog({"db", "compact", "--archive", as("net_owner")});
+    EXPECT_EQ(compact.status, 0) << compact.err;
+    EXPECT_EQ(compact.out.find("compacted 0 "), std::string::npos) << compact.out;
+    EXPECT_EQ(count("net", "zarn.records"), records);
+    unsetenv("PGPASSFILE");
 }

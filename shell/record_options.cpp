@@ -1,13 +1,15 @@
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 
 #include "board/board_state.h"
@@ -20,8 +22,8 @@
 #include "screens/measurement_settings.h"
 #include "shell/command_line.h"
 #include "survey/json_writer.h"
-#include "tools/zarn_record/table_raster.h"
-#include "tools/zarn_record/watch_options.h"
+#include "shell/table_raster.h"
+#include "shell/watch_options.h"
 
 namespace zarn {
 namespace {
@@ -34,7 +36,8 @@ const char* const kSummary =
     "Records a survey log (.zrn) from the receiver board without a screen: it opens the\n"
     "board as zarn does, brings it up, runs one measurement with the request sequence of\n"
     "its screen and logs the records that screen logs, byte for byte. Exactly one of\n"
-    "--single, --table, --spectrum and --servers, and -o, are required.";
+    "--single, --table, --spectrum and --servers, and -o, are required; or --tasks,\n"
+    "--archive, --site and -o FOLDER, to run the site's tasks from the archive.";
 
 const char* const kEpilogue =
     "A line on standard input becomes the note of the next record, as a tap on INC does\n"
@@ -63,7 +66,8 @@ struct Given {
     std::string single, table, spectrum, servers, raster = "30", output, csv, port, listen, listenToken, archive,
         site;
     std::vector<std::string> allowHosts;
-    double seconds = 0, giveUp = 0, archiveDrain = 10;
+    double seconds = 0, giveUp = 0, archiveDrain = 10, heartbeat = 30;
+    bool tasks = false;
     WatchGiven watch;
 };
 
@@ -76,7 +80,12 @@ CommandLine recordOptions(Given& g) {
                 textOption("spectrum", 0, "LOW:HIGH", "spectrum analysis of a window in MHz within one band", g.spectrum),
                 textOption("servers", 0, "800|1900", "best servers of a band", g.servers),
                 textOption("raster", 0, "30|50|200", "the PCS channel raster in kHz (default 30)", g.raster),
-                textOption("output", 'o', "FILE.zrn", "the log to record (required)", g.output),
+                textOption("output", 'o', "FILE.zrn", "the log to record (required); with --tasks, the folder\nof each run's log",
+                           g.output),
+                flagOption("tasks", 0,
+                           "no measurement of its own: run the site's tasks from the\n"
+                           "archive (zarnlog task add) as they fall due, a log each",
+                           g.tasks),
                 textOption("csv", 0, "-", "also write each record to standard output as a\n`zarnlog csv` row", g.csv),
                 numberOption("seconds", 0, "N", "stop after N seconds (default: run until a signal)", g.seconds, 0, 1e9),
                 numberOption("give-up", 0, "S", "exit 3 after S seconds without the board (default: never)", g.giveUp,
@@ -88,6 +97,9 @@ CommandLine recordOptions(Given& g) {
                 numberOption("archive-drain", 0, "S",
                              "at the end, send what the archive still lacks\nwithin S seconds (default 10)",
                              g.archiveDrain, 0, 3600),
+                numberOption("heartbeat", 0, "S",
+                             "with --archive, a registered site's health every S\nseconds (default 30)",
+                             g.heartbeat, 1, 3600),
                 textOption("site", 0, "NAME",
                            "the site's name for --mqtt and --archive, one of which\n"
                            "it needs (default ZARN_SITE, else the host's name)",
@@ -120,10 +132,9 @@ CommandLine withWatchOptions(CommandLine line, WatchGiven& given) {
     return line;
 }
 
-int usage(const std::string& problem) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, problem.c_str(), kProgram);
-    return kUsage;
-}
+std::ostream* messages = &std::cerr;
+
+int usage(const std::string& problem) { return recordUsage(problem); }
 
 bool parseMegahertz(const std::string& text, double& mhz) {
     if (text.empty()) return false;
@@ -223,22 +234,22 @@ std::optional<int> takeTable(const std::string& file, RecordOptions& o) {
     switch (readChannelTableFile(file, boardState(), error)) {
     case TableLoad::Loaded:
         if (const auto mismatch = tableRasterMismatch(file, o.pcsRaster))
-            std::fprintf(stderr,
-                         "%s: warning: %s: its channels' names give their frequencies at the %u kHz PCS raster, "
-                         "not at the %u kHz one recorded at (%s): give --raster %u\n",
-                         kProgram, file.c_str(), mismatch->namedRasterHz / 1000, o.pcsRaster / 1000,
-                         mismatch->example.c_str(), mismatch->namedRasterHz / 1000);
+            optionMessages() << kProgram << ": warning: " << file
+                             << ": its channels' names give their frequencies at the " << mismatch->namedRasterHz / 1000
+                             << " kHz PCS raster, not at the " << o.pcsRaster / 1000 << " kHz one recorded at ("
+                             << mismatch->example << "): give --raster " << mismatch->namedRasterHz / 1000 << "\n";
         o.mode = kModeChannelTable;
+        o.tableFile = file;
         return std::nullopt;
     case TableLoad::OpenFailed:
-        std::fprintf(stderr, "%s: %s: %s: %s\n", kProgram, file.c_str(), kFileOpenErrorCaption, std::strerror(error));
+        optionMessages() << kProgram << ": " << file << ": " << kFileOpenErrorCaption << ": " << std::strerror(error) << "\n";
         if (error == ENOENT)
-            std::fprintf(stderr, "%s: hint: the sample tables are in %s (resources/samples in a checkout)\n", kProgram,
-                         kSampleTablesFolder);
+            optionMessages() << kProgram << ": hint: the sample tables are in " << kSampleTablesFolder
+                             << " (resources/samples in a checkout)\n";
         return kFiles;
     case TableLoad::Invalid: break;
     }
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), kInvalidChannelTableText);
+    optionMessages() << kProgram << ": " << file << ": " << kInvalidChannelTableText << "\n";
     return kFiles;
 }
 
@@ -352,7 +363,82 @@ void takeSite(const std::string& given, RecordOptions& o) {
     o.siteFrom = o.siteGiven ? "ZARN_SITE" : "the host's name";
 }
 
+// What a task may carry: what is measured and worked out, nothing that acts on the site.
+bool measures(const std::string& option) {
+    static const char* const kMeasuring[] = {"single", "table",     "spectrum", "servers", "raster",
+                                             "occupancy", "threshold", "period", "alarm"};
+    return std::find(std::begin(kMeasuring), std::end(kMeasuring), option) != std::end(kMeasuring);
+}
+
+// --tasks: the site, its archive and the folder of the runs' logs; what is measured and
+// worked out is each task's.
+std::optional<int> takeTasks(const Given& g, RecordOptions& o) {
+    const WatchGiven& w = g.watch;
+    if (!g.single.empty() || !g.table.empty() || !g.spectrum.empty() || !g.servers.empty())
+        return usage("--tasks takes each measurement from the site's tasks: give none of --single, --table, "
+                     "--spectrum and --servers");
+    if (!g.csv.empty() || !g.listen.empty() || !w.mqtt.empty() || w.occupancy || !w.alarms.empty() ||
+        !w.alarmsFile.empty() || !w.onAlarm.empty() || g.seconds > 0)
+        return usage("--tasks runs what the tasks say: --csv, --listen, --mqtt, --seconds, --occupancy and the "
+                     "alarm options are not taken with it");
+    if (const auto status = takeArchive(g.archive, o)) return status;
+    if (o.archive.empty()) return usage("--tasks needs --archive CONNINFO (or ZARN_ARCHIVE)");
+    takeSite(g.site, o);
+    if (!o.siteGiven) return usage("--tasks needs --site NAME (or ZARN_SITE)");
+    if (validUtf8(o.site) != o.site) return usage(o.siteFrom + ": not valid UTF-8");
+    if (g.output.empty()) return usage("--tasks needs -o FOLDER, for each run's log");
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(g.output, error);
+    if (!std::filesystem::is_directory(folder, error) || ::access(folder.c_str(), W_OK) != 0) {
+        std::fprintf(stderr, "%s: -o %s: not a folder this program may write in\n", kProgram, g.output.c_str());
+        return kFiles;
+    }
+    o.output = folder.string();
+    o.tasks = true;
+    o.port = g.port;
+    return takeBoardPort(kProgram, o.port);
+}
+
 }  // namespace
+
+std::ostream& optionMessages() { return *messages; }
+
+int recordUsage(const std::string& problem) {
+    optionMessages() << kProgram << ": " << problem << "\nTry '" << kProgram << " --help' for more information.\n";
+    return kUsage;
+}
+
+std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& o, std::ostream& err,
+                                   const std::optional<std::string>& siteTable) {
+    struct Told {
+        explicit Told(std::ostream& to) { messages = &to; }
+        ~Told() { messages = &std::cerr; }
+    } told(err);
+    Given g;
+    CommandLine line = withWatchOptions(recordOptions(g), g.watch);
+    for (CommandOption& option : line.options) {
+        if (!measures(option.name))
+            option.take = [](const char*) {
+                return std::string("a task carries what a site measures, never what runs a program, opens a port, "
+                                   "names a place on the site or sends elsewhere");
+            };
+        // On the site, a table is the task's own contents, never a file the task names.
+        if (siteTable && std::string(option.name) == "table")
+            option.take = [&g, &siteTable](const char*) {
+                g.table = *siteTable;
+                return siteTable->empty() ? std::string("the task names a file on the site, not a table of its own")
+                                          : std::string();
+            };
+    }
+    line.usage = "A task takes one of --single, --table, --spectrum and --servers, and --raster, --occupancy,\n"
+                 "--threshold, --period and --alarm, as zarn-record takes them (zarn-record --help).\n";
+    if (const auto status = parseCommandLine(line, args, err, err))
+        return *status ? status : usage("a task's options are a measurement, not --help or --version");
+    if (const auto status = takeRaster(g.raster, o)) return status;
+    boardState().pcsPlan.setPcsRaster(o.pcsRaster);
+    if (const auto status = takeMeasurement(g, o)) return status;
+    return takeMeasuredWatchOptions(g.watch, o);
+}
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     Given g;
@@ -362,6 +448,8 @@ std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& o) {
     o.seconds = g.seconds;
     o.giveUp = g.giveUp;
     o.archiveDrain = g.archiveDrain;
+    o.heartbeat = static_cast<int>(g.heartbeat);
+    if (g.tasks) return takeTasks(g, o);
     if (const auto status = takeArchive(g.archive, o)) return status;
     // The raster first: the PCS channels of a table and the window arithmetic follow it.
     if (const auto status = takeRaster(g.raster, o)) return status;

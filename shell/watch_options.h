@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
-#include "tools/zarn_record/record_options.h"
+#include "shell/record_options.h"
 
 namespace zarn {
 
@@ -37,5 +37,7 @@ std::vector<CommandOption> watchOptions(WatchGiven& given);
 
 // Into `options` (its measurement, the archive and the site already taken); nullopt, or the exit status after the message.
 std::optional<int> takeWatchOptions(const WatchGiven& given, RecordOptions& options);
+// Occupancy and alarm rules alone: what a task may carry of them.
+std::optional<int> takeMeasuredWatchOptions(const WatchGiven& given, RecordOptions& options);
 
 }  // namespace zarn

@@ -1,4 +1,4 @@
-#include "tools/zarn_record/watch_options.h"
+#include "shell/watch_options.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,13 +19,8 @@
 namespace zarn {
 namespace {
 
-constexpr const char* kProgram = "zarn-record";
-constexpr int kUsage = 2;
 
-int usage(const std::string& problem) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, problem.c_str(), kProgram);
-    return kUsage;
-}
+int usage(const std::string& problem) { return recordUsage(problem); }
 
 std::string mhz(uint32_t hz) {
     std::string text;
@@ -204,9 +199,13 @@ std::vector<CommandOption> watchOptions(WatchGiven& g) {
     };
 }
 
-std::optional<int> takeWatchOptions(const WatchGiven& g, RecordOptions& o) {
+std::optional<int> takeMeasuredWatchOptions(const WatchGiven& g, RecordOptions& o) {
     if (const auto status = takeOccupancy(g, o)) return status;
-    if (const auto status = takeAlarms(g, o)) return status;
+    return takeAlarms(g, o);
+}
+
+std::optional<int> takeWatchOptions(const WatchGiven& g, RecordOptions& o) {
+    if (const auto status = takeMeasuredWatchOptions(g, o)) return status;
     if (const auto status = takeOnAlarm(g, o)) return status;
     return takeMqtt(g, o);
 }

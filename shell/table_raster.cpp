@@ -1,4 +1,4 @@
-#include "tools/zarn_record/table_raster.h"
+#include "shell/table_raster.h"
 
 #include <algorithm>
 #include <cctype>

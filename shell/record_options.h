@@ -19,8 +19,11 @@
 //  - The site: one per recorder, for MQTT and the archive alike. --site without
 //    either is a usage error (it would name nothing); ZARN_SITE, from a unit's
 //    environment file, is left unused.
+//  - --tasks: no measurement, --archive and a --site, -o a folder; each task run brings its own.
+//  - A task's options: the measurement, the raster, occupancy and alarm rules (--alarm).
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,7 @@ struct RecordOptions {
     uint8_t mode = 0;  // the screen mode of the measurement
     SingleChannelSettings single;
     SpectrumSettings spectrum;
+    std::string tableFile;  // --table's file, as given
     int serverBand = -1;
     uint32_t pcsRaster = 30000;
     std::string output;     // the log's host path
@@ -56,12 +60,29 @@ struct RecordOptions {
     std::optional<MqttSettings> mqtt;
     std::string archive;    // the archive's conninfo (--archive, else ZARN_ARCHIVE); empty: none
     double archiveDrain = 10;  // seconds for what is left at the end
+    int heartbeat = 30;        // seconds between a registered site's health rows
     // The site MQTT and the archive name: --site, else ZARN_SITE, else the host's name.
     std::string site;
     bool siteGiven = false;  // by --site or ZARN_SITE, not the host
     std::string siteFrom;    // "--site", "ZARN_SITE" or "the host's name", for messages
+    bool tasks = false;      // --tasks: `output` is the folder of the runs' logs
+    int task = 0;            // the task a run of --tasks is for; 0: none
 };
 
 std::optional<int> readRecordOptions(int argc, char** argv, RecordOptions& options);
+
+// A task's options (the words after zarn-record's name), checked as the recorder checks its
+// own: nullopt when they hold one measurement it would run, else 2 (or 1 for a table that
+// does not load), with the reason on stderr. A task carries what a site measures and no
+// more: an option that runs a program, opens a port, names a place on the site (a file,
+// a device, a folder) or sends elsewhere is refused, whoever wrote the task. `siteTable`, on
+// the site: the file holding the task's own table, which --table reads whatever it names
+// (empty: the task has none, and --table is refused).
+std::optional<int> readTaskOptions(const std::vector<std::string>& args, RecordOptions& options, std::ostream& err,
+                                   const std::optional<std::string>& siteTable = std::nullopt);
+
+// Where the checks say what is wrong (stderr, or a task checker's stream), and a usage error said there: 2.
+std::ostream& optionMessages();
+int recordUsage(const std::string& problem);
 
 }  // namespace zarn

@@ -1,0 +1,24 @@
+#pragma once
+// zarn-record --tasks: a site that runs what the archive's tasks for it say.
+//
+//  - LISTENs on `zarn_tasks` on its own connection; a notification naming its site only
+//    wakes it, and it reads zarn.tasks again (as it does after each reconnect, every 5 s
+//    while the database is away).
+//  - The tasks last read are kept in a file beside the logs (.zarn-tasks-SITE), and
+//    followed from it while the database is away, also after a restart.
+//  - Of the tasks due, the highest priority runs, one at a time; a run is never cut
+//    short by another task, only by its own end, its task stopped or changed, or a signal.
+//  - Each run records a log of its own in the folder (SITE-task-N-TIME.zrn) and ships it
+//    as --archive does; its task, start, end, survey, records and outcome go to
+//    zarn.task_runs, later if the database is away then.
+//  - A task's options are checked again here: nothing read from the database runs a
+//    program, opens a port or names a place on the site.
+//  - Between tasks it wakes once a second at most.
+
+#include "shell/record_options.h"
+
+namespace zarn {
+
+int runTasks(const RecordOptions& site);
+
+}  // namespace zarn
