@@ -592,9 +592,8 @@ void BM_TaskChange(benchmark::State& state) {
          {std::vector<std::string>{"db", "init"}, std::vector<std::string>{"site", "add", "bench", "--role", "bench_rec"},
           std::vector<std::string>{"task", "add", "--site", "bench", "--from", "2099-01-01T00:00", "--", "--single",
                                    "881.52"}}) {
-        std::vector<std::string> command{zarnlogPath()};
-        command.insert(command.end(), args.begin(), args.end());
-        command.insert(command.end(), {"--archive", owner});
+        std::vector<std::string> command{zarnlogPath(), args[0], args[1], "--archive", owner};  // ahead of any `--`
+        command.insert(command.end(), args.begin() + 2, args.end());
         if (run(command).status != 0) return state.SkipWithError("zarnlog failed");
     }
     const std::string task = db->scalar("tasks", "SELECT id FROM zarn.tasks");
