@@ -17,21 +17,30 @@
 //   days in SQL, and these take their time: the hourly figures of a month of one site and
 //   frequency (goal under 100 ms), the busiest ten frequencies (highest mean power) of
 //   every site over the month (under 2 s), and zarnlog grid of one frequency (ten sites).
+// - A site following its tasks (zarn-record --tasks, as its own role): 100 changes of a task
+//   made from the desk, each timed until the site has read it (its task file rewritten):
+//   median, p99 and most (goal: p99 under 5 s); then its wake-ups a second, idle between
+//   tasks with the database up, counted as the context switches of all its threads (goal
+//   under 5).
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -374,21 +383,26 @@ bool writeSiteSweeps(const std::string& path, int site) {
     });
 }
 
+// A program started, its output dropped.
+pid_t startQuiet(std::vector<std::string> args) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
 // Every command at once, its output dropped: the wall time, and the processor seconds they took.
 Run runAll(const std::vector<std::vector<std::string>>& commands) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<pid_t> children;
     for (std::vector<std::string> args : commands) {
-        const pid_t child = fork();
-        if (child == 0) {
-            if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-            std::vector<char*> argv;
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        children.push_back(child);
+        children.push_back(startQuiet(std::move(args)));
     }
     Run all;
     all.status = 0;
@@ -520,11 +534,111 @@ void BM_Network(benchmark::State& state) {
     state.counters["q_grid_s"] = gridSeconds;
 }
 
+// A program left running; stopped by SIGTERM, and waited for, at the end.
+struct Running {
+    explicit Running(std::vector<std::string> args) : pid(startQuiet(std::move(args))) {}
+    ~Running() {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    pid_t pid = -1;
+};
+
+// Context switches so far of every thread of `pid`: each is a wake-up (or a preemption).
+long long switchesOf(pid_t pid) {
+    long long total = 0;
+    const fs::path threads = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code failed;
+    for (const auto& thread : fs::directory_iterator(threads, failed)) {
+        std::ifstream status(thread.path() / "status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                total += std::stoll(line.substr(line.find(':') + 1));
+    }
+    return total;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds most) {
+    const auto until = std::chrono::steady_clock::now() + most;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+void BM_TaskChange(benchmark::State& state) {
+    PostgresServer* db = server(0);
+    if (!db) return state.SkipWithError("no PostgreSQL");
+    const int changes = static_cast<int>(state.range(0));
+    std::string error;
+    const std::string root = folder().file("tasks-root"), runs = folder().file("tasks");
+    fs::create_directories(root);
+    fs::create_directories(runs);
+    if (!db->createDatabase("tasks", PostgresServer::WithPostgis, error) ||
+        !db->createRole("bench_rec", "bench's own", error))
+        return state.SkipWithError(error.c_str());
+    const std::string owner = db->conninfo("tasks");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"db", "init"}, std::vector<std::string>{"site", "add", "bench", "--role", "bench_rec"},
+          std::vector<std::string>{"task", "add", "--site", "bench", "--from", "2099-01-01T00:00", "--", "--single",
+                                   "881.52"}}) {
+        std::vector<std::string> command{zarnlogPath(), args[0], args[1], "--archive", owner};  // ahead of any `--`
+        command.insert(command.end(), args.begin() + 2, args.end());
+        if (run(command).status != 0) return state.SkipWithError("zarnlog failed");
+    }
+    const std::string task = db->scalar("tasks", "SELECT id FROM zarn.tasks");
+    setenv("ZARN_ROOT", root.c_str(), 1);
+    setenv("ZARN_GPSD", "off", 1);
+    setenv("PGPASSFILE", db->writePgpass("bench_rec", "bench's own").c_str(), 1);
+    zarn::SimProcess sim;
+    if (!sim.start(ZARN_BOARD_SIM_PATH, {"--no-register"}, error)) return state.SkipWithError(error.c_str());
+    const std::string tasksFile = runs + "/.zarn-tasks-bench";
+    Running site({ZARN_RECORD_PATH, "--tasks", "--archive", db->roleConninfo("bench_rec", "tasks"), "--site", "bench",
+                  "--port", sim.ptyPath(), "-o", runs});
+    if (!waitFor([&] { return fs::exists(tasksFile); }, std::chrono::seconds(30)))
+        return state.SkipWithError("the site never read its tasks");
+    std::vector<double> seconds;
+    for (auto _ : state) {
+        seconds.clear();
+        for (int i = 1; i <= changes; ++i) {
+            const std::string priority = std::to_string(i);
+            const auto start = std::chrono::steady_clock::now();
+            db->scalar("tasks", "UPDATE zarn.tasks SET priority = $1::integer, changed_at = now() RETURNING id", {priority});
+            if (!waitFor([&] { return fileText(tasksFile).find("task " + task + " " + priority + " ") != std::string::npos; },
+                         std::chrono::seconds(20)))
+                return state.SkipWithError("a change never reached the site");
+            seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        state.SetIterationTime(std::accumulate(seconds.begin(), seconds.end(), 0.0));
+    }
+    std::sort(seconds.begin(), seconds.end());
+    state.counters["median_ms"] = 1000 * seconds[seconds.size() / 2];
+    state.counters["p99_ms"] = 1000 * seconds[std::min(seconds.size() - 1, seconds.size() * 99 / 100)];
+    state.counters["most_ms"] = 1000 * seconds.back();
+
+    // Idle between tasks, the database up: its wake-ups over half a minute (a heartbeat in it).
+    const long long before = switchesOf(site.pid);
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    state.counters["idle_wakeups_per_s"] = static_cast<double>(switchesOf(site.pid) - before) / 30;
+}
+
 }  // namespace
 
 BENCHMARK(BM_Push)->ArgsProduct({{1, 7, -1}, {0, 1}})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_Grid)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 // The network: 100 sites and a month; a small one (10 sites, 2 days) to try it.
 BENCHMARK(BM_Network)->Args({100, 30})->Args({10, 2})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+// A site following its tasks: 100 changes from the desk, then half a minute idle.
+BENCHMARK(BM_TaskChange)->Arg(100)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_RecorderAtLineRate)->ArgsProduct({{0, 1}, {0, 1}})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

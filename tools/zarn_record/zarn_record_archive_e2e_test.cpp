@@ -259,7 +259,8 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
 // running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
 // survey and every record; the task stopped ends the run, and the recorder waits for the next, between
 // tasks; one added while its connection is cut starts once it is back, and ends at its --for; one
-// through which the server stops goes on, and its log and run reach the archive whole once it is back.
+// through which the server stops for 20 s goes on, and its log and run reach the archive whole, each
+// record once, when it is back; killed, the site falls silent.
 TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServer) {
     std::string error;
     ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
@@ -273,9 +274,11 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
     ASSERT_EQ(zarnlog({"site", "add", "east", "--role", "east_rec"}).status, 0);
     const std::string runs = device.root + "/runs";
     std::filesystem::create_directory(runs);
-    ASSERT_TRUE(child.start({"--tasks", "--archive", server->roleConninfo("east_rec", "team"), "--site", "east", "-o",
-                             runs, "--heartbeat", "1"},
-                            {{"ZARN_ROOT", device.root}, {"PGPASSFILE", server->writePgpass("east_rec", "east's own")}}));
+    const std::vector<std::string> site{"--tasks", "--archive", server->roleConninfo("east_rec", "team"), "--site",
+                                        "east",    "-o",        runs,          "--heartbeat", "1"};
+    const std::vector<std::pair<std::string, std::string>> env{
+        {"ZARN_ROOT", device.root}, {"PGPASSFILE", server->writePgpass("east_rec", "east's own")}};
+    ASSERT_TRUE(child.start(site, env));
     std::this_thread::sleep_for(1s);  // idle, listening
     const auto added = zarnlog({"task", "add", "--site", "east", "--name", "watch", "--", "--single", "881.52"});
     ASSERT_EQ(added.status, 0) << added.output;
@@ -319,11 +322,11 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
                        "ORDER BY id DESC LIMIT 1"),
               "done true");
 
-    const auto through = zarnlog({"task", "add", "--site", "east", "--for", "8s", "--", "--single", "881.52"});
+    const auto through = zarnlog({"task", "add", "--site", "east", "--for", "24s", "--", "--single", "881.52"});
     ASSERT_EQ(through.status, 0) << through.output;
     ASSERT_TRUE(testing::waitUntil([&] { return started() == "3"; }, 10s)) << child.err();
     server->stop();
-    std::this_thread::sleep_for(4s);
+    std::this_thread::sleep_for(20s);
     ASSERT_TRUE(server->start(error)) << error;
     ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "3"; }, 30s))
         << child.err();
@@ -331,13 +334,28 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
                                       "ORDER BY r.id DESC LIMIT 1");
     const size_t whole = testing::readLogged(runs + "/" + last).records.size();
     EXPECT_GT(whole, 10u);
-    EXPECT_EQ(archived("SELECT r.outcome || ' ' || r.records || ' ' || s.record_count || ' ' || (SELECT count(*) FROM "
-                       "zarn.records WHERE survey = s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey "
-                       "ORDER BY r.id DESC LIMIT 1"),
-              "done " + std::to_string(whole) + " " + std::to_string(whole) + " " + std::to_string(whole));
+    const std::string n = std::to_string(whole);
+    EXPECT_EQ(archived("SELECT r.outcome || ' ' || r.records || ' ' || s.record_count || ' ' || (SELECT count(*) || ' ' "
+                       "|| count(DISTINCT record_no) || ' ' || max(record_no) + 1 FROM zarn.records WHERE survey = "
+                       "s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey ORDER BY r.id DESC LIMIT 1"),
+              "done " + n + " " + n + " " + n + " " + n + " " + n);
     EXPECT_TRUE(child.running());
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(10s), 0) << child.err();
+
+    // Started again and killed between tasks: silent once three heartbeats have gone by without one.
+    const auto heard = [&] { return std::stod(archived("SELECT extract(epoch FROM at) FROM zarn.health")); };
+    const double before = heard();
+    RecordChild again;
+    ASSERT_TRUE(again.start(site, env));
+    ASSERT_TRUE(testing::waitUntil([&] { return heard() > before; }, 10s)) << again.err();
+    const auto state = [&] {
+        return testing::runProgram({ZARNLOG_PATH, "site", "list", "--csv", "--archive", owner}).output;
+    };
+    EXPECT_NE(state().find(",\"between tasks\","), std::string::npos) << state();
+    again.signal(SIGKILL);
+    again.wait(5s);
+    EXPECT_TRUE(testing::waitUntil([&] { return state().find(",\"silent\",") != std::string::npos; }, 10s)) << state();
 }
 
 }  // namespace zarn

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "outputs/archive/archive_schema.h"
+#include "survey/csv_rows.h"
 #include "survey/json_writer.h"
 
 namespace zarn {
@@ -31,6 +32,21 @@ void writeColumns(const std::vector<std::vector<std::string>>& cells, std::ostre
         std::string line;
         for (size_t k = 0; k < row.size(); ++k)
             line += row[k] + (k + 1 < row.size() ? std::string(widths[k] - row[k].size() + 2, ' ') : "");
+        out << line << "\n";
+    }
+}
+
+void writeCsvRows(const std::string& header, const SqlRows& rows, const std::vector<size_t>& quoted,
+                  std::ostream& out) {
+    out << header << "\n";
+    for (const auto& row : rows.rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (i) line += ',';
+            if (!row[i]) continue;
+            if (std::find(quoted.begin(), quoted.end(), i) != quoted.end()) appendCsvText(line, *row[i]);
+            else line += *row[i];
+        }
         out << line << "\n";
     }
 }

@@ -51,6 +51,11 @@ bool connectPreparedArchive(ArchiveConnection& db, const ArchiveCommand& c, std:
 // Rows of cells in columns two spaces apart, the first row the heading.
 void writeColumns(const std::vector<std::vector<std::string>>& cells, std::ostream& out);
 
+// The rows as CSV under `header` (without its line end): the columns in `quoted` as quoted
+// text, the rest bare; a NULL as an empty field.
+void writeCsvRows(const std::string& header, const SqlRows& rows, const std::vector<size_t>& quoted,
+                  std::ostream& out);
+
 // `text` in quotes, escaped as JSON escapes it: a site's name in a message.
 std::string quotedText(const std::string& text);
 

@@ -30,7 +30,8 @@ const char* const kUsage =
     "       zarnlog site list [--csv] | site rm NAME  [--archive CONNINFO]\n"
     "       zarnlog task add --site NAME [--every D] [--for D] [--from T] [--until T] [--priority N]\n"
     "                        [--name TEXT] [--archive CONNINFO] -- MEASUREMENT-OPTIONS\n"
-    "       zarnlog task list|runs [--site NAME] | task stop|start|rm N  [--archive CONNINFO]\n"
+    "       zarnlog task list [--site NAME] [--csv] | task runs [--site NAME] | task stop|start|rm N\n"
+    "                        [--archive CONNINFO]\n"
     "Try 'zarnlog --help' for more.\n";
 
 enum Long {
@@ -73,11 +74,12 @@ bool takes(const std::string& command, const std::string& option) {
     if (command == "db prune") return option == "--before" || option == "--site" || option == "--dry-run";
     if (command == "site add") return option == "--role" || option == "--position" || option == "--description";
     if (command == "site list") return option == "--csv";
+    if (command == "task list") return option == "--site" || option == "--csv";
     if (command == "push") return option == "--site" || option == "--track" || option == "--utc-offset";
     if (command == "task add")
         return option == "--site" || option == "--every" || option == "--for" || option == "--from" ||
                option == "--until" || option == "--priority" || option == "--name";
-    if (command == "task list" || command == "task runs") return option == "--site";
+    if (command == "task runs") return option == "--site";
     if (command == "grid")
         return option == "--mhz" || option == "--cell" || option == "--from" || option == "--to" ||
                option == "--site" || option == "--min-samples" || option == "--output";

@@ -92,7 +92,7 @@ The team's archive in PostgreSQL with PostGIS:
                        occupancy and --alarm options, checked as it checks
                        them (a --table's contents go into the task); D is 30s,
                        10m, 1h or 1d; prints the task's number
-  task list|runs [--site NAME]  the tasks, or their runs
+  task list|runs [--site NAME]  the tasks (--csv: as CSV), or their runs
   task stop|start|rm N  stops, starts again or removes task N
 
 Options:

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "survey/csv_rows.h"
 
 namespace zarn {
 namespace {
@@ -39,20 +38,6 @@ SELECT s.name, s.role, to_char(h.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS
 FROM zarn.sites s LEFT JOIN zarn.health h ON h.site = s.name
 ORDER BY s.name
 )sql";
-
-void writeCsv(const SqlRows& rows, std::ostream& out) {
-    out << "site,role,last_heard,seconds_ago,state,task,log,backlog,disk_free_bytes,alarms\n";
-    for (const auto& row : rows.rows) {
-        std::string line;
-        for (size_t i = 0; i < row.size(); ++i) {
-            if (i) line += ',';
-            const bool text = i < 3 || i == 4 || i == 6;
-            if (row[i] && text) appendCsvText(line, *row[i]);
-            else if (row[i]) line += *row[i];
-        }
-        out << line << "\n";
-    }
-}
 
 void writeTable(const SqlRows& rows, std::ostream& out) {
     std::vector<std::vector<std::string>> cells{{"site", "state", "last heard", "task", "backlog", "disk free", "alarms"}};
@@ -97,7 +82,9 @@ int listSites(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     SqlRows rows;
     std::string error;
     if (!db.exec(kSitesWithHealth, {}, &rows, error)) return refused(db, "cannot list the sites", error, err);
-    if (c.csv) writeCsv(rows, out);
+    if (c.csv)
+        writeCsvRows("site,role,last_heard,seconds_ago,state,task,log,backlog,disk_free_bytes,alarms", rows, {0, 1, 2, 4, 6},
+                     out);
     else writeTable(rows, out);
     return 0;
 }

@@ -56,11 +56,10 @@ RETURNING id
 )sql";
 
 const char* const kTasks = R"sql(
-SELECT t.id, t.site, coalesce(t.name, ''), CASE WHEN t.enabled THEN 'on' ELSE 'stopped' END, t.priority,
-       coalesce(extract(epoch FROM t.every)::bigint::text, ''), coalesce(extract(epoch FROM t.run_for)::bigint::text, ''),
-       coalesce(to_char(t.from_time AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), ''),
-       coalesce(to_char(t.until_time AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), ''),
-       array_to_string(t.options, ' ')
+SELECT t.id, t.site, t.name, CASE WHEN t.enabled THEN 'on' ELSE 'stopped' END, t.priority,
+       extract(epoch FROM t.every)::bigint, extract(epoch FROM t.run_for)::bigint,
+       to_char(t.from_time AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
+       to_char(t.until_time AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), array_to_string(t.options, ' ')
 FROM zarn.tasks t WHERE $1::text IS NULL OR t.site = $1 ORDER BY t.site, t.priority DESC, t.id
 )sql";
 
@@ -147,6 +146,11 @@ int listTasks(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     std::string error;
     if (!db.exec(kTasks, {c.siteGiven ? SqlValue(c.site) : SqlValue()}, &rows, error))
         return refused(db, "cannot list the tasks", error, err);
+    if (c.csv) {
+        writeCsvRows("task,site,name,state,priority,every_seconds,for_seconds,from,until,options", rows, {1, 2, 3, 7, 8, 9},
+                     out);
+        return 0;
+    }
     std::vector<std::vector<std::string>> cells{
         {"task", "site", "name", "state", "priority", "every", "for", "from", "until", "options"}};
     for (size_t i = 0; i < rows.rows.size(); ++i)

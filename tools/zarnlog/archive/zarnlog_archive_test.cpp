@@ -1186,6 +1186,11 @@ TEST_F(ZarnlogArchive, EachSiteRoleIsHeldToItsOwnRowsByTheDatabase) {
     EXPECT_EQ(hillTasks.out.find("coast"), std::string::npos) << hillTasks.out;
     const Outcome coastTasks = zarnlog({"task", "list", "--site", "coast", "--archive", as("net_viewer")});
     EXPECT_NE(coastTasks.out.find("sweep  on     5         1h     10m"), std::string::npos) << coastTasks.out;
+    const Outcome coastCsv = zarnlog({"task", "list", "--site", "coast", "--csv", "--archive", as("net_viewer")});
+    EXPECT_EQ(coastCsv.out, "task,site,name,state,priority,every_seconds,for_seconds,from,until,options\n" + sweepTask +
+                                ",\"coast\",\"sweep\",\"on\",5,3600,600,,,\"--spectrum 869.01:893.97 --occupancy --period "
+                                "1m\"\n" + coastTask + ",\"coast\",,\"on\",0,,,,,\"--single 881.52\"\n")
+        << coastCsv.err;
     const auto enabled = [&] { return server->scalar("net", "SELECT enabled FROM zarn.tasks WHERE id = " + sweepTask); };
     for (const auto& [verb, after] : {std::pair("stop", "f"), std::pair("start", "t"), std::pair("stop", "f")}) {
         const Outcome o = zarnlog({"task", verb, sweepTask, "--archive", as("net_operator")});
