@@ -34,16 +34,6 @@ void optionalNumber(JsonWriter& j, const char* name, const std::optional<double>
     else j.null();
 }
 
-const char* stateName(GpsPosition::State s) {
-    switch (s) {
-    case GpsPosition::State::Off: return "off";
-    case GpsPosition::State::Unreachable: return "unreachable";
-    case GpsPosition::State::NoFix: return "no fix";
-    case GpsPosition::State::Fix: return "fix";
-    }
-    return "off";
-}
-
 void measurement(JsonWriter& j, const MeasurementStatus& m) {
     j.key("measurement").beginObject();
     j.key("kind").text(m.kind);
@@ -76,7 +66,7 @@ void board(JsonWriter& j, const BoardStatus& b) {
 
 void gps(JsonWriter& j, const GpsPosition& g) {
     j.key("gps").beginObject();
-    j.key("state").text(stateName(g.state));
+    j.key("state").text(gpsStateName(g.state));
     optionalNumber(j, "lat", g.lat);
     optionalNumber(j, "lon", g.lon);
     optionalNumber(j, "altitude_m", g.altitude);
@@ -199,6 +189,16 @@ void appendStatusJson(const RecorderStatus& s, std::string& out) {
     else j.null();
     archive(j, s.archive);
     j.endObject();
+}
+
+const char* gpsStateName(GpsPosition::State s) {
+    switch (s) {
+    case GpsPosition::State::Off: return "off";
+    case GpsPosition::State::Unreachable: return "unreachable";
+    case GpsPosition::State::NoFix: return "no fix";
+    case GpsPosition::State::Fix: return "fix";
+    }
+    return "off";
 }
 
 }  // namespace zarn

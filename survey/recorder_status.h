@@ -83,6 +83,8 @@ struct GpsPosition {
     State state = State::Off;
     std::optional<double> lat, lon, altitude;
 };
+// "off", "unreachable", "no fix" or "fix", as the status and the site's health say it.
+const char* gpsStateName(GpsPosition::State s);
 
 struct LogStatus {
     std::string path;

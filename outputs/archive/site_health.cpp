@@ -13,16 +13,6 @@ double nowSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-const char* fixText(GpsPosition::State s) {
-    switch (s) {
-    case GpsPosition::State::Off: return "off";
-    case GpsPosition::State::Unreachable: return "unreachable";
-    case GpsPosition::State::NoFix: return "no fix";
-    case GpsPosition::State::Fix: return "fix";
-    }
-    return "off";
-}
-
 SqlValue numberOf(const std::optional<double>& v) {
     if (!v) return std::nullopt;
     char text[32];
@@ -127,7 +117,7 @@ bool SiteHealth::write(ArchiveConnection& db, const std::string& site, uint64_t 
     health.push_back(free ? SqlValue(std::to_string(*free)) : SqlValue());
     health.push_back(std::to_string(s ? s->ageSeconds : 0));
     health.push_back(s ? s->version : std::string());
-    health.push_back(s ? SqlValue(fixText(s->gps.state)) : SqlValue());
+    health.push_back(s ? SqlValue(gpsStateName(s->gps.state)) : SqlValue());
     health.push_back(s ? numberOf(s->gps.lat) : SqlValue());
     health.push_back(s ? numberOf(s->gps.lon) : SqlValue());
     health.push_back(std::to_string(alarms));
