@@ -1,11 +1,11 @@
 #include "survey/locate/residual_correlation.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <vector>
 
 #include "survey/locate/cell_pairs.h"
+#include "survey/locate/tobit.h"
 
 namespace zarn {
 namespace {
@@ -22,27 +22,16 @@ double modelAt(const PathLossFit& fit, const PathLoss& model, size_t i) {
     return model.p0 - model.n * fit.logDistances()[i];
 }
 
-constexpr int kMost = 4;
-using Square = std::array<std::array<double, kMost>, kMost>;
+using Square = TobitMatrix;
 
-// The inverse of the first n rows and columns; false when singular.
-bool invert(Square m, int n, Square& inverse) {
+// The inverse of the first n rows and columns, a column at a time; false when singular.
+bool invert(const Square& m, int n, Square& inverse) {
     inverse = {};
-    for (int i = 0; i < n; ++i) inverse[i][i] = 1;
     for (int col = 0; col < n; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < n; ++r)
-            if (std::fabs(m[r][col]) > std::fabs(m[pivot][col])) pivot = r;
-        if (!(std::fabs(m[pivot][col]) > 1e-300)) return false;
-        std::swap(m[col], m[pivot]);
-        std::swap(inverse[col], inverse[pivot]);
-        const double p = m[col][col];
-        for (int k = 0; k < n; ++k) m[col][k] /= p, inverse[col][k] /= p;
-        for (int r = 0; r < n; ++r) {
-            if (r == col) continue;
-            const double f = m[r][col];
-            for (int k = 0; k < n; ++k) m[r][k] -= f * m[col][k], inverse[r][k] -= f * inverse[col][k];
-        }
+        TobitVector unit{}, column{};
+        unit[static_cast<size_t>(col)] = 1;
+        if (!solveLinear(m, unit, n, column)) return false;
+        for (int r = 0; r < n; ++r) inverse[r][col] = column[r];
     }
     return true;
 }
@@ -83,7 +72,7 @@ double placeInflation(const PathLossFit& fit, const PathLoss& model, double east
     const std::vector<RoadCell>& cells = fit.cells();
     const int n = model.nAtBound ? 3 : 4;  // east, north, P0 and n
     std::vector<size_t> chosen;
-    std::vector<std::array<double, kMost>> parts;  // each cell's root information along the model's gradient
+    std::vector<TobitVector> parts;  // each cell's root information along the model's gradient
     for (size_t i = 0; i < cells.size(); ++i) {
         const bool censored = cells[i].dbm <= fit.floorDbm();
         if (!censored && !measuredInlier(fit, i)) continue;

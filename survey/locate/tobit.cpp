@@ -9,29 +9,6 @@ namespace {
 constexpr double kLeastGain = 1e-4;  // of log-likelihood, the Newton decrement: done
 const double kLogRootTwoPi = 0.5 * std::log(2 * M_PI);
 
-// Solves m x = v for the first `n` unknowns; false when singular.
-bool solve(TobitMatrix m, TobitVector v, int n, TobitVector& x) {
-    for (int col = 0; col < n; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < n; ++r)
-            if (std::fabs(m[r][col]) > std::fabs(m[pivot][col])) pivot = r;
-        if (!(std::fabs(m[pivot][col]) > 1e-300)) return false;
-        std::swap(m[col], m[pivot]);
-        std::swap(v[col], v[pivot]);
-        for (int r = col + 1; r < n; ++r) {
-            const double f = m[r][col] / m[col][col];
-            for (int k = col; k < n; ++k) m[r][k] -= f * m[col][k];
-            v[r] -= f * v[col];
-        }
-    }
-    for (int r = n - 1; r >= 0; --r) {
-        double sum = v[r];
-        for (int k = r + 1; k < n; ++k) sum -= m[r][k] * x[k];
-        x[r] = sum / m[r][r];
-    }
-    return std::isfinite(x[0]);
-}
-
 void exactLowerTail(double u, double& logCdf, double& ratio) {
     const double logDensity = -0.5 * u * u - kLogRootTwoPi;
     if (u > -30) {
@@ -130,7 +107,7 @@ bool TobitProblem::maximise(TobitVector& theta) const {
     for (int step = 0; step < 30; ++step) {
         TobitVector minus{}, delta{};
         for (int r = 0; r < dims; ++r) minus[r] = -grad[r];
-        if (!solve(hess, minus, dims, delta)) return false;
+        if (!solveLinear(hess, minus, dims, delta)) return false;
         double gain = 0;
         for (int r = 0; r < dims; ++r) gain += grad[r] * delta[r];
         if (!(gain >= 0)) return false;  // not an ascent: the Hessian lost its sign
@@ -150,6 +127,28 @@ bool TobitProblem::maximise(TobitVector& theta) const {
         current = next;
     }
     return true;
+}
+
+bool solveLinear(TobitMatrix m, TobitVector v, int n, TobitVector& x) {
+    for (int col = 0; col < n; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < n; ++r)
+            if (std::fabs(m[r][col]) > std::fabs(m[pivot][col])) pivot = r;
+        if (!(std::fabs(m[pivot][col]) > 1e-300)) return false;
+        std::swap(m[col], m[pivot]);
+        std::swap(v[col], v[pivot]);
+        for (int r = col + 1; r < n; ++r) {
+            const double f = m[r][col] / m[col][col];
+            for (int k = col; k < n; ++k) m[r][k] -= f * m[col][k];
+            v[r] -= f * v[col];
+        }
+    }
+    for (int r = n - 1; r >= 0; --r) {
+        double sum = v[r];
+        for (int k = r + 1; k < n; ++k) sum -= m[r][k] * x[k];
+        x[r] = sum / m[r][r];
+    }
+    return std::isfinite(x[0]);
 }
 
 }  // namespace zarn

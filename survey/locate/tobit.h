@@ -30,6 +30,9 @@ struct TobitProblem {
     bool maximise(TobitVector& theta) const;
 };
 
+// Solves m x = v for the first `n` unknowns, by elimination with partial pivoting; false when singular.
+bool solveLinear(TobitMatrix m, TobitVector v, int n, TobitVector& x);
+
 // log Phi(u) and phi(u) / Phi(u) of the standard normal, for u far below zero too.
 void normalLowerTail(double u, double& logCdf, double& ratio);
 
