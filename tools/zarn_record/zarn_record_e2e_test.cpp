@@ -177,7 +177,7 @@ TEST_P(EachMeasurement, RecordsTheSceneWithTheRequestsOfTheScreen) {
     const std::string before = settings();
     RecordChild child;  // meanwhile, against a simulator of its own
     std::vector<std::string> args = m.args;
-    args.insert(args.end(), {"--seconds", "1", "--csv", "-"});
+    args.insert(args.end(), {"--seconds", "2", "--csv", "-"});
     ASSERT_NO_FATAL_FAILURE(startRecord(args, child, {"--unpaced"}));
     pumpUntil([] { return false; }, 500ms);  // zarn's measurement under way
     const Frames zarnSent = endZarn();
