@@ -15,8 +15,10 @@ eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS -Wno-restrict"
 # shellcheck source=scripts/compiler-cache.sh
 . scripts/compiler-cache.sh
+# Debian's flags decide the optimisation (-O2), not CMake's Release default of -O3.
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DZARN_TESTS=OFF -DZARN_WERROR=OFF "${launchers[@]}" \
-  -DCMAKE_C_FLAGS="$CFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
+  -DCMAKE_C_FLAGS="$CFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
+  -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG >/dev/null
 cmake --build build-package -j"$(nproc)"
 rm -f build-package/zarn_*.deb
 (cd build-package && cpack -G DEB >/dev/null)
