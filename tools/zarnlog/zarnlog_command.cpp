@@ -37,7 +37,8 @@ Commands:
                        lon end the rows of every file but the spectrum's
   plot FILE -o OUT.png a picture: waterfall of spectrum records, level over time
                        of single-channel records, one line per table channel,
-                       notes as labelled ticks on the time axis; with a track,
+                       best servers' strongest channels over time, notes as
+                       labelled ticks on the time axis; with a track,
                        a coverage panel of where the records were
   map FILE -o OUT      the records joined to the track as points, one layer per
                        record type: OUT.gpkg (GeoPackage), OUT.kml (styled by
@@ -431,7 +432,7 @@ int plot(const Command& c, LogReader& reader, const LogHeader& header, const Dam
     }
     if (track.join) err << "zarnlog: " << c.file << ": " << counts.text() << "\n";
     if (!drawn) {
-        err << "zarnlog: " << c.file << ": no spectrum, single-channel or channel-table records to plot"
+        err << "zarnlog: " << c.file << ": no spectrum, single-channel, channel-table or best-servers records to plot"
             << (c.window.all() ? "" : " between --begin and --end") << "\n";
         return 1;
     }

@@ -117,6 +117,41 @@ TEST(ZarnlogCommand, ATruncatedLogKeepsItsWholeRecordsAndSaysWhere) {
     EXPECT_EQ(image.width, 800);
 }
 
+// Two PCS servers trade the lead halfway; a third is never the strongest. The
+// picture draws a line for each leader (the first blue, the second orange),
+// above the other while it leads, and none for the third (green).
+TEST(ZarnlogCommand, PlotDrawsTheStrongestServersOfABestServersLog) {
+    Folder dir;
+    const std::string log = dir.file("servers.zrn");
+    {
+        SyntheticLog servers(log);
+        for (int i = 0; i < 40; ++i)
+            servers.bestServers(1, i < 20 ? std::vector<ServerEntry>{{3245, -60}, {3300, -70}, {3400, -80}}
+                                          : std::vector<ServerEntry>{{3300, -55}, {3245, -75}, {3400, -85}});
+        ASSERT_TRUE(servers.ok());
+    }
+    const Outcome plot = zarnlog({"plot", log, "-o", dir.file("servers.png")});
+    ASSERT_EQ(plot.status, 0) << plot.err;
+    Surface image;
+    ASSERT_TRUE(readPng(dir.file("servers.png"), image));
+    ASSERT_EQ(image.height, 22 + 22 + 220 + 34);
+    const int plotTop = 44, left = 70, width = 620;
+    const auto topRow = [&](uint32_t colour, int x0, int x1) {
+        for (int y = plotTop; y < plotTop + 220; ++y)
+            for (int x = x0; x < x1; ++x)
+                if ((image.at(x, y) & 0xFFFFFF) == colour) return y;
+        return -1;
+    };
+    const uint32_t first = 0x1f77b4, second = 0xff7f0e, never = 0x2ca02c;
+    const int a0 = topRow(first, left + 20, left + 200), b0 = topRow(second, left + 20, left + 200);
+    const int a1 = topRow(first, left + width - 200, left + width - 20), b1 = topRow(second, left + width - 200, left + width - 20);
+    ASSERT_GT(a0, 0);
+    ASSERT_GT(b1, 0);
+    EXPECT_LT(a0, b0);
+    EXPECT_LT(b1, a1);
+    EXPECT_EQ(topRow(never, 0, image.width), -1);
+}
+
 TEST(ZarnlogCommand, CsvGoesBesideTheLogByDefaultAndListsItsFiles) {
     Folder dir;
     writeSurvey(dir.file("survey.zrn"));

@@ -3,9 +3,13 @@
 // is told as such.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/gdi/png_file.h"
 #include "recording/synthetic_log.h"
 #include "survey/colour_map.h"
+#include "tools/zarnlog/plot/plot_occupancy.h"
+#include "tools/zarnlog/plot/plot_parts.h"
 #include "tools/zarnlog/zarnlog_test_support.h"
 
 namespace zarn::testing {
@@ -61,6 +65,29 @@ TEST(ZarnlogOccupancy, ACarrierOnForHalfAnHourShowsInTheRowsAndThePicture) {
     EXPECT_EQ(image.at(busy, top + 70), viridisPixel(1.0));
     EXPECT_EQ(image.at(busy, top + 90), viridisPixel(0.0));
     EXPECT_EQ(image.at(busy - 61, top + 10), viridisPixel(0.0));
+}
+
+// The frequency axis' labels, measured in the picture's font, stay apart and in
+// the picture: over the whole band, and where a fine sweep lies among points a
+// MHz apart (whose round MHz then fall a column or two apart).
+TEST(ZarnlogOccupancy, FrequencyLabelsKeepApartWhereverThePlacesBunch) {
+    std::vector<uint32_t> band, bunched;
+    for (uint32_t hz = 869040000; hz <= 893970000; hz += 30000) band.push_back(hz);
+    for (uint32_t mhz = 869; mhz <= 894; ++mhz) bunched.push_back(mhz * 1000000 + 500000);
+    for (uint32_t k = 0; k < 400; ++k) bunched.push_back(881000000 + 1250 * k);
+    std::sort(bunched.begin(), bunched.end());
+    plot::Canvas canvas(20);
+    const auto width = [&](const std::string& text) { return static_cast<int>(canvas.dc.GetTextExtent(text).cx); };
+    for (const auto* places : {&band, &bunched}) {
+        const std::vector<FrequencyLabel> labels = frequencyLabels(*places, width);
+        EXPECT_GE(labels.size(), 2u);
+        for (size_t i = 0; i < labels.size(); ++i) {
+            EXPECT_TRUE(labels[i].left >= 0 && labels[i].right <= plot::kWidth) << labels[i].text;
+            if (i) {
+                EXPECT_GT(labels[i].left, labels[i - 1].right) << labels[i].text << " over " << labels[i - 1].text;
+            }
+        }
+    }
 }
 
 TEST(ZarnlogOccupancy, MistakesOnTheCommandLineAreUsageErrors) {

@@ -1,8 +1,11 @@
 #include "tools/zarnlog/plot/log_plot.h"
 
 #include <cmath>
+#include <map>
 #include <memory>
+#include <utility>
 
+#include "survey/record_levels.h"
 #include "tools/zarnlog/map_features.h"
 #include "tools/zarnlog/plot/plot_coverage.h"
 #include "tools/zarnlog/plot/plot_lines.h"
@@ -28,8 +31,10 @@ std::string channelName(const char* band, uint32_t channel, uint32_t hz) {
 
 // The panels and what a record gives each of them.
 struct Panels {
+    explicit Panels(uint32_t pcsRaster) : levels(pcsRaster) {}
+
     Waterfall bands[2] = {Waterfall(0), Waterfall(1)};
-    LinePanel single, table;
+    LinePanel single, table, servers{true};
     std::unique_ptr<CoveragePanel> coverage;
     std::vector<MapFeature> features;
 
@@ -38,10 +43,15 @@ struct Panels {
     std::vector<TableReading> slots;
     std::vector<double> dbm;
     std::vector<std::string> names;
+    // Best servers: a line per channel that was the strongest of some record, by band and Hz.
+    RecordLevels levels;
+    std::map<std::pair<uint8_t, uint32_t>, size_t> serverLines;
 
-    enum class Kind { None, Sweep, Single, Table };
+    enum class Kind { None, Sweep, Single, Table, Servers };
     // Decodes a record for its panel: the sweep, or the levels (and series names) of a line.
-    Kind decode(const LogPlans& plans, const LogRecord& r) {
+    // Learning, a best-servers record's strongest channel gets a line, and the levels of
+    // channels without one (yet) widen the scale, for the line they may get later.
+    Kind decode(const LogPlans& plans, const LogRecord& r, bool learning = false) {
         dbm.clear();
         names.clear();
         if (decodeSweep(plans, r, sweep)) return Kind::Sweep;
@@ -58,6 +68,22 @@ struct Panels {
             }
             return Kind::Table;
         }
+        if (r.type == kModeBestServers) {
+            std::vector<double> others;
+            bool strongest = true;  // ranks come strongest first
+            levels.forEach(r, [&](const MeasuredLevel& m) {
+                auto line = serverLines.find({m.band, m.hz});
+                if (line == serverLines.end() && learning && strongest)
+                    line = serverLines.emplace(std::pair{m.band, m.hz}, serverLines.size()).first;
+                strongest = false;
+                if (line == serverLines.end()) return others.push_back(m.level / 16.0);
+                if (dbm.size() <= line->second) dbm.resize(line->second + 1, NAN), names.resize(line->second + 1);
+                dbm[line->second] = m.level / 16.0;
+                names[line->second] = channelName(m.band == 0 ? "800" : "1900", m.channel, m.hz);
+            });
+            if (learning) dbm.insert(dbm.end(), others.begin(), others.end());
+            return Kind::Servers;
+        }
         return Kind::None;
     }
 
@@ -68,10 +94,11 @@ struct Panels {
 
     void scan(const LogPlans& plans, const LogRecord& r) {
         if (coverage) coverage->scan(r, level(plans, r));
-        switch (decode(plans, r)) {
+        switch (decode(plans, r, true)) {
         case Kind::Sweep: bands[sweep.band].scan(sweep, r); break;
         case Kind::Single: single.scan(dbm, names, r.time); break;
         case Kind::Table: table.scan(dbm, names, r.time); break;
+        case Kind::Servers: servers.scan(dbm, names, r.time); break;
         case Kind::None: break;
         }
     }
@@ -82,6 +109,7 @@ struct Panels {
         case Kind::Sweep: bands[sweep.band].fold(dc, sweep, r); break;
         case Kind::Single: single.trace(dc, dbm, r); break;
         case Kind::Table: table.trace(dc, dbm, r); break;
+        case Kind::Servers: servers.trace(dc, dbm, r); break;
         case Kind::None: break;
         }
     }
@@ -92,6 +120,7 @@ struct Panels {
             if (!b.empty()) height += b.height();
         if (!single.empty()) height += single.height();
         if (!table.empty()) height += table.height();
+        if (!servers.empty()) height += servers.height();
         if (coverage && !coverage->empty()) height += coverage->height();
         return height;
     }
@@ -103,7 +132,7 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
              const DamageSink& damaged, const PlotOptions& options) {
     image = Surface();
     const LogPlans plans(header.pcsRaster);
-    auto panels = std::make_unique<Panels>();
+    auto panels = std::make_unique<Panels>(header.pcsRaster);
     if (options.track) panels->coverage = std::make_unique<CoveragePanel>(*options.track, options.trackName);
     const auto each = [&](auto visit) {
         return [&, visit](const LogRecord& r) {
@@ -130,6 +159,7 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
     for (Waterfall& b : panels->bands) b.beginFolding(plans);
     panels->single.beginTracing();
     panels->table.beginTracing();
+    panels->servers.beginTracing();
     if (!forEachRecord(reader, each([&](const LogRecord& r) { panels->draw(dc, plans, r); }))) return false;
 
     const std::string raster = header.pcsRaster ? std::to_string(header.pcsRaster / 1000) + " kHz" : "unknown";
@@ -140,6 +170,9 @@ bool plotLog(LogReader& reader, const LogHeader& header, const std::string& titl
     if (!panels->single.empty()) top += panels->single.draw(dc, top, "Single channel: ");
     if (!panels->table.empty())
         top += panels->table.draw(dc, top, "Channel table: " + std::to_string(panels->table.records()) + " passes, ");
+    if (!panels->servers.empty())
+        top += panels->servers.draw(dc, top, "Best servers, a line per channel once the strongest: " +
+                                                 std::to_string(panels->servers.records()) + " records, ");
     if (panels->coverage && !panels->coverage->empty()) top += panels->coverage->draw(dc, picture, top);
     image = canvas.take();
     return true;

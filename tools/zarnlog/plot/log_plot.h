@@ -7,10 +7,12 @@
 //   down, viridis colours with a dBm colour bar; when there are more sweeps
 //   than rows, each row shows the peak of the sweeps it covers;
 // - level over time for single-channel records (both tuned channels);
-// - one line per channel for channel-table records.
+// - one line per channel for channel-table records;
+// - for best-servers records, a line per channel that was the strongest of a
+//   record: its level wherever a record ranks it;
 // - with a track, a coverage panel: where the records were, coloured by level.
-// Notes show as labelled ticks on the time axis. Best-server and frame
-// records are not drawn but on the coverage panel.
+// Notes show as labelled ticks on the time axis. Frame records are not drawn
+// but on the coverage panel.
 //
 // The log is read twice, a record at a time: once for the panels' sizes and
 // scales, once to draw them. Memory follows the picture, not the log.

@@ -48,7 +48,9 @@ void LinePanel::beginTracing() {
 // does, the rows from where it starts up to but not including where it ends.
 void LinePanel::step(Line& line, int x, int y) const {
     const int column = x - kLeft;
-    if (span_.records == 1) {
+    if (dots_ && !line.down && span_.records > 1) {
+        line.segments.push_back({std::max(x - 2, kLeft), y, std::min(x + 2, kLeft + kPlotWidth - 1), y});
+    } else if (span_.records == 1) {
         line.segments.push_back({x, y, x + 1, y});
     } else if (line.down && x == line.lastX && column >= 0 && column < kPlotWidth && y >= 0 && y < kRunRows &&
                line.lastY >= 0 && line.lastY < kRunRows) {

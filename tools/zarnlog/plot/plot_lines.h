@@ -1,6 +1,7 @@
 #pragma once
 // A line panel: levels over time, one line per series (the two tuned channels
-// of single-channel records, or the slots of channel-table records). Fed
+// of single-channel records, the slots of channel-table records, or the
+// channels of best-servers records). Fed
 // twice: scan() with every record's levels for the scale and the legend, then
 // trace() with them again. A line keeps only what it paints, column by column:
 // its vertical runs in each column and the segments between columns, never
@@ -17,7 +18,11 @@ namespace zarn::plot {
 
 class LinePanel {
 public:
+    // With `dots`, a level after none is marked, so that a series that comes and
+    // goes record by record still shows.
+    explicit LinePanel(bool dots = false) : dots_(dots) {}
     // One record's levels in dBm, NaN where it has none; `names` of series not yet named.
+    // Levels past the names draw no line but widen the scale.
     void scan(const std::vector<double>& dbm, const std::vector<std::string>& names, const LocalTime& time);
     bool empty() const { return span_.records == 0; }
     size_t records() const { return span_.records; }
@@ -41,6 +46,7 @@ private:
     int yOf(double dbm) const;  // from the plot's top
     void step(Line& line, int x, int y) const;
 
+    bool dots_;
     Span span_;
     Range db_;
     std::vector<std::string> names_;

@@ -67,21 +67,10 @@ private:
     int rows() const { return static_cast<int>(std::clamp<long long>(periods_, 160, 600)); }
     int rowOf(long long period) const { return OccupancyCells::span(period, periods_, rows()).first; }
 
-    // Ticks at round MHz, each at the middle of the column of the first place from there,
-    // named by that place's MHz: the round value itself on a sweep's raster.
     void placeAxis(CDC& dc, int y) const {
-        const long long n = static_cast<long long>(places_.size());
-        const double lo = places_.front() / 1e6, hi = places_.back() / 1e6;
-        const double step = niceStep(std::max(hi - lo, 0.01), 8);
-        long long previous = -1;
-        for (double t = std::ceil(lo / step) * step; t <= hi + 1e-9; t += step) {
-            const auto at = std::lower_bound(places_.begin(), places_.end(), static_cast<uint32_t>(std::llround(t * 1e6)));
-            const long long k = at - places_.begin();
-            if (k >= n || k == previous) continue;
-            previous = k;
-            const int x = kLeft + static_cast<int>((2 * k + 1) * kPlotWidth / (2 * n));
-            line(dc, x, y, x, y + 5, kInk);
-            text(dc, megahertzLabel(*at / 1e6, step), x, y + 7, DT_CENTER);
+        for (const FrequencyLabel& l : frequencyLabels(places_, [&](const std::string& t) { return static_cast<int>(dc.GetTextExtent(t).cx); })) {
+            line(dc, l.x, y, l.x, y + 5, kInk);
+            text(dc, l.text, l.x, y + 7, DT_CENTER);
         }
         text(dc, "MHz", kLeft + kPlotWidth, y + 20, DT_RIGHT);
     }
@@ -110,6 +99,30 @@ private:
 };
 
 }  // namespace
+
+std::vector<FrequencyLabel> frequencyLabels(const std::vector<uint32_t>& places,
+                                            const std::function<int(const std::string&)>& width) {
+    std::vector<FrequencyLabel> labels;
+    const long long n = static_cast<long long>(places.size());
+    const double lo = places.front() / 1e6, hi = places.back() / 1e6;
+    const double step = plot::niceStep(std::max(hi - lo, 0.01), 8);
+    long long previous = -1;
+    for (double t = std::ceil(lo / step) * step; t <= hi + 1e-9; t += step) {
+        const auto at = std::lower_bound(places.begin(), places.end(), static_cast<uint32_t>(std::llround(t * 1e6)));
+        const long long k = at - places.begin();
+        if (k >= n || k == previous) continue;
+        previous = k;
+        FrequencyLabel l;
+        l.x = plot::kLeft + static_cast<int>((2 * k + 1) * plot::kPlotWidth / (2 * n));
+        l.text = plot::megahertzLabel(*at / 1e6, step);
+        const int w = width(l.text);
+        l.left = l.x - (w + 1) / 2;
+        l.right = l.x + (w + 1) / 2;
+        if (l.left < 0 || l.right > plot::kWidth || (!labels.empty() && l.left < labels.back().right + 4)) continue;
+        labels.push_back(std::move(l));
+    }
+    return labels;
+}
 
 bool plotOccupancy(LogReader& reader, const LogHeader& header, const OccupancySettings& s, const std::string& title,
                    Surface& image, const DamageSink& damaged) {

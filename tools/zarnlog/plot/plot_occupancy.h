@@ -9,7 +9,9 @@
 // The log is read twice: once for the places and the time span, once for the
 // periods. Memory follows the picture and the places, not the log.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/surface.h"
 #include "recording/log_reader.h"
@@ -23,6 +25,19 @@ struct OccupancySettings {
     long long periodSeconds = 900;
     StampWindow window;  // only the records in it
 };
+
+// A label of a panel's frequency axis: its tick's x and its text's extent across.
+struct FrequencyLabel {
+    int x = 0;
+    std::string text;
+    int left = 0, right = 0;
+};
+// Labels at round MHz, each at the middle of the column of the first place from
+// there and named by that place's MHz; one that would reach over a label before
+// it, or out of the picture, is left out (places bunched in frequency bunch
+// their columns). `width` measures a text in the picture's font.
+std::vector<FrequencyLabel> frequencyLabels(const std::vector<uint32_t>& places,
+                                            const std::function<int(const std::string&)>& width);
 
 // False (and an empty surface) when no record gives a level, or a read error
 // cut the log short (reader.readError() set).

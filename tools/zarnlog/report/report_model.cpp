@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/zarnlog/occupancy_cells.h"
+
 namespace zarn::report {
 
 void Extent::take(const Place& p) {
@@ -16,6 +18,17 @@ void Extent::take(const Extent& e) {
     take(Place{e.south, e.west});
     take(Place{e.north, e.east});
 }
+
+std::optional<int> SweepOccupancy::rowOf(long long period) const {
+    long long before = 0;
+    for (const Stretch& s : stretches) {
+        if (period >= s.first && period < s.first + s.periods) return rowOfShown(before + period - s.first);
+        before += s.periods;
+    }
+    return std::nullopt;
+}
+
+int SweepOccupancy::rowOfShown(long long n) const { return OccupancyCells::span(n, shown, rows).first; }
 
 TimeAxis::TimeAxis(const std::vector<LogOverview>& logs, int mostColumns) {
     long long total = 0;

@@ -101,11 +101,22 @@ struct OccupancyPlace {
 };
 
 // The sweeps' occupancy per band, periods counted from the first period of the
-// logs' span, folded into at most kMostRows rows of time.
+// logs' span. Only the periods within a log's span have rows: logs hours apart
+// make stretches of periods, one after another, with the time between them
+// left out. The stretches' periods are folded into at most kMostRows rows.
 struct SweepOccupancy {
     static constexpr int kMostRows = 96;  // a day of 15-minute periods, a row each
+    struct Stretch {
+        long long first = 0, periods = 0;  // from firstPeriod
+    };
     long long firstPeriod = 0, periods = 0;
+    std::vector<Stretch> stretches;
+    long long shown = 0;  // the stretches' periods
     int rows = 0;
+    // The row of a period; none for one between the stretches.
+    std::optional<int> rowOf(long long period) const;
+    // The first row of the n-th period shown.
+    int rowOfShown(long long n) const;
     std::array<std::map<uint32_t, OccupancyPlace>, kBands> places;  // by Hz
     std::array<std::optional<std::pair<double, double>>, kBands> thresholds;  // lowest and highest, dBm
 };

@@ -1,26 +1,35 @@
 #include "tools/zarnlog/report/report_occupancy.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "tools/zarnlog/occupancy_cells.h"
 
 namespace zarn::report {
 
 void beginOccupancy(ReportData& data) {
-    long long first = LLONG_MAX, last = LLONG_MIN;
+    std::vector<std::pair<long long, long long>> spans;  // of logs with records: first and last stamp
     for (const LogOverview& l : data.logs)
-        if (l.records) {
-            first = std::min(first, l.first);
-            last = std::max(last, l.last);
-        }
+        if (l.records) spans.emplace_back(l.first, l.last);
     SweepOccupancy& o = data.occupancy;
     o = SweepOccupancy{};
-    if (first > last) return;
+    if (spans.empty()) return;
+    std::sort(spans.begin(), spans.end());
     const long long period = data.options.occupancyPeriod;
+    const long long first = spans.front().first;
     o.firstPeriod = first - ((first % period) + period) % period;
-    o.periods = (last - o.firstPeriod) / period + 1;
-    o.rows = static_cast<int>(std::min<long long>(o.periods, SweepOccupancy::kMostRows));
+    // Logs that share or touch a period make one stretch.
+    for (const auto& [from, to] : spans) {
+        const long long a = (from - o.firstPeriod) / period, b = (to - o.firstPeriod) / period + 1;
+        if (!o.stretches.empty() && a <= o.stretches.back().first + o.stretches.back().periods) {
+            SweepOccupancy::Stretch& last = o.stretches.back();
+            last.periods = std::max(last.periods, b - last.first);
+        } else {
+            o.stretches.push_back({a, b - a});
+        }
+    }
+    for (const SweepOccupancy::Stretch& s : o.stretches) o.shown += s.periods;
+    o.periods = o.stretches.back().first + o.stretches.back().periods;
+    o.rows = static_cast<int>(std::min<long long>(o.shown, SweepOccupancy::kMostRows));
 }
 
 OccupancyTaker::OccupancyTaker(ReportData& data, uint32_t pcsRaster)
@@ -37,8 +46,9 @@ void OccupancyTaker::finish() {
 void OccupancyTaker::add(const OccupancyPeriod& p) {
     SweepOccupancy& o = data_.occupancy;
     const long long period = (p.start - o.firstPeriod) / data_.options.occupancyPeriod;
-    if (period < 0 || period >= o.periods) return;  // the span is every record's; kept safe all the same
-    const int row = OccupancyCells::span(period, o.periods, o.rows).first;
+    const std::optional<int> shownRow = o.rowOf(period);
+    if (!shownRow) return;  // the stretches hold every record; kept safe all the same
+    const int row = *shownRow;
     for (const OccupancyRow& r : p.rows) {
         const int band = r.band & 1;
         auto& threshold = o.thresholds[band];

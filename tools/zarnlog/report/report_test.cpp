@@ -5,12 +5,16 @@
 
 #include <cmath>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "recording/gpx_track.h"
+#include "recording/log_file.h"
 #include "recording/synthetic_log.h"
+#include "survey/log_time.h"
 #include "survey/track_distance.h"
 #include "tools/zarnlog/report/log_report.h"
+#include "tools/zarnlog/report/page/svg_writer.h"
 #include "tools/zarnlog/report/report_drive.h"
 #include "tools/zarnlog/report/report_test_survey.h"
 #include "tools/zarnlog/zarnlog_test_support.h"
@@ -52,6 +56,75 @@ size_t count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
+}
+
+std::string unescaped(std::string text) {
+    for (const auto& [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}})
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + 1))
+            text.replace(at, std::string(from).size(), to);
+    return text;
+}
+
+struct PictureText {
+    std::string text, attributes;
+    svg::Box box;
+};
+struct Picture {
+    std::string cssClass;
+    svg::Box frame;
+    std::vector<PictureText> texts;
+};
+
+// The page's pictures of a class ("chart", "map"), each text with the box it takes.
+std::vector<Picture> pictures(const std::string& html, const std::string& cssClass) {
+    static const std::regex kSvg(R"re(<svg [^>]*viewBox="0 0 ([\d.]+) ([\d.]+)" class="([^"]*)")re");
+    static const std::regex kText(R"re(<text x="([-\d.]+)" y="([-\d.]+)"(?: text-anchor="(\w+)")?([^>]*)>([^<]*)</text>)re");
+    static const std::regex kSize(R"re(font-size="([\d.]+)")re");
+    std::vector<Picture> found;
+    for (std::sregex_iterator svg(html.begin(), html.end(), kSvg), end; svg != end; ++svg) {
+        if ((*svg)[3].str().rfind(cssClass, 0) != 0) continue;
+        const size_t from = static_cast<size_t>(svg->position()), to = html.find("</svg>", from);
+        const std::string body = html.substr(from, to - from);
+        Picture p{(*svg)[3], {0, 0, std::stod((*svg)[1]), std::stod((*svg)[2])}, {}};
+        for (std::sregex_iterator t(body.begin(), body.end(), kText); t != end; ++t) {
+            std::smatch size;
+            const std::string attributes = (*t)[4];
+            const double px = std::regex_search(attributes, size, kSize) ? std::stod(size[1]) : svg::kTextSize;
+            const std::string text = unescaped((*t)[5]);
+            p.texts.push_back({text, attributes,
+                               svg::textBox(std::stod((*t)[1]), std::stod((*t)[2]), text,
+                                            (*t)[3].matched ? (*t)[3].str() : "start", px)});
+        }
+        found.push_back(std::move(p));
+    }
+    return found;
+}
+
+// Every text of every chart inside its picture and clear of every other.
+void expectLabelsApart(const std::string& html) {
+    for (const Picture& p : pictures(html, "chart")) {
+        SCOPED_TRACE(p.cssClass);
+        for (size_t i = 0; i < p.texts.size(); ++i) {
+            EXPECT_TRUE(p.texts[i].box.within(p.frame)) << p.texts[i].text;
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(p.texts[i].box.overlaps(p.texts[j].box)) << p.texts[i].text << " over " << p.texts[j].text;
+        }
+    }
+}
+
+// The log again, every stamp `seconds` later.
+void shiftLog(const std::string& from, const std::string& to, long long seconds) {
+    LogReader reader;
+    LogHeader header;
+    ASSERT_TRUE(reader.open(from) && reader.readHeader(header));
+    std::vector<uint8_t> bytes = encodeLogHeader(header.pcsRaster);
+    LogRecord r;
+    while (reader.next(r) == ReadStatus::Record) {
+        const auto record = encodeLogRecord(stampTime(stampSeconds(r.time) + seconds), r.note, r.type, r.payload, r.length);
+        bytes.insert(bytes.end(), record.begin(), record.end());
+    }
+    std::ofstream(to, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(ZarnlogReport, TheFiguresOfASurveyAreTheOnesWorkedOutByHand) {
@@ -367,6 +440,68 @@ TEST(ZarnlogReport, TheSweepsOccupancyIsTheShareOfAPointsSamplesAboveTheNoiseThr
               std::string::npos);
 }
 
+// Crowded pictures: alarm notes seconds apart, a long note at the first and
+// the last second; the sweeps of logs hours apart, in two windows of the band.
+// Every chart's texts stay inside it and clear of each other; the timeline
+// says how many notes it does not write out; the occupancy leaves the hours
+// between the logs out.
+TEST(ZarnlogReport, CrowdedPicturesKeepTheirLabelsApart) {
+    Folder dir;
+    const std::string alarms = dir.file("alarms.zrn"), sweeps = dir.file("sweeps.zrn");
+    size_t notes = 0;
+    {
+        SyntheticLog log(alarms, 50000);
+        for (int s = 0; s < 900; ++s) {
+            std::string note;
+            if (s % 40 < 8 && s % 2 == 0) note = "ALARM pcs-carrier-" + std::to_string(s / 40) + (s % 4 ? " OFF" : " ON");
+            if (s == 899) note = "Marker at the very end of the log, and a long one";
+            if (s == 0) note = "W\u00e9st \u2192 " + std::string(60, 'W');
+            if (!note.empty()) log.note(note), ++notes;
+            log.singleChannel(384, static_cast<int16_t>(-1000 - (s * 37) % 600), kPcsOffset, static_cast<int16_t>(-1500 + s % 300));
+        }
+        ASSERT_TRUE(log.ok());
+        SyntheticLog band(sweeps, 50000);
+        for (int s = 0; s < 40; ++s)
+            band.sweep(0, s % 2 ? 700 : 0, s % 2 ? 100 : 30,
+                       [&](uint16_t o) { return static_cast<int16_t>(o % 7 == s % 7 ? -900 : -1700); });
+        ASSERT_TRUE(band.ok());
+    }
+    const std::string later = dir.file("later.zrn"), latest = dir.file("latest.zrn");
+    shiftLog(sweeps, later, 6 * 3600);
+    shiftLog(sweeps, latest, 30 * 3600 + 125);
+    struct Case {
+        std::vector<std::string> logs;
+        std::vector<std::string> says;
+    };
+    const Case cases[] = {
+        {{alarms}, {" of " + std::to_string(notes) + " notes not written"}},
+        {{sweeps, later, latest}, {"The time between logs, with no period of its own, is left out", "(3 periods from "}},
+        {{alarms, sweeps, later}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logs.size());
+        std::vector<std::string> args{"report"};
+        args.insert(args.end(), c.logs.begin(), c.logs.end());
+        args.insert(args.end(), {"--period", "1m", "-o", dir.file("crowded.html")});
+        const auto made = zarnlog(args);
+        ASSERT_EQ(made.status, 0) << made.err;
+        const std::string html = readText(dir.file("crowded.html"));
+        expectLabelsApart(html);
+        for (const std::string& says : c.says) EXPECT_NE(html.find(svg::escaped(says)), std::string::npos) << says;
+        if (c.logs.front() != alarms) continue;
+        // The notes written out and those said to be left out add up to all of them.
+        const std::vector<Picture> timeline = pictures(html, "chart timeline");
+        ASSERT_EQ(timeline.size(), 1u);
+        size_t written = 0, leftOut = 0;
+        for (const PictureText& t : timeline[0].texts) {
+            written += t.attributes.find("note-label") != std::string::npos;
+            if (t.text.find(" notes not written") != std::string::npos) leftOut = std::stoul(t.text);
+        }
+        EXPECT_EQ(written + leftOut, notes);
+        EXPECT_GE(written, 6u) << "labels in more than one lane";
+    }
+}
+
 // The page itself: seven sections, notes escaped, nothing that a browser would fetch.
 TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
     Folder dir;
@@ -390,7 +525,21 @@ TEST(ZarnlogReport, ThePageHoldsEverythingAndEscapesTheNotes) {
             << fetch;
     EXPECT_EQ(count(html, "url("), count(html, "url(#"));
     EXPECT_FALSE(std::filesystem::exists(page + ".part" + std::to_string(getpid())));
+    // A map's numbers read on their cells: the ink against the cell's colour, which edges them.
+    static const std::regex kInk("fill:#([0-9a-f]+);stroke:#([0-9a-f]{6})");
+    size_t numbers = 0;
+    for (const Picture& map : pictures(html, "map"))
+        for (const PictureText& t : map.texts) {
+            std::smatch ink;
+            if (!std::regex_search(t.attributes, ink, kInk)) continue;
+            ++numbers;
+            const uint32_t fill = ink[1] == "fff" ? 0xFFFFFFu : static_cast<uint32_t>(std::stoul(ink[1], nullptr, 16));
+            EXPECT_GE(svg::contrastRatio(fill, static_cast<uint32_t>(std::stoul(ink[2], nullptr, 16))), 4.5) << t.attributes;
+        }
+    EXPECT_GT(numbers, 5u);
+    expectLabelsApart(html);
 }
+
 
 TEST(ZarnlogReport, BadInputEndsAsAUserExpects) {
     Folder dir;

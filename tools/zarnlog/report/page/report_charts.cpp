@@ -17,7 +17,8 @@ using svg::Point;
 using svg::SvgWriter;
 
 constexpr double kWidth = 720, kHeight = 240;
-constexpr double kLeft = 52, kRight = 14, kTop = 14, kBottom = 36;
+// The unit sits above the y axis' labels, clear of the top one.
+constexpr double kLeft = 52, kRight = 14, kTop = 24, kBottom = 36;
 constexpr double kPlotWidth = kWidth - kLeft - kRight, kPlotHeight = kHeight - kTop - kBottom;
 
 struct Scale {
@@ -25,13 +26,37 @@ struct Scale {
     double operator()(double v) const { return from + (v - lo) / (hi - lo) * (to - from); }
 };
 
-void yAxis(SvgWriter& svg, const Scale& y, const std::string& unit) {
+// A picture's texts: each written only where it stays inside the picture and
+// clear of every text written before it, so the ones that must be there go first.
+class Labels {
+public:
+    Labels(SvgWriter& svg, double width, double height) : svg_(svg), picture_{0, 0, width, height} {}
+    bool fits(const svg::Box& box) const {
+        return box.within(picture_) &&
+               std::none_of(placed_.begin(), placed_.end(), [&](const svg::Box& b) { return b.overlaps(box); });
+    }
+    bool text(double x, double y, const std::string& text, const char* anchor = "start", std::string_view style = "",
+              double size = svg::kTextSize) {
+        const svg::Box box = svg::textBox(x, y, text, anchor, size);
+        if (!fits(box)) return false;
+        placed_.push_back(box);
+        svg_.text(x, y, text, anchor, style);
+        return true;
+    }
+
+private:
+    SvgWriter& svg_;
+    svg::Box picture_;
+    std::vector<svg::Box> placed_;
+};
+
+void yAxis(SvgWriter& svg, Labels& labels, const Scale& y, const std::string& unit) {
     const double step = plot::niceStep(y.hi - y.lo, 6);
     for (double v = std::ceil(y.lo / step) * step; v <= y.hi + 1e-9; v += step) {
         svg.line(kLeft, y(v), kWidth - kRight, y(v), "class=\"grid\"");
-        svg.text(kLeft - 5, y(v) + 4, fixed(v, step < 1 ? 1 : 0), "end");
+        labels.text(kLeft - 5, y(v) + 4, fixed(v, step < 1 ? 1 : 0), "end");
     }
-    svg.text(4, kTop - 3, unit);
+    labels.text(4, kTop - 8, unit);
 }
 
 void frame(SvgWriter& svg) { svg.rect(kLeft, kTop, kPlotWidth, kPlotHeight, "class=\"axis\""); }
@@ -67,28 +92,25 @@ constexpr long long kTickSeconds[] = {1,    2,    5,     10,    15,    30,     6
                                       600,  900,  1800,  3600,  7200,  10800,  21600,  43200,    86400,
                                       172800, 604800, 2592000, 31536000};
 
-void timeTicks(SvgWriter& svg, const TimeAxis& axis, const std::vector<LogOverview>& logs) {
+void timeTicks(SvgWriter& svg, Labels& labels, const TimeAxis& axis, const std::vector<LogOverview>& logs) {
     long long every = kTickSeconds[std::size(kTickSeconds) - 1];
     for (long long s : kTickSeconds)
         if (axis.seconds() / static_cast<double>(s) <= 7) {
             every = s;
             break;
         }
-    double lastLabel = -1e9;
     for (size_t i = 0; i < logs.size(); ++i) {
         if (!logs[i].records) continue;
         const double start = kLeft + axis.startOf(i) * kPlotWidth;
         if (i > 0) {
             svg.line(start, kTop, start, kTop + kPlotHeight, "class=\"log-edge\"");
-            svg.text(start + 3, kTop + 11, "log " + std::to_string(i + 1));
+            labels.text(start + 3, kTop + 11, "log " + std::to_string(i + 1));
         }
         const long long first = logs[i].first, end = logs[i].last + 1;
         for (long long s = (first + every - 1) / every * every; s <= end; s += every) {
             const double x = start + static_cast<double>(s - first) / axis.seconds() * kPlotWidth;
             svg.line(x, kTop + kPlotHeight, x, kTop + kPlotHeight + 4, "class=\"axis\"");
-            if (x < lastLabel + 60) continue;
-            svg.text(x, kTop + kPlotHeight + 16, every >= 86400 ? stampText(s).substr(0, 10) : clockText(s), "middle");
-            lastLabel = x;
+            labels.text(x, kTop + kPlotHeight + 16, every >= 86400 ? stampText(s).substr(0, 10) : clockText(s), "middle");
         }
     }
 }
@@ -112,14 +134,6 @@ std::string timeReadout(const TimeAxis& axis, const std::vector<LogOverview>& lo
     return "data-readout=\"" + svg::escaped(text) + "\"";
 }
 
-// At most `most` bytes of UTF-8, cut between characters, an ellipsis where it was cut.
-std::string shortened(const std::string& text, size_t most) {
-    if (text.size() <= most) return text;
-    size_t end = most - 1;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end) + "\u2026";
-}
-
 }  // namespace
 
 std::string lineColour(size_t n) {
@@ -132,7 +146,8 @@ void timeChart(std::string& out, const TimeAxis& axis, const std::vector<LogOver
     SvgWriter svg(out, kWidth, kHeight, "chart", chart.label, timeReadout(axis, logs, chart));
     const Scale x{0, static_cast<double>(axis.columns()), kLeft, kLeft + kPlotWidth};
     const Scale y{chart.y.lo, chart.y.hi, kTop + kPlotHeight, kTop};
-    yAxis(svg, y, chart.unit);
+    Labels labels(svg, kWidth, kHeight);
+    yAxis(svg, labels, y, chart.unit);
     if (chart.low && chart.high) {
         std::vector<Point> shape;
         const auto flush = [&] {
@@ -157,12 +172,13 @@ void timeChart(std::string& out, const TimeAxis& axis, const std::vector<LogOver
         for (const auto& run : runs(s.values, x, y))
             if (run.size() == 1) svg.rect(run[0].x - 1, run[0].y - 1, 2, 2, "fill=\"" + s.colour + "\"");
             else svg.polyline(run, "class=\"line\" stroke=\"" + s.colour + "\"");
+    timeTicks(svg, labels, axis, logs);
     if (chart.threshold && *chart.threshold > y.lo && *chart.threshold < y.hi) {
         svg.line(kLeft, y(*chart.threshold), kLeft + kPlotWidth, y(*chart.threshold), "class=\"threshold\"");
-        svg.text(kLeft + kPlotWidth - 3, y(*chart.threshold) - 3, "threshold " + fixed(*chart.threshold, 0), "end",
-                 "class=\"threshold-label\"");
+        const std::string text = "threshold " + fixed(*chart.threshold, 0);
+        if (!labels.text(kLeft + kPlotWidth - 3, y(*chart.threshold) - 3, text, "end", "class=\"threshold-label\""))
+            labels.text(kLeft + kPlotWidth - 3, y(*chart.threshold) + 12, text, "end", "class=\"threshold-label\"");
     }
-    timeTicks(svg, axis, logs);
     frame(svg);
     svg.end();
 }
@@ -176,13 +192,14 @@ void cdfChart(std::string& out, const std::string& label, const std::vector<CdfL
     SvgWriter svg(out, kWidth, kHeight, "chart", label);
     const Scale x{range.lo, range.hi, kLeft, kLeft + kPlotWidth};
     const Scale y{0, 100, kTop + kPlotHeight, kTop};
-    yAxis(svg, y, "% at or below");
+    Labels labels(svg, kWidth, kHeight);
+    yAxis(svg, labels, y, "% at or below");
     const double step = plot::niceStep(range.hi - range.lo, 8);
     for (double v = range.lo; v <= range.hi + 1e-9; v += step) {
         svg.line(x(v), kTop + kPlotHeight, x(v), kTop + kPlotHeight + 4, "class=\"axis\"");
-        svg.text(x(v), kTop + kPlotHeight + 16, fixed(v, 0), "middle");
+        labels.text(x(v), kTop + kPlotHeight + 16, fixed(v, 0), "middle");
     }
-    svg.text(kLeft + kPlotWidth, kHeight - 4, "dBm", "end");
+    labels.text(kLeft + kPlotWidth, kHeight - 4, "dBm", "end");
     for (const CdfLine& l : lines) {
         std::vector<Point> steps;
         for (int k = 0; k <= 100; ++k)
@@ -190,7 +207,9 @@ void cdfChart(std::string& out, const std::string& label, const std::vector<CdfL
         svg.polyline(steps, "class=\"line\" stroke=\"" + l.colour + "\"");
     }
     svg.line(x(threshold), kTop, x(threshold), kTop + kPlotHeight, "class=\"threshold\"");
-    svg.text(x(threshold) + 3, kTop + 11, "threshold " + fixed(threshold, 0), "start", "class=\"threshold-label\"");
+    const std::string thresholdText = "threshold " + fixed(threshold, 0);
+    if (!labels.text(x(threshold) + 3, kTop + 11, thresholdText, "start", "class=\"threshold-label\""))
+        labels.text(x(threshold) - 3, kTop + 11, thresholdText, "end", "class=\"threshold-label\"");
     frame(svg);
     svg.end();
 }
@@ -214,13 +233,14 @@ void spectrumChart(std::string& out, const std::string& label, const std::vector
     SvgWriter svg(out, kWidth, kHeight, "chart", label, "data-readout=\"" + svg::escaped(readout) + "\"");
     const Scale x{lo, hi, kLeft, kLeft + kPlotWidth};
     const Scale y{range.lo, range.hi, kTop + kPlotHeight, kTop};
-    yAxis(svg, y, "dBm");
+    Labels labels(svg, kWidth, kHeight);
+    yAxis(svg, labels, y, "dBm");
     const double step = plot::niceStep(hi - lo, 8);
     for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step) {
         svg.line(x(v), kTop + kPlotHeight, x(v), kTop + kPlotHeight + 4, "class=\"axis\"");
-        svg.text(x(v), kTop + kPlotHeight + 16, plot::megahertzLabel(v, step), "middle");
+        labels.text(x(v), kTop + kPlotHeight + 16, plot::megahertzLabel(v, step), "middle");
     }
-    svg.text(kLeft + kPlotWidth, kHeight - 4, "MHz", "end");
+    labels.text(kLeft + kPlotWidth, kHeight - 4, "MHz", "end");
     for (const Series& s : lines)
         for (const auto& run : runs(s.values, x, y, &mhz)) svg.polyline(run, "class=\"line\" stroke=\"" + s.colour + "\"");
     frame(svg);
@@ -232,12 +252,15 @@ std::string occupancyColour(float occupancy) {
 }
 
 void occupancyChart(std::string& out, const OccupancyChart& chart) {
-    constexpr double kTimeLeft = 84;
+    constexpr double kTimeLeft = 84, kCellsTop = 14;
     const OccupancyCells& cells = *chart.cells;
+    const SweepOccupancy& o = *chart.occupancy;
     const double width = kWidth - kTimeLeft - kRight;
     const double height = std::clamp(cells.rows() * 3.0, 96.0, 288.0);
     const double cellWidth = width / cells.columns(), cellHeight = height / cells.rows();
-    SvgWriter svg(out, kWidth, kTop + height + kBottom, "chart", chart.label);
+    const double pictureHeight = kCellsTop + height + kBottom;
+    SvgWriter svg(out, kWidth, pictureHeight, "chart", chart.label);
+    Labels labels(svg, kWidth, pictureHeight);
     // A path per colour, a row's run of equal cells one rectangle: a small page however busy the band.
     std::map<std::string, std::string> paths;
     for (int y = 0; y < cells.rows(); ++y)
@@ -245,7 +268,7 @@ void occupancyChart(std::string& out, const OccupancyChart& chart) {
             const std::string fill = occupancyColour(cells.at(x, y));
             int end = x + 1;
             while (end < cells.columns() && occupancyColour(cells.at(end, y)) == fill) ++end;
-            paths[fill] += "M" + number(kTimeLeft + x * cellWidth) + " " + number(kTop + y * cellHeight) + "h" +
+            paths[fill] += "M" + number(kTimeLeft + x * cellWidth) + " " + number(kCellsTop + y * cellHeight) + "h" +
                            number((end - x) * cellWidth) + "v" + number(cellHeight) + "h" +
                            number(-(end - x) * cellWidth) + "z";
             x = end;
@@ -256,7 +279,7 @@ void occupancyChart(std::string& out, const OccupancyChart& chart) {
     const long long n = static_cast<long long>(chart.hz.size());
     const double lo = chart.hz.front() / 1e6, hi = chart.hz.back() / 1e6;
     const double step = plot::niceStep(std::max(hi - lo, 0.01), 8);
-    const double bottom = kTop + height;
+    const double bottom = kCellsTop + height;
     long long previous = -1;
     for (double t = std::ceil(lo / step) * step; t <= hi + 1e-9; t += step) {
         const auto at = std::lower_bound(chart.hz.begin(), chart.hz.end(), static_cast<uint32_t>(std::llround(t * 1e6)));
@@ -265,43 +288,122 @@ void occupancyChart(std::string& out, const OccupancyChart& chart) {
         previous = k;
         const auto [x0, x1] = OccupancyCells::span(k, n, cells.columns());
         const double x = kTimeLeft + (x0 + x1) / 2.0 * cellWidth;
+        const std::string text = plot::megahertzLabel(*at / 1e6, step);
+        if (!labels.fits(svg::textBox(x, bottom + 16, text, "middle"))) continue;
         svg.line(x, bottom, x, bottom + 4, "class=\"axis\"");
-        svg.text(x, bottom + 16, plot::megahertzLabel(*at / 1e6, step), "middle");
+        labels.text(x, bottom + 16, text, "middle");
     }
-    svg.text(kWidth - kRight, kTop + height + kBottom - 4, "MHz", "end");
+    labels.text(kWidth - kRight, pictureHeight - 4, "MHz", "end");
 
-    // Up to eight period starts; with the date when the periods run over more than a day.
-    const bool days = chart.periods * chart.periodSeconds > 86400;
-    const long long ticks = std::min<long long>(chart.periods, 8);
-    for (long long t = 0; t < ticks; ++t) {
-        const long long i = t * chart.periods / ticks;
-        const double y = kTop + OccupancyCells::span(i, chart.periods, cells.rows()).first * cellHeight;
-        const long long stamp = chart.firstPeriod + i * chart.periodSeconds;
-        svg.line(kTimeLeft - 4, y, kTimeLeft, y, "class=\"axis\"");
-        svg.text(kTimeLeft - 6, y + 4, days ? stampText(stamp).substr(5, 11) : clockText(stamp).substr(0, 5), "end");
+    // Each stretch's start, a break line above all but the first; then up to eight
+    // period starts where their labels have room. With the date when the periods
+    // run over more than a day.
+    const bool days = o.periods * chart.periodSeconds > 86400;
+    const auto timeLabel = [&](long long shown) {
+        long long before = 0;
+        for (const SweepOccupancy::Stretch& s : o.stretches) {
+            if (shown < before + s.periods) {
+                const long long stamp = o.firstPeriod + (s.first + shown - before) * chart.periodSeconds;
+                const double y = kCellsTop + o.rowOfShown(shown) * cellHeight;
+                const std::string text = days ? stampText(stamp).substr(5, 11) : clockText(stamp).substr(0, 5);
+                if (!labels.fits(svg::textBox(kTimeLeft - 6, y + 4, text, "end"))) return;
+                svg.line(kTimeLeft - 4, y, kTimeLeft, y, "class=\"axis\"");
+                labels.text(kTimeLeft - 6, y + 4, text, "end");
+                return;
+            }
+            before += s.periods;
+        }
+    };
+    long long before = 0;
+    for (const SweepOccupancy::Stretch& s : o.stretches) {
+        if (before > 0) {
+            const double y = kCellsTop + o.rowOfShown(before) * cellHeight;
+            svg.line(kTimeLeft, y, kTimeLeft + width, y, "class=\"gap\"");
+        }
+        timeLabel(before);
+        before += s.periods;
     }
-    svg.rect(kTimeLeft, kTop, width, height, "class=\"axis\"");
+    const long long ticks = std::min<long long>(o.shown, 8);
+    for (long long t = 1; t < ticks; ++t) timeLabel(t * o.shown / ticks);
+    svg.rect(kTimeLeft, kCellsTop, width, height, "class=\"axis\"");
     svg.end();
 }
 
 void notesTimeline(std::string& out, const TimeAxis& axis, const std::vector<LogOverview>& logs) {
-    constexpr double kAxisY = 44, kStrip = 64;
-    SvgWriter svg(out, kWidth, kStrip, "chart timeline", "notes on the time axis");
-    svg.line(kLeft, kAxisY, kLeft + kPlotWidth, kAxisY, "class=\"axis\"");
-    double labelEnd = -1e9;
+    // Labels in lanes above the ticks, each beside its tick in the first lane with
+    // room; the strip as high as the lanes used.
+    constexpr int kLanes = 3;
+    constexpr double kLabelSize = 10, kLane = 12, kMostLabel = 160;
+    constexpr size_t kMostTip = 12;
+    struct Tick {
+        double x = 0;
+        std::vector<const Note*> notes;
+        int lane = -1;  // of its label; none: not written
+        double labelX = 0;
+        const char* anchor = "start";
+        std::string label;
+    };
+    std::vector<Tick> ticks;
+    size_t total = 0;
     for (size_t i = 0; i < logs.size(); ++i) {
         const double start = kLeft + axis.startOf(i) * kPlotWidth;
-        if (i > 0 && logs[i].records) svg.line(start, 8, start, kAxisY + 6, "class=\"log-edge\"");
         for (const Note& n : logs[i].notes) {
-            const double x = start + static_cast<double>(n.stamp - logs[i].first) / std::max(axis.seconds(), 1.0) * kPlotWidth;
-            svg.rectWithTip(x - 1.5, kAxisY - 12, 3, 18, "class=\"note-tick\"", stampText(n.stamp) + "  " + n.text);
-            if (x < labelEnd + 6) continue;
-            const std::string text = shortened(n.text, 24);
-            svg.text(x, kAxisY - 18, text, "start", "class=\"note-label\"");
-            labelEnd = x + 6.2 * static_cast<double>(text.size());
+            const double x = std::clamp(
+                start + static_cast<double>(n.stamp - logs[i].first) / std::max(axis.seconds(), 1.0) * kPlotWidth, kLeft,
+                kLeft + kPlotWidth);
+            if (ticks.empty() || x > ticks.back().x + 3) {
+                ticks.emplace_back();
+                ticks.back().x = x;
+            }
+            ticks.back().notes.push_back(&n);
+            ++total;
         }
     }
-    svg.text(kLeft, kStrip - 4, logs.empty() ? "" : stampText(logs.front().first));
+    double laneEnd[kLanes];
+    std::fill(std::begin(laneEnd), std::end(laneEnd), -1e9);
+    int lanes = 1;
+    for (Tick& t : ticks) {
+        const std::string more = t.notes.size() > 1 ? " +" + std::to_string(t.notes.size() - 1) : "";
+        t.label = svg::fitted(t.notes.front()->text, kMostLabel, kLabelSize) + more;
+        t.labelX = t.x + 3;
+        svg::Box box = svg::textBox(t.labelX, 0, t.label, t.anchor, kLabelSize);
+        if (box.right > kWidth - 2) {
+            t.anchor = "end";
+            t.labelX = t.x - 3;
+            box = svg::textBox(t.labelX, 0, t.label, t.anchor, kLabelSize);
+        }
+        for (int lane = 0; lane < kLanes && t.lane < 0; ++lane)
+            if (box.left >= laneEnd[lane] + 4) {
+                t.lane = lane;
+                laneEnd[lane] = box.right;
+                lanes = std::max(lanes, lane + 1);
+            }
+    }
+    const double axisY = 26 + kLane * (lanes - 1), strip = axisY + 22;
+    SvgWriter svg(out, kWidth, strip, "chart timeline", "notes on the time axis");
+    Labels labels(svg, kWidth, strip);
+    svg.line(kLeft, axisY, kLeft + kPlotWidth, axisY, "class=\"axis\"");
+    for (size_t i = 1; i < logs.size(); ++i)
+        if (logs[i].records) {
+            const double start = kLeft + axis.startOf(i) * kPlotWidth;
+            svg.line(start, 8, start, axisY + 6, "class=\"log-edge\"");
+        }
+    size_t written = 0;
+    const std::string labelStyle = "class=\"note-label\" font-size=\"" + svg::number(kLabelSize) + "\"";
+    for (const Tick& t : ticks) {
+        std::string tip;
+        for (size_t k = 0; k < t.notes.size() && k < kMostTip; ++k)
+            tip += (k ? "\n" : "") + stampText(t.notes[k]->stamp) + "  " + t.notes[k]->text;
+        if (t.notes.size() > kMostTip) tip += "\nand " + std::to_string(t.notes.size() - kMostTip) + " more";
+        svg.rectWithTip(t.x - 1.5, axisY - 12, 3, 18, "class=\"note-tick\"", tip);
+        if (t.lane >= 0) written += labels.text(t.labelX, axisY - 15 - kLane * t.lane, t.label, t.anchor, labelStyle, kLabelSize);
+    }
+    if (!logs.empty()) labels.text(kLeft, strip - 4, stampText(logs.front().first));
+    if (written < total)
+        labels.text(kLeft + kPlotWidth, strip - 4,
+                    std::to_string(total - written) + " of " + std::to_string(total) +
+                        " notes not written: the ticks and the table show them",
+                    "end");
     svg.end();
 }
 

@@ -46,12 +46,14 @@ void spectrumChart(std::string& out, const std::string& label, const std::vector
 // Occupancy over frequency (across, a column per place, in frequency order)
 // and time (down, a row per period or the periods it covers), as
 // occupancy_cells.h folds them: viridis from 0 % to 100 %, grey where no
-// period with a sample covers a cell.
+// period with a sample covers a cell. Where the time between two logs is left
+// out, a white line breaks the picture, and the time after it is labelled.
 struct OccupancyChart {
     std::string label;
     const OccupancyCells* cells = nullptr;
     std::vector<uint32_t> hz;  // the places, in order
-    long long firstPeriod = 0, periodSeconds = 1, periods = 0;
+    const SweepOccupancy* occupancy = nullptr;
+    long long periodSeconds = 1;
 };
 void occupancyChart(std::string& out, const OccupancyChart& chart);
 // The colours of a cell, as the chart fills them.

@@ -20,16 +20,10 @@ std::string naturalSize(const MapFrame& frame) {
     return "style=\"width:" + svg::number(frame.width()) + "px\"";
 }
 
-// Black or white, whichever reads on `pixel`.
-const char* inkOn(uint32_t pixel) {
-    const double r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-    return 0.299 * r + 0.587 * g + 0.114 * b > 140 ? "#000" : "#fff";
-}
-
 int mapNumber = 0;  // for ids unique in the page
 
 // 1, 2, 3, 4 or more channels within 5 dB of the strongest: from one clear server to none.
-const char* const kDominanceColours[] = {"#1a9850", "#a6d96a", "#fdae61", "#d73027"};
+constexpr uint32_t kDominanceColours[] = {0x1a9850, 0xa6d96a, 0xfdae61, 0xd73027};
 
 void scaleBar(SvgWriter& svg, const MapFrame& frame) {
     const double most = frame.width() / 4 / frame.pixelsPerMetre();
@@ -58,11 +52,15 @@ void northArrow(SvgWriter& svg, const MapFrame& frame) {
     svg.endGroup();
 }
 
-void cellText(SvgWriter& svg, const MapFrame& frame, const CellIndex& c, size_t count, const char* ink) {
+// In the ink that reads on the cell's colour, edged in that colour so that a
+// hatch does not cross it; a style, as the page's rule for text would win over
+// a fill attribute.
+void cellText(SvgWriter& svg, const MapFrame& frame, const CellIndex& c, size_t count, uint32_t fill) {
     if (frame.side() < 18) return;
     const double size = std::min(11.0, frame.side() / 2.2);
     svg.text(frame.x(c) + frame.side() / 2, frame.y(c) + frame.side() / 2 + size / 3, std::to_string(count), "middle",
-             std::string("fill=\"") + ink + "\" font-size=\"" + svg::number(size) + "\"");
+             "font-size=\"" + svg::number(size) + "\" style=\"fill:" + svg::inkOn(fill) + ";stroke:" +
+                 svg::colour(fill) + ";stroke-width:2px;paint-order:stroke\"");
 }
 
 // The region's outline, and a cross on the estimate.
@@ -143,7 +141,7 @@ void levelMap(std::string& out, const MapFrame& frame, const LevelCells& map) {
         svg.rectWithTip(frame.x(cell), frame.y(cell), frame.side(), frame.side(), "fill=\"" + svg::colour(pixel) + "\"",
                         tip);
         if (few) svg.rect(frame.x(cell), frame.y(cell), frame.side(), frame.side(), "fill=\"" + hatch + "\" class=\"few\"");
-        cellText(svg, frame, cell, levels.count(), inkOn(pixel));
+        cellText(svg, frame, cell, levels.count(), pixel);
     }
     if (map.undersampled)
         for (const CellIndex& cell : *map.undersampled)
@@ -179,13 +177,13 @@ void dominanceMap(std::string& out, const MapFrame& frame, const CellMap<Dominan
     for (const auto& [cell, d] : cells) {
         const size_t within = d.withinFiveDb();
         if (within == 0) continue;
-        const char* fill = kDominanceColours[std::min<size_t>(within, 4) - 1];
+        const uint32_t fill = kDominanceColours[std::min<size_t>(within, 4) - 1];
         const bool few = d.records < minSamples;
-        svg.rectWithTip(frame.x(cell), frame.y(cell), frame.side(), frame.side(), std::string("fill=\"") + fill + "\"",
+        svg.rectWithTip(frame.x(cell), frame.y(cell), frame.side(), frame.side(), "fill=\"" + svg::colour(fill) + "\"",
                         std::to_string(within) + " channels within 5 dB of the strongest, " +
                             std::to_string(d.records) + " records" + (few ? " (too few: not counted)" : ""));
         if (few) svg.rect(frame.x(cell), frame.y(cell), frame.side(), frame.side(), "fill=\"" + hatch + "\" class=\"few\"");
-        cellText(svg, frame, cell, d.records, "#000");
+        cellText(svg, frame, cell, d.records, fill);
     }
     finish(svg, frame);
 }
@@ -204,7 +202,7 @@ void levelKey(std::string& out, const LevelScale& scale, bool undersampled) {
 void dominanceKey(std::string& out) {
     out += "<p class=\"key\">Channels within 5 dB of the strongest: ";
     static const char* const kNames[] = {"1 (dominant)", "2", "3", "4 or more (no dominant server)"};
-    for (int i = 0; i < 4; ++i) swatch(out, "", std::string("background:") + kDominanceColours[i], kNames[i]);
+    for (int i = 0; i < 4; ++i) swatch(out, "", "background:" + svg::colour(kDominanceColours[i]), kNames[i]);
     swatch(out, "hatched", "", "too few records: not counted");
     out += "</p>\n";
 }

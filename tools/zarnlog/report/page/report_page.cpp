@@ -34,6 +34,7 @@ svg .spread{fill:#1f77b4;fill-opacity:.18}
 svg .threshold{stroke:#a61b1b;stroke-dasharray:5 3}
 svg .threshold-label{fill:#a61b1b}
 svg .log-edge{stroke:#777;stroke-dasharray:2 3}
+svg .gap{stroke:#fff;stroke-width:3}
 svg .note-tick{fill:#e6550d}
 svg .note-label{fill:#a63603;font-size:10px}
 svg.map{max-width:100%;height:auto}

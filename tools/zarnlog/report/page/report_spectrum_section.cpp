@@ -89,9 +89,8 @@ void occupancyPicture(const ReportData& data, int band, std::string& out) {
     }
     chart.label = "occupancy of the " + bandName(band) + " band over time and frequency";
     chart.cells = &cells;
-    chart.firstPeriod = o.firstPeriod;
+    chart.occupancy = &o;
     chart.periodSeconds = data.options.occupancyPeriod;
-    chart.periods = o.periods;
     out += "<figure>";
     occupancyChart(out, chart);
     out += "<p class=\"key\">";
@@ -101,9 +100,12 @@ void occupancyPicture(const ReportData& data, int band, std::string& out) {
     out += "<span class=\"swatch\" style=\"background:" + occupancyColour(OccupancyCells::kNone) +
            "\"></span>no sweep</p><figcaption>" + bandName(band) + " band: occupancy, the share of a point's samples "
            "above the threshold in each period of " + periodText(chart.periodSeconds) + " (" +
-           std::to_string(o.periods) + " periods from " + stampText(o.firstPeriod) + "); threshold " +
+           std::to_string(o.shown) + " periods from " + stampText(o.firstPeriod) + "); threshold " +
            svg::escaped(thresholdText(data, band)) + ". " +
-           (n > kMostColumns || o.periods > o.rows ? "A column or row covering several points or periods shows the "
+           (o.stretches.size() > 1 ? "The time between logs, with no period of its own, is left out: a white line "
+                                     "marks each break. "
+                                   : "") +
+           (n > kMostColumns || o.shown > o.rows ? "A column or row covering several points or periods shows the "
                                                      "busiest of them. "
                                                    : "") +
            "zarnlog occupancy gives every period's figures.</figcaption></figure>\n";

@@ -1,5 +1,6 @@
 #include "tools/zarnlog/report/page/svg_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -21,6 +22,25 @@ std::string colour(uint32_t pixel) {
     return text;
 }
 
+namespace {
+
+double relativeLuminance(uint32_t pixel) {
+    const auto linear = [](uint32_t c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear((pixel >> 16) & 0xFF) + 0.7152 * linear((pixel >> 8) & 0xFF) + 0.0722 * linear(pixel & 0xFF);
+}
+
+}  // namespace
+
+double contrastRatio(uint32_t a, uint32_t b) {
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+const char* inkOn(uint32_t pixel) { return contrastRatio(pixel, 0) >= contrastRatio(pixel, 0xFFFFFF) ? "#000" : "#fff"; }
+
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
@@ -38,6 +58,51 @@ std::string escaped(std::string_view text) {
     std::string out;
     appendEscaped(out, text);
     return out;
+}
+
+namespace {
+
+// A character's width in em, at the widest of the common sans-serif fonts;
+// `at` moves past it (UTF-8).
+double characterWidth(std::string_view text, size_t& at) {
+    const unsigned char c = static_cast<unsigned char>(text[at++]);
+    if (c >= 0x80) {
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+        return 1.0;
+    }
+    if (c >= '0' && c <= '9') return 0.64;
+    if (std::string_view("mwMW%@").find(static_cast<char>(c)) != std::string_view::npos) return 1.0;
+    if ((c >= 'A' && c <= 'Z') || std::string_view("#&+=~<>").find(static_cast<char>(c)) != std::string_view::npos)
+        return 0.8;
+    if (std::string_view(" .,:;'!|()[]{}-ijlftr\"/").find(static_cast<char>(c)) != std::string_view::npos) return 0.42;
+    return 0.64;
+}
+
+double textWidth(std::string_view text, double size) {
+    double em = 0;
+    for (size_t at = 0; at < text.size();) em += characterWidth(text, at);
+    return em * size;
+}
+
+}  // namespace
+
+Box textBox(double x, double baseline, std::string_view text, std::string_view anchor, double size) {
+    const double width = textWidth(text, size);
+    const double left = anchor == "end" ? x - width : anchor == "middle" ? x - width / 2 : x;
+    return {left, baseline - 0.8 * size, left + width, baseline + 0.22 * size};
+}
+
+std::string fitted(std::string_view text, double width, double size) {
+    if (textWidth(text, size) <= width) return std::string(text);
+    const double room = width - size;  // the ellipsis at its widest
+    double used = 0;
+    size_t end = 0;
+    for (size_t at = 0; at < text.size();) {
+        used += characterWidth(text, at);
+        if (used * size > room) break;
+        end = at;
+    }
+    return std::string(text.substr(0, end)) + "\u2026";
 }
 
 SvgWriter::SvgWriter(std::string& out, double width, double height, std::string_view cssClass, std::string_view label)

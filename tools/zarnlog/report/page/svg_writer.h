@@ -19,10 +19,32 @@ struct Point {
     double x = 0, y = 0;
 };
 
+struct Box {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    bool overlaps(const Box& o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
+    bool within(const Box& o) const { return left >= o.left && right <= o.right && top >= o.top && bottom <= o.bottom; }
+};
+
+// The pictures' text size, px (the page's CSS).
+constexpr double kTextSize = 11;
+// The box an SVG text in a font of `size` takes at (x, baseline) with its
+// anchor ("start", "middle", "end"): each character as wide as the page's
+// sans-serif fonts draw it at the most, so that boxes kept apart here stay
+// apart in a browser.
+Box textBox(double x, double baseline, std::string_view text, std::string_view anchor = "start",
+            double size = kTextSize);
+// At most `width` of text at `size`, cut between characters, an ellipsis where it was cut.
+std::string fitted(std::string_view text, double width, double size = kTextSize);
+
 // "12.5", "3", "-0.25": shortest of up to two decimals.
 std::string number(double v);
 // "#3b528b" of a 0x00RRGGBB pixel.
 std::string colour(uint32_t pixel);
+// Black or white, whichever contrasts more with `pixel` (the contrast ratio
+// of relative luminances, as the web's accessibility guidelines measure it):
+// at least 4.5 to 1 on any colour.
+const char* inkOn(uint32_t pixel);
+double contrastRatio(uint32_t a, uint32_t b);
 // Text made safe inside HTML and SVG elements and attribute values.
 void appendEscaped(std::string& out, std::string_view text);
 std::string escaped(std::string_view text);
