@@ -121,7 +121,8 @@ constexpr const char* kBarsScript = R"(
 // Watches the phone's page as its viewer would: the 800 MHz level shown and the alarm's
 // row, noting (performance.now(), ms) when the level crossed each way and the row changed.
 constexpr const char* kAlarmWatchScript = R"(
-    const seen = window.seen = {below: false, up: null, raised: null, down: null, cleared: null, inView: false};
+    const seen = window.seen = {below: false, up: null, raised: null, down: null, cleared: null, inView: false,
+                                watched: performance.now()};
     setInterval(() => {
       const now = performance.now(), dbm = parseFloat(document.querySelector('#strip-800 .now').textContent);
       const row = document.querySelector('#alarms .alarm[data-name="hot"]');
@@ -253,6 +254,8 @@ TEST_F(LivePage, ShowsTheSpectrumTheLostBoardTheBarsAndTheAlarmsAndComesBackByIt
         << browser.execute("return JSON.stringify(seen)") << single.child.err();
     // Within the rule's 1 s and 2 s more of the level crossing on the page, each way.
     const json seen = browser.execute("return seen");
+    std::printf("the step came %.1f s after the phone's page was watched\n",
+                (seen.at("up").get<double>() - seen.at("watched").get<double>()) / 1000);
     EXPECT_TRUE(seen.at("below").get<bool>()) << "the page opened after the step: " << seen;
     EXPECT_LE(seen.at("raised").get<double>() - seen.at("up").get<double>(), 3000) << seen;
     EXPECT_LE(seen.at("cleared").get<double>() - seen.at("down").get<double>(), 3000) << seen;
