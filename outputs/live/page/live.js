@@ -16,7 +16,7 @@
     status: null, boardUp: null, boardLost: 0, kind: '',
     records: 0, historyRecords: 0, lastOffset: null,
     peakMhz: null, peakDbm: null, holdPeakDbm: null, sweepPoints: 0, waterfallRows: 0,
-    strips: {}, bars: 0, servers: 0, readout: null, scale: null, notes: [], waterfallColumns: 0,
+    strips: {}, bars: 0, servers: 0, readout: null, scale: null, notes: [], alarms: [], waterfallColumns: 0,
     barScale: { lo: BAR_LO, hi: BAR_HI },
     colourOf: (dbm) => colourOf(dbm),
   };
