@@ -121,6 +121,9 @@ public:
     std::function<bool()> abandonRequests;
     uint8_t channelTableCount = 0;
     ChannelSlot channelTable[kChannelSlots] = {};
+    // The table file's title and each slot's name, as the file gives them; never sent to the board.
+    std::string channelTableTitle;
+    std::string channelTableNames[kChannelSlots];
     SweepEntry sweepCapture[kTraceSamples] = {};
     ServerEntry bestServers[12] = {};
     uint8_t screenMode = kModeNone;

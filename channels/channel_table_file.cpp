@@ -35,12 +35,10 @@ bool readHeaderLine(ByteSource& source, char (&field)[kFieldLength + 1]) {
     return true;
 }
 
-bool skipToLineFeed(ByteSource& source) {
-    for (;;) {
-        const int c = source.next();
-        if (c < 0) return false;
-        if (c == '\n') return true;
-    }
+std::string withoutCr(const char* text) {
+    std::string s(text);
+    if (!s.empty() && s.back() == '\r') s.pop_back();
+    return s;
 }
 
 }  // namespace
@@ -62,17 +60,21 @@ bool readChannelTable(ByteSource& source, ChannelTableContents& table) {
     if (!readHeaderLine(source, field)) return false;
 
     ChannelTableContents read;
+    read.title = field;
     bool endedByLf = false;
     for (int k = 0; k < kChannelTableLines; ++k) {
         if (readField(source, ',', false, field, endedByLf) == FieldEnd::kEndOfFile) break;
         const auto band = static_cast<uint8_t>(decimalLowBits(field));
         if (readField(source, ',', false, field, endedByLf) == FieldEnd::kEndOfFile) break;
         const auto channel = static_cast<uint16_t>(decimalLowBits(field));
-        read.slots[static_cast<size_t>(k)] = {band, channel};
+        ChannelLine& line = read.slots[static_cast<size_t>(k)];
+        line = {band, channel, {}};
         read.stored = static_cast<uint8_t>(k + 1);
         if (channel == kChannelListEnd) break;
         read.count = static_cast<uint8_t>(k + 1);
-        if (!skipToLineFeed(source)) break;
+        const FieldEnd end = readField(source, '\n', false, field, endedByLf);
+        line.name = withoutCr(field);
+        if (end == FieldEnd::kEndOfFile) break;
     }
     if (read.stored == 0) return false;  // not one channel line, not even the end line
     table = read;

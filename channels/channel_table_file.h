@@ -2,8 +2,8 @@
 // Channel-table files (.kct): up to 30 channels of either band, as text.
 //
 //   line 1   the format number, ended by CR LF; accepted when its low 16 bits are 2
-//   line 2   any text, ended by CR LF; ignored
-//   then     band,channel,anything LF   (one per channel; a channel of 65535 or -1 ends the list)
+//   line 2   any text, ended by CR LF: the table's title
+//   then     band,channel,name LF   (one per channel; a channel of 65535 or -1 ends the list)
 //
 // Numbers are read as atoi reads them (blanks, a sign, digits, up to the first
 // non-digit; no digits is 0); the band keeps the value's low 8 bits, the
@@ -16,6 +16,7 @@
 //    as it was.
 //  - Lines 1 and 2 may also end in a bare LF.
 //  - A field keeps at most 255 characters; the rest is skipped up to its delimiter.
+//    The title and the names are kept as written, a CR before their line's end dropped.
 //  - The file may end anywhere among the channel lines: the slots whose channel
 //    field was complete are kept.
 //  - The line that ends the list has its band and channel stored in the slot
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstddef>
+#include <string>
 
 namespace zarn {
 
@@ -35,9 +37,11 @@ constexpr uint16_t kChannelListEnd = 65535;
 struct ChannelLine {
     uint8_t band = 0;
     uint16_t channel = 0;
+    std::string name;
 };
 
 struct ChannelTableContents {
+    std::string title;
     std::array<ChannelLine, kChannelTableLines> slots{};
     uint8_t count = 0;
     uint8_t stored = 0;  // slots written, the end line's included

@@ -27,14 +27,17 @@ ChannelTableContents marked() {
     ChannelTableContents t;
     t.count = 1;
     t.stored = 1;
-    t.slots[0] = {1, 77};
+    t.slots[0] = {1, 77, {}};
     return t;
 }
 
 TEST(ChannelTableFile, ReadsTheExample) {
-    Read r = readText(header() + "0,384,\r\n1,512,GSM\r\n0,-1,\r\n");
+    Read r = readText(header() + "0,384,\r\n1,512,GSM, the mast\r\n0,-1,\r\n");
     ASSERT_TRUE(r.valid);
     ASSERT_EQ(r.table.count, 2);
+    EXPECT_EQ(r.table.title, "Site survey A");
+    EXPECT_EQ(r.table.slots[0].name, "");
+    EXPECT_EQ(r.table.slots[1].name, "GSM, the mast") << "the rest of the line, commas and all, without its CR";
     EXPECT_EQ(r.table.slots[0].band, 0);
     EXPECT_EQ(r.table.slots[0].channel, 384);
     EXPECT_EQ(r.table.slots[1].band, 1);

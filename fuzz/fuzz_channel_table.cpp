@@ -24,10 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zarn::ChannelTableContents fromFile;
     const bool validFile = zarn::readChannelTable(source, fromFile);
     std::fclose(file);
-    if (validFile != validMemory || fromFile.count != fromMemory.count || fromFile.stored != fromMemory.stored)
+    if (validFile != validMemory || fromFile.count != fromMemory.count || fromFile.stored != fromMemory.stored ||
+        fromFile.title != fromMemory.title)
         __builtin_trap();
     for (size_t i = 0; i < fromFile.stored; ++i)
-        if (fromFile.slots[i].band != fromMemory.slots[i].band || fromFile.slots[i].channel != fromMemory.slots[i].channel)
+        if (fromFile.slots[i].band != fromMemory.slots[i].band || fromFile.slots[i].channel != fromMemory.slots[i].channel ||
+            fromFile.slots[i].name != fromMemory.slots[i].name)
             __builtin_trap();
     return 0;
 }

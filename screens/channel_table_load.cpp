@@ -42,7 +42,9 @@ void storeTable(BoardState& board, const ChannelTableContents& contents) {
     for (size_t i = 0; i < contents.stored; ++i) {
         board.channelTable[i].band = contents.slots[i].band;
         board.channelTable[i].channel = contents.slots[i].channel;
+        board.channelTableNames[i] = contents.slots[i].name;
     }
+    board.channelTableTitle = contents.title;
     board.channelTableCount = contents.count;
 }
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "channels/band_plan.h"
+#include "channels/channel_table_file.h"
 #include "screens/band_raster_view.h"
 
 namespace zarn {
@@ -32,19 +32,20 @@ std::optional<double> pcsMegahertzIn(const std::string& name) {
     return std::nullopt;
 }
 
-// The PCS lines ("1,650,CDMA 1962.50") whose name holds a frequency within the band.
+// The table's PCS channels ("1,650,CDMA 1962.50") whose name holds a frequency within the band.
 std::vector<NamedChannel> namedPcsChannels(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
     std::vector<NamedChannel> named;
-    for (int number = 1; std::getline(in, line); ++number) {
-        const size_t first = line.find(','), second = line.find(',', first + 1);
-        if (number <= 2 || second == std::string::npos || std::atoi(line.c_str()) != 1) continue;
-        const int channel = std::atoi(line.c_str() + first + 1);
-        std::string name = line.substr(second + 1);
-        if (!name.empty() && name.back() == '\r') name.pop_back();
-        if (const auto megahertz = pcsMegahertzIn(name); megahertz && channel >= 0)
-            named.push_back({static_cast<uint32_t>(channel), *megahertz, name});
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return named;
+    FileByteSource source(f);
+    ChannelTableContents table;
+    const bool valid = readChannelTable(source, table);
+    std::fclose(f);
+    if (!valid) return named;
+    for (size_t k = 0; k < table.count; ++k) {
+        const ChannelLine& c = table.slots[k];
+        if (c.band != 1) continue;
+        if (const auto megahertz = pcsMegahertzIn(c.name)) named.push_back({c.channel, *megahertz, c.name});
     }
     return named;
 }

@@ -4,6 +4,7 @@
 #include "survey/band_name.h"
 #include "survey/csv_rows.h"
 #include "survey/json_writer.h"
+#include "survey/log_text.h"
 
 namespace zarn {
 namespace {
@@ -34,6 +35,15 @@ void optionalNumber(JsonWriter& j, const char* name, const std::optional<double>
     else j.null();
 }
 
+void textOrNull(JsonWriter& j, const char* name, const std::string& text) {
+    j.key(name);
+    if (text.empty()) j.null();
+    else j.text(text);
+}
+
+// A table file's text: UTF-8 when it is valid UTF-8, else the device's one byte a character.
+std::string tableText(const std::string& text) { return validUtf8(text) == text ? text : noteUtf8(text); }
+
 void measurement(JsonWriter& j, const MeasurementStatus& m) {
     j.key("measurement").beginObject();
     j.key("kind").text(m.kind);
@@ -42,12 +52,14 @@ void measurement(JsonWriter& j, const MeasurementStatus& m) {
     else j.null();
     megahertz(j, "first_mhz", m.firstHz);
     megahertz(j, "last_mhz", m.lastHz);
+    textOrNull(j, "title", tableText(m.title));
     j.key("channels").beginArray();
     for (const MeasuredChannel& c : m.channels) {
         j.beginObject().key("band").text(bandName(c.band));
         std::string& channel = j.key("channel").rawValue();
         if (!appendChannel(channel, c.channel)) channel += "null";
         megahertz(j, "mhz", c.hz);
+        textOrNull(j, "name", tableText(c.name));
         j.endObject();
     }
     j.endArray().endObject();
@@ -91,9 +103,7 @@ void outputs(JsonWriter& j, const std::vector<OutputStatus>& outputs) {
         j.key("dropped").number(static_cast<long long>(o.dropped));
         j.key("queued").number(static_cast<long long>(o.queued));
         j.key("failed").boolean(o.failed);
-        j.key("error");
-        if (o.error.empty()) j.null();
-        else j.text(o.error);
+        textOrNull(j, "error", o.error);
         j.key("connected");
         if (o.connected) j.boolean(*o.connected);
         else j.null();
@@ -124,9 +134,7 @@ void archive(JsonWriter& j, const std::optional<ArchiveStatus>& a) {
     j.beginObject().key("up").boolean(a->up);
     j.key("stored").number(static_cast<long long>(a->stored));
     j.key("behind").number(static_cast<long long>(a->behind));
-    j.key("error");
-    if (a->error.empty()) j.null();
-    else j.text(a->error);
+    textOrNull(j, "error", a->error);
     j.endObject();
 }
 
@@ -145,14 +153,15 @@ MeasurementStatus measurementOf(const BoardState& b) {
         for (uint8_t band = 0; band < 2; ++band) {
             if (b.singleChannelMode != 2 && b.singleChannelBand != band) continue;
             const BandPlan& plan = planOf(b, band);
-            m.channels.push_back({band, tunedChannel(plan, band), plan.tunedFrequency()});
+            m.channels.push_back({band, tunedChannel(plan, band), plan.tunedFrequency(), {}});
         }
         break;
     case kModeChannelTable:
         for (int k = 0; k < b.channelTableCount && k < kChannelSlots; ++k) {
             const ChannelSlot& s = b.channelTable[k];
-            m.channels.push_back({s.band, s.channel, tableSlotHz(b, s)});
+            m.channels.push_back({s.band, s.channel, tableSlotHz(b, s), b.channelTableNames[k]});
         }
+        m.title = b.channelTableTitle;
         break;
     case kModeSpectrum:
     case kModeBestServers: {

@@ -5,7 +5,7 @@
 // and every output that shows or sends a status takes this one and its JSON.
 //
 //   {"started":"2024-05-14T11:00:00","age_s":65,
-//    "measurement":{"kind":"spectrum","band":"800","first_mhz":870.0,"last_mhz":893.01,"channels":[]},
+//    "measurement":{"kind":"spectrum","band":"800","first_mhz":870.0,"last_mhz":893.01,"title":null,"channels":[]},
 //    "board":{"up":true,"port":"/dev/ttyUSB0","firmware":"2.10","serial_number":"ZS004217",
 //             "lost":0,"frames_decoded":51234},
 //    "gps":{"state":"fix","lat":47.376887,"lon":8.541694,"altitude_m":408},
@@ -21,9 +21,11 @@
 //   are stamped); age_s: whole seconds since.
 // - measurement: kind as a record's JSON names it ("" before one runs); band
 //   "800" or "1900" (null for single channel and table, whose channels say);
-//   first_mhz, last_mhz the window swept (null where none); channels: the tuned
-//   channel of each active band (single), or the table's slots, as
-//   {band, channel, mhz}. MHz are the CSV rows' texts.
+//   first_mhz, last_mhz the window swept (null where none); title: a channel
+//   table file's title (null where none); channels: the tuned channel of each
+//   active band (single), or the table's slots, as {band, channel, mhz, name},
+//   name the slot's name in the table file (null where none). MHz are the CSV
+//   rows' texts.
 // - gps: state "off" (not asked), "unreachable", "no fix" or "fix"; lat, lon
 //   (degrees, WGS 84) and altitude_m of the last fix, null without one.
 // - log: records_by_kind counts each kind's records by its name.
@@ -61,12 +63,14 @@ struct MeasuredChannel {
     uint8_t band = 0;
     uint32_t channel = 0;
     uint32_t hz = 0;  // 0: not known
+    std::string name;  // a table slot's name; empty: none
 };
 
 struct MeasurementStatus {
     std::string kind;
     std::optional<uint8_t> band;
     uint32_t firstHz = 0, lastHz = 0;  // 0: no window
+    std::string title;  // a channel table's title; empty: none
     std::vector<MeasuredChannel> channels;
 };
 

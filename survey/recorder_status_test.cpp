@@ -60,7 +60,7 @@ TEST(RecorderStatus, ItsJsonHasEveryPartAndNullForWhatIsNotKnown) {
     RecorderStatus s;
     s.started = "2024-05-14T11:00:00";
     s.ageSeconds = 65;
-    s.measurement = {"spectrum", 0, 880410000, 887580000, {}};
+    s.measurement = {"spectrum", 0, 880410000, 887580000, {}, {}};
     s.board = {true, "/dev/pts/3", "SIM 2.10", "ZS004217", 1, 51234};
     s.gps.state = GpsPosition::State::NoFix;
     s.log.path = "/srv/caf\xe9.zrn";  // a path of any bytes

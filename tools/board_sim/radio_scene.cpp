@@ -53,7 +53,7 @@ bool RadioScene::parse(const std::string& text, std::string& error) {
     std::string line;
     int number = 0;
     std::vector<Carrier> found;
-    double noise = -110;
+    double noise = -110, jitter = 1.5;
     while (std::getline(in, line)) {
         ++number;
         if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
@@ -61,6 +61,7 @@ bool RadioScene::parse(const std::string& text, std::string& error) {
         std::string word;
         if (!(words >> word)) continue;
         if (word == "noise" && words >> noise) continue;
+        if (word == "jitter" && words >> jitter && jitter >= 0) continue;
         Carrier c;
         int band = -1;
         if (word == "carrier" && words >> band >> c.megahertz >> c.dbm && (band == 0 || band == 1)) {
@@ -74,6 +75,7 @@ bool RadioScene::parse(const std::string& text, std::string& error) {
         return false;
     }
     noiseDbm = noise;
+    jitterDb = jitter;
     carriers = found;
     return true;
 }
@@ -104,8 +106,9 @@ double RadioScene::meanDbm(uint8_t band, uint64_t frequencyHz, double t) const {
 }
 
 int16_t RadioScene::level(uint8_t band, uint64_t frequencyHz, double t) {
-    std::normal_distribution<double> noise(0.0, 1.5);
-    const double dbm = std::min(0.0, meanDbm(band, frequencyHz, t) + noise(random_));
+    double dbm = meanDbm(band, frequencyHz, t);
+    if (jitterDb > 0) dbm += std::normal_distribution<double>(0.0, jitterDb)(random_);
+    dbm = std::min(0.0, dbm);
     return static_cast<int16_t>(std::lround(std::max(dbm, -130.0) * 16.0));
 }
 

@@ -4,6 +4,8 @@
 //
 // Scene file (text, one item a line, `#` starts a comment):
 //   noise <dBm>                                   noise floor (default -110)
+//   jitter <dB>                                   measurement noise's deviation (default 1.5;
+//                                                 0: each level exactly the scene's, to 1/16 dB)
 //   carrier <band> <MHz> <dBm> [width kHz] [fade dB] [fade period s] [from S] [until S]
 // band 0 is the 800 MHz cellular band, 1 the 1900 MHz PCS band. A carrier is heard at full
 // level within half its width (default 30 kHz) of its frequency and falls off outside.
@@ -42,6 +44,7 @@ public:
     double meanDbm(uint8_t band, uint64_t frequencyHz, double t) const;
 
     double noiseDbm = -110;
+    double jitterDb = 1.5;
     std::vector<Carrier> carriers;
 
 private:

@@ -31,7 +31,7 @@ TEST(RadioScene, AScheduledCarrierStepsUpAndDownAtItsTimes) {
     EXPECT_NEAR(scene.meanDbm(0, 870030000, 3), -110, 0.1);
     for (const char* bad : {"carrier 0 881.52 -50 from\n", "carrier 0 881.52 -50 from x\n",
                             "carrier 0 881.52 -50 30 from 9 until 8\n", "carrier 0 881.52 -50 at 5\n",
-                            "carrier 0 881.52 -50 from -1\n"})
+                            "carrier 0 881.52 -50 from -1\n", "jitter -1\n"})
         EXPECT_FALSE(scene.parse(bad, error)) << bad;
 }
 

@@ -1,7 +1,8 @@
 // zarn-record --listen against zarn-board-sim, as its viewers meet it: the page in
 // headless Chromium (the spectrum's peak at a carrier, its waterfall, a board killed
-// and found again, the recorder itself gone and back, the single-channel strip charts
-// on a phone); bad and hostile clients beside a good one, the token, promtool and a
+// and found again, the recorder itself gone and back as a channel table's, its bars on
+// their scale, the single-channel strip charts on a phone with an alarm raised and
+// cleared); bad and hostile clients beside a good one, the token, promtool and a
 // real Prometheus; a burst of connections and a peer that holds many, beside another
 // client; and fifty clients and one that never reads for a minute.
 #include <arpa/inet.h>
@@ -101,17 +102,50 @@ protected:
 };
 testing::ChromeDriver* LivePage::driver_ = nullptr;
 
-// One recorder of the spectrum, one of two single channels beside it on a port of its own.
-TEST_F(LivePage, ShowsTheSpectrumTheLostBoardAndTheStripChartsAndComesBackByItself) {
+std::string writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// The drawn bars of a table or servers view: each level's text and its bar's length as a
+// share of its track, and whether a label took more than one line.
+constexpr const char* kBarsScript = R"(
+    const rows = [...document.querySelectorAll('#bars .bar:not(.bar-scale)')];
+    return rows.map((r) => {
+      const label = r.querySelector('.label'), track = r.querySelector('.track').getBoundingClientRect();
+      return {label: label.textContent, dbm: r.querySelector('.dbm').textContent,
+              share: r.querySelector('.fill').getBoundingClientRect().width / track.width,
+              oneLine: label.getBoundingClientRect().height < 1.5 * parseFloat(getComputedStyle(label).lineHeight)};
+    });)";
+
+// Watches the phone's page as its viewer would: the 800 MHz level shown and the alarm's
+// row, noting (performance.now(), ms) when the level crossed each way and the row changed.
+constexpr const char* kAlarmWatchScript = R"(
+    const seen = window.seen = {below: false, up: null, raised: null, down: null, cleared: null, inView: false,
+                                watched: performance.now()};
+    setInterval(() => {
+      const now = performance.now(), dbm = parseFloat(document.querySelector('#strip-800 .now').textContent);
+      const row = document.querySelector('#alarms .alarm[data-name="hot"]');
+      const state = row ? row.querySelector('.state').textContent : '';
+      if (dbm < -70 && seen.up === null) seen.below = true;
+      if (dbm > -70 && seen.below && seen.up === null) seen.up = now;
+      if (seen.up !== null && seen.down === null && dbm < -73) seen.down = now;
+      if (state === 'ON' && seen.raised === null) {
+        seen.raised = now;
+        seen.inView = row.getBoundingClientRect().bottom <= innerHeight && row.getBoundingClientRect().width > 0;
+      }
+      if (state === 'OFF' && seen.raised !== null && seen.cleared === null) seen.cleared = now;
+    }, 50);)";
+
+// One recorder of the spectrum, then of a channel table on its port; one of two single
+// channels with an alarm, on a phone.
+TEST_F(LivePage, ShowsTheSpectrumTheLostBoardTheBarsAndTheAlarmsAndComesBackByItself) {
     ASSERT_TRUE(driver_);
     SimDevice device;
     std::string error;
     ASSERT_TRUE(device.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
-    SimProcess singleBoard;
-    ASSERT_TRUE(singleBoard.start(ZARN_BOARD_SIM_PATH, {"--no-register"}, error)) << error;
-    Recorder spectrum, single;
+    Recorder spectrum;
     ASSERT_TRUE(spectrum.start(device.root, "spectrum", {"--spectrum", "870:893"}));
-    ASSERT_TRUE(single.start(device.root, "single", {"--single", "881.52,1962.5", "--port", singleBoard.ptyPath()}));
 
     testing::BrowserSession browser(*driver_);
     ASSERT_TRUE(browser.open(testing::BrowserOptions::desktop(), error)) << error;
@@ -153,28 +187,61 @@ TEST_F(LivePage, ShowsTheSpectrumTheLostBoardAndTheStripChartsAndComesBackByItse
 
     // A pulled adapter: the page says so within 3 s; a board found again brings the trace back.
     device.sim.killHard();
-    EXPECT_TRUE(browser.waitUntil("return zarnLive.boardUp === false && !document.getElementById('lost').hidden", 3s))
+    EXPECT_TRUE(browser.waitUntil("return zarnLive.boardUp === false && !document.getElementById('lost').hidden && "
+                                  "document.getElementById('connection').textContent !== 'live'",
+                                  3s))
         << "the lost board is not shown within 3 s\n"
         << spectrum.child.err();
+    // The board found again hears two steady carriers, 2 dB apart, each level exactly as given.
+    const std::string steady = writeFile(device.root + "/steady.scene",
+                                         "jitter 0\ncarrier 0 874.50 -57 30 0\ncarrier 0 889.50 -59 30 0\n");
     SimProcess second;
-    ASSERT_TRUE(second.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
+    ASSERT_TRUE(second.start(ZARN_BOARD_SIM_PATH, {"--scene=" + steady}, error)) << error;
     const int before = browser.execute("return zarnLive.records").get<int>();
     EXPECT_TRUE(browser.waitUntil("return zarnLive.boardUp === true && zarnLive.records >= " + std::to_string(before + 2) +
-                                      " && document.getElementById('lost').hidden",
+                                      " && document.getElementById('lost').hidden && "
+                                      "document.getElementById('connection').textContent === 'live'",
                                   20s))
         << spectrum.child.err();
 
-    // The recorder gone and another on its port: the page finds it by itself.
+    // The recorder gone and one of a channel table on its port: the page finds it by itself.
     spectrum.child.signal(SIGTERM);
     EXPECT_EQ(spectrum.child.wait(15s), 0) << spectrum.child.err();
     EXPECT_TRUE(browser.waitUntil("return zarnLive.ended && !zarnLive.connected", 5s));
+    const std::string table = writeFile(device.root + "/steady.kct",
+                                        "2\r\nTwo steady carriers\r\n0,150,Strong 874.50\r\n0,650,Weaker 889.50\r\n"
+                                        "0,300,Quiet\r\n0,-1,\r\n");
     Recorder again;
-    ASSERT_TRUE(again.start(device.root, "again", {"--spectrum", "870:893"}, spectrum.port));
-    EXPECT_TRUE(browser.waitUntil(
-        "return zarnLive.connected && zarnLive.connections >= 2 && zarnLive.peakMhz !== null && !zarnLive.ended", 25s))
+    ASSERT_TRUE(again.start(device.root, "again", {"--table", table}, spectrum.port));
+    EXPECT_TRUE(browser.waitUntil("return zarnLive.connected && zarnLive.connections >= 2 && zarnLive.kind === 'table' && "
+                                  "zarnLive.bars === 3 && !zarnLive.ended",
+                                  25s))
         << again.child.err();
 
-    // The single channels on a phone: a strip chart per band.
+    // The bars on one dBm scale: -57 and -59 differ by 2 dB of it, whole levels shown whole,
+    // the table's title and its channels' names on one line each.
+    EXPECT_EQ(browser.execute("return document.getElementById('table-title').textContent"), "Two steady carriers");
+    const json bars = browser.execute(kBarsScript);
+    ASSERT_EQ(bars.size(), 3u) << bars;
+    EXPECT_EQ(bars[0].at("dbm"), "-57 dBm") << bars;
+    EXPECT_EQ(bars[1].at("dbm"), "-59 dBm") << bars;
+    EXPECT_NE(bars[0].at("label").get<std::string>().find("Strong 874.50"), std::string::npos) << bars;
+    const json barScale = browser.execute("return zarnLive.barScale");
+    const double span = barScale.at("hi").get<double>() - barScale.at("lo").get<double>();
+    EXPECT_NEAR((bars[0].at("share").get<double>() - bars[1].at("share").get<double>()) * span, 2.0, 0.05) << bars;
+    EXPECT_NEAR(bars[0].at("share").get<double>() * span, -57 - barScale.at("lo").get<double>(), 0.05) << bars;
+    for (const json& bar : bars) EXPECT_TRUE(bar.at("oneLine").get<bool>()) << bar;
+    browser.screenshot(screenshotPath("live-page-table.png"));
+
+    // The single channels on a phone: a strip chart per band, and an alarm raised by a
+    // carrier that the simulator turns on 7 s after its start and off 4 s later.
+    const std::string stepped = writeFile(device.root + "/stepped.scene",
+                                          "carrier 0 881.52 -50 30 0 7 from 7 until 11\ncarrier 1 1962.50 -58 1250\n");
+    SimProcess singleBoard;
+    ASSERT_TRUE(singleBoard.start(ZARN_BOARD_SIM_PATH, {"--no-register", "--scene=" + stepped}, error)) << error;
+    Recorder single;
+    ASSERT_TRUE(single.start(device.root, "single", {"--single", "881.52,1962.5", "--port", singleBoard.ptyPath(), "--alarm",
+                                                     "hot: 881.52 > -70 for 1", "--occupancy", "--period", "2s"}));
     browser.setViewport(390, 844, true);
     ASSERT_TRUE(single.serving()) << single.child.err();
     browser.navigate(base(single.port));
@@ -182,6 +249,21 @@ TEST_F(LivePage, ShowsTheSpectrumTheLostBoardAndTheStripChartsAndComesBackByItse
                                   "zarnLive.strips['1900'] >= 3 && document.querySelectorAll('#strips canvas').length === 2",
                                   15s))
         << browser.execute("return JSON.stringify(zarnLive)");
+    browser.execute(kAlarmWatchScript);
+    ASSERT_TRUE(browser.waitUntil("return seen.cleared !== null", 20s))
+        << browser.execute("return JSON.stringify(seen)") << single.child.err();
+    // Within the rule's 1 s and 2 s more of the level crossing on the page, each way.
+    const json seen = browser.execute("return seen");
+    std::printf("the step came %.1f s after the phone's page was watched\n",
+                (seen.at("up").get<double>() - seen.at("watched").get<double>()) / 1000);
+    EXPECT_TRUE(seen.at("below").get<bool>()) << "the page opened after the step: " << seen;
+    EXPECT_LE(seen.at("raised").get<double>() - seen.at("up").get<double>(), 3000) << seen;
+    EXPECT_LE(seen.at("cleared").get<double>() - seen.at("down").get<double>(), 3000) << seen;
+    EXPECT_TRUE(seen.at("inView").get<bool>()) << "the raised alarm is not in the phone's first screen";
+    EXPECT_TRUE(browser.waitUntil("return !document.getElementById('occupancy-panel').hidden && "
+                                  "document.getElementById('occupancy').textContent.startsWith('busiest')",
+                                  5s))
+        << "no occupancy period on the page";
     EXPECT_TRUE(browser.consoleErrors().empty()) << browser.consoleErrors().front();
     EXPECT_TRUE(browser.requestedUrlsOutside({base(single.port), "data:"}).empty());
     browser.screenshot(screenshotPath("live-page-phone.png"));

@@ -5,6 +5,9 @@
   const COLOURS = window.ZARN_COLOURS;
   const WINDOW_S = 600;  // the waterfall and strip charts show the last 10 minutes
   const CURRENT = '#fde725', HOLD = '#ff6f59';
+  // The bars' length: one fixed scale, so that 2 dB is the same length on every bar and page.
+  const BAR_LO = -120, BAR_HI = -20;
+  const NOTES_KEPT = 12;
   const token = new URLSearchParams(location.search).get('token');
   const withToken = (path) => path + (token ? '?token=' + encodeURIComponent(token) : '');
 
@@ -13,12 +16,16 @@
     status: null, boardUp: null, boardLost: 0, kind: '',
     records: 0, historyRecords: 0, lastOffset: null,
     peakMhz: null, peakDbm: null, holdPeakDbm: null, sweepPoints: 0, waterfallRows: 0,
-    strips: {}, bars: 0, servers: 0, readout: null, scale: null,
+    strips: {}, bars: 0, servers: 0, readout: null, scale: null, notes: [], alarms: [], waterfallColumns: 0,
+    barScale: { lo: BAR_LO, hi: BAR_HI },
     colourOf: (dbm) => colourOf(dbm),
   };
 
   const $ = (id) => document.getElementById(id);
   const fmt = (v, digits) => (v === null || v === undefined ? '\u2013' : Number(v).toFixed(digits));
+  // A level as the log holds it: whole dB whole, else to a tenth.
+  const dbmText = (v) => (v === null || v === undefined || Number.isNaN(v) ? '\u2013' :
+    (Number.isInteger(Number(v)) ? String(Number(v)) : Number(v).toFixed(1)) + ' dBm');
 
   // zarnlog plot's colours: viridis over whole tens of dB around what was seen.
   let scale = { lo: COLOURS.lo, hi: COLOURS.hi };
@@ -62,15 +69,17 @@
   let sweep = null;       // {band, first, step, n, current, hold, rows: [{t, levels}]}
   let strips = {};        // band -> {channel, mhz, points: [{t, dbm}]}
   let values = [];        // the last table or servers record's values
+  let notes = [];         // the notes of the records seen, newest first
   let statusAt = 0;
 
   function reset() {
-    sweep = null; strips = {}; values = [];
+    sweep = null; strips = {}; values = []; notes = [];
     seenLo = Infinity; seenHi = -Infinity; scale = { lo: COLOURS.lo, hi: COLOURS.hi };
     Object.assign(live, { records: 0, historyRecords: 0, live: false, lastOffset: null, peakMhz: null,
       peakDbm: null, holdPeakDbm: null, sweepPoints: 0, waterfallRows: 0, strips: {}, bars: 0, servers: 0,
-      readout: null, scale, ended: false });
+      readout: null, scale, ended: false, notes: [] });
     $('ended').hidden = true;
+    showNotes();
     dirty = true;
   }
 
@@ -78,15 +87,18 @@
     live.status = s;
     live.boardUp = !!s.board.up;
     live.boardLost = s.board.lost;
+    if (live.kind !== s.measurement.kind) dirty = true;
     live.kind = s.measurement.kind;
     statusAt = performance.now();
     showStatus();
+    showConnection();
   }
 
   function takeRecord(r) {
     live.records += 1;
     if (!live.live) live.historyRecords += 1;
     live.lastOffset = r.offset;
+    if (r.note) takeNote(r.time, r.note);
     const t = seconds(r.time);
     if (r.kind === 'spectrum' && r.sweep) takeSweep(r.sweep, t);
     else if (r.kind === 'single') takeSingle(r.values, t);
@@ -134,6 +146,13 @@
     }
   }
 
+  function takeNote(time, text) {
+    notes.unshift({ time, text });
+    if (notes.length > NOTES_KEPT) notes.pop();
+    live.notes = notes.map((n) => n.text);
+    showNotes();
+  }
+
   function takeValues(kind, vals) {
     values = vals || [];
     for (const v of values) see(num(v.dbm));
@@ -171,10 +190,12 @@
     };
   }
 
+  // "live" only while the recorder is reached and its board answers.
   function showConnection() {
     const c = $('connection');
-    c.textContent = live.connected ? 'live' : 'reconnecting';
-    c.className = 'pill ' + (live.connected ? 'on' : 'off');
+    const boardLost = live.connected && live.boardUp === false;
+    c.textContent = !live.connected ? 'reconnecting' : boardLost ? 'board lost' : 'live';
+    c.className = 'pill ' + (live.connected && !boardLost ? 'on' : boardLost ? 'lost' : 'off');
   }
 
   // ---- the facts -----------------------------------------------------------------
@@ -195,7 +216,8 @@
     switch (m.kind) {
       case 'spectrum': return 'Spectrum ' + fmt(m.first_mhz, 2) + '\u2013' + fmt(m.last_mhz, 2) + ' MHz' + band;
       case 'single': return 'Single channel: ' + channels.join(', ');
-      case 'table': return 'Channel table: ' + channels.length + ' channels';
+      case 'table': return 'Channel table' + (m.title ? ' \u201c' + m.title + '\u201d' : '') + ': ' +
+        channels.length + ' channels';
       case 'servers': return 'Best servers' + band;
       default: return 'no measurement yet';
     }
@@ -218,7 +240,70 @@
     $('log').textContent = bytes(s.log.bytes) + ' \u00b7 ' + s.log.records + ' records';
     $('log-more').textContent = s.log.path;
     $('viewers').textContent = s.live ? s.live.clients + ' watching' : '';
+    showAlarms(s.alarms || []);
+    showOccupancy(s.occupancy);
     showAge();
+  }
+
+  // ---- alarms, occupancy and notes ------------------------------------------------
+  const timeOf = (iso) => (iso ? iso.slice(11) : '');  // the clock of a stamp; the day is the recording's
+  function lasting(s) {
+    if (s < 120) return s + ' s';
+    if (s < 7200) return Math.round(s / 60) + ' min';
+    return Math.round(s / 360) / 10 + ' h';
+  }
+  function cell(tag, className, text) {
+    const el = document.createElement(tag);
+    if (className) el.className = className;
+    el.textContent = text;
+    return el;
+  }
+  function where(mhz, dbm) {
+    return [mhz === null || mhz === undefined ? '' : fmt(mhz, 2) + ' MHz', dbm === null || dbm === undefined ? '' :
+      dbmText(dbm)].filter(Boolean).join(', ');
+  }
+  function showAlarms(alarms) {
+    live.alarms = alarms.map((a) => ({ name: a.name, state: a.state, changes: a.changes }));
+    $('alarm-panel').hidden = !alarms.length;
+    $('alarms').replaceChildren(...alarms.map((a) => {
+      const on = a.state === 'ON';
+      const row = document.createElement('div');
+      row.className = 'alarm ' + (on ? 'raised' : 'quiet');
+      row.dataset.name = a.name;
+      row.dataset.state = a.state;
+      const said = on ? 'raised ' + timeOf(a.time) : a.changes ? 'cleared ' + timeOf(a.time) : 'not raised';
+      const seen = where(a.mhz, a.dbm);
+      row.title = a.time || '';
+      row.append(cell('span', 'state', on ? 'ON' : 'OFF'), cell('span', 'name', a.name),
+        cell('span', 'when', said + (seen ? ' \u00b7 ' + seen : '')), cell('span', 'rule small', a.rule));
+      return row;
+    }));
+    watchShown();
+  }
+  function showOccupancy(o) {
+    $('occupancy-panel').hidden = !o;
+    if (o) {
+      const b = o.busiest;
+      $('occupancy').textContent = b ? 'busiest ' + (b.channel === null ? '' : b.band + ' ch ' + b.channel + ' \u00b7 ') +
+        fmt(b.mhz, 2) + ' MHz: ' + fmt(b.occupancy * 100, 0) + ' % above ' + dbmText(b.threshold_dbm) : 'nothing measured';
+      const floors = Object.entries(o.noise_floor_dbm || {}).filter(([, v]) => v !== null)
+        .map(([band, v]) => band + ' MHz noise ' + dbmText(v));
+      $('occupancy-more').textContent = ['from ' + timeOf(o.period_start) + ' for ' + lasting(o.period_s),
+        'threshold ' + o.threshold, o.places + ' places'].concat(floors).join(' \u00b7 ');
+    }
+    watchShown();
+  }
+  function showNotes() {
+    $('notes-panel').hidden = !notes.length;
+    $('notes').replaceChildren(...notes.map((n) => {
+      const li = document.createElement('li');
+      li.append(cell('span', 'small', timeOf(n.time) + ' '), cell('span', '', n.text));
+      return li;
+    }));
+    watchShown();
+  }
+  function watchShown() {
+    $('watch').hidden = $('alarm-panel').hidden && $('occupancy-panel').hidden && $('notes-panel').hidden;
   }
   function showAge() {
     const s = live.status;
@@ -311,16 +396,39 @@
     $('sweep-info').textContent = sweep.n + ' points, ' + fmt(sweep.step * 1000, 0) + ' kHz apart';
   }
 
-  function rowPixels(row) {
-    if (row.pixels && row.lo === scale.lo && row.hi === scale.hi) return row.pixels;
-    const px = new Uint8ClampedArray(row.levels.length * 4);
-    for (let i = 0; i < row.levels.length; i++) {
-      const v = row.levels[i];
+  // A row as wide as the device pixels it is drawn on: each column the strongest of the
+  // points it covers, so that a carrier one point wide stays in sight on a narrow screen.
+  function rowPixels(row, columns) {
+    if (row.pixels && row.lo === scale.lo && row.hi === scale.hi && row.columns === columns) return row.pixels;
+    const px = new Uint8ClampedArray(columns * 4), n = row.levels.length;
+    for (let x = 0; x < columns; x++) {
+      let v = NaN;
+      for (let i = Math.floor(x * n / columns), end = Math.max(i + 1, Math.floor((x + 1) * n / columns)); i < end; i++) {
+        if (!(row.levels[i] <= v)) v = Number.isNaN(row.levels[i]) ? v : row.levels[i];
+      }
       const c = Number.isNaN(v) ? COLOURS.no_data : COLOURS.viridis[colourIndex(v)];
-      px[4 * i] = c >> 16; px[4 * i + 1] = (c >> 8) & 255; px[4 * i + 2] = c & 255; px[4 * i + 3] = 255;
+      px[4 * x] = c >> 16; px[4 * x + 1] = (c >> 8) & 255; px[4 * x + 2] = c & 255; px[4 * x + 3] = 255;
     }
-    Object.assign(row, { pixels: px, lo: scale.lo, hi: scale.hi });
+    Object.assign(row, { pixels: px, lo: scale.lo, hi: scale.hi, columns });
     return px;
+  }
+
+  // The MHz under a plot `pw` wide from PAD.left, at `y`: ticks and their labels.
+  function mhzAxis(g, w, y, pw) {
+    const last = sweep.first + (sweep.n - 1) * sweep.step, step = niceStep(last - sweep.first, ticksFor(w));
+    g.strokeStyle = '#9aa0a6';
+    g.fillStyle = '#9aa0a6';
+    g.font = '11px system-ui, sans-serif';
+    g.textAlign = 'center';
+    g.textBaseline = 'top';
+    for (let x = Math.ceil(sweep.first / step - 1e-9) * step; x <= last + 1e-9; x += step) {
+      const px = PAD.left + pw * (x - sweep.first) / (last - sweep.first || 1);
+      g.beginPath(); g.moveTo(px + 0.5, y); g.lineTo(px + 0.5, y + 4); g.stroke();
+      const label = mhzLabel(x, step), half = g.measureText(label).width / 2;
+      g.fillText(label, Math.min(Math.max(px, half), w - half - 1), y + 5);
+    }
+    g.textAlign = 'right';
+    g.fillText('MHz', w - 2, y + 5 + 13);
   }
 
   const sheet = document.createElement('canvas');
@@ -330,27 +438,33 @@
     g.fillRect(0, 0, w, h);
     const rows = sweep.rows;
     if (!rows.length) return;
+    const pw = w - PAD.left - PAD.right, ph = h - PAD.top - PAD.bottom - 14;
     // Newest on top; a row as tall as the time until the next, the last 10 minutes down the height.
-    sheet.width = sweep.n;
+    const columns = Math.max(1, Math.min(sweep.n, Math.round(pw * dpr())));
+    live.waterfallColumns = columns;
+    sheet.width = columns;
     sheet.height = rows.length;
     const sg = sheet.getContext('2d');
-    const image = sg.createImageData(sweep.n, rows.length);
-    for (let k = 0; k < rows.length; k++) image.data.set(rowPixels(rows[rows.length - 1 - k]), k * sweep.n * 4);
+    const image = sg.createImageData(columns, rows.length);
+    for (let k = 0; k < rows.length; k++) image.data.set(rowPixels(rows[rows.length - 1 - k], columns), k * columns * 4);
     sg.putImageData(image, 0, 0);
-    const pw = w - PAD.left - PAD.right, ph = h - PAD.top - 8;
     const newest = rows[rows.length - 1].t, oldest = rows[0].t;
     const filled = Math.min(WINDOW_S, Math.max(newest - oldest, 1) * rows.length / Math.max(rows.length - 1, 1));
     const span = spanOf(filled);
     g.imageSmoothingEnabled = false;
     g.drawImage(sheet, PAD.left, PAD.top, pw, Math.max(1, ph * filled / span));
+    g.strokeStyle = '#2c3036';
+    g.strokeRect(PAD.left - 0.5, PAD.top - 0.5, pw + 1, ph + 1);
     g.fillStyle = '#9aa0a6';
     g.font = '11px system-ui, sans-serif';
     g.textAlign = 'right';
     g.textBaseline = 'middle';
     const step = timeStep(span, Math.max(2, Math.floor(ph / 40)));
     for (let t = 0; t <= span + 1e-9; t += step) g.fillText(timeLabel(t), PAD.left - 4, PAD.top + ph * t / span);
+    mhzAxis(g, w, PAD.top + ph + 1, pw);
   }
 
+  // The colour key: the page's colours from scale.lo to scale.hi, a tick each 10 dB.
   function drawColourBar() {
     const c = $('colour-bar');
     const { g, w, h } = fit(c);
@@ -358,8 +472,14 @@
       g.fillStyle = '#' + COLOURS.viridis[Math.round(x / Math.max(w - 1, 1) * 255)].toString(16).padStart(6, '0');
       g.fillRect(x, 0, 1, h);
     }
-    $('scale-lo').textContent = scale.lo + ' dBm';
-    $('scale-hi').textContent = scale.hi + ' dBm';
+    const ticks = [], every = w / ((scale.hi - scale.lo) / 10) >= 44 ? 10 : 20;
+    for (let d = scale.lo; d <= scale.hi; d += 10) {
+      const labelled = (d - scale.lo) % every === 0 || d === scale.hi;
+      const t = cell('span', labelled ? '' : 'minor', labelled ? String(d) : '');
+      t.style.left = (100 * (d - scale.lo) / (scale.hi - scale.lo)) + '%';
+      ticks.push(t);
+    }
+    $('colour-ticks').replaceChildren(...ticks);
   }
 
   function drawStrips() {
@@ -375,7 +495,7 @@
       }
       const s = strips[band], lastPoint = s.points[s.points.length - 1];
       el.querySelector('h3').textContent = band + ' MHz band: channel ' + s.channel + ', ' + fmt(s.mhz, 2) + ' MHz';
-      el.querySelector('.now').textContent = lastPoint ? fmt(lastPoint.dbm, 1) + ' dBm' : '';
+      el.querySelector('.now').textContent = lastPoint ? dbmText(lastPoint.dbm) : '';
       const { g, w, h } = fit(el.querySelector('canvas'));
       const newest = lastPoint ? lastPoint.t : 0;
       const span = spanOf(s.points.length ? newest - s.points[0].t : 0);
@@ -386,31 +506,57 @@
     }
   }
 
+  // Where a level falls on the bars' scale, in percent of its length.
+  const barPercent = (dbm) => 100 * (Math.max(BAR_LO, Math.min(BAR_HI, dbm)) - BAR_LO) / (BAR_HI - BAR_LO);
+
+  // The scale over the bars: a tick each 10 dB, labelled each 20.
+  function barScaleRow() {
+    const row = document.createElement('div');
+    row.className = 'bar bar-scale';
+    const ticks = document.createElement('div');
+    ticks.className = 'ticks track';
+    for (let d = BAR_LO; d <= BAR_HI; d += 10) {
+      const t = cell('span', (d - BAR_LO) % 20 ? 'minor' : '', (d - BAR_LO) % 20 ? '' : String(d));
+      t.style.left = barPercent(d) + '%';
+      ticks.appendChild(t);
+    }
+    row.append(cell('span', 'label small', 'level, dBm'), ticks, cell('span', 'dbm small', ''));
+    return row;
+  }
+
   function drawBars(holder, label) {
-    holder.replaceChildren(...values.map((v) => {
+    holder.replaceChildren(barScaleRow(), ...values.map((v) => {
       const row = document.createElement('div');
       row.className = 'bar';
       const dbm = num(v.dbm);
-      const name = document.createElement('span');
-      name.textContent = label(v);
+      const text = label(v);
+      const name = cell('span', 'label', text);
+      name.title = text;
       const track = document.createElement('div');
+      track.className = 'track';
       const fill = document.createElement('div');
       fill.className = 'fill';
       if (dbm !== null) {
-        fill.style.width = Math.max(1, Math.min(100, 100 * (dbm - scale.lo) / (scale.hi - scale.lo))) + '%';
+        fill.style.width = barPercent(dbm) + '%';
         fill.style.background = colourOf(dbm);
       }
       track.appendChild(fill);
-      const value = document.createElement('span');
-      value.className = 'dbm';
-      value.textContent = dbm === null ? '\u2013' : fmt(dbm, 1) + ' dBm';
-      row.append(name, track, value);
+      row.append(name, track, cell('span', 'dbm', dbmText(dbm)));
       return row;
     }));
   }
 
+  // A table slot's name from the status, by its place in the table.
+  function slotName(v, k) {
+    const c = live.status && live.status.measurement.channels[k];
+    return c && c.name && c.channel === v.channel ? ' \u00b7 ' + c.name : '';
+  }
+
   function show(kind) {
     for (const id of ['spectrum', 'single', 'table', 'servers']) $(id).hidden = id !== kind;
+    const key = $('colour-key'), holder = $(kind);
+    key.hidden = !holder || kind === 'single' || (kind === 'spectrum' && !sweep);
+    if (holder && key.parentNode !== holder) holder.appendChild(key);
   }
 
   function draw() {
@@ -418,12 +564,21 @@
       dirty = false;
       rescale();
       show(live.kind || (sweep ? 'spectrum' : ''));
-      if (sweep && !$('spectrum').hidden) { drawTrace(); drawWaterfall(); drawColourBar(); }
+      if (sweep && !$('spectrum').hidden) { drawTrace(); drawWaterfall(); }
       if (!$('single').hidden) drawStrips();
-      if (!$('table').hidden) drawBars($('bars'), (v) => v.band + ' ch ' + v.channel + ' \u00b7 ' + fmt(v.mhz, 2) + ' MHz');
+      if (!$('table').hidden) {
+        const m = live.status ? live.status.measurement : {};
+        $('table-title').textContent = m.title || '';
+        $('table-title').hidden = !m.title;
+        let k = 0;
+        drawBars($('bars'), (v) => v.band + ' ch ' + v.channel + ' \u00b7 ' + fmt(v.mhz, 2) + ' MHz' + slotName(v, k++));
+      }
       if (!$('servers').hidden) {
+        $('servers-title').textContent = 'The ' + values.length + ' strongest' +
+          (live.status && live.status.measurement.band ? ' in the ' + live.status.measurement.band + ' MHz band' : '');
         drawBars($('ranks'), (v) => '#' + v.rank + ' ch ' + v.channel + ' \u00b7 ' + fmt(v.mhz, 2) + ' MHz');
       }
+      if (!$('colour-key').hidden) drawColourBar();
     }
     requestAnimationFrame(draw);
   }
@@ -441,8 +596,8 @@
       hold: Number.isNaN(hold) ? null : hold };
     const r = $('readout');
     r.hidden = false;
-    r.textContent = fmt(mhz, 2) + ' MHz  ' + (live.readout.dbm === null ? '\u2013' : fmt(dbm, 1) + ' dBm') +
-      (live.readout.hold === null ? '' : '  (max ' + fmt(hold, 1) + ')');
+    r.textContent = fmt(mhz, 2) + ' MHz  ' + dbmText(live.readout.dbm) +
+      (live.readout.hold === null ? '' : '  (max ' + dbmText(live.readout.hold) + ')');
     dirty = true;
   }
   $('trace').addEventListener('pointermove', pointAt);
