@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -260,7 +261,8 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
 // survey and every record; the task stopped ends the run, and the recorder waits for the next, between
 // tasks; one added while its connection is cut starts once it is back, and ends at its --for; one
 // through which the server stops for 20 s goes on, and its log and run reach the archive whole, each
-// record once, when it is back; killed, the site falls silent.
+// record once, when it is back. The board is brought up once for the whole site; lost and found again
+// between tasks, it is told in the site's health and as events. Killed, the site falls silent.
 TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServer) {
     std::string error;
     ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
@@ -340,6 +342,16 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
                        "s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey ORDER BY r.id DESC LIMIT 1"),
               "done " + n + " " + n + " " + n + " " + n + " " + n);
     EXPECT_TRUE(child.running());
+
+    device.sim.stop();  // between tasks: the board gone, its capture whole
+    const auto sent = testing::requestFrames(testing::readWholeFile(device.capturePath()));
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), std::vector<uint8_t>{1}), 1) << "one version request for three runs";
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "board lost -"; }, 10s)) << health();
+    SimProcess back;
+    ASSERT_TRUE(back.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "between tasks -"; }, 10s)) << child.err();
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY at) FROM zarn.events WHERE kind LIKE 'board%'"),
+              "board lost,board back");
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(10s), 0) << child.err();
 
