@@ -181,11 +181,13 @@ bool TaskRunner::stillOn(const SiteTask& task) const {
     return false;
 }
 
+// At once when the database is there; else with its time at the next heartbeat between tasks.
 void TaskRunner::event(const char* kind, const std::string& detail) {
-    if (!db_.isOpen()) return;
     std::string error;
-    db_.exec("INSERT INTO zarn.events (site, at, kind, detail) VALUES ($1, now(), $2, $3)",
-             {site_.site, std::string(kind), detail}, nullptr, error);
+    if (db_.isOpen() && db_.exec("INSERT INTO zarn.events (site, at, kind, detail) VALUES ($1, now(), $2, $3)",
+                                 {site_.site, std::string(kind), detail}, nullptr, error))
+        return;
+    health_.addEvent(kind, detail);
 }
 
 void TaskRunner::runTask(const SiteTask& task) {

@@ -380,6 +380,7 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
     EXPECT_TRUE(testing::waitUntil([&] { return health() == "between tasks -"; }, 10s)) << restarted.err();
     EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY at) FROM zarn.events WHERE kind LIKE 'board%'"),
               "board lost,board back");
+    EXPECT_EQ(started(), "3") << "the run that began while the server was away, told once it was back";
 
     // Killed between tasks: silent once three heartbeats have gone by without one.
     const auto state = [&] {
