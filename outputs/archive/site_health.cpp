@@ -58,7 +58,7 @@ uint64_t SiteHealth::eventsDropped() const {
     return dropped_;
 }
 
-void SiteHealth::observe(const RecorderStatus& status) {
+void SiteHealth::observe(const RecorderStatus& status, bool tell) {
     std::vector<std::pair<std::string, std::string>> happened;
     {
         std::lock_guard lock(mutex_);
@@ -75,7 +75,8 @@ void SiteHealth::observe(const RecorderStatus& status) {
         }
         latest_ = status;
     }
-    for (const auto& [kind, detail] : happened) addEvent(kind, detail);
+    if (tell)
+        for (const auto& [kind, detail] : happened) addEvent(kind, detail);
 }
 
 // A crossing below the low mark is an event; true when the space is known.
@@ -109,8 +110,8 @@ bool SiteHealth::write(ArchiveConnection& db, const std::string& site, uint64_t 
         for (const OutputStatus& o : s->outputs) dropped += o.dropped;
         for (const AlarmState& a : s->alarms) alarms += a.raised;
     }
-    health.push_back(betweenTasks_ ? "between tasks" : s && !s->board.up ? "board lost" : "recording");
-    health.push_back(s ? SqlValue(s->log.path) : SqlValue());
+    health.push_back(s && !s->board.up ? "board lost" : betweenTasks_ ? "between tasks" : "recording");
+    health.push_back(s && !s->log.path.empty() ? SqlValue(s->log.path) : SqlValue());
     health.push_back(std::to_string(s ? s->log.records : 0));
     health.push_back(std::to_string(dropped));
     health.push_back(std::to_string(backlog));

@@ -4,9 +4,9 @@
 //
 // - observe() takes each status snapshot the fan-out hands the archive output, on
 //   that output's thread: it keeps the latest and turns changes into events (the
-//   board lost and back, an alarm raised and cleared). It never waits on the
-//   database: events wait in a bounded queue; one that finds it full is dropped
-//   and counted.
+//   board lost and back, an alarm raised and cleared), unless told they were told
+//   elsewhere (a task's run tells its own). It never waits on the database: events
+//   wait in a bounded queue; one that finds it full is dropped and counted.
 // - write() runs on the pusher's thread, on its connection: the heartbeat and the
 //   events queued, in one transaction. A database that is away only delays them;
 //   the events wait (up to the bound) and go with their own times.
@@ -39,13 +39,13 @@ public:
 
     SiteHealth(int heartbeatSeconds, std::string logFolder);
 
-    void observe(const RecorderStatus& status);
+    void observe(const RecorderStatus& status, bool tell = true);
     void addEvent(const std::string& kind, const std::string& detail = {});
     uint64_t eventsDropped() const;
     int heartbeat() const { return heartbeat_; }
     // The task whose run this recorder is (zarn-record --tasks); none: its own measurement.
     void setTask(std::optional<int> task) { task_ = task; }
-    // The state told is `between tasks`: a --tasks recorder waiting for the next.
+    // The state told is `between tasks` (`board lost` without it): a --tasks recorder waiting for the next.
     void setBetweenTasks() { betweenTasks_ = true; }
 
     // The heartbeat and the queued events of `site`, `backlog` records behind; the events

@@ -106,11 +106,11 @@ void RecordOutputs::boardAnswered() { fanout_.publishStatus(status()); }
 
 void RecordOutputs::changed() { fanout_.publishStatus(status()); }
 
-void RecordOutputs::boardClosed() {
+void RecordOutputs::boardClosed(bool portClosed) {
     const RecorderStatus last = status();
     closedMeasurement_ = last.measurement;
     closedBoard_ = last.board;
-    closedBoard_.up = false;  // its port is closed
+    if (portClosed) closedBoard_.up = false;
     board_ = nullptr;
     connection_ = nullptr;
 }

@@ -46,8 +46,9 @@ public:
     void boardLost();
     void boardAnswered();
     void changed();
-    // The connection is about to go: the status keeps what the board and it last said.
-    void boardClosed();
+    // The connection is about to go: the status keeps what the board and it last said,
+    // the board down when its port closes with it (not when a site keeps it open).
+    void boardClosed(bool portClosed);
     bool finish();
     RecorderStatus status() const;
     std::optional<uint64_t> archiveBehind() const;

@@ -18,18 +18,15 @@
 #include <thread>
 #include <vector>
 
-#include "board/board_connection.h"
 #include "board/board_sequences.h"
-#include "board/port_discovery.h"
-#include "platform/comm_port.h"
 #include "platform/message_box.h"
 #include "platform/pollable_event.h"
-#include "platform/registry_file.h"
 #include "recording/gpsd_address.h"
 #include "recording/log_recorder.h"
 #include "recording/track_recorder.h"
 #include "shell/command_line.h"
 #include "tools/zarn_record/alarm_programs.h"
+#include "tools/zarn_record/board_link.h"
 #include "tools/zarn_record/record_outputs.h"
 #include "tools/zarn_record/record_progress.h"
 #include "tools/zarn_record/record_watch.h"
@@ -42,8 +39,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* kProgram = "zarn-record";
 constexpr int kFailed = 1, kNoBoard = 3;
-constexpr uint32_t kSilenceLimit = 10;
-constexpr auto kStartPause = 1500ms;  // zarn's start-up pauses
 constexpr uint32_t kForegroundLookMs = 500;
 constexpr auto kProgramsEnd = 5s;  // --on-alarm runs under way at the end
 constexpr double kProgramLook = 0.1;  // seconds between looks at a running --on-alarm program
@@ -116,44 +111,11 @@ private:
     std::deque<uint32_t> messages_;
 };
 
-// The device's message boxes, where a program without a screen has them.
-struct StderrBoxes : MessageBoxSink {
-    int showMessageBox(const char* text, uint32_t) override {
-        std::fprintf(stderr, "%s: %s\n", kProgram, text);
-        return IDOK;
-    }
-};
-
-// Sleeps up to `most`, less when a stop signal comes or `done` holds.
-template <typename Done>
-void pause(std::chrono::milliseconds most, Done done) {
-    const auto end = Clock::now() + most;
-    while (Clock::now() < end && !stopSignal && !endAsked && !done()) std::this_thread::sleep_for(10ms);
-}
-
-std::string searched() {
-    std::string ports;
-    for (const std::string& name : discoverPortNames()) {
-        const std::string path = commPortPath(name);
-        ports += (ports.empty() ? "" : ", ") + name + (path.empty() || path == name ? "" : " (" + path + ")");
-    }
-    return "looked among the active drivers of " + registryFilePath() + " and the adapters in /dev/serial/by-id, " +
-           "a given port first; ports: " + ports;
-}
-
-// Nothing registered as the board's port, only the serial console's fallback: most often a
-// first try on a machine without a board, where the simulator is what to run.
-void hintTheSimulator() {
-    if (discoverPortNames() != std::vector<std::string>{kDefaultPortName}) return;
-    std::fprintf(stderr, "%s: hint: no board's port is registered at all; to try it without a board, start the "
-                         "simulator first (zarn-board-sim &), which registers its port as a board's adapter does\n",
-                 kProgram);
-}
-
 class Session {
 public:
-    explicit Session(const RecordOptions& o)
+    Session(const RecordOptions& o, BoardLink* link)
         : o_(o),
+          link_(link),
           progress_(o.pcsRaster),
           outputs_(o),
           watch_(o),
@@ -162,6 +124,7 @@ public:
 
 private:
     int bringUp();
+    void takeBoard();
     void openMeasurement();
     int startLog();
     int loop();
@@ -179,10 +142,11 @@ private:
     int finish(int status);
 
     const RecordOptions& o_;
+    BoardLink* link_;  // the site's, else this run's own
+    std::unique_ptr<BoardLink> ownLink_;
     BoardState& board_ = boardState();
     MessageQueue queue_;
     StderrBoxes boxes_;
-    std::unique_ptr<SerialBoardConnection> connection_;
     std::unique_ptr<TrackRecorder> track_;
     RecordProgress progress_;
     RecordOutputs outputs_;
@@ -201,14 +165,14 @@ private:
 int Session::run() {
     catchStopSignals();
     setMessageBoxSink(&boxes_);
-    putBoardPortFirst(o_.port);  // before the registry is read, so that it lists the port
-    loadRegistry(registryFilePath());
-    if (const int status = bringUp()) return finish(status);
+    if (link_) takeBoard();
+    else if (const int status = bringUp()) return finish(status);
     if (stopSignal) return finish(0);
     // --seconds runs from here while the measurement opens, so that an opening held
     // up by a silent board is abandoned too, and from the log's start once it is open.
     started_ = Clock::now();
-    board_.abandonRequests = [this] { return stopAsked(); };
+    if (ownLink_) board_.abandonRequests = [this] { return stopAsked(); };
+    else board_.abandonRequests = [this] { return stopAsked() || board_.boardLost; };
     openMeasurement();
     const bool over = stopAsked();
     if (const int status = startLog()) return finish(status);
@@ -217,24 +181,17 @@ int Session::run() {
 }
 
 int Session::bringUp() {
-    board_.notifyWindow = &queue_;
-    connection_ = std::make_unique<SerialBoardConnection>(&logRecorder(), kSilenceLimit);
-    if (!connection_->portOpen()) {
-        std::fprintf(stderr, "%s: no board found: %s\n", kProgram, searched().c_str());
-        hintTheSimulator();
-        return kNoBoard;
-    }
-    pause(kStartPause, [] { return false; });
-    connection_->startLinkThread();
-    board_.sendVersionRequest();
-    pause(kStartPause, [this] { return std::strcmp(board_.serialNumber, "XXXXXX") != 0; });
-    if (connection_->framesDecoded() == 0 && !stopSignal) {
-        std::fprintf(stderr, "%s: no board answers on %s; %s\n", kProgram, connection_->portName().c_str(),
-                     searched().c_str());
-        hintTheSimulator();
-        return kNoBoard;
-    }
-    return 0;
+    link_ = (ownLink_ = std::make_unique<BoardLink>()).get();
+    link_->setTarget(&queue_);
+    return link_->bringUp(o_.port, false);
+}
+
+// The site's board, up since it started: a board lost now is the link thread's to find
+// again, and the measurement opens when it answers.
+void Session::takeBoard() {
+    link_->setTarget(&queue_);
+    lost_ = board_.boardLost;
+    lostSince_ = Clock::now();
 }
 
 // As the main menu's button opens the screen, with the options given instead of a dialog.
@@ -265,7 +222,7 @@ int Session::startLog() {
         return kFailed;
     }
     logOpened_ = true;
-    outputs_.start(board_, *connection_, track_.get(), &watch_);
+    outputs_.start(board_, link_->connection(), track_.get(), &watch_);
     return 0;
 }
 
@@ -417,13 +374,13 @@ void Session::showProgress(bool last) {
 // Idle, staged records written, the port restored; the log closed last.
 int Session::finish(int status) {
     board_.abandonRequests = nullptr;  // the sequence is over; idle is still asked for
-    if (connection_) {
+    if (link_ && link_->opened()) {
         // A board that never answered is not asked for anything more.
-        if (!board_.boardLost && connection_->framesDecoded() > 0) returnToIdle(board_);
-        if (logOpened_) outputs_.boardClosed();
-        connection_.reset();
+        if (link_->up()) returnToIdle(board_);
+        if (logOpened_) outputs_.boardClosed(ownLink_ != nullptr);
     }
-    board_.notifyWindow = nullptr;
+    if (link_) link_->setTarget(nullptr);
+    ownLink_.reset();  // the port closed, unless the site keeps it
     if (logRecorder().hasLog() && !writeRecord()) status = kFailed;
     if (const size_t notes = logRecorder().notesWaiting())
         std::fprintf(stderr, "%s: %zu note%s left without a record\n", kProgram, notes, notes == 1 ? "" : "s");
@@ -447,8 +404,8 @@ int Session::finish(int status) {
 
 }  // namespace
 
-int runRecording(const RecordOptions& options) {
-    Session session(options);
+int runRecording(const RecordOptions& options, BoardLink* link) {
+    Session session(options, link);
     return session.run();
 }
 

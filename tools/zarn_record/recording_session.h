@@ -2,9 +2,9 @@
 // RecordingSession: one run of zarn-record, from opening the board to the last record.
 //
 //  1. The board's port is found as zarn finds it (the registry's active drivers, a given
-//     port first) and the board brought up as zarn's start-up does: a pause, the link
-//     thread, the version request (the decoder asks for the serial number), a pause.
-//     No port, or nothing answering on it: exit 3, naming what was looked at.
+//     port first) and the board brought up (board_link.h); no port, or nothing answering
+//     on it: exit 3, naming what was looked at. A run of --tasks is given the site's link
+//     instead, the board up or being looked for, and leaves it open at its end.
 //  2. The measurement is opened as its screen opens it: idle, the options applied, the
 //     screen's opening sequence. Then the log starts (with its track when gpsd is there),
 //     opening with the board's version and serial-number records.
@@ -23,7 +23,9 @@
 
 namespace zarn {
 
-int runRecording(const RecordOptions& options);
+class BoardLink;
+
+int runRecording(const RecordOptions& options, BoardLink* link = nullptr);
 
 // SIGINT and SIGTERM end the recording under way (and --tasks), SIGPIPE is ignored.
 void catchStopSignals();

@@ -15,7 +15,9 @@
 #include "outputs/archive/archive_connection.h"
 #include "outputs/archive/site_health.h"
 #include "outputs/archive/site_tasks.h"
+#include "tools/zarn_record/board_link.h"
 #include "tools/zarn_record/recording_session.h"
+#include "zarn_version.h"
 
 namespace zarn {
 namespace {
@@ -66,14 +68,20 @@ private:
     void read();
     void look(int milliseconds);
     void runTask(const SiteTask& task);
+    std::string record(const SiteTask& task, const RecordOptions& o);
+    void noteStart(int task, long long started);
     bool stillOn(const SiteTask& task) const;
     void event(const char* kind, const std::string& detail);
     void flushRuns();
     void beat();
+    void watchBoard(bool tell);
     int millisecondsToNextDue() const;
 
     const RecordOptions& site_;
     const std::string file_;
+    const std::chrono::steady_clock::time_point startedAt_ = std::chrono::steady_clock::now();
+    StderrBoxes boxes_;
+    BoardLink board_;
     ArchiveConnection db_;
     std::vector<SiteTask> tasks_;
     std::deque<PendingRun> pending_;
@@ -88,13 +96,18 @@ int TaskRunner::run() {
     catchStopSignals();
     std::string error;
     if (loadSiteTasks(file_, tasks_, error)) tell("following the " + std::to_string(tasks_.size()) + " tasks last known");
+    setMessageBoxSink(&boxes_);
+    if (const int status = board_.bringUp(site_.port, true)) return status;
     while (!stopSignalled()) {
         connect();
         if (const SiteTask* due = taskToRun(tasks_, now())) {
             runTask(SiteTask(*due));
+            setMessageBoxSink(&boxes_);
+            watchBoard(false);  // what the run saw of the board, its own health told
             beatAt_ = 0;  // between tasks again: said at once
             continue;
         }
+        watchBoard(true);
         beat();
         look(millisecondsToNextDue());
     }
@@ -128,9 +141,10 @@ void TaskRunner::read() {
         if (!db_.isOpen()) retryAt_ = now();
         return;
     }
+    // A run under way, or not yet recorded, is one the table does not know of.
     for (SiteTask& t : fresh)
-        for (const PendingRun& p : pending_)
-            if (p.run.task == t.id) t.lastStart = std::max(t.lastStart.value_or(0), p.run.started);
+        for (const SiteTask& known : tasks_)
+            if (known.id == t.id && known.lastStart) t.lastStart = std::max(t.lastStart.value_or(0), *known.lastStart);
     tasks_ = std::move(fresh);
     if (!saveSiteTasks(file_, tasks_, error)) tell("cannot keep the tasks: " + error);
     flushRuns();
@@ -167,11 +181,13 @@ bool TaskRunner::stillOn(const SiteTask& task) const {
     return false;
 }
 
+// At once when the database is there; else with its time at the next heartbeat between tasks.
 void TaskRunner::event(const char* kind, const std::string& detail) {
-    if (!db_.isOpen()) return;
     std::string error;
-    db_.exec("INSERT INTO zarn.events (site, at, kind, detail) VALUES ($1, now(), $2, $3)",
-             {site_.site, std::string(kind), detail}, nullptr, error);
+    if (db_.isOpen() && db_.exec("INSERT INTO zarn.events (site, at, kind, detail) VALUES ($1, now(), $2, $3)",
+                                 {site_.site, std::string(kind), detail}, nullptr, error))
+        return;
+    health_.addEvent(kind, detail);
 }
 
 void TaskRunner::runTask(const SiteTask& task) {
@@ -179,8 +195,7 @@ void TaskRunner::runTask(const SiteTask& task) {
     PendingRun pending;
     pending.run.task = task.id;
     pending.run.started = now();
-    for (SiteTask& t : tasks_)
-        if (t.id == task.id) t.lastStart = pending.run.started;
+    noteStart(task.id, pending.run.started);
     std::string tableFile;
     if (task.table) {
         tableFile = site_.output + "/.task-" + number + ".kct";
@@ -212,11 +227,21 @@ void TaskRunner::runTask(const SiteTask& task) {
         o.seconds = static_cast<double>(std::max(1LL, *end - pending.run.started));
     tell("task " + number + " starts: " + o.output);
     event("task started", number);
+    pending.run.outcome = record(task, o);
+    pending.run.ended = now();
+    tell("task " + number + " ended: " + pending.run.outcome);
+    event("task ended", number + " " + pending.run.outcome);
+    pending_.push_back(std::move(pending));
+    flushRuns();
+}
+
+// The run's recording on its own thread, while this one looks for changes: its outcome.
+std::string TaskRunner::record(const SiteTask& task, const RecordOptions& o) {
     endRecording(false);
     std::atomic<bool> done{false};
     int status = 0;
     std::thread recording([&] {
-        status = runRecording(o);
+        status = runRecording(o, &board_);
         done = true;
     });
     bool stopped = false;
@@ -224,21 +249,24 @@ void TaskRunner::runTask(const SiteTask& task) {
         look(kRunningLookMs);
         if (!stopped && !stillOn(task)) {
             stopped = true;
-            tell("task " + number + " was stopped or changed: its run ends");
+            tell("task " + std::to_string(task.id) + " was stopped or changed: its run ends");
             endRecording();
         }
     }
     recording.join();
     endRecording(false);
-    pending.run.ended = now();
-    pending.run.outcome = stopSignalled() ? "interrupted"
-                          : stopped       ? "stopped"
-                          : status == 0   ? "done"
-                                          : "failed (exit " + std::to_string(status) + ")";
-    tell("task " + number + " ended: " + pending.run.outcome);
-    event("task ended", number + " " + pending.run.outcome);
-    pending_.push_back(std::move(pending));
-    flushRuns();
+    return stopSignalled() ? "interrupted"
+           : stopped       ? "stopped"
+           : status == 0   ? "done"
+                           : "failed (exit " + std::to_string(status) + ")";
+}
+
+// As the tasks kept say: neither the next read nor a restart runs it again.
+void TaskRunner::noteStart(int task, long long started) {
+    for (SiteTask& t : tasks_)
+        if (t.id == task) t.lastStart = started;
+    std::string error;
+    if (!saveSiteTasks(file_, tasks_, error)) tell("cannot keep the tasks: " + error);
 }
 
 // Between tasks, the site's health every heartbeat; a run's recorder tells its own.
@@ -249,6 +277,15 @@ void TaskRunner::beat() {
     const bool written = health_.write(db_, site_.site, 0, error);
     if (!written && !beatFailed_) tell("cannot tell the site's health: " + error);
     beatFailed_ = !written;
+}
+
+// The board as the site's health tells it between tasks: lost and back are events of their own.
+void TaskRunner::watchBoard(bool tell) {
+    RecorderStatus s;
+    s.board.up = board_.up();
+    s.ageSeconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - startedAt_).count();
+    s.version = kZarnVersion;
+    health_.observe(s, tell);
 }
 
 // The runs not yet in zarn.task_runs, with their surveys once the archive has them.

@@ -13,7 +13,11 @@
 //    zarn.task_runs, later if the database is away then.
 //  - A task's options are checked again here: nothing read from the database runs a
 //    program, opens a port or names a place on the site.
-//  - Between tasks it wakes once a second at most.
+//  - The board is brought up once, when the site starts, and kept (board_link.h): each run
+//    opens its measurement on it and leaves it idle. Between tasks it is watched; lost
+//    and back show in the site's health and as events at the next heartbeat. No port at
+//    all: exit 3; a board that does not answer yet is looked for as a board lost.
+//  - Between tasks it wakes once a second at most, the board's watch every 4 s.
 
 #include "shell/record_options.h"
 

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -41,6 +43,16 @@ std::vector<std::string> fieldsOf(const std::string& line) {
         else out.back() += c;
     }
     return out;
+}
+
+// The time `ahead` from now, as zarnlog takes it.
+std::string utcIn(std::chrono::seconds ahead) {
+    const std::time_t t = std::time(nullptr) + ahead.count();
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return text;
 }
 
 struct Position {
@@ -258,9 +270,11 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
 // A site that follows its tasks, logged in as its own role: a task added from the desk is picked up by the
 // running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
 // survey and every record; the task stopped ends the run, and the recorder waits for the next, between
-// tasks; one added while its connection is cut starts once it is back, and ends at its --for; one
-// through which the server stops for 20 s goes on, and its log and run reach the archive whole, each
-// record once, when it is back; killed, the site falls silent.
+// tasks; one added while its connection is cut starts once it is back, and ends at its --for; the site
+// restarted while the server is stopped follows the tasks it kept, and the run through the outage reaches
+// the archive whole, each record once, when it is back. The board is brought up once a start, never for a
+// run; lost and found again between tasks, it is told in the site's health and as events. Killed, the
+// site falls silent.
 TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServer) {
     std::string error;
     ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
@@ -322,39 +336,59 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
                        "ORDER BY id DESC LIMIT 1"),
               "done true");
 
-    const auto through = zarnlog({"task", "add", "--site", "east", "--for", "24s", "--", "--single", "881.52"});
+    // Restarted while the server is away, the site follows the tasks kept beside its logs: the one that
+    // falls due then runs through the outage, and its log and run reach the archive whole once it is back.
+    const auto through = zarnlog({"task", "add", "--site", "east", "--from", utcIn(8s), "--for", "16s", "--",
+                                  "--single", "881.52"});
     ASSERT_EQ(through.status, 0) << through.output;
-    ASSERT_TRUE(testing::waitUntil([&] { return started() == "3"; }, 10s)) << child.err();
+    const std::string third = through.output.substr(0, through.output.find('\n'));
+    const auto kept = [&] { return testing::readWholeFile(runs + "/.zarn-tasks-east").find("\ntask " + third + " "); };
+    ASSERT_TRUE(testing::waitUntil([&] { return kept() != std::string::npos; }, 5s)) << child.err();
     server->stop();
-    std::this_thread::sleep_for(20s);
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    child.signal(SIGTERM);
+    ASSERT_EQ(child.wait(10s), 0) << child.err();
+    RecordChild restarted;
+    ASSERT_TRUE(restarted.start(site, env));
+    ASSERT_TRUE(testing::waitUntil([&] { return restarted.err().find("task " + third + " starts") != std::string::npos; },
+                                   15s))
+        << restarted.err();
+    EXPECT_NE(restarted.err().find("tasks last known"), std::string::npos) << restarted.err();
+    std::this_thread::sleep_until(stoppedAt + 20s);
     ASSERT_TRUE(server->start(error)) << error;
     ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "3"; }, 30s))
-        << child.err();
+        << restarted.err();
     const std::string last = archived("SELECT s.file_name FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey "
                                       "ORDER BY r.id DESC LIMIT 1");
     const size_t whole = testing::readLogged(runs + "/" + last).records.size();
     EXPECT_GT(whole, 10u);
     const std::string n = std::to_string(whole);
-    EXPECT_EQ(archived("SELECT r.outcome || ' ' || r.records || ' ' || s.record_count || ' ' || (SELECT count(*) || ' ' "
-                       "|| count(DISTINCT record_no) || ' ' || max(record_no) + 1 FROM zarn.records WHERE survey = "
-                       "s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey ORDER BY r.id DESC LIMIT 1"),
-              "done " + n + " " + n + " " + n + " " + n + " " + n);
-    EXPECT_TRUE(child.running());
-    child.signal(SIGTERM);
-    EXPECT_EQ(child.wait(10s), 0) << child.err();
+    EXPECT_EQ(archived("SELECT r.task || ' ' || r.outcome || ' ' || r.records || ' ' || s.record_count || ' ' || (SELECT "
+                       "count(*) || ' ' || count(DISTINCT record_no) || ' ' || max(record_no) + 1 FROM zarn.records "
+                       "WHERE survey = s.id) FROM zarn.task_runs r JOIN zarn.surveys s ON s.id = r.survey ORDER BY "
+                       "r.id DESC LIMIT 1"),
+              third + " done " + n + " " + n + " " + n + " " + n + " " + n);
 
-    // Started again and killed between tasks: silent once three heartbeats have gone by without one.
-    const auto heard = [&] { return std::stod(archived("SELECT extract(epoch FROM at) FROM zarn.health")); };
-    const double before = heard();
-    RecordChild again;
-    ASSERT_TRUE(again.start(site, env));
-    ASSERT_TRUE(testing::waitUntil([&] { return heard() > before; }, 10s)) << again.err();
+    // Between tasks the board gone and found again; the board brought up once each time the site started,
+    // never for a run.
+    device.sim.stop();  // its capture whole
+    const auto sent = testing::requestFrames(testing::readWholeFile(device.capturePath()));
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), std::vector<uint8_t>{1}), 2) << "two starts, three runs";
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "board lost -"; }, 10s)) << health();
+    SimProcess back;
+    ASSERT_TRUE(back.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
+    EXPECT_TRUE(testing::waitUntil([&] { return health() == "between tasks -"; }, 10s)) << restarted.err();
+    EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY at) FROM zarn.events WHERE kind LIKE 'board%'"),
+              "board lost,board back");
+    EXPECT_EQ(started(), "3") << "the run that began while the server was away, told once it was back";
+
+    // Killed between tasks: silent once three heartbeats have gone by without one.
     const auto state = [&] {
         return testing::runProgram({ZARNLOG_PATH, "site", "list", "--csv", "--archive", owner}).output;
     };
     EXPECT_NE(state().find(",\"between tasks\","), std::string::npos) << state();
-    again.signal(SIGKILL);
-    again.wait(5s);
+    restarted.signal(SIGKILL);
+    restarted.wait(5s);
     EXPECT_TRUE(testing::waitUntil([&] { return state().find(",\"silent\",") != std::string::npos; }, 10s)) << state();
 }
 
