@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "board/board_state.h"
-#include "outputs/live/listen_address.h"
+#include "platform/http/listen_address.h"
 #include "outputs/archive/archive_connection.h"
 #include "outputs/archive/log_pusher.h"
 #include "platform/command_line.h"

@@ -1,4 +1,4 @@
-#include "outputs/live/live_server.h"
+#include "platform/http/live_server.h"
 
 #include <fcntl.h>
 #include <microhttpd.h>
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "outputs/live/listen_address.h"
+#include "platform/http/listen_address.h"
 
 namespace zarn {
 namespace {

@@ -41,8 +41,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "outputs/live/event_stream.h"
-#include "outputs/live/request_gate.h"
+#include "platform/http/event_stream.h"
+#include "platform/http/request_gate.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;
