@@ -84,11 +84,13 @@ bool ArchiveConnection::fail(std::string& error, const std::string& what) {
     return false;
 }
 
-bool ArchiveConnection::awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error) {
+bool ArchiveConnection::awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error,
+                                            std::vector<std::string>* channels) {
     if (!conn_) return fail(error, "not connected");
     const auto take = [&] {
         while (PGnotify* n = PQnotifies(conn_)) {
             payloads.emplace_back(n->extra ? n->extra : "");
+            if (channels) channels->emplace_back(n->relname ? n->relname : "");
             PQfreemem(n);
         }
     };

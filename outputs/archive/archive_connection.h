@@ -54,8 +54,10 @@ public:
     bool copyIn(const std::string& copy, std::string_view data, std::string& error);
 
     // Waits up to `milliseconds` for notifications on the channels LISTENed to, their payloads
-    // added to `payloads`; false when the connection failed (it is closed then).
-    bool awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error);
+    // added to `payloads` (and their channels to `channels`, when given); false when the connection
+    // failed (it is closed then).
+    bool awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error,
+                            std::vector<std::string>* channels = nullptr);
 
     // The SQLSTATE of the last failure the server reported ("53100" a full disk); "" for others.
     const std::string& sqlState() const { return sqlState_; }

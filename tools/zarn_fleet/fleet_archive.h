@@ -1,0 +1,32 @@
+#pragma once
+// FleetArchive: the connection zarn-fleet answers requests on, opened when first needed
+// and again after it broke, one request at a time. Each statement may take 10 s at most,
+// so a slow query never holds the page for long.
+
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "outputs/archive/archive_connection.h"
+
+namespace zarn {
+
+class FleetArchive {
+public:
+    explicit FleetArchive(std::string conninfo) : conninfo_(std::move(conninfo)) {}
+
+    // `work` on the connection; false with the error when it could not be had or `work` failed,
+    // `sqlState` then the server's SQLSTATE ("" for none).
+    bool use(const std::function<bool(ArchiveConnection&, std::string&)>& work, std::string& error,
+             std::string& sqlState);
+
+private:
+    const std::string conninfo_;
+    std::mutex mutex_;
+    ArchiveConnection db_;
+};
+
+// Opened, with the statements' time bounded; the schema must hold the network (version 4 or later).
+bool openFleetConnection(ArchiveConnection& db, const std::string& conninfo, std::string& error);
+
+}  // namespace zarn
