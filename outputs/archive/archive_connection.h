@@ -83,5 +83,9 @@ private:
 std::string conninfoProblem(const std::string& conninfo);
 // Whether `conninfo` spells out a password (better kept in ~/.pgpass).
 bool conninfoHasPassword(const std::string& conninfo);
+// A program's archive: `given` (its --archive), else ZARN_ARCHIVE; "" for neither. What libpq
+// would refuse goes to `problem`, named by where it came from; a password spelled out on the
+// command line, where every user can read it, is warned of on stderr by `program`.
+std::string chosenArchive(const std::string& given, const char* program, std::string& problem);
 
 }  // namespace zarn

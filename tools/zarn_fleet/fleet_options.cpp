@@ -39,14 +39,10 @@ int usage(const std::string& problem) {
 }
 
 std::optional<int> takeArchive(const std::string& given, FleetOptions& o) {
-    const char* environment = std::getenv("ZARN_ARCHIVE");
-    o.archive = !given.empty() ? given : environment ? environment : "";
+    std::string problem;
+    o.archive = chosenArchive(given, kProgram, problem);
+    if (!problem.empty()) return usage(problem);
     if (o.archive.empty()) return usage("--archive CONNINFO (or ZARN_ARCHIVE) is required");
-    const std::string problem = conninfoProblem(o.archive);
-    if (!problem.empty()) return usage((given.empty() ? "ZARN_ARCHIVE: " : "--archive: ") + problem);
-    if (!given.empty() && conninfoHasPassword(given))
-        std::fprintf(stderr, "%s: --archive names a password, which every user of this machine can see; keep it in "
-                             "~/.pgpass (mode 600) instead\n", kProgram);
     return std::nullopt;
 }
 

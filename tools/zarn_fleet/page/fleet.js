@@ -5,7 +5,8 @@
   const token = new URLSearchParams(location.search).get('token');
   const headers = token ? { Authorization: 'Bearer ' + token } : {};
   const $ = (id) => document.getElementById(id);
-  const fleet = window.fleet = { sites: [], clockOffset: 0, selected: null, pictures: {} };
+  // changedAt: when each site's state last changed on this page (ms since the epoch).
+  const fleet = window.fleet = { sites: [], clockOffset: 0, selected: null, pictures: {}, changedAt: {} };
   const stateClass = (s) => (s || '').replace(/ /g, '-');
   const stateColours = { 'recording': '#2e7d32', 'between tasks': '#1565c0', 'board lost': '#ef6c00',
                          'silent': '#c62828', 'never heard': '#757575' };
@@ -94,7 +95,10 @@
   }
 
   function takeSites(data) {
+    const before = {};
+    for (const s of fleet.sites) before[s.name] = s.state;
     fleet.sites = data.sites || [];
+    for (const s of fleet.sites) if (before[s.name] !== s.state) fleet.changedAt[s.name] = Date.now();
     fleet.clockOffset = data.now * 1000 - Date.now();
     drawSites();
   }
