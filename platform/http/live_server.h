@@ -1,9 +1,9 @@
 #pragma once
-// LiveServer: the live page's HTTP/1.1 server, on libmicrohttpd. One thread of
-// its own polls every connection (epoll), once the RequestGate (request_gate.h)
-// has seen its first request line whole; another times out requests that do not
-// come and keeps the streams alive. Nothing it does waits on the recorder, and
-// nothing it serves comes from the file system.
+// LiveServer: the HTTP/1.1 server of zarn-record's live page and of zarn-fleet, on
+// libmicrohttpd. One thread of its own polls every connection (epoll), once the
+// RequestGate (request_gate.h) has seen its first request line whole; another times
+// out requests that do not come and keeps the streams alive. Nothing it does waits on
+// the program's own work, and nothing it serves comes from the file system.
 //
 //   GET /             the page (LiveContent::page)
 //   GET /api/status   the status's JSON

@@ -87,7 +87,7 @@ bool FleetWatch::look(bool tasksChanged, std::string& error) {
     if (!event.empty()) hub_.publish(streamEvent("sites", event));
     if (!events.empty()) {
         lastEvent_ = std::stoll(events.text(events.rows.size() - 1, 0));
-        hub_.publish(streamEvent("events", eventsJson(events)));
+        hub_.publish(streamEvent("events", "{\"events\":" + eventsJson(events) + "}"));
     }
     if (tasksChanged) hub_.publish(streamEvent("tasks", "{}"));
     return true;

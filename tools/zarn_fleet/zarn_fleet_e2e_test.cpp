@@ -264,23 +264,32 @@ TEST_F(Fleet, PageShowsEachStateLiveAndAnOperatorChangesTasksFromIt) {
     EXPECT_TRUE(browser.waitUntil(shows("valley", "silent"), 5s));
 
     // The board lost at hill, back at coast: on the page within 5 s, without a reload.
+    const auto event = [&](const std::string& kind) {
+        const auto done = testing::runSql(as("hill_rec"), "INSERT INTO zarn.events (site, at, kind) VALUES ('hill', now(), $1)",
+                                          {kind});
+        EXPECT_TRUE(done.ok()) << done.error;
+    };
     browser.execute("window.notReloaded = true");
     heartbeat("hill", "board lost");
+    event("board lost");
     heartbeat("coast", "recording");
     EXPECT_TRUE(browser.waitUntil(shows("hill", "board lost"), 5s));
     EXPECT_TRUE(browser.waitUntil(shows("coast", "recording"), 5s));
     EXPECT_EQ(browser.execute("return window.notReloaded === true"), true);
 
     // A site's picture and the percentiles of a frequency, from the hourly figures.
-    browser.execute("document.querySelector('#sites tr[data-site=\"hill\"]').click(); "
-                    "document.getElementById('from').value = '2026-11-02'; "
+    browser.execute("document.getElementById('from').value = '2026-11-02'; "
                     "document.getElementById('mhz').value = '881.52'; "
-                    "document.querySelector('#window button').click();");
+                    "document.querySelector('#sites tr[data-site=\"hill\"]').click();");
     EXPECT_TRUE(browser.waitUntil("return window.fleet.pictures.hill && window.fleet.profile && "
                                   "window.fleet.profile.length === 2", 5s));
     EXPECT_EQ(browser.execute("return window.fleet.pictures.hill.mean.filter((v) => v !== null).length"), 4);
     EXPECT_EQ(browser.execute("return [...document.querySelectorAll('#profile-table tbody tr')][0].textContent"),
               "66-90-80-50");
+    // The site's events: what it said before, and what it says now, as it comes.
+    EXPECT_TRUE(browser.waitUntil("return document.querySelector('#events li[data-kind=\"board lost\"]') !== null", 5s));
+    event("board back");
+    EXPECT_TRUE(browser.waitUntil("return document.querySelector('#events li[data-kind=\"board back\"]') !== null", 5s));
 
     // An operator adds a task from the page, and the database has it; then stops it.
     browser.execute("document.getElementById('task-site').value = 'coast'; "
