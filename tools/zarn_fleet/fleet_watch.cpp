@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <vector>
 
 #include "outputs/archive/site_desk.h"
@@ -71,18 +72,27 @@ bool FleetWatch::look(bool tasksChanged, std::string& error) {
     if (!readSitesWithHealth(db_, sites, error) ||
         !db_.exec(kEventsAfter, {std::to_string(lastEvent_), std::to_string(kEventsAtOnce)}, &events, error))
         return false;
-    const std::string array = sitesJson(sites, 0);
+    std::map<std::string, std::string> bySite;
+    for (size_t i = 0; i < sites.rows.size(); ++i) bySite.emplace(sites.text(i, 0), siteJson(sites, i));
+    const long long now = std::time(nullptr);
     std::string event;
     {
         std::lock_guard lock(mutex_);
-        const bool changed = array != sitesArray_ || !archiveUp_;
-        sites_ = std::move(sites);
-        archiveUp_ = true;
-        if (changed) {
-            sitesArray_ = array;
-            sitesEvent_ = sitesJson(sites_, std::time(nullptr));
-            event = sitesEvent_;
+        // Only the sites that changed, unless a site came or went: a heartbeat is a row, not the list.
+        std::string changed;
+        bool sameSites = archiveUp_ && bySite.size() == bySite_.size();
+        for (const auto& [name, json] : bySite) {
+            const auto was = bySite_.find(name);
+            sameSites = sameSites && was != bySite_.end();
+            if (was == bySite_.end() || was->second != json) changed += (changed.empty() ? "" : ",") + json;
         }
+        sites_ = std::move(sites);
+        bySite_ = std::move(bySite);
+        archiveUp_ = true;
+        sitesEvent_ = sitesJson(sites_, now);
+        if (!sameSites) event = sitesEvent_;
+        else if (!changed.empty())
+            event = "{\"now\":" + std::to_string(now) + ",\"partial\":true,\"sites\":[" + changed + "]}";
     }
     if (!event.empty()) hub_.publish(streamEvent("sites", event));
     if (!events.empty()) {

@@ -2,12 +2,14 @@
 // FleetWatch: a thread with a connection of its own that LISTENs on zarn_sites (a heartbeat
 // or an event) and zarn_tasks (a task changed). A notification only wakes it: it then reads
 // the sites' health and the events after the last it saw, and publishes to the streams what
-// changed ("sites", "events", "tasks"). It reads the health every 2 s besides, as a site
-// falls silent without a word. While the archive is away it tries again every 5 s, and the
-// sites it last read stay, the archive told as down.
+// changed: "sites" (every site first, and when a site came or went; else only those whose
+// row changed, marked partial), "events" and "tasks". It reads the health every 2 s besides,
+// as a site falls silent without a word. While the archive is away it tries again every 5 s,
+// and the sites it last read stay, the archive told as down.
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -48,7 +50,8 @@ private:
 
     mutable std::mutex mutex_;
     SqlRows sites_;
-    std::string sitesArray_, sitesEvent_;
+    std::map<std::string, std::string> bySite_;  // each site's JSON as last read
+    std::string sitesEvent_;
     bool archiveUp_ = false;
     long long lastEvent_ = 0;
 };

@@ -97,7 +97,11 @@
   function takeSites(data) {
     const before = {};
     for (const s of fleet.sites) before[s.name] = s.state;
-    fleet.sites = data.sites || [];
+    if (data.partial) {
+      const fresh = {};
+      for (const s of data.sites) fresh[s.name] = s;
+      fleet.sites = fleet.sites.map((s) => fresh[s.name] || s);
+    } else fleet.sites = data.sites || [];
     for (const s of fleet.sites) if (before[s.name] !== s.state) fleet.changedAt[s.name] = Date.now();
     fleet.clockOffset = data.now * 1000 - Date.now();
     drawSites();
