@@ -174,7 +174,6 @@
   function drawPicture(canvas, data, lo, hi) {
     const w = Math.max(1, data.mhz.length), h = Math.max(1, data.hours);
     canvas.width = w; canvas.height = h;
-    canvas.style.aspectRatio = w < 8 ? '' : '';
     const ctx = canvas.getContext('2d'), img = ctx.createImageData(w, h);
     const none = window.ZARN.colours.no_data;
     for (let i = 0; i < w * h; ++i) {
