@@ -24,9 +24,19 @@ bool FleetArchive::use(const std::function<bool(ArchiveConnection&, std::string&
                        std::string& sqlState) {
     std::lock_guard lock(mutex_);
     sqlState.clear();
-    if (!db_.isOpen() && !openFleetConnection(db_, conninfo_, error)) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (!db_.isOpen() && now < retryAt_) {
+        error = lastFailure_;
+        return false;
+    }
+    if (!db_.isOpen() && !openFleetConnection(db_, conninfo_, error)) {
+        retryAt_ = now + std::chrono::seconds(5);
+        lastFailure_ = error;
+        return false;
+    }
     if (work(db_, error)) return true;
-    sqlState = db_.sqlState();
+    // A connection lost on the way is the archive away, whatever the server said as it went.
+    if (db_.isOpen()) sqlState = db_.sqlState();
     return false;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // FleetArchive: the connection zarn-fleet answers requests on, opened when first needed
 // and again after it broke, one request at a time. Each statement may take 10 s at most,
-// so a slow query never holds the page for long.
+// so a slow query never holds the page for long; after a failed attempt to connect the
+// requests are answered at once for 5 s, not each held up by an archive that is away.
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -24,6 +26,8 @@ private:
     const std::string conninfo_;
     std::mutex mutex_;
     ArchiveConnection db_;
+    std::chrono::steady_clock::time_point retryAt_{};
+    std::string lastFailure_;
 };
 
 // Opened, with the statements' time bounded; the schema must hold the network (version 4 or later).
