@@ -44,7 +44,7 @@
 
 #include "board/frame_parser.h"
 #include "board/request_frame.h"
-#include "outputs/live/listen_address.h"
+#include "platform/http/listen_address.h"
 #include "outputs/live/live_output.h"
 #include "outputs/record_fanout.h"
 #include "recording/log_recorder.h"

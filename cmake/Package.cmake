@@ -28,19 +28,22 @@ function(zarn_install_doc file destination)
 endfunction()
 
 # Programs on the PATH.
-install(TARGETS zarn zarnlog zarn-board-sim zarn-record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zarn zarnlog zarn-board-sim zarn-record zarn-fleet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages and other files from docs/.
 zarn_install_doc(zarn.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarnlog.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-board-sim.1 ${CMAKE_INSTALL_MANDIR}/man1)
 zarn_install_doc(zarn-record.1 ${CMAKE_INSTALL_MANDIR}/man1)
+zarn_install_doc(zarn-fleet.1 ${CMAKE_INSTALL_MANDIR}/man1)
 # The card's installer is in the package, though not on the PATH.
 zarn_install_doc(ZarnSetup.1 ${CMAKE_INSTALL_MANDIR}/man1)
 # Not enabled by the package: a kiosk turns it on (docs/hand-held.md).
 zarn_install_doc(zarn-kiosk.service lib/systemd/system)
 # One survey per instance, enabled by whoever sets up a monitoring site.
 zarn_install_doc(zarn-record@.service lib/systemd/system)
+# The network's page for the desk, enabled by whoever runs the archive.
+zarn_install_doc(zarn-fleet.service lib/systemd/system)
 
 # The desktop: menu entry, icon in every size, and access to the board's adapters.
 install(FILES packaging/zarn.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -58,7 +61,7 @@ install(PROGRAMS $<TARGET_FILE:zarn> DESTINATION ${ZARN_CARD_DIR}/files/zarn REN
 # A stripping install (cpack, cmake --install --strip) strips every program as
 # Debian does; install(TARGETS) alone would leave the card's copies whole.
 foreach(program ${CMAKE_INSTALL_BINDIR}/zarn ${CMAKE_INSTALL_BINDIR}/zarnlog ${CMAKE_INSTALL_BINDIR}/zarn-board-sim
-    ${CMAKE_INSTALL_BINDIR}/zarn-record
+    ${CMAKE_INSTALL_BINDIR}/zarn-record ${CMAKE_INSTALL_BINDIR}/zarn-fleet
     ${ZARN_CARD_DIR}/autorun.exe ${ZARN_CARD_DIR}/files/zarn/zarn.exe)
   install(CODE "if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
@@ -96,7 +99,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "logs and JPEG snapshots in the field.\n"
   "\n"
   "The package holds the receiver program zarn, zarn-record to record surveys\n"
-  "without a screen (with a systemd unit for monitoring sites), zarnlog to read,\n"
+  "without a screen (with a systemd unit for monitoring sites), zarn-fleet to\n"
+  "watch a network of sites and set their tasks on one page, zarnlog to read,\n"
   "export (CSV, rtl_power layout), plot and map (GeoPackage, KML, GeoJSON) the\n"
   "logs on a desktop with the GPS tracks recorded beside them, and zarn-board-sim,\n"
   "which plays the board on a pseudo-terminal for demonstrations and tests. A udev\n"
@@ -111,6 +115,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZARN_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Read at run time: zarn-fleet serves Debian's Leaflet in its page.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libjs-leaflet")
 # Read at run time, so no binary names it: the bitmap fonts (a font package is
 # recommended, never depended on).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xfonts-base")

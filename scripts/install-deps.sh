@@ -22,6 +22,8 @@ packages=(
   libexpat1-dev
   # zarn-record's live page: an HTTP/1.1 server library
   libmicrohttpd-dev
+  # zarn-fleet's map: Leaflet, served by the program itself
+  libjs-leaflet
   # real servers for the tests (testing/servers): PostgreSQL 15 with PostGIS 3 and its client library
   postgresql-15 postgresql-15-postgis-3 libpq-dev
   # the mosquitto broker, its tools and client library; openssl makes the tests' certificates;

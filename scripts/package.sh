@@ -29,10 +29,11 @@ deb="build-package/zarn_${version}_$(dpkg --print-architecture).deb"
 echo "built $deb"
 
 expected=(
-  usr/bin/zarn usr/bin/zarnlog usr/bin/zarn-board-sim usr/bin/zarn-record
+  usr/bin/zarn usr/bin/zarnlog usr/bin/zarn-board-sim usr/bin/zarn-record usr/bin/zarn-fleet
   usr/share/zarn/card/autorun.exe usr/share/zarn/card/ZarnSetup usr/share/zarn/card/files/zarn/zarn.exe
   usr/share/man/man1/zarn.1.gz usr/share/man/man1/zarnlog.1.gz usr/share/man/man1/zarn-board-sim.1.gz
   usr/share/man/man1/zarn-record.1.gz usr/share/man/man1/ZarnSetup.1.gz usr/lib/systemd/system/zarn-record@.service
+  usr/share/man/man1/zarn-fleet.1.gz usr/lib/systemd/system/zarn-fleet.service
   usr/share/applications/zarn.desktop
   usr/share/icons/hicolor/16x16/apps/zarn.png usr/share/icons/hicolor/32x32/apps/zarn.png
   usr/share/icons/hicolor/48x48/apps/zarn.png usr/share/icons/hicolor/64x64/apps/zarn.png
@@ -51,6 +52,7 @@ echo "all ${#expected[@]} files listed"
 [ "$(dpkg-deb -f "$deb" Section)" = hamradio ] || fail "section is not hamradio"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
 dpkg-deb -f "$deb" Depends | grep -q 'libsdl2' || fail "the dependencies were not computed from the binaries"
+dpkg-deb -f "$deb" Depends | grep -q 'libjs-leaflet' || fail "zarn-fleet's Leaflet is not among the dependencies"
 
 # Errors fail; warnings and notes are shown.
 lintian --fail-on error --info "$deb"

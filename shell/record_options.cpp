@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "board/board_state.h"
-#include "outputs/live/listen_address.h"
+#include "platform/http/listen_address.h"
 #include "outputs/archive/archive_connection.h"
 #include "outputs/archive/log_pusher.h"
 #include "platform/command_line.h"
@@ -340,14 +340,9 @@ std::optional<int> takeListen(const Given& g, RecordOptions& o) {
 
 // The archive: --archive, else ZARN_ARCHIVE; checked as libpq reads it before anything starts.
 std::optional<int> takeArchive(const std::string& given, RecordOptions& o) {
-    const char* fromEnvironment = std::getenv("ZARN_ARCHIVE");
-    o.archive = !given.empty() ? given : fromEnvironment ? fromEnvironment : "";
-    if (o.archive.empty()) return std::nullopt;
-    const std::string problem = conninfoProblem(o.archive);
-    if (!problem.empty()) return usage((given.empty() ? "ZARN_ARCHIVE: " : "--archive: ") + problem);
-    if (!given.empty() && conninfoHasPassword(given))
-        std::fprintf(stderr, "%s: --archive names a password, which every user of this machine can see; keep it in "
-                             "~/.pgpass (mode 600) instead\n", kProgram);
+    std::string problem;
+    o.archive = chosenArchive(given, kProgram, problem);
+    if (!problem.empty()) return usage(problem);
     return std::nullopt;
 }
 

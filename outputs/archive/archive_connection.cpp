@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -84,11 +85,13 @@ bool ArchiveConnection::fail(std::string& error, const std::string& what) {
     return false;
 }
 
-bool ArchiveConnection::awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error) {
+bool ArchiveConnection::awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error,
+                                            std::vector<std::string>* channels) {
     if (!conn_) return fail(error, "not connected");
     const auto take = [&] {
         while (PGnotify* n = PQnotifies(conn_)) {
             payloads.emplace_back(n->extra ? n->extra : "");
+            if (channels) channels->emplace_back(n->relname ? n->relname : "");
             PQfreemem(n);
         }
     };
@@ -292,6 +295,19 @@ std::string conninfoProblem(const std::string& conninfo) {
     else if (says("invalid connection option")) what = "an option that libpq does not know";
     else if (says("URI")) what = "a postgresql:// URI that libpq cannot read";
     return "not a conninfo libpq takes: " + what + "; the text is not repeated here, as it may hold a password";
+}
+
+std::string chosenArchive(const std::string& given, const char* program, std::string& problem) {
+    const char* fromEnvironment = std::getenv("ZARN_ARCHIVE");
+    const std::string chosen = !given.empty() ? given : fromEnvironment ? fromEnvironment : "";
+    problem.clear();
+    if (chosen.empty()) return chosen;
+    if (std::string why = conninfoProblem(chosen); !why.empty())
+        problem = (given.empty() ? "ZARN_ARCHIVE: " : "--archive: ") + why;
+    else if (!given.empty() && conninfoHasPassword(given))
+        std::fprintf(stderr, "%s: --archive names a password, which every user of this machine can see; keep it in "
+                             "~/.pgpass (mode 600) instead\n", program);
+    return chosen;
 }
 
 bool conninfoHasPassword(const std::string& conninfo) {

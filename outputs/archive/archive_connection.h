@@ -54,8 +54,10 @@ public:
     bool copyIn(const std::string& copy, std::string_view data, std::string& error);
 
     // Waits up to `milliseconds` for notifications on the channels LISTENed to, their payloads
-    // added to `payloads`; false when the connection failed (it is closed then).
-    bool awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error);
+    // added to `payloads` (and their channels to `channels`, when given); false when the connection
+    // failed (it is closed then).
+    bool awaitNotifications(int milliseconds, std::vector<std::string>& payloads, std::string& error,
+                            std::vector<std::string>* channels = nullptr);
 
     // The SQLSTATE of the last failure the server reported ("53100" a full disk); "" for others.
     const std::string& sqlState() const { return sqlState_; }
@@ -81,5 +83,9 @@ private:
 std::string conninfoProblem(const std::string& conninfo);
 // Whether `conninfo` spells out a password (better kept in ~/.pgpass).
 bool conninfoHasPassword(const std::string& conninfo);
+// A program's archive: `given` (its --archive), else ZARN_ARCHIVE; "" for neither. What libpq
+// would refuse goes to `problem`, named by where it came from; a password spelled out on the
+// command line, where every user can read it, is warned of on stderr by `program`.
+std::string chosenArchive(const std::string& given, const char* program, std::string& problem);
 
 }  // namespace zarn

@@ -147,7 +147,7 @@ bool migration1(ArchiveConnection& db, std::string& error) { return db.exec(kMig
 
 // Each version's step, made in the transaction of its migration.
 using Migration = bool (*)(ArchiveConnection& db, std::string& error);
-const Migration kMigrations[kArchiveSchemaVersion] = {migration1, moveToPacks, addSites};
+const Migration kMigrations[kArchiveSchemaVersion] = {migration1, moveToPacks, addSites, addSiteNotices};
 
 constexpr const char* kInsufficientPrivilege = "42501";
 

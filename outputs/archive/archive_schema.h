@@ -17,7 +17,8 @@
 //                           views: point layers, one per record type, for QGIS
 //   zarn.hourly, zarn.occupancy(...)   hourly figures per site and frequency
 //   zarn.sites, zarn.health, zarn.events, zarn.tasks, zarn.task_runs   the network (version 3,
-//                           archive_sites.h), each site's role held to its own rows
+//                           archive_sites.h), each site's role held to its own rows; a heartbeat
+//                           or an event notifies the channel zarn_sites (version 4)
 //
 // Concurrent programs that make or upgrade the schema take turns (an advisory
 // lock); a schema newer than this program knows is refused, never touched.
@@ -29,7 +30,7 @@
 
 namespace zarn {
 
-constexpr int kArchiveSchemaVersion = 3;
+constexpr int kArchiveSchemaVersion = 4;
 // The first key of the archive's advisory locks: the schema (0) and each survey (its id).
 constexpr const char* kArchiveLockClass = "2053206638";
 

@@ -185,7 +185,20 @@ REVOKE EXECUTE ON FUNCTION zarn.add_site(text, name, double precision, double pr
                            zarn.remove_site(text) FROM PUBLIC;
 )sql";
 
+// A heartbeat or an event wakes whoever watches the network (zarn-fleet), who then reads the tables.
+const char* const kSiteNotices = R"sql(
+CREATE FUNCTION zarn.tell_watchers() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('zarn_sites', NEW.site);
+    RETURN NULL;
+END $$;
+CREATE TRIGGER health_told AFTER INSERT OR UPDATE ON zarn.health FOR EACH ROW EXECUTE FUNCTION zarn.tell_watchers();
+CREATE TRIGGER events_told AFTER INSERT ON zarn.events FOR EACH ROW EXECUTE FUNCTION zarn.tell_watchers();
+)sql";
+
 }  // namespace
+
+bool addSiteNotices(ArchiveConnection& db, std::string& error) { return db.exec(kSiteNotices, error); }
 
 bool addSites(ArchiveConnection& db, std::string& error) {
     return db.exec(kSiteTables, error) && db.exec(kSitePolicies, error) && db.exec(kSiteFunctions, error);

@@ -5,6 +5,7 @@
 //   zarn.health      a row a site, replaced at each heartbeat
 //   zarn.events      what happened at a site, with its time
 //   zarn.tasks       what a site measures, when, at what priority; zarn.task_runs, each run
+//   zarn_sites       the channel a heartbeat or an event notifies, with the site (version 4)
 //   zarn.site_of(role)                 the site a role is, NULL for one that is none
 //   zarn.add_site(...), zarn.remove_site(name)   for an operator: register a site and grant
 //                                      its role, or take both back
@@ -22,6 +23,8 @@ namespace zarn {
 
 // Migration 3.
 bool addSites(ArchiveConnection& db, std::string& error);
+// Migration 4: a heartbeat or an event notifies the channel zarn_sites with its site's name.
+bool addSiteNotices(ArchiveConnection& db, std::string& error);
 
 // The connected role, and the site it is: nullopt when it is none, or the schema has no sites yet.
 struct ConnectedRole {

@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "outputs/live/event_stream.h"
+#include "platform/http/event_stream.h"
 #include "outputs/live/live_metrics.h"
-#include "outputs/live/live_server.h"
+#include "platform/http/live_server.h"
 #include "outputs/record_fanout.h"
 #include "recording/log_units.h"
 #include "survey/record_json.h"

@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "outputs/live/event_stream.h"
-#include "outputs/live/listen_address.h"
+#include "platform/http/event_stream.h"
+#include "platform/http/listen_address.h"
 #include "outputs/live/live_metrics.h"
-#include "outputs/live/request_gate.h"
+#include "platform/http/request_gate.h"
 #include "survey/log_time.h"
 #include "testing/servers/prometheus_server.h"
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "outputs/archive/archive_connection.h"
+#include "outputs/archive/site_desk.h"
 #include "platform/command_line.h"
 #include "survey/json_writer.h"
 #include "survey/log_time.h"

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "outputs/archive/site_desk.h"
 
 namespace zarn {
 namespace {
 
-constexpr const char* kNoPrivilege = "42501";
 constexpr const char* kTaken = "23505";
 
 int refused(ArchiveConnection& db, const std::string& what, const std::string& error, std::ostream& err) {
@@ -26,18 +26,6 @@ std::string sizeText(const std::string& bytes) {
     std::snprintf(text, sizeof text, b >= 1e9 ? "%.1f GB" : "%.0f MB", b >= 1e9 ? b / 1e9 : b / 1e6);
     return text;
 }
-
-// Each site with its health: the state is `silent` after three heartbeats without one.
-const char* const kSitesWithHealth = R"sql(
-SELECT s.name, s.role, to_char(h.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
-       floor(extract(epoch FROM now() - h.at))::bigint,
-       CASE WHEN h.site IS NULL THEN 'never heard'
-            WHEN h.at < now() - 3 * h.heartbeat * interval '1 second' THEN 'silent'
-            ELSE h.state END,
-       h.task, h.log, h.backlog, h.disk_free, h.alarms
-FROM zarn.sites s LEFT JOIN zarn.health h ON h.site = s.name
-ORDER BY s.name
-)sql";
 
 void writeTable(const SqlRows& rows, std::ostream& out) {
     std::vector<std::vector<std::string>> cells{{"site", "state", "last heard", "task", "backlog", "disk free", "alarms"}};
@@ -81,7 +69,8 @@ int listSites(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     if (!connectPreparedArchive(db, c, err)) return 1;
     SqlRows rows;
     std::string error;
-    if (!db.exec(kSitesWithHealth, {}, &rows, error)) return refused(db, "cannot list the sites", error, err);
+    if (!readSitesWithHealth(db, rows, error)) return refused(db, "cannot list the sites", error, err);
+    for (auto& row : rows.rows) row.resize(10);  // the columns the list has always had
     if (c.csv)
         writeCsvRows("site,role,last_heard,seconds_ago,state,task,log,backlog,disk_free_bytes,alarms", rows, {0, 1, 2, 4, 6},
                      out);

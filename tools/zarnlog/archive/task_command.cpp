@@ -5,34 +5,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "outputs/archive/site_desk.h"
 #include "shell/record_options.h"
-#include "survey/json_writer.h"
 #include "survey/occupancy.h"
 
 namespace zarn {
 namespace {
 
-constexpr const char* kNoPrivilege = "42501";
-constexpr const char* kNoSuchSite = "23503";
 
 int refused(ArchiveConnection& db, const std::string& what, const std::string& error, std::ostream& err) {
     err << "zarnlog: " << db.target() << ": " << what << ": " << error;
     if (db.sqlState() == kNoPrivilege) err << " (an operator manages tasks: see docs/network.md)";
     err << "\n";
     return 1;
-}
-
-std::string jsonArray(const std::vector<std::string>& words) {
-    std::string json = "[";
-    for (const std::string& w : words) {
-        if (json.size() > 1) json += ',';
-        appendJsonString(json, w);
-    }
-    return json + "]";
-}
-
-SqlValue secondsValue(const std::optional<long long>& seconds) {
-    return seconds ? SqlValue(std::to_string(*seconds)) : SqlValue();
 }
 
 // The channel table a task names, read here: the site has no such file.
@@ -48,44 +33,11 @@ bool readTable(const std::string& file, std::string& text, std::ostream& err) {
     return true;
 }
 
-const char* const kInsertTask = R"sql(
-INSERT INTO zarn.tasks (site, name, options, table_text, every, run_for, from_time, until_time, priority)
-VALUES ($1, $2, ARRAY(SELECT json_array_elements_text($3::json)), $4, $5::bigint * interval '1 second',
-        $6::bigint * interval '1 second', to_timestamp($7::bigint), to_timestamp($8::bigint), $9::integer)
-RETURNING id
-)sql";
-
-const char* const kTasks = R"sql(
-SELECT t.id, t.site, t.name, CASE WHEN t.enabled THEN 'on' ELSE 'stopped' END, t.priority,
-       extract(epoch FROM t.every)::bigint, extract(epoch FROM t.run_for)::bigint,
-       to_char(t.from_time AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
-       to_char(t.until_time AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), array_to_string(t.options, ' ')
-FROM zarn.tasks t WHERE $1::text IS NULL OR t.site = $1 ORDER BY t.site, t.priority DESC, t.id
-)sql";
-
-const char* const kRuns = R"sql(
-SELECT coalesce(r.task::text, '-'), r.site, to_char(r.started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
-       to_char(r.ended_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), coalesce(r.survey::text, '-'),
-       r.records, r.outcome
-FROM zarn.task_runs r WHERE $1::text IS NULL OR r.site = $1 ORDER BY r.started_at, r.id
-)sql";
-
 std::string durationText(const std::string& seconds) {
     return seconds.empty() ? "" : periodText(std::stoll(seconds));
 }
 
 }  // namespace
-
-std::optional<long long> parseTaskDuration(const std::string& text) {
-    const char unit = text.empty() ? 0 : text.back();
-    const long long scale = unit == 's' ? 1 : unit == 'm' ? 60 : unit == 'h' ? 3600 : unit == 'd' ? 86400 : 0;
-    long long value = 0;
-    const char* end = text.data() + text.size() - 1;
-    const auto [stop, problem] = std::from_chars(text.data(), end, value);
-    if (!scale || problem != std::errc() || stop != end || value <= 0 || value > 366 * 86400 / scale)
-        return std::nullopt;
-    return value * scale;
-}
 
 std::string takeTaskOperands(std::vector<std::string>& operands, ArchiveCommand& c) {
     static const char* const kVerbs[] = {"add", "list", "stop", "start", "rm", "runs"};
@@ -120,22 +72,16 @@ int addTask(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     if (!measurement.tableFile.empty() && !readTable(measurement.tableFile, table, err)) return 1;
     ArchiveConnection db;
     if (!connectPreparedArchive(db, c, err)) return 1;
-    SqlRows rows;
+    NewTask task{c.site, c.taskName.empty() ? std::nullopt : std::optional(c.taskName),
+                 table.empty() ? std::nullopt : std::optional(table), c.taskOptions, c.every, c.runFor, c.from, c.until,
+                 c.priority};
+    int id = 0;
     std::string error;
-    const std::vector<SqlValue> values{c.site,
-                                       c.taskName.empty() ? SqlValue() : SqlValue(c.taskName),
-                                       jsonArray(c.taskOptions),
-                                       table.empty() ? SqlValue() : SqlValue(table),
-                                       secondsValue(c.every),
-                                       secondsValue(c.runFor),
-                                       secondsValue(c.from),
-                                       secondsValue(c.until),
-                                       std::to_string(c.priority)};
-    if (!db.exec(kInsertTask, values, &rows, error)) {
-        if (db.sqlState() == kNoSuchSite) error = "there is no site " + quotedText(c.site);
+    if (!insertTask(db, task, id, error)) {
+        if (db.sqlState() == kNoSuchRow) error = "there is no site " + quotedText(c.site);
         return refused(db, "task not added", error, err);
     }
-    out << rows.text(0, 0) << "\n";
+    out << id << "\n";
     return 0;
 }
 
@@ -144,8 +90,9 @@ int listTasks(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     if (!connectPreparedArchive(db, c, err)) return 1;
     SqlRows rows;
     std::string error;
-    if (!db.exec(kTasks, {c.siteGiven ? SqlValue(c.site) : SqlValue()}, &rows, error))
+    if (!readTaskList(db, c.siteGiven ? std::optional(c.site) : std::nullopt, rows, error))
         return refused(db, "cannot list the tasks", error, err);
+    for (auto& row : rows.rows) row.resize(10);  // the options as text, as the list has always had them
     if (c.csv) {
         writeCsvRows("task,site,name,state,priority,every_seconds,for_seconds,from,until,options", rows, {1, 2, 3, 7, 8, 9},
                      out);
@@ -166,7 +113,7 @@ int listTaskRuns(const ArchiveCommand& c, std::ostream& out, std::ostream& err) 
     if (!connectPreparedArchive(db, c, err)) return 1;
     SqlRows rows;
     std::string error;
-    if (!db.exec(kRuns, {c.siteGiven ? SqlValue(c.site) : SqlValue()}, &rows, error))
+    if (!readTaskRuns(db, c.siteGiven ? std::optional(c.site) : std::nullopt, rows, error))
         return refused(db, "cannot list the task runs", error, err);
     std::vector<std::vector<std::string>> cells{{"task", "site", "started", "ended", "survey", "records", "outcome"}};
     for (size_t i = 0; i < rows.rows.size(); ++i) {
@@ -181,20 +128,17 @@ int switchTask(const ArchiveCommand& c, std::ostream& out, std::ostream& err) {
     ArchiveConnection db;
     if (!connectPreparedArchive(db, c, err)) return 1;
     const std::string verb = c.name.substr(c.name.find(' ') + 1);
-    const std::string sql = verb == "rm" ? "DELETE FROM zarn.tasks WHERE id = $1::integer RETURNING site"
-                                         : "UPDATE zarn.tasks SET enabled = $2::boolean, changed_at = now() "
-                                           "WHERE id = $1::integer RETURNING site";
-    std::vector<SqlValue> values{c.operand};
-    if (verb != "rm") values.emplace_back(verb == "start" ? "true" : "false");
-    SqlRows rows;
+    const TaskSwitch to = verb == "rm" ? TaskSwitch::Remove : verb == "start" ? TaskSwitch::Start : TaskSwitch::Stop;
+    std::optional<std::string> site;
     std::string error;
-    if (!db.exec(sql, values, &rows, error)) return refused(db, "task " + c.operand + " not changed", error, err);
-    if (rows.empty()) {
+    if (!switchTask(db, std::stoll(c.operand), to, site, error))
+        return refused(db, "task " + c.operand + " not changed", error, err);
+    if (!site) {
         err << "zarnlog: there is no task " << c.operand << " (or it is another site's)\n";
         return 1;
     }
     const char* done = verb == "rm" ? "removed" : verb == "start" ? "started" : "stopped";
-    out << "task " << c.operand << " of site " << quotedText(rows.text(0, 0)) << " " << done << "\n";
+    out << "task " << c.operand << " of site " << quotedText(*site) << " " << done << "\n";
     return 0;
 }
 

@@ -16,8 +16,6 @@
 
 namespace zarn {
 
-// "30s", "10m", "1h", "1d" in seconds (up to a year); nullopt for anything else.
-std::optional<long long> parseTaskDuration(const std::string& text);
 // After "task": its verb and what follows it, into `c`; the usage problem, or empty.
 std::string takeTaskOperands(std::vector<std::string>& operands, ArchiveCommand& c);
 

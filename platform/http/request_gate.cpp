@@ -1,4 +1,4 @@
-#include "outputs/live/request_gate.h"
+#include "platform/http/request_gate.h"
 
 #include <fcntl.h>
 #include <sys/epoll.h>

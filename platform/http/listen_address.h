@@ -1,5 +1,5 @@
 #pragma once
-// Where the live page listens and who may read it, checked before a recording begins.
+// Where a page listens and who may read it, checked before the program gets to work.
 //
 // - parseListenAddress("[ADDR:]PORT"): "8080" is 127.0.0.1:8080; an address only
 //   when given: "0.0.0.0:8080", "[::]:8080", "[::1]:8080", "192.0.2.7:8080", or a

@@ -1,4 +1,4 @@
-#include "outputs/live/listen_address.h"
+#include "platform/http/listen_address.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

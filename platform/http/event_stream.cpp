@@ -1,4 +1,4 @@
-#include "outputs/live/event_stream.h"
+#include "platform/http/event_stream.h"
 
 #include <algorithm>
 #include <cstring>

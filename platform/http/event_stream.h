@@ -1,5 +1,5 @@
 #pragma once
-// The live page's event streams (Server-Sent Events): one EventStream for each
+// A page's event streams (Server-Sent Events): one EventStream for each
 // client of /api/stream, all fed by one StreamHub.
 //
 // - A stream begins with what it is given when it joins (the current status),
@@ -37,7 +37,7 @@ using StreamEvent = std::shared_ptr<const std::string>;
 // An event's text; `data` is one line of JSON.
 StreamEvent streamEvent(std::string_view type, std::string_view data);
 
-// How a stream's connection is put to sleep, woken and cut; from outputs/live's server.
+// How a stream's connection is put to sleep, woken and cut; from the server (live_server.h).
 class StreamWaker {
 public:
     virtual ~StreamWaker() = default;

@@ -1,4 +1,4 @@
-#include "outputs/live/live_server.h"
+#include "platform/http/live_server.h"
 
 #include <fcntl.h>
 #include <microhttpd.h>
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "outputs/live/listen_address.h"
+#include "platform/http/listen_address.h"
 
 namespace zarn {
 namespace {
@@ -30,6 +30,7 @@ constexpr auto kCutGrace = 500ms;  // for the streams cut at the end to go
 // longer than the gate does (it tells of the close first).
 constexpr unsigned kLibraryMargin = 16;
 
+constexpr size_t kLargestBody = 64 * 1024;
 constexpr const char* kPageSecurity =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:; "
     "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
@@ -116,6 +117,8 @@ struct LiveServer::Connection {
     Clock::time_point since = Clock::now();
     bool streaming = false;
     bool timedOut = false;
+    std::string body;  // of the request being answered, for the handler
+    bool bodyTooLarge = false;
 };
 
 namespace {
@@ -160,9 +163,14 @@ void freeStream(void* cls) {
     delete response;
 }
 
-MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*, const char*,
-                     size_t* bodyBytes, void** request) {
-    return result(static_cast<LiveServer*>(cls)->onRequest(c, url, method, bodyBytes, request));
+MHD_Result addParameter(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    static_cast<HttpRequest*>(cls)->query.emplace_back(key, value ? value : "");
+    return MHD_YES;
+}
+
+MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
+                     const char* upload, size_t* bodyBytes, void** request) {
+    return result(static_cast<LiveServer*>(cls)->onRequest(c, url, method, upload, bodyBytes, request));
 }
 
 void onConnection(void* cls, MHD_Connection* c, void** context, MHD_ConnectionNotificationCode code) {
@@ -179,6 +187,12 @@ void* onRequestLine(void* cls, const char*, MHD_Connection* c) {
 }
 
 }  // namespace
+
+const std::string* HttpRequest::parameter(const std::string& name) const {
+    for (const auto& [key, value] : query)
+        if (key == name) return &value;
+    return nullptr;
+}
 
 LiveServer::LiveServer(int listenFd, std::string token, std::vector<std::string> hosts, StreamHub& hub,
                        LiveContent content, LiveServerLimits limits)
@@ -326,14 +340,22 @@ void LiveServer::cut(uint64_t id) {
 
 // Refused at once, before any body (libmicrohttpd then closes the connection); else
 // answered once the whole request has come, so the connection stays for the next one.
-int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method, size_t* bodyBytes,
-                          void** request) {
+int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method, const char* upload,
+                          size_t* bodyBytes, void** request) {
     if (*request == &requestAnswered) return MHD_NO;
     const std::string_view verb = method;
     const std::string path = url;
     if (*request == &requestChecked) {
         if (*bodyBytes > 0) {
-            *bodyBytes = 0;  // a GET with a body: taken and forgotten
+            // A POST's body is kept for the handler, up to its bound; a GET's taken and forgotten.
+            if (verb == MHD_HTTP_METHOD_POST) {
+                std::lock_guard lock(connectionsMutex_);
+                if (Connection* connection = tracked(c)) {
+                    if (connection->body.size() + *bodyBytes > kLargestBody) connection->bodyTooLarge = true;
+                    else connection->body.append(upload, *bodyBytes);
+                }
+            }
+            *bodyBytes = 0;
             return MHD_YES;
         }
         *request = &requestAnswered;
@@ -343,6 +365,7 @@ int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method
             if (Connection* connection = tracked(c)) id = connection->id;
         }
         if (path == "/api/stream" && verb == MHD_HTTP_METHOD_GET) return stream(c, id);
+        if (verb == MHD_HTTP_METHOD_POST) return handle(c, path, verb);
         return answer(c, path, verb == MHD_HTTP_METHOD_HEAD);
     }
     *request = &requestChecked;
@@ -351,42 +374,80 @@ int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method
         Connection* connection = tracked(c);
         if (!connection || connection->timedOut) return MHD_NO;  // the 408 went out
         connection->phase = Connection::Phase::Answering;
+        connection->body.clear();
+        connection->bodyTooLarge = false;
     }
     if (!hosts_.empty()) {
         const char* host = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
         if (!host || !hostAllowed(host, hosts_))
             return send(c, MHD_HTTP_MISDIRECTED_REQUEST, "text/plain; charset=utf-8",
-                        "421 Misdirected Request: not a name this page answers (zarn-record --allow-host NAME "
-                        "adds one)\n");
+                        "421 Misdirected Request: not a name this page answers (--allow-host NAME adds one)\n");
     }
-    if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD)
-        return refuse(c, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed", {{"Allow", "GET, HEAD"}});
+    const bool posting = verb == MHD_HTTP_METHOD_POST && content_.handle;
+    if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD && !posting)
+        return refuse(c, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed",
+                      {{"Allow", content_.handle ? "GET, HEAD, POST" : "GET, HEAD"}});
     if (unsafePath(path)) return refuse(c, MHD_HTTP_BAD_REQUEST, "Bad Request");
     if (!authorised(c))
         return refuse(c, MHD_HTTP_UNAUTHORIZED, "Unauthorized", {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer"}});
     return MHD_YES;
 }
 
-bool LiveServer::authorised(MHD_Connection* c) const {
-    if (token_.empty()) return true;
-    if (const char* given = MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, "token"))
-        return sameToken(given, token_, true);
+std::optional<std::string> LiveServer::givenToken(MHD_Connection* c, bool& fromQuery) {
+    fromQuery = true;
+    if (const char* given = MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, "token")) return given;
+    fromQuery = false;
     const char* header = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
-    if (!header || strncasecmp(header, "Bearer ", 7) != 0) return false;
+    if (!header || strncasecmp(header, "Bearer ", 7) != 0) return std::nullopt;
     std::string_view given = header + 7;
     while (!given.empty() && given.front() == ' ') given.remove_prefix(1);
-    return sameToken(given, token_, false);
+    return std::string(given);
+}
+
+bool LiveServer::authorised(MHD_Connection* c) const {
+    if (token_.empty()) return true;
+    bool fromQuery = false;
+    const auto given = givenToken(c, fromQuery);
+    return given && (sameToken(*given, token_, fromQuery) || operatorAuthorised(c));
+}
+
+bool LiveServer::operatorAuthorised(MHD_Connection* c) const {
+    if (content_.operatorToken.empty()) return false;
+    bool fromQuery = false;
+    const auto given = givenToken(c, fromQuery);
+    return given && sameToken(*given, content_.operatorToken, fromQuery);
+}
+
+int LiveServer::handle(MHD_Connection* c, const std::string& path, std::string_view verb) {
+    if (!content_.handle) return refuse(c, MHD_HTTP_NOT_FOUND, "Not Found");
+    HttpRequest request;
+    request.method = verb;
+    request.path = path;
+    MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, &addParameter, &request);
+    request.operatorToken = operatorAuthorised(c);
+    {
+        std::lock_guard lock(connectionsMutex_);
+        if (Connection* connection = tracked(c)) {
+            if (connection->bodyTooLarge) return refuse(c, MHD_HTTP_CONTENT_TOO_LARGE, "Content Too Large");
+            request.body = std::move(connection->body);
+        }
+    }
+    const HttpReply reply = content_.handle(request);
+    return send(c, reply.status, reply.type, verb == MHD_HTTP_METHOD_HEAD ? std::string() : reply.body);
 }
 
 int LiveServer::answer(MHD_Connection* c, const std::string& path, bool head) {
     if (path == "/" || path == "/index.html")
         return send(c, MHD_HTTP_OK, "text/html; charset=utf-8", content_.page,
-                    {{"Content-Security-Policy", kPageSecurity}, {"Referrer-Policy", "no-referrer"}});
-    if (path == "/api/status") return send(c, MHD_HTTP_OK, "application/json", content_.status());
+                    {{"Content-Security-Policy",
+                      content_.pageSecurity.empty() ? kPageSecurity : content_.pageSecurity.c_str()},
+                     {"Referrer-Policy", "no-referrer"}});
+    if (path == "/api/status" && content_.status)
+        return send(c, MHD_HTTP_OK, "application/json", content_.status());
     if (path == "/metrics") return send(c, MHD_HTTP_OK, "text/plain; version=0.0.4; charset=utf-8", content_.metrics());
     if (path == "/api/stream" && head) return send(c, MHD_HTTP_OK, "text/event-stream", "");
     if (path == "/favicon.ico") return send(c, MHD_HTTP_NO_CONTENT, "", "");
-    return refuse(c, MHD_HTTP_NOT_FOUND, "Not Found");
+    return handle(c, path, head ? MHD_HTTP_METHOD_HEAD : MHD_HTTP_METHOD_GET);
 }
 
 int LiveServer::stream(MHD_Connection* c, uint64_t id) {

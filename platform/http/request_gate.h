@@ -1,5 +1,5 @@
 #pragma once
-// RequestGate: the live page's listening socket. It accepts each connection and
+// RequestGate: a page's listening socket. It accepts each connection and
 // holds it, on a thread of its own, until the first request line has come whole;
 // it reads nothing (it peeks), so the HTTP server that the connection is handed
 // on to reads the request from its beginning.

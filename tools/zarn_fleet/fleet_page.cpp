@@ -1,0 +1,72 @@
+#include "tools/zarn_fleet/fleet_page.h"
+
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
+#include "outputs/live/live_page.h"
+#include "survey/json_writer.h"
+
+namespace zarn {
+
+extern const std::string_view kFleetHtml, kFleetCss, kFleetJs;
+
+namespace {
+
+void replace(std::string& text, std::string_view marker, std::string_view with) {
+    const size_t at = text.find(marker);
+    if (at != std::string::npos) text.replace(at, marker.size(), with);
+}
+
+// A file's text without its source map's line: a browser would ask this host for the map.
+bool readAsset(const std::string& path, std::string& text, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    if (!in.is_open() || in.bad()) {
+        error = "cannot read " + path + " (Debian's libjs-leaflet)";
+        return false;
+    }
+    text = all.str();
+    for (const char* mark : {"//# sourceMappingURL=", "/*# sourceMappingURL="}) {
+        const size_t at = text.rfind(mark);
+        if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool fleetPage(const std::string& leafletFolder, const std::string& tiles, std::string& page, std::string& error) {
+    std::string script, style;
+    if (!readAsset(leafletFolder + "/leaflet.js", script, error) ||
+        !readAsset(leafletFolder + "/leaflet.css", style, error))
+        return false;
+    if (script.find("</script") != std::string::npos || style.find("</style") != std::string::npos) {
+        error = "Leaflet's files in " + leafletFolder + " cannot go inside the page";
+        return false;
+    }
+    std::string tilesJson;
+    if (tiles.empty()) tilesJson = "null";
+    else appendJsonString(tilesJson, tiles);
+    page = kFleetHtml;
+    replace(page, "/*ZARN_STYLE*/", kFleetCss);
+    replace(page, "/*ZARN_COLOURS*/", pageColours());
+    replace(page, "/*ZARN_TILES*/", tilesJson);
+    replace(page, "/*ZARN_SCRIPT*/", kFleetJs);
+    replace(page, "/*LEAFLET_CSS*/", style);
+    replace(page, "/*LEAFLET_JS*/", script);
+    return true;
+}
+
+std::string fleetPageSecurity(const std::string& tiles) {
+    std::string images = "data:";
+    if (!tiles.empty()) {
+        const size_t host = tiles.find("://") + 3;
+        images += " " + tiles.substr(0, tiles.find('/', host));
+    }
+    return "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src " + images +
+           "; connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+}
+
+}  // namespace zarn
