@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace zarn {
 namespace {
@@ -44,6 +45,25 @@ std::string unescaped(const std::string& text) {
 std::string field(const std::optional<long long>& v) { return v ? std::to_string(*v) : "-"; }
 std::optional<long long> fieldValue(const std::string& w) {
     return w == "-" ? std::nullopt : std::optional(std::stoll(w));
+}
+
+// `text` as the whole of `path`: written beside it, then renamed, so that a stop leaves one or the other.
+bool writeWhole(const std::string& path, const std::string& text, std::string& error) {
+    const std::string temporary = path + ".new";
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// A line's first word and the rest.
+std::pair<std::string, std::string> splitLine(const std::string& line) {
+    const size_t space = line.find(' ');
+    return {line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1)};
 }
 
 }  // namespace
@@ -106,8 +126,9 @@ std::optional<long long> runEnd(const SiteTask& t, long long start) {
 
 bool recordTaskRun(ArchiveConnection& db, const std::string& site, const TaskRun& run, std::string& error) {
     return db.exec("INSERT INTO zarn.task_runs (task, site, started_at, ended_at, survey, records, outcome) "
-                   "VALUES ($1::integer, $2, to_timestamp($3::bigint), to_timestamp($4::bigint), $5::integer, "
-                   "$6::bigint, $7)",
+                   "SELECT $1::integer, $2, to_timestamp($3::bigint), to_timestamp($4::bigint), $5::integer, "
+                   "$6::bigint, $7 WHERE NOT EXISTS (SELECT FROM zarn.task_runs WHERE task = $1::integer AND "
+                   "site = $2 AND started_at = to_timestamp($3::bigint))",
                    {std::to_string(run.task), site, std::to_string(run.started), std::to_string(run.ended),
                     run.survey ? SqlValue(std::to_string(*run.survey)) : SqlValue(), std::to_string(run.records),
                     run.outcome},
@@ -123,15 +144,7 @@ bool saveSiteTasks(const std::string& path, const std::vector<SiteTask>& tasks, 
         for (const std::string& o : t.options) out << "option " << escaped(o) << "\n";
         if (t.table) out << "table " << escaped(*t.table) << "\n";
     }
-    const std::string temporary = path + ".new";
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << out.str();
-    file.close();
-    if (!file || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return writeWhole(path, out.str(), error);
 }
 
 bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& loaded, std::string& error) {
@@ -144,8 +157,7 @@ bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& loaded, std::
     std::vector<SiteTask> tasks;
     try {
         while (std::getline(in, line)) {
-            const size_t space = line.find(' ');
-            const std::string word = line.substr(0, space), rest = space == std::string::npos ? "" : line.substr(space + 1);
+            const auto [word, rest] = splitLine(line);
             if (word == "task") {
                 std::istringstream w(rest);
                 std::string f[8];
@@ -171,6 +183,51 @@ bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& loaded, std::
         return false;
     }
     loaded = std::move(tasks);
+    return true;
+}
+
+bool saveKeptRuns(const std::string& path, const KeptRuns& kept, std::string& error) {
+    std::ostringstream out;
+    out << "zarn-runs 1\n";
+    for (const TaskRun& r : kept.runs)
+        out << "run " << r.task << ' ' << r.started << ' ' << r.ended << "\nlog " << escaped(r.logFile)
+            << "\noutcome " << escaped(r.outcome) << "\n";
+    for (const HeldEvent& e : kept.events)
+        out << "event " << e.at << ' ' << escaped(e.kind) << "\ndetail " << escaped(e.detail) << "\n";
+    return writeWhole(path, out.str(), error);
+}
+
+bool loadKeptRuns(const std::string& path, KeptRuns& loaded, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line) || line != "zarn-runs 1") {
+        error = path + ": not a file of runs of this program";
+        return false;
+    }
+    KeptRuns kept;
+    try {
+        while (std::getline(in, line)) {
+            const auto [word, rest] = splitLine(line);
+            if (word == "run") {
+                TaskRun r;
+                std::istringstream(rest) >> r.task >> r.started >> r.ended;
+                kept.runs.push_back(std::move(r));
+            } else if (word == "event") {
+                const auto [at, kind] = splitLine(rest);
+                kept.events.push_back({std::stoll(at), unescaped(kind), {}});
+            } else if (!kept.runs.empty() && word == "log") {
+                kept.runs.back().logFile = unescaped(rest);
+            } else if (!kept.runs.empty() && word == "outcome") {
+                kept.runs.back().outcome = unescaped(rest);
+            } else if (!kept.events.empty() && word == "detail") {
+                kept.events.back().detail = unescaped(rest);
+            }
+        }
+    } catch (const std::exception&) {
+        error = path + ": damaged";
+        return false;
+    }
+    loaded = std::move(kept);
     return true;
 }
 

@@ -9,6 +9,9 @@
 // - recordTaskRun(): the run in zarn.task_runs.
 // - saveSiteTasks(), loadSiteTasks(): the tasks last read, kept in a file beside the logs,
 //   which the site follows while the database is away.
+// - saveKeptRuns(), loadKeptRuns(): the runs and events not yet in the archive, kept in a
+//   file beside the logs, so that a site stopped while the database is away loses none.
+// Both files are written whole, under another name, then renamed.
 // Times are seconds since the epoch, UTC.
 
 #include <optional>
@@ -35,6 +38,18 @@ struct TaskRun {
     std::optional<long long> survey;
     long long records = 0;
     std::string outcome;  // "done", "stopped", "failed: ...", "interrupted"
+    std::string logFile;  // the run's log in the site's folder, by which its survey is found; none: refused
+};
+
+// An event of the site told while the database was away, with its time.
+struct HeldEvent {
+    long long at = 0;
+    std::string kind, detail;
+};
+
+struct KeptRuns {
+    std::vector<TaskRun> runs;
+    std::vector<HeldEvent> events;
 };
 
 bool readSiteTasks(ArchiveConnection& db, const std::string& site, std::vector<SiteTask>& tasks, std::string& error);
@@ -42,10 +57,14 @@ std::optional<long long> dueAt(const SiteTask& task, long long now);
 const SiteTask* taskToRun(const std::vector<SiteTask>& tasks, long long now);
 // When the run of `task` begun at `start` ends; nullopt: when the task is stopped.
 std::optional<long long> runEnd(const SiteTask& task, long long start);
+// A run recorded before (the same task, site and start) is not recorded again.
 bool recordTaskRun(ArchiveConnection& db, const std::string& site, const TaskRun& run, std::string& error);
 
 bool saveSiteTasks(const std::string& path, const std::vector<SiteTask>& tasks, std::string& error);
 // A damaged file leaves `tasks` as they were.
 bool loadSiteTasks(const std::string& path, std::vector<SiteTask>& tasks, std::string& error);
+bool saveKeptRuns(const std::string& path, const KeptRuns& kept, std::string& error);
+// A damaged file leaves `kept` as it was.
+bool loadKeptRuns(const std::string& path, KeptRuns& kept, std::string& error);
 
 }  // namespace zarn

@@ -83,5 +83,29 @@ TEST(SiteTasks, TheFileKeepsEveryTaskAsTheDatabaseGaveIt) {
     std::filesystem::remove(path);
 }
 
+TEST(SiteTasks, TheRunsKeptComeBackAsTheyWent) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("site-runs-" + std::to_string(getpid()))).string();
+    KeptRuns kept;
+    kept.runs = {{3, 100, 160, {}, 0, "refused: --exec a\\b\nc", ""},
+                 {4, 200, 260, {}, 0, "interrupted", "e-task-4.zrn"}};
+    kept.events = {{150, "task started", "4"}, {160, "task ended", "4 failed (exit 1)"}};
+    std::string error;
+    ASSERT_TRUE(saveKeptRuns(path, kept, error)) << error;
+    KeptRuns read;
+    ASSERT_TRUE(loadKeptRuns(path, read, error)) << error;
+    ASSERT_EQ(read.runs.size(), 2u);
+    ASSERT_EQ(read.events.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::tie(read.runs[i].task, read.runs[i].started, read.runs[i].ended, read.runs[i].outcome,
+                           read.runs[i].logFile),
+                  std::tie(kept.runs[i].task, kept.runs[i].started, kept.runs[i].ended, kept.runs[i].outcome,
+                           kept.runs[i].logFile));
+        EXPECT_EQ(std::tie(read.events[i].at, read.events[i].kind, read.events[i].detail),
+                  std::tie(kept.events[i].at, kept.events[i].kind, kept.events[i].detail));
+    }
+    std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace zarn

@@ -7,14 +7,18 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
-#include <deque>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "outputs/archive/archive_connection.h"
+#include "outputs/archive/archive_schema.h"
+#include "outputs/archive/growing_track.h"
+#include "outputs/archive/log_pusher.h"
 #include "outputs/archive/site_health.h"
 #include "outputs/archive/site_tasks.h"
+#include "recording/track_recorder.h"
 #include "tools/zarn_record/board_link.h"
 #include "tools/zarn_record/recording_session.h"
 #include "zarn_version.h"
@@ -50,15 +54,13 @@ std::string stamp(long long t) {
     return text;
 }
 
-struct PendingRun {
-    TaskRun run;
-    std::string fileName;  // the log's, by which its survey is found
-};
-
 class TaskRunner {
 public:
     explicit TaskRunner(const RecordOptions& site)
-        : site_(site), file_(site.output + "/.zarn-tasks-" + fileNamePart(site.site)), health_(site.heartbeat, site.output) {
+        : site_(site),
+          file_(site.output + "/.zarn-tasks-" + fileNamePart(site.site)),
+          runsFile_(site.output + "/.zarn-runs-" + fileNamePart(site.site)),
+          health_(site.heartbeat, site.output) {
         health_.setBetweenTasks();
     }
     int run();
@@ -73,18 +75,25 @@ private:
     bool stillOn(const SiteTask& task) const;
     void event(const char* kind, const std::string& detail);
     void flushRuns();
+    bool flushEvents(std::string& error);
+    bool shipLog(const std::string& fileName, std::string& error);
+    bool findSurvey(TaskRun& run, std::string& error);
+    void keepRun(TaskRun run);
+    void keepRuns();
     void beat();
     void watchBoard(bool tell);
     int millisecondsToNextDue() const;
 
     const RecordOptions& site_;
     const std::string file_;
+    const std::string runsFile_;
     const std::chrono::steady_clock::time_point startedAt_ = std::chrono::steady_clock::now();
     StderrBoxes boxes_;
     BoardLink board_;
     ArchiveConnection db_;
     std::vector<SiteTask> tasks_;
-    std::deque<PendingRun> pending_;
+    KeptRuns kept_;  // what the archive does not have yet
+    bool schemaReady_ = false;
     SiteHealth health_;
     long long beatAt_ = 0;
     bool beatFailed_ = false;
@@ -96,6 +105,8 @@ int TaskRunner::run() {
     catchStopSignals();
     std::string error;
     if (loadSiteTasks(file_, tasks_, error)) tell("following the " + std::to_string(tasks_.size()) + " tasks last known");
+    if (loadKeptRuns(runsFile_, kept_, error) && !kept_.runs.empty())
+        tell("runs kept, not yet recorded: " + std::to_string(kept_.runs.size()));
     setMessageBoxSink(&boxes_);
     if (const int status = board_.bringUp(site_.port, true)) return status;
     while (!stopSignalled()) {
@@ -187,15 +198,16 @@ void TaskRunner::event(const char* kind, const std::string& detail) {
     if (db_.isOpen() && db_.exec("INSERT INTO zarn.events (site, at, kind, detail) VALUES ($1, now(), $2, $3)",
                                  {site_.site, std::string(kind), detail}, nullptr, error))
         return;
-    health_.addEvent(kind, detail);
+    kept_.events.push_back({now(), kind, detail});
+    keepRuns();
 }
 
 void TaskRunner::runTask(const SiteTask& task) {
     const std::string number = std::to_string(task.id);
-    PendingRun pending;
-    pending.run.task = task.id;
-    pending.run.started = now();
-    noteStart(task.id, pending.run.started);
+    TaskRun run;
+    run.task = task.id;
+    run.started = now();
+    noteStart(task.id, run.started);
     std::string tableFile;
     if (task.table) {
         tableFile = site_.output + "/.task-" + number + ".kct";
@@ -206,14 +218,12 @@ void TaskRunner::runTask(const SiteTask& task) {
     if (readTaskOptions(task.options, o, refusal, tableFile)) {
         const std::string why = refusal.str().substr(0, refusal.str().find('\n'));
         tell("task " + number + " refused: " + why);
-        pending.run.ended = pending.run.started;
-        pending.run.outcome = "refused: " + why;
-        pending_.push_back(std::move(pending));
-        flushRuns();
-        return;
+        run.ended = run.started;
+        run.outcome = "refused: " + why;
+        return keepRun(std::move(run));
     }
-    pending.fileName = fileNamePart(site_.site) + "-task-" + number + "-" + stamp(pending.run.started) + ".zrn";
-    o.output = site_.output + "/" + pending.fileName;
+    run.logFile = fileNamePart(site_.site) + "-task-" + number + "-" + stamp(run.started) + ".zrn";
+    o.output = site_.output + "/" + run.logFile;
     o.archive = site_.archive;
     o.archiveDrain = site_.archiveDrain;
     o.heartbeat = site_.heartbeat;
@@ -223,15 +233,21 @@ void TaskRunner::runTask(const SiteTask& task) {
     o.port = site_.port;
     o.giveUp = site_.giveUp;
     o.task = task.id;
-    if (const auto end = runEnd(task, pending.run.started))
-        o.seconds = static_cast<double>(std::max(1LL, *end - pending.run.started));
+    if (const auto end = runEnd(task, run.started))
+        o.seconds = static_cast<double>(std::max(1LL, *end - run.started));
     tell("task " + number + " starts: " + o.output);
     event("task started", number);
-    pending.run.outcome = record(task, o);
-    pending.run.ended = now();
-    tell("task " + number + " ended: " + pending.run.outcome);
-    event("task ended", number + " " + pending.run.outcome);
-    pending_.push_back(std::move(pending));
+    run.outcome = record(task, o);
+    run.ended = now();
+    tell("task " + number + " ended: " + run.outcome);
+    event("task ended", number + " " + run.outcome);
+    keepRun(std::move(run));
+}
+
+// Kept before it is recorded: a site stopped while the database is away loses no run.
+void TaskRunner::keepRun(TaskRun run) {
+    kept_.runs.push_back(std::move(run));
+    keepRuns();
     flushRuns();
 }
 
@@ -274,6 +290,7 @@ void TaskRunner::beat() {
     if (!db_.isOpen() || now() < beatAt_) return;
     beatAt_ = now() + health_.heartbeat();
     std::string error;
+    flushRuns();
     const bool written = health_.write(db_, site_.site, 0, error);
     if (!written && !beatFailed_) tell("cannot tell the site's health: " + error);
     beatFailed_ = !written;
@@ -288,26 +305,70 @@ void TaskRunner::watchBoard(bool tell) {
     health_.observe(s, tell);
 }
 
-// The runs not yet in zarn.task_runs, with their surveys once the archive has them.
+// The events and runs kept, in order, each run's log shipped first and its survey found.
 void TaskRunner::flushRuns() {
-    while (!pending_.empty() && db_.isOpen()) {
-        PendingRun& p = pending_.front();
-        SqlRows rows;
-        std::string error;
-        if (!p.fileName.empty() &&
-            db_.exec("SELECT id, record_count FROM zarn.surveys WHERE site = $1 AND file_name = $2 ORDER BY id DESC "
-                     "LIMIT 1",
-                     {site_.site, p.fileName}, &rows, error) &&
-            !rows.empty()) {
-            p.run.survey = std::stoll(rows.text(0, 0));
-            p.run.records = std::stoll(rows.text(0, 1));
+    std::string error;
+    if (!db_.isOpen() || (kept_.runs.empty() && kept_.events.empty())) return;
+    if (!flushEvents(error)) return tell("the events kept wait to be told: " + error);
+    while (!kept_.runs.empty()) {
+        TaskRun& run = kept_.runs.front();
+        if (!shipLog(run.logFile, error)) {
+            if (!db_.isOpen()) return tell("the run of task " + std::to_string(run.task) + " waits: " + error);
+            tell(run.logFile + " not shipped (" + error + "): its run goes with what the archive holds of it");
         }
-        if (!recordTaskRun(db_, site_.site, p.run, error)) {
-            tell("the run of task " + std::to_string(p.run.task) + " waits to be recorded: " + error);
-            return;
-        }
-        pending_.pop_front();
+        if (!findSurvey(run, error) || !recordTaskRun(db_, site_.site, run, error))
+            return tell("the run of task " + std::to_string(run.task) + " waits to be recorded: " + error);
+        kept_.runs.erase(kept_.runs.begin());
+        keepRuns();
     }
+}
+
+bool TaskRunner::flushEvents(std::string& error) {
+    while (!kept_.events.empty()) {
+        const HeldEvent& e = kept_.events.front();
+        if (!db_.exec("INSERT INTO zarn.events (site, at, kind, detail) VALUES ($1, to_timestamp($2::bigint), $3, $4)",
+                      {site_.site, std::to_string(e.at), e.kind, e.detail}, nullptr, error))
+            return false;
+        kept_.events.erase(kept_.events.begin());
+        keepRuns();
+    }
+    return true;
+}
+
+// As the run's own archive output ships it; the push goes on from what the archive holds, so a
+// log shipped whole or in part before gains only what it lacks.
+bool TaskRunner::shipLog(const std::string& fileName, std::string& error) {
+    const std::string path = site_.output + "/" + fileName;
+    if (fileName.empty() || !std::filesystem::exists(path)) return true;
+    int before = 0;
+    if (!schemaReady_ && !(schemaReady_ = prepareSchema(db_, before, error))) return false;
+    GrowingTrack track(TrackRecorder::trackPathFor(path));
+    track.refresh();
+    track.setFinal();
+    LogPusher pusher(db_, path, site_.site, true);
+    PushProgress progress;
+    const bool pushed = pusher.push(track, progress, error);
+    for (const std::string& notice : progress.notices) tell(fileName + ": " + notice);
+    return pushed;
+}
+
+bool TaskRunner::findSurvey(TaskRun& run, std::string& error) {
+    SqlRows rows;
+    if (run.logFile.empty()) return true;
+    if (!db_.exec("SELECT id, record_count FROM zarn.surveys WHERE site = $1 AND file_name = $2 ORDER BY id DESC "
+                  "LIMIT 1",
+                  {site_.site, run.logFile}, &rows, error))
+        return false;
+    if (!rows.empty()) {
+        run.survey = std::stoll(rows.text(0, 0));
+        run.records = std::stoll(rows.text(0, 1));
+    }
+    return true;
+}
+
+void TaskRunner::keepRuns() {
+    std::string error;
+    if (!saveKeptRuns(runsFile_, kept_, error)) tell("cannot keep the runs not yet recorded: " + error);
 }
 
 }  // namespace

@@ -10,7 +10,10 @@
 //    short by another task, only by its own end, its task stopped or changed, or a signal.
 //  - Each run records a log of its own in the folder (SITE-task-N-TIME.zrn) and ships it
 //    as --archive does; its task, start, end, survey, records and outcome go to
-//    zarn.task_runs, later if the database is away then.
+//    zarn.task_runs. While the database is away, the runs and the task events wait in a
+//    file beside the logs (.zarn-runs-SITE), also across a restart; once it is back, each
+//    run's log is pushed first (what its own output could not ship goes then, once), then
+//    the run is recorded with its survey.
 //  - A task's options are checked again here: nothing read from the database runs a
 //    program, opens a port or names a place on the site.
 //  - The board is brought up once, when the site starts, and kept (board_link.h): each run

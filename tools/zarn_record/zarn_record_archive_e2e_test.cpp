@@ -271,10 +271,11 @@ TEST_F(ArchiveE2e, ARegisteredSiteTellsItsHealthAndGoesSilentWhenKilled) {
 // running recorder, which records a log for the run and ships it; the run is in zarn.task_runs with its
 // survey and every record; the task stopped ends the run, and the recorder waits for the next, between
 // tasks; one added while its connection is cut starts once it is back, and ends at its --for; the site
-// restarted while the server is stopped follows the tasks it kept, and the run through the outage reaches
-// the archive whole, each record once, when it is back. The board is brought up once a start, never for a
-// run; lost and found again between tasks, it is told in the site's health and as events. Killed, the
-// site falls silent.
+// restarted while the server is stopped follows the tasks it kept; stopped again after a run that ended in
+// the outage and started once more, it loses neither the run nor its events: when the server is back, the
+// run's log reaches the archive whole, each record once, and the run is recorded with its survey. The board
+// is brought up once a start, never for a run; lost and found again between tasks, it is told in the site's
+// health and as events. Killed, the site falls silent.
 TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServer) {
     std::string error;
     ASSERT_TRUE(server->createRole("east_rec", "east's own", error)) << error;
@@ -289,7 +290,8 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
     const std::string runs = device.root + "/runs";
     std::filesystem::create_directory(runs);
     const std::vector<std::string> site{"--tasks", "--archive", server->roleConninfo("east_rec", "team"), "--site",
-                                        "east",    "-o",        runs,          "--heartbeat", "1"};
+                                        "east",    "-o",        runs,          "--heartbeat", "1",
+                                        "--archive-drain", "1"};
     const std::vector<std::pair<std::string, std::string>> env{
         {"ZARN_ROOT", device.root}, {"PGPASSFILE", server->writePgpass("east_rec", "east's own")}};
     ASSERT_TRUE(child.start(site, env));
@@ -337,24 +339,30 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
               "done true");
 
     // Restarted while the server is away, the site follows the tasks kept beside its logs: the one that
-    // falls due then runs through the outage, and its log and run reach the archive whole once it is back.
-    const auto through = zarnlog({"task", "add", "--site", "east", "--from", utcIn(8s), "--for", "16s", "--",
+    // falls due then runs in the outage. Stopped after it and started again, the site keeps the run, and
+    // its log and run reach the archive whole once the server is back.
+    const auto through = zarnlog({"task", "add", "--site", "east", "--from", utcIn(5s), "--for", "5s", "--",
                                   "--single", "881.52"});
     ASSERT_EQ(through.status, 0) << through.output;
     const std::string third = through.output.substr(0, through.output.find('\n'));
     const auto kept = [&] { return testing::readWholeFile(runs + "/.zarn-tasks-east").find("\ntask " + third + " "); };
     ASSERT_TRUE(testing::waitUntil([&] { return kept() != std::string::npos; }, 5s)) << child.err();
     server->stop();
-    const auto stoppedAt = std::chrono::steady_clock::now();
     child.signal(SIGTERM);
     ASSERT_EQ(child.wait(10s), 0) << child.err();
+    RecordChild outage;
+    ASSERT_TRUE(outage.start(site, env));
+    ASSERT_TRUE(testing::waitUntil([&] { return outage.err().find("task " + third + " ended: done") != std::string::npos; },
+                                   20s))
+        << outage.err();
+    EXPECT_NE(outage.err().find("tasks last known"), std::string::npos) << outage.err();
+    outage.signal(SIGTERM);
+    ASSERT_EQ(outage.wait(10s), 0) << outage.err();
     RecordChild restarted;
     ASSERT_TRUE(restarted.start(site, env));
-    ASSERT_TRUE(testing::waitUntil([&] { return restarted.err().find("task " + third + " starts") != std::string::npos; },
-                                   15s))
+    ASSERT_TRUE(testing::waitUntil([&] { return restarted.err().find("not yet recorded: 1") != std::string::npos; },
+                                   10s))
         << restarted.err();
-    EXPECT_NE(restarted.err().find("tasks last known"), std::string::npos) << restarted.err();
-    std::this_thread::sleep_until(stoppedAt + 20s);
     ASSERT_TRUE(server->start(error)) << error;
     ASSERT_TRUE(testing::waitUntil([&] { return archived("SELECT count(*) FROM zarn.task_runs") == "3"; }, 30s))
         << restarted.err();
@@ -373,14 +381,14 @@ TEST_F(ArchiveE2e, ASiteRunsTasksFromTheDeskThroughACutConnectionAndAStoppedServ
     // never for a run.
     device.sim.stop();  // its capture whole
     const auto sent = testing::requestFrames(testing::readWholeFile(device.capturePath()));
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), std::vector<uint8_t>{1}), 2) << "two starts, three runs";
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), std::vector<uint8_t>{1}), 3) << "three starts, three runs";
     EXPECT_TRUE(testing::waitUntil([&] { return health() == "board lost -"; }, 10s)) << health();
     SimProcess back;
     ASSERT_TRUE(back.start(ZARN_BOARD_SIM_PATH, {}, error)) << error;
     EXPECT_TRUE(testing::waitUntil([&] { return health() == "between tasks -"; }, 10s)) << restarted.err();
     EXPECT_EQ(archived("SELECT string_agg(kind, ',' ORDER BY at) FROM zarn.events WHERE kind LIKE 'board%'"),
               "board lost,board back");
-    EXPECT_EQ(started(), "3") << "the run that began while the server was away, told once it was back";
+    EXPECT_EQ(started(), "3") << "the run that began while the server was away, kept and told once it was back";
 
     // Killed between tasks: silent once three heartbeats have gone by without one.
     const auto state = [&] {
