@@ -68,7 +68,7 @@ for page in "$unpacked"/usr/share/man/man1/*.1.gz; do
   [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
 done
 echo "manual pages render without warnings"
-for program in zarn zarnlog zarn-board-sim zarn-record; do
+for program in zarn zarnlog zarn-board-sim zarn-record zarn-fleet; do
   answer=$("$unpacked/usr/bin/$program" --version) || fail "$program --version failed"
   grep -qF "$version" <<<"$answer" || fail "$program --version says '$answer', not $version"
   echo "$answer"
