@@ -16,7 +16,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTickMs = 100;
-constexpr int kDefaultConnectSeconds = 10;
 constexpr size_t kCopyChunk = size_t{1} << 20;
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
@@ -42,14 +41,14 @@ std::string serverMessage(const PGresult* r, PGconn* conn) {
     return text;
 }
 
-int connectSeconds(PGconn* conn) {
+int connectSeconds(PGconn* conn, int otherwise) {
     int seconds = 0;
     if (PQconninfoOption* options = PQconninfo(conn)) {
         for (PQconninfoOption* o = options; o->keyword; ++o)
             if (!std::strcmp(o->keyword, "connect_timeout") && o->val) seconds = std::atoi(o->val);
         PQconninfoFree(options);
     }
-    return seconds > 0 ? std::max(seconds, 2) : kDefaultConnectSeconds;
+    return seconds > 0 ? std::max(seconds, 2) : otherwise;
 }
 
 std::string describe(PGconn* conn) {
@@ -129,7 +128,7 @@ bool ArchiveConnection::open(const std::string& conninfo, const std::string& pro
     conn_ = PQconnectStartParams(keys.data(), values.data(), 1);
     if (!conn_) return error = "out of memory", false;
     target_ = describe(conn_);
-    const int seconds = connectSeconds(conn_);
+    const int seconds = connectSeconds(conn_, connectSeconds_);
     const auto deadline = Clock::now() + std::chrono::seconds(seconds);
     PostgresPollingStatusType polled = PGRES_POLLING_WRITING;
     while (PQstatus(conn_) != CONNECTION_BAD && polled != PGRES_POLLING_OK && polled != PGRES_POLLING_FAILED) {

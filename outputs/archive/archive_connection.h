@@ -9,7 +9,7 @@
 //   socket a tenth of a second at a time: once `abort` is set, the call under
 //   way fails within that time and the connection is closed (the server
 //   rolls back what was open). Connecting gives up after connect_timeout
-//   (the conninfo's, PGCONNECT_TIMEOUT, else 10 s).
+//   (the conninfo's, PGCONNECT_TIMEOUT, else 10 s or what connectWithin() set).
 // - Statements take their values as parameters, never spliced into the text.
 // - target() names the server as "host=H port=P dbname=D user=U", never with
 //   a password, for messages.
@@ -45,6 +45,8 @@ public:
     // `program` is the application name the server shows (PGAPPNAME wins).
     bool open(const std::string& conninfo, const std::string& program, std::string& error);
     bool isOpen() const { return conn_ != nullptr; }
+    // The time open() gives a server when neither the conninfo nor PGCONNECT_TIMEOUT says.
+    void connectWithin(int seconds) { connectSeconds_ = seconds; }
     void close();
     const std::string& target() const { return target_; }
 
@@ -74,6 +76,7 @@ private:
 
     const std::atomic<bool>* abort_;
     pg_conn* conn_ = nullptr;
+    int connectSeconds_ = 10;
     std::string target_;
     std::string sqlState_;
 };

@@ -28,11 +28,16 @@ SELECT t.id, t.site, t.name, CASE WHEN t.enabled THEN 'on' ELSE 'stopped' END, t
 FROM zarn.tasks t WHERE $1::text IS NULL OR t.site = $1 ORDER BY t.site, t.priority DESC, t.id
 )sql";
 
+// LIMIT NULL is no limit.
 const char* const kRuns = R"sql(
-SELECT coalesce(r.task::text, '-'), r.site, to_char(r.started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
-       to_char(r.ended_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), coalesce(r.survey::text, '-'),
-       r.records, r.outcome
-FROM zarn.task_runs r WHERE $1::text IS NULL OR r.site = $1 ORDER BY r.started_at, r.id
+SELECT task, site, started, ended, survey, records, outcome
+FROM (SELECT coalesce(r.task::text, '-') AS task, r.site,
+             to_char(r.started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"') AS started,
+             to_char(r.ended_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"') AS ended,
+             coalesce(r.survey::text, '-') AS survey, r.records, r.outcome, r.started_at, r.id
+      FROM zarn.task_runs r WHERE $1::text IS NULL OR r.site = $1
+      ORDER BY r.started_at DESC, r.id DESC LIMIT $2::bigint) newest
+ORDER BY started_at, id
 )sql";
 
 const char* const kInsertTask = R"sql(
@@ -78,8 +83,9 @@ bool readTaskList(ArchiveConnection& db, const std::optional<std::string>& site,
     return db.exec(kTasks, {siteValue(site)}, &rows, error);
 }
 
-bool readTaskRuns(ArchiveConnection& db, const std::optional<std::string>& site, SqlRows& rows, std::string& error) {
-    return db.exec(kRuns, {siteValue(site)}, &rows, error);
+bool readTaskRuns(ArchiveConnection& db, const std::optional<std::string>& site, SqlRows& rows, std::string& error,
+                  std::optional<int> newest) {
+    return db.exec(kRuns, {siteValue(site), newest ? SqlValue(std::to_string(*newest)) : SqlValue()}, &rows, error);
 }
 
 bool insertTask(ArchiveConnection& db, const NewTask& task, int& id, std::string& error) {

@@ -10,7 +10,7 @@
 // - readTaskList(): the tasks, of one site or all, by site, priority (highest first), number:
 //     0 number, 1 site, 2 name, 3 state (on, stopped), 4 priority, 5 every (s), 6 for (s),
 //     7 from, 8 until (ISO 8601 UTC), 9 options joined by blanks, 10 options as a JSON array
-// - readTaskRuns(): the runs, of one site or all, oldest first:
+// - readTaskRuns(): the runs, of one site or all (or only the newest few), oldest first:
 //     0 task (- when removed), 1 site, 2 started, 3 ended, 4 survey (-), 5 records, 6 outcome
 // - insertTask(): a task of zarn-record's measurement options, its number; the caller has
 //   checked the options as the recorder will.
@@ -34,7 +34,8 @@ std::optional<long long> parseTaskDuration(const std::string& text);
 
 bool readSitesWithHealth(ArchiveConnection& db, SqlRows& rows, std::string& error);
 bool readTaskList(ArchiveConnection& db, const std::optional<std::string>& site, SqlRows& rows, std::string& error);
-bool readTaskRuns(ArchiveConnection& db, const std::optional<std::string>& site, SqlRows& rows, std::string& error);
+bool readTaskRuns(ArchiveConnection& db, const std::optional<std::string>& site, SqlRows& rows, std::string& error,
+                  std::optional<int> newest = std::nullopt);
 
 struct NewTask {
     std::string site;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -62,10 +63,11 @@ int refuse(MHD_Connection* c, unsigned code, const char* reason,
     return send(c, code, "text/plain; charset=utf-8", std::to_string(code) + " " + reason + "\n", headers);
 }
 
-// A path that names a parent, or holds a control character or a blank.
+// A path that names a parent, or holds a control character or a backslash (a blank is
+// a name's own: a site's, say).
 bool unsafePath(std::string_view path) {
     for (const char c : path)
-        if (static_cast<unsigned char>(c) < 0x21 || c == 0x7f) return true;
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '\\') return true;
     for (size_t at = 0; at < path.size();) {
         const size_t end = std::min(path.find('/', at), path.size());
         if (path.substr(at, end - at) == "..") return true;
@@ -390,6 +392,10 @@ int LiveServer::onRequest(MHD_Connection* c, const char* url, const char* method
     if (unsafePath(path)) return refuse(c, MHD_HTTP_BAD_REQUEST, "Bad Request");
     if (!authorised(c))
         return refuse(c, MHD_HTTP_UNAUTHORIZED, "Unauthorized", {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer"}});
+    // Refused before the body comes, rather than taken whole and thrown away.
+    if (const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        length && std::strtoull(length, nullptr, 10) > kLargestBody)
+        return refuse(c, MHD_HTTP_CONTENT_TOO_LARGE, "Content Too Large");
     return MHD_YES;
 }
 

@@ -13,7 +13,7 @@
 //   anything else     LiveContent::handle, when given (GET, HEAD and POST; a body up
 //                     to 64 KiB, else 413)
 // HEAD as GET without the body. Everything else is refused:
-//   400 a malformed request, a path with a ".." segment or a byte below 0x21
+//   400 a malformed request, a path with a ".." segment, a control character or a backslash
 //   401 no token or a wrong one, when a token is asked (a bearer header or ?token=;
 //       in the query a blank stands for the '+' a form-encoding client made of it);
 //       the operator's token, when there is one, is taken wherever the token is

@@ -1,5 +1,6 @@
 #include "tools/zarn_fleet/fleet_api.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -19,7 +20,19 @@ namespace {
 
 constexpr long long kLongestWindow = 62 * 86400;
 constexpr int kMostEvents = 1000;
+constexpr int kNewestRuns = 200;
+// A picture's hours x frequencies: a month by two thousand frequencies, some 12 MB of JSON.
+constexpr size_t kLargestPicture = 2'000'000;
+constexpr const char* kStatementTooLong = "57014";
 constexpr const char* kPrefix = "/api/sites/";
+
+// Text the database takes: valid UTF-8, without NUL.
+bool databaseText(std::string_view text) { return text.find('\0') == std::string_view::npos && validUtf8(text) == text; }
+
+bool allDatabaseText(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    return std::all_of(pairs.begin(), pairs.end(),
+                       [](const auto& pair) { return databaseText(pair.first) && databaseText(pair.second); });
+}
 
 HttpReply json(std::string body, unsigned status = 200) { return {status, "application/json", std::move(body)}; }
 HttpReply refusal(unsigned status, const std::string& message) { return json(errorJson(message), status); }
@@ -27,7 +40,7 @@ HttpReply refusal(unsigned status, const std::string& message) { return json(err
 // The archive's failure: away (503), or the database refused (403 for a privilege).
 HttpReply archiveFailure(const std::string& error, const std::string& sqlState) {
     if (sqlState == kNoPrivilege) return refusal(403, "the database refuses: " + error);
-    if (sqlState.empty()) return refusal(503, "the archive: " + error);
+    if (sqlState.empty() || sqlState == kStatementTooLong) return refusal(503, "the archive: " + error);
     return refusal(500, "the archive: " + error);
 }
 
@@ -91,7 +104,7 @@ SELECT h, samples, round(mean::numeric, 2), zarn.bins_percentile(b[1], b[2:], 0.
 FROM (SELECT extract(hour FROM hour)::integer AS h, sum(samples) AS samples,
              10 * log10(sum(sum_mw) / sum(samples)) AS mean, zarn.sum_bins(low_bin, bins) AS b
       FROM zarn.hourly_figures
-      WHERE site = $1 AND band = $2::smallint AND hz = round($5::float8 * 1e6)::integer
+      WHERE site = $1 AND band = $2::smallint AND hz = round($5::float8 * 1e6)::bigint
         AND hour >= 'epoch'::timestamp + $3::bigint * interval '1 second'
         AND hour < 'epoch'::timestamp + $4::bigint * interval '1 second'
       GROUP BY 1) x
@@ -106,10 +119,13 @@ std::string windowHead(const Window& w) {
     return out;
 }
 
-// Hour by hour from `from`, a row of mean dBm per frequency (null where none was measured).
-std::string pictureJson(const Window& w, const SqlRows& rows) {
+// Hour by hour from `from`, a row of mean dBm per frequency (null where none was measured);
+// nullopt when that is more than kLargestPicture cells.
+std::optional<std::string> pictureJson(const Window& w, const SqlRows& rows) {
     std::set<long long> frequencies;
     for (size_t i = 0; i < rows.rows.size(); ++i) frequencies.insert(std::stoll(rows.text(i, 1)));
+    const size_t hours = static_cast<size_t>((w.to - w.from + 3599) / 3600);
+    if (hours * frequencies.size() > kLargestPicture) return std::nullopt;
     std::map<long long, size_t> column;
     std::string out = windowHead(w) + ",\"mhz\":[";
     for (const long long hz : frequencies) {
@@ -117,12 +133,12 @@ std::string pictureJson(const Window& w, const SqlRows& rows) {
         out += numberText(hz / 1e6);
         column.emplace(hz, column.size());
     }
-    const size_t hours = static_cast<size_t>((w.to - w.from + 3599) / 3600);
     std::vector<std::string> cells(hours * frequencies.size(), "null");
     for (size_t i = 0; i < rows.rows.size(); ++i) {
         const long long hour = (std::stoll(rows.text(i, 0)) - w.from) / 3600;
         if (hour >= 0 && static_cast<size_t>(hour) < hours)
-            cells[static_cast<size_t>(hour) * frequencies.size() + column[std::stoll(rows.text(i, 1))]] = rows.text(i, 2);
+            cells[static_cast<size_t>(hour) * frequencies.size() + column[std::stoll(rows.text(i, 1))]] =
+                jsonNumberOrNull(rows.rows[i][2]);
     }
     out += "],\"hours\":" + std::to_string(hours) + ",\"mean\":[";
     for (size_t i = 0; i < cells.size(); ++i) out += (i ? "," : "") + cells[i];
@@ -132,9 +148,10 @@ std::string pictureJson(const Window& w, const SqlRows& rows) {
 std::string profileJson(const Window& w, const SqlRows& rows) {
     std::string out = windowHead(w) + ",\"mhz\":" + numberText(*w.mhz) + ",\"hours\":[";
     for (size_t i = 0; i < rows.rows.size(); ++i) {
-        out += std::string(i ? "," : "") + "{\"hour\":" + rows.text(i, 0) + ",\"samples\":" + rows.text(i, 1) +
-               ",\"mean\":" + rows.text(i, 2) + ",\"p10\":" + rows.text(i, 3) + ",\"p50\":" + rows.text(i, 4) +
-               ",\"p90\":" + rows.text(i, 5) + "}";
+        const auto number = [&](size_t column) { return jsonNumberOrNull(rows.rows[i][column]); };
+        out += std::string(i ? "," : "") + "{\"hour\":" + number(0) + ",\"samples\":" + number(1) +
+               ",\"mean\":" + number(2) + ",\"p10\":" + number(3) + ",\"p50\":" + number(4) +
+               ",\"p90\":" + number(5) + "}";
     }
     return out + "]}";
 }
@@ -148,7 +165,8 @@ bool siteExists(ArchiveConnection& db, const std::string& site, bool& exists, st
 
 HttpReply hourly(FleetArchive& archive, const HttpRequest& r, Window w) {
     if (const std::string problem = readWindow(r, w); !problem.empty()) return refusal(400, problem);
-    std::string error, state, body;
+    std::string error, state;
+    std::optional<std::string> body;
     bool exists = false;
     const bool ok = archive.use(
         [&](ArchiveConnection& db, std::string& e) {
@@ -157,12 +175,17 @@ HttpReply hourly(FleetArchive& archive, const HttpRequest& r, Window w) {
             if (w.mhz) values.emplace_back(numberText(*w.mhz));
             if (!siteExists(db, w.site, exists, e) || !exists) return exists || e.empty();
             if (!db.exec(w.mhz ? kDayProfile : kPicture, values, &rows, e)) return false;
-            body = w.mhz ? profileJson(w, rows) : pictureJson(w, rows);
+            if (w.mhz) body = profileJson(w, rows);
+            else body = pictureJson(w, rows);
             return true;
         },
         error, state);
     if (!ok) return archiveFailure(error, state);
-    return exists ? json(body) : refusal(404, "there is no site " + w.site);
+    if (!exists) return refusal(404, "there is no site " + w.site);
+    if (!body)
+        return refusal(400, "a picture of at most " + std::to_string(kLargestPicture) +
+                                " cells, hours by frequencies: a shorter window");
+    return json(std::move(*body));
 }
 
 const char* const kLatestEvents = R"sql(
@@ -200,7 +223,7 @@ HttpReply site(FleetArchive& archive, const std::string& name) {
         [&](ArchiveConnection& db, std::string& e) {
             SqlRows sites, tasks, runs;
             if (!readSitesWithHealth(db, sites, e) || !readTaskList(db, name, tasks, e) ||
-                !readTaskRuns(db, name, runs, e))
+                !readTaskRuns(db, name, runs, e, kNewestRuns))
                 return false;
             for (size_t i = 0; i < sites.rows.size(); ++i)
                 if (sites.text(i, 0) == name)
@@ -311,6 +334,7 @@ HttpReply changeTasks(FleetArchive& archive, const HttpRequest& r) {
     if (!r.operatorToken) return refusal(403, "changing tasks needs the operator's token");
     const auto fields = formFields(r.body);
     if (!fields) return refusal(400, "the body must be form fields (application/x-www-form-urlencoded)");
+    if (!allDatabaseText(*fields)) return refusal(400, "the form's fields must be UTF-8 text without NUL");
     const std::string action = field(*fields, "action");
     std::string error, state, body;
     unsigned status = 200;
@@ -393,6 +417,7 @@ HttpReply answerFleetApi(FleetArchive& archive, const HttpRequest& r) {
     const std::string& path = r.path;
     if (path == "/api/tasks" && r.method == "POST") return changeTasks(archive, r);
     if (r.method == "POST") return refusal(405, "only /api/tasks takes POST");
+    if (!databaseText(path) || !allDatabaseText(r.query)) return refusal(400, "the path and query must be UTF-8 text");
     if (path == "/api/sites") return sites(archive);
     if (path == "/api/tasks") return tasks(archive, r);
     if (path.rfind(kPrefix, 0) != 0) return refusal(404, "no such path");

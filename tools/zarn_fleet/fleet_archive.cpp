@@ -3,11 +3,22 @@
 #include "outputs/archive/archive_schema.h"
 
 namespace zarn {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kConnectSeconds = 3;
+constexpr const char* kStatementMilliseconds = "3000";
+constexpr auto kRetryAfter = 5s;
+
+}  // namespace
 
 bool openFleetConnection(ArchiveConnection& db, const std::string& conninfo, std::string& error) {
+    db.connectWithin(kConnectSeconds);
     if (!db.open(conninfo, "zarn-fleet", error)) return false;
     SchemaState state;
-    if (!readSchemaState(db, state, error) || !db.exec("SET statement_timeout = 10000", error)) {
+    if (!readSchemaState(db, state, error) ||
+        !db.exec("SELECT set_config('statement_timeout', $1, false)", {kStatementMilliseconds}, nullptr, error)) {
         db.close();
         return false;
     }
@@ -24,13 +35,13 @@ bool FleetArchive::use(const std::function<bool(ArchiveConnection&, std::string&
                        std::string& sqlState) {
     std::lock_guard lock(mutex_);
     sqlState.clear();
-    const auto now = std::chrono::steady_clock::now();
-    if (!db_.isOpen() && now < retryAt_) {
+    if (!db_.isOpen() && std::chrono::steady_clock::now() < retryAt_) {
         error = lastFailure_;
         return false;
     }
     if (!db_.isOpen() && !openFleetConnection(db_, conninfo_, error)) {
-        retryAt_ = now + std::chrono::seconds(5);
+        // From the attempt's end: an attempt that waited its whole time is not made again at once.
+        retryAt_ = std::chrono::steady_clock::now() + kRetryAfter;
         lastFailure_ = error;
         return false;
     }

@@ -1,8 +1,9 @@
 #pragma once
 // FleetArchive: the connection zarn-fleet answers requests on, opened when first needed
-// and again after it broke, one request at a time. Each statement may take 10 s at most,
-// so a slow query never holds the page for long; after a failed attempt to connect the
-// requests are answered at once for 5 s, not each held up by an archive that is away.
+// and again after it broke, one request at a time. All requests share one thread, so each
+// statement may take 3 s at most and a connection 3 s to come (unless the conninfo says
+// otherwise); after a failed attempt to connect the requests are answered at once for 5 s,
+// not each held up by an archive that is away.
 
 #include <chrono>
 #include <functional>
@@ -30,7 +31,8 @@ private:
     std::string lastFailure_;
 };
 
-// Opened, with the statements' time bounded; the schema must hold the network (version 4 or later).
+// Opened, with the statements' and the connecting's time bounded as above; the schema must
+// hold the network (version 4 or later).
 bool openFleetConnection(ArchiveConnection& db, const std::string& conninfo, std::string& error);
 
 }  // namespace zarn

@@ -1,5 +1,6 @@
 #include "tools/zarn_fleet/fleet_json.h"
 
+#include <cctype>
 #include <initializer_list>
 #include <utility>
 
@@ -15,12 +16,37 @@ struct Column {
     Kind kind = Kind::Text;
 };
 
+size_t digits(std::string_view text, size_t at) {
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+    return at;
+}
+
+// -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, and so no NaN or Infinity.
+bool isJsonNumber(std::string_view text) {
+    size_t at = !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t whole = digits(text, at);
+    if (whole == at || (text[at] == '0' && whole > at + 1)) return false;
+    at = whole;
+    if (at < text.size() && text[at] == '.') {
+        const size_t end = digits(text, at + 1);
+        if (end == at + 1) return false;
+        at = end;
+    }
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        at += at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-') ? 2 : 1;
+        const size_t end = digits(text, at);
+        if (end == at) return false;
+        at = end;
+    }
+    return at == text.size();
+}
+
 // A cell as the column's kind; a dash stands for NULL in the rows zarnlog prints.
 void cell(JsonWriter& w, const SqlRows& rows, size_t row, const Column& c) {
     const SqlValue& v = c.index < rows.rows[row].size() ? rows.rows[row][c.index] : SqlValue();
     w.key(c.name);
-    if (!v || (c.kind == Kind::Number && (v->empty() || *v == "-"))) w.null();
-    else if (c.kind == Kind::Number) w.rawValue() += *v;
+    if (c.kind == Kind::Number) w.rawValue() += jsonNumberOrNull(v);
+    else if (!v) w.null();
     else w.text(*v);
 }
 
@@ -85,6 +111,8 @@ std::string runsJson(const SqlRows& rows) {
 std::string eventsJson(const SqlRows& rows) {
     return array(rows, {{"id", 0, N}, {"site", 1}, {"at", 2}, {"kind", 3}, {"detail", 4}});
 }
+
+std::string jsonNumberOrNull(const SqlValue& cell) { return cell && isJsonNumber(*cell) ? *cell : "null"; }
 
 std::string errorJson(const std::string& message) {
     std::string out = "{\"error\":";

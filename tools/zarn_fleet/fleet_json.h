@@ -18,6 +18,8 @@ std::string tasksJson(const SqlRows& rows);
 std::string runsJson(const SqlRows& rows);
 // [...] of events: id, site, at, kind, detail.
 std::string eventsJson(const SqlRows& rows);
+// A cell as a JSON number: its text when it is one (as the database writes it), else null.
+std::string jsonNumberOrNull(const SqlValue& cell);
 // {"error": message}
 std::string errorJson(const std::string& message);
 

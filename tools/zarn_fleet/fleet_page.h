@@ -9,7 +9,8 @@ namespace zarn {
 
 // False with the reason when Leaflet's files cannot be read from `leafletFolder`.
 bool fleetPage(const std::string& leafletFolder, const std::string& tiles, std::string& page, std::string& error);
-// Its Content-Security-Policy: nothing from elsewhere but the tiles' images.
-std::string fleetPageSecurity(const std::string& tiles);
+// Its Content-Security-Policy: nothing from elsewhere but the tiles' images, and no script
+// but those `page` holds (by their hashes), so a name written into it as HTML runs nothing.
+std::string fleetPageSecurity(const std::string& page, const std::string& tiles);
 
 }  // namespace zarn

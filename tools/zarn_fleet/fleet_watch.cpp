@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "outputs/archive/site_desk.h"
@@ -19,11 +20,24 @@ using namespace std::chrono_literals;
 constexpr auto kLookEvery = 2s;
 constexpr auto kReconnectEvery = 5s;
 constexpr int kEventsAtOnce = 500;
+// An event's number is taken as it is written and seen when its transaction commits, so one
+// may come after a higher one: the last kLookBack numbers are read again, less those sent.
+constexpr long long kLookBack = 1000;
 
 const char* const kEventsAfter = R"sql(
 SELECT e.id, e.site, to_char(e.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"'), e.kind, e.detail
-FROM zarn.events e WHERE e.id > $1::bigint ORDER BY e.id LIMIT $2::integer
+FROM zarn.events e WHERE e.id > $1::bigint AND e.id <> ALL ($3::bigint[]) ORDER BY e.id LIMIT $2::integer
 )sql";
+
+const char* const kRecentEvents = R"sql(
+SELECT e.id FROM zarn.events e WHERE e.id > (SELECT coalesce(max(id), 0) FROM zarn.events) - $1::bigint
+)sql";
+
+std::string arrayText(const std::set<long long>& numbers) {
+    std::string text = "{";
+    for (const long long n : numbers) text += (text.size() > 1 ? "," : "") + std::to_string(n);
+    return text + "}";
+}
 
 }  // namespace
 
@@ -59,9 +73,11 @@ bool FleetWatch::connect(std::string& error) {
     SqlRows rows;
     if (!openFleetConnection(db_, conninfo_, error) || !db_.exec("LISTEN zarn_sites; LISTEN zarn_tasks", error))
         return false;
-    if (lastEvent_ == 0) {
-        if (!db_.exec("SELECT coalesce(max(id), 0) FROM zarn.events", {}, &rows, error)) return false;
-        lastEvent_ = std::stoll(rows.text(0, 0));
+    if (!eventsKnown_) {
+        // Those already there when the page began are no news.
+        if (!db_.exec(kRecentEvents, {std::to_string(kLookBack)}, &rows, error)) return false;
+        for (size_t i = 0; i < rows.rows.size(); ++i) sentEvents_.insert(std::stoll(rows.text(i, 0)));
+        eventsKnown_ = true;
     }
     return true;
 }
@@ -69,8 +85,11 @@ bool FleetWatch::connect(std::string& error) {
 // The health read again, published when it differs; the events after the last seen.
 bool FleetWatch::look(bool tasksChanged, std::string& error) {
     SqlRows sites, events;
+    const long long lastEvent = sentEvents_.empty() ? 0 : *sentEvents_.rbegin();
     if (!readSitesWithHealth(db_, sites, error) ||
-        !db_.exec(kEventsAfter, {std::to_string(lastEvent_), std::to_string(kEventsAtOnce)}, &events, error))
+        !db_.exec(kEventsAfter,
+                  {std::to_string(lastEvent - kLookBack), std::to_string(kEventsAtOnce), arrayText(sentEvents_)},
+                  &events, error))
         return false;
     std::map<std::string, std::string> bySite;
     for (size_t i = 0; i < sites.rows.size(); ++i) bySite.emplace(sites.text(i, 0), siteJson(sites, i));
@@ -96,7 +115,8 @@ bool FleetWatch::look(bool tasksChanged, std::string& error) {
     }
     if (!event.empty()) hub_.publish(streamEvent("sites", event));
     if (!events.empty()) {
-        lastEvent_ = std::stoll(events.text(events.rows.size() - 1, 0));
+        for (size_t i = 0; i < events.rows.size(); ++i) sentEvents_.insert(std::stoll(events.text(i, 0)));
+        sentEvents_.erase(sentEvents_.begin(), sentEvents_.lower_bound(*sentEvents_.rbegin() - kLookBack));
         hub_.publish(streamEvent("events", "{\"events\":" + eventsJson(events) + "}"));
     }
     if (tasksChanged) hub_.publish(streamEvent("tasks", "{}"));

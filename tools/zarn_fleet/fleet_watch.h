@@ -3,7 +3,8 @@
 // or an event) and zarn_tasks (a task changed). A notification only wakes it: it then reads
 // the sites' health and the events after the last it saw, and publishes to the streams what
 // changed: "sites" (every site first, and when a site came or went; else only those whose
-// row changed, marked partial), "events" and "tasks". It reads the health every 2 s besides,
+// row changed, marked partial), "events" (each once, even one whose transaction committed
+// after a later one's) and "tasks". It reads the health every 2 s besides,
 // as a site falls silent without a word. While the archive is away it tries again every 5 s,
 // and the sites it last read stay, the archive told as down.
 
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -53,7 +55,10 @@ private:
     std::map<std::string, std::string> bySite_;  // each site's JSON as last read
     std::string sitesEvent_;
     bool archiveUp_ = false;
-    long long lastEvent_ = 0;
+    // The numbers of the events sent among the latest (see kLookBack), and whether those there
+    // at the start have been read.
+    std::set<long long> sentEvents_;
+    bool eventsKnown_ = false;
 };
 
 }  // namespace zarn

@@ -37,12 +37,12 @@ int main(int argc, char** argv) {
     FleetArchive archive(o.archive);
     FleetWatch watch(o.archive, hub);
     LiveContent content;
+    content.pageSecurity = fleetPageSecurity(page, o.tiles);
     content.page = std::move(page);
     content.metrics = [&] { return watch.metrics(); };
     content.firstEvent = [&](const StreamHub::Counts&) { return streamEvent("sites", watch.sitesEvent()); };
     content.handle = [&](const HttpRequest& r) { return answerFleetApi(archive, r); };
     content.operatorToken = o.operatorToken;
-    content.pageSecurity = fleetPageSecurity(o.tiles);
     LiveServer server(o.listenFd, o.token, o.hosts, hub, std::move(content));
     if (!server.start(error)) {
         std::fprintf(stderr, "zarn-fleet: %s\n", error.c_str());

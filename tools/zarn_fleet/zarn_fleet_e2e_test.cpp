@@ -1,18 +1,24 @@
-// zarn-fleet over a real archive of three sites, as an operator and a viewer meet it: the API
-// against hourly figures worked out by hand, bad requests and tokens, the database's own
-// refusal, the metrics through promtool; the page in headless Chromium showing each site's
-// state and a change without a reload, an operator adding and stopping a task from it, a
-// viewer's click refused, and nothing fetched from another host.
+// zarn-fleet over a real archive of four sites (one named as a hostile operator might), as an
+// operator and a viewer meet it: the API against hourly figures worked out by hand, bad
+// requests and tokens, the database's own refusal, the metrics through promtool, an event
+// committed late; the page in headless Chromium showing each site's state and a change without
+// a reload, a name shown as text, an operator adding and stopping a task from it, a viewer's
+// click refused, and nothing fetched from another host.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <stdlib.h>
+#include <arpa/inet.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -35,6 +41,9 @@ using testing::PostgresServer;
 
 constexpr const char* kViewerToken = "viewer-token-0123456789";
 constexpr const char* kOperatorToken = "operator-token-9876543210";
+// A site's name as HTML that runs script, with blanks: shown as text, and its page opens.
+constexpr const char* kOddSite = "<img src=x onerror=window.pwned=1>";
+constexpr const char* kOddSitePath = "/api/sites/%3Cimg%20src=x%20onerror=window.pwned=1%3E";
 
 struct Reply {
     int status = 0;
@@ -51,7 +60,8 @@ protected:
         if (!db_->start(error) || !db_->createDatabase("fleet", PostgresServer::WithPostgis, error))
             GTEST_FAIL() << error;
         std::ofstream pass(dir_ + "/pgpass");
-        for (const char* role : {"fleet_owner", "fleet_viewer", "fleet_operator", "hill_rec", "coast_rec", "valley_rec"}) {
+        for (const char* role :
+             {"fleet_owner", "fleet_viewer", "fleet_operator", "hill_rec", "coast_rec", "valley_rec", "odd_rec"}) {
             if (!db_->createRole(role, std::string(role) + " word", error)) GTEST_FAIL() << error;
             std::ifstream one(db_->writePgpass(role, std::string(role) + " word"));
             pass << one.rdbuf();
@@ -78,7 +88,8 @@ protected:
                     "SET ROLE fleet_operator; "
                     "SELECT zarn.add_site('hill', 'hill_rec', 47.3769, 8.5417, 'water tower'), "
                     "zarn.add_site('coast', 'coast_rec', 47.05, 8.31, NULL), "
-                    "zarn.add_site('valley', 'valley_rec', 46.95, 7.45, NULL)");
+                    "zarn.add_site('valley', 'valley_rec', 46.95, 7.45, NULL), "
+                    "zarn.add_site('" + std::string(kOddSite) + "', 'odd_rec', 46.6, 8.0, NULL)");
         // Hourly figures worked out by hand: hill, 881.52 MHz at 06:00 on two days and 07:00 on
         // one, 881.55 MHz at 06:00 on the first; coast in the other band alone.
         db_->scalar("fleet",
@@ -127,6 +138,25 @@ protected:
     }
     static Reply get(int port, const std::string& path, const std::string& token = kViewerToken) {
         return request(port, "GET", path, token);
+    }
+    // The first line of what comes back for `raw` sent alone.
+    static std::string firstLine(int port, const std::string& raw) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const timeval wait{5, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        std::string got;
+        if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            send(fd, raw.data(), raw.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(raw.size())) {
+            char buffer[256];
+            for (ssize_t n; got.find("\r\n") == std::string::npos && (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                got.append(buffer, static_cast<size_t>(n));
+        }
+        close(fd);
+        return got.substr(0, got.find("\r\n"));
     }
     static std::string metricsText(int port) {
         httplib::Client client("127.0.0.1", port);
@@ -178,13 +208,37 @@ TEST_F(Fleet, ApiAnswersFromTheHourlyFiguresRefusesBadRequestsAndTheDatabaseDeci
         {"hour": 7, "samples": 1, "mean": -100, "p10": -100, "p50": -100, "p90": -100}])"));
     EXPECT_EQ(get(port, "/api/sites/coast/hourly?band=800&from=2026-11-02&to=2026-11-04").body["mhz"], json::array());
 
+    // Beyond the 32-bit integers: none measured there, and no failure.
+    EXPECT_EQ(get(port, "/api/sites/hill/hourly?band=1900&mhz=2200&from=2026-11-02&to=2026-11-04").body["hours"],
+              json::array());
+
     const Reply sites = get(port, "/api/sites");
-    ASSERT_EQ(sites.body["sites"].size(), 3u);
-    EXPECT_EQ(sites.body["sites"][1]["name"], "hill");
-    EXPECT_EQ(sites.body["sites"][1]["state"], "recording");
-    EXPECT_EQ(sites.body["sites"][1]["lat"], 47.3769);
-    EXPECT_EQ(sites.body["sites"][2]["state"], "never heard");
-    EXPECT_EQ(get(port, "/api/sites/hill").body["site"]["disk_free"], 5000000000LL);
+    ASSERT_EQ(sites.body["sites"].size(), 4u);
+    EXPECT_EQ(sites.body["sites"][0]["name"], kOddSite);
+    EXPECT_EQ(sites.body["sites"][2]["name"], "hill");
+    EXPECT_EQ(sites.body["sites"][2]["state"], "recording");
+    EXPECT_EQ(sites.body["sites"][2]["lat"], 47.3769);
+    EXPECT_EQ(sites.body["sites"][3]["state"], "never heard");
+    const Reply odd = get(port, kOddSitePath);
+    ASSERT_EQ(odd.status, 200) << "a blank in a site's name";
+    EXPECT_EQ(odd.body["site"]["name"], kOddSite);
+
+    // A site's page holds its newest 200 runs, oldest first.
+    db_->scalar("fleet",
+                "INSERT INTO zarn.task_runs (site, started_at, ended_at, records, outcome) "
+                "SELECT 'hill', timestamptz '2026-11-01' + n * interval '1 h', timestamptz '2026-11-01' + n * "
+                "interval '1 h' + interval '10 min', n, 'done' FROM generate_series(1, 205) n; SELECT 1");
+    const Reply hill = get(port, "/api/sites/hill");
+    EXPECT_EQ(hill.body["site"]["disk_free"], 5000000000LL);
+    EXPECT_EQ(hill.body["runs"].size(), 200u);
+    EXPECT_EQ(hill.body["runs"][0]["records"], 6);
+    EXPECT_EQ(hill.body["runs"][199]["records"], 205);
+
+    // 1400 frequencies over 62 days: a picture too large to send.
+    db_->scalar("fleet",
+                "INSERT INTO zarn.hourly_figures (site, hour, band, hz, samples, sum_mw, min_dbm, max_dbm, low_bin, bins) "
+                "SELECT 'valley', '2026-11-02 06:00', 800, 869000000 + 30000 * n, 1, 1e-9, -90, -90, -90, ARRAY[1] "
+                "FROM generate_series(1, 1400) n; SELECT 1");
 
     const std::string sitesBefore = db_->scalar("fleet", "SELECT count(*) FROM zarn.sites");
     struct Bad {
@@ -210,6 +264,12 @@ TEST_F(Fleet, ApiAnswersFromTheHourlyFiguresRefusesBadRequestsAndTheDatabaseDeci
          kViewerToken, "", 404, "no site"},
         {"SQL in a band", "GET", "/api/sites/hill/hourly?band=800%20OR%201=1" + window, kViewerToken, "", 400, "band"},
         {"too many events", "GET", "/api/sites/hill/events?limit=100000", kViewerToken, "", 400, "limit"},
+        {"a picture too large", "GET", "/api/sites/valley/hourly?band=800&from=2026-09-20&to=2026-11-21", kViewerToken,
+         "", 400, "at most 2000000 cells"},
+        {"a site that is no UTF-8", "GET", "/api/sites/%FF", kViewerToken, "", 400, "UTF-8"},
+        {"a query that is no UTF-8", "GET", "/api/tasks?site=%FF", kViewerToken, "", 400, "UTF-8"},
+        {"a NUL in a task's options", "POST", "/api/tasks", kOperatorToken, "action=add&site=hill&options=--single+881.52%00",
+         400, "UTF-8"},
         {"no token", "GET", "/api/sites", "", "", 401, nullptr},
         {"a wrong token", "GET", "/api/sites", "operator-token-9876543211", "", 401, nullptr},
         {"a change with the viewer's token", "POST", "/api/tasks", kViewerToken,
@@ -230,6 +290,11 @@ TEST_F(Fleet, ApiAnswersFromTheHourlyFiguresRefusesBadRequestsAndTheDatabaseDeci
     }
     EXPECT_EQ(db_->scalar("fleet", "SELECT count(*) FROM zarn.sites"), sitesBefore);
     EXPECT_EQ(db_->scalar("fleet", "SELECT count(*) FROM zarn.tasks"), "0");
+    // A body said to be too large is refused before it comes.
+    EXPECT_EQ(firstLine(port, "POST /api/tasks HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " +
+                                  std::string(kOperatorToken) +
+                                  "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 70000\r\n\r\n"),
+              "HTTP/1.1 413 Content Too Large");
 
     const std::string metrics = metricsText(port);
     EXPECT_NE(metrics.find("zarn_fleet_site_up{site=\"hill\"} 1"), std::string::npos) << metrics;
@@ -262,6 +327,13 @@ TEST_F(Fleet, PageShowsEachStateLiveAndAnOperatorChangesTasksFromIt) {
     EXPECT_TRUE(browser.waitUntil(shows("hill", "recording"), 5s));
     EXPECT_TRUE(browser.waitUntil(shows("coast", "board lost"), 5s));
     EXPECT_TRUE(browser.waitUntil(shows("valley", "silent"), 5s));
+    // The odd site's name on its dot is text, not HTML.
+    browser.execute("document.querySelector('path[data-site=\"" + std::string(kOddSite) +
+                    "\"]').dispatchEvent(new MouseEvent('mouseover', {bubbles: true}))");
+    ASSERT_TRUE(browser.waitUntil("return document.querySelector('.leaflet-tooltip') !== null", 5s));
+    EXPECT_EQ(browser.execute("const tip = document.querySelector('.leaflet-tooltip'); "
+                              "return tip.textContent + ' ' + (tip.querySelector('img') === null)"),
+              std::string(kOddSite) + " true");
 
     // The board lost at hill, back at coast: on the page within 5 s, without a reload.
     const auto event = [&](const std::string& kind) {
@@ -310,12 +382,51 @@ TEST_F(Fleet, PageShowsEachStateLiveAndAnOperatorChangesTasksFromIt) {
 
     // With the viewer's token the same click is refused, and nothing changes.
     browser.navigate(base + "?token=" + kViewerToken);
-    ASSERT_TRUE(browser.waitUntil("return document.getElementById('task-site').length === 3", 5s));
+    ASSERT_TRUE(browser.waitUntil("return document.getElementById('task-site').length === 4", 5s));
     browser.execute("document.getElementById('task-site').value = 'hill'; "
                     "document.getElementById('task-options').value = '--single 881.52'; "
                     "document.getElementById('task-add').click();");
     EXPECT_TRUE(browser.waitUntil("return /^403/.test(document.getElementById('task-message').textContent)", 5s));
     EXPECT_EQ(db_->scalar("fleet", "SELECT count(*) || ' ' || bool_or(enabled) FROM zarn.tasks"), "1 false");
+}
+
+// An event's number is taken at its insert and seen at its commit: one committed after a
+// later one still reaches the stream.
+TEST_F(Fleet, StreamSendsAnEventCommittedAfterALaterOne) {
+    int port = 0;
+    const auto fleet = startFleet("fleet_viewer", port);
+    ASSERT_TRUE(fleet->running());
+    std::mutex mutex;
+    std::string streamed;
+    const auto saw = [&](const std::string& text) {
+        std::lock_guard lock(mutex);
+        return streamed.find(text) != std::string::npos;
+    };
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(60, 0);
+    std::thread reader([&] {
+        client.Get("/api/stream", {{"Authorization", std::string("Bearer ") + kViewerToken}},
+                   [&](const char* data, size_t size) {
+                       std::lock_guard lock(mutex);
+                       streamed.append(data, size);
+                       return true;
+                   });
+    });
+    ASSERT_TRUE(testing::waitUntil([&] { return saw("event: sites"); }, 5s));
+
+    std::string error;
+    ArchiveConnection early;
+    ASSERT_TRUE(early.open(as("hill_rec"), "test", error)) << error;
+    const std::string insert = "INSERT INTO zarn.events (site, at, kind, detail) VALUES ('hill', now(), 'alarm raised', ";
+    ASSERT_TRUE(early.exec("BEGIN", error) && early.exec(insert + "'committed last')", error)) << error;
+    const auto later = testing::runSql(as("hill_rec"), insert + "'committed first')");
+    ASSERT_TRUE(later.ok()) << later.error;
+    EXPECT_TRUE(testing::waitUntil([&] { return saw("committed first"); }, 5s));
+    ASSERT_TRUE(early.exec("COMMIT", error)) << error;
+    EXPECT_TRUE(testing::waitUntil([&] { return saw("committed last"); }, 5s));
+
+    fleet->stop();  // which ends the stream
+    reader.join();
 }
 
 }  // namespace

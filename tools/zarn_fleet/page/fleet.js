@@ -54,7 +54,10 @@
       if (!m) {
         m = markers[s.name] = L.circleMarker([s.lat, s.lon], { radius: 9, weight: 2, fillOpacity: 0.85 }).addTo(map);
         m.on('click', () => select(s.name));
-        m.bindTooltip(s.name);
+        // An element, not a string: Leaflet would take a string as HTML.
+        const tip = document.createElement('span');
+        tip.textContent = s.name;
+        m.bindTooltip(tip);
       }
       m.setStyle({ color: '#263238', fillColor: colour });
       m.getElement && m.getElement() && m.getElement().setAttribute('data-site', s.name);
