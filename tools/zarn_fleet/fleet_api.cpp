@@ -12,6 +12,7 @@
 #include "outputs/archive/site_desk.h"
 #include "shell/record_options.h"
 #include "survey/json_writer.h"
+#include "survey/log_text.h"
 #include "survey/log_time.h"
 #include "tools/zarn_fleet/fleet_json.h"
 
@@ -50,14 +51,7 @@ std::optional<long long> parseTime(std::string text) {
     return parseStamp(text);
 }
 
-std::string timeText(long long seconds) {
-    char text[32];
-    const std::time_t t = seconds;
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
+std::string timeText(long long seconds) { return isoTime(stampTime(seconds)) + "Z"; }
 
 struct Window {
     std::string site;
